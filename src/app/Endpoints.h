@@ -1,0 +1,53 @@
+// Endpoints: every request the program makes to the maker's service, web site and forum, built in
+// one place. The three base addresses are compiled defaults that config.ini may override
+// ("servidor", "web", "foro" in section "config"). Every query value is percent-encoded, so the
+// service receives exactly the text (for a channel name: the bytes of the list file).
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class sistema_ini;
+
+class Endpoints {
+public:
+    explicit Endpoints(const sistema_ini& settings);
+
+    QString serviceBase() const;
+    QString webBase() const;
+    QString forumBase() const;
+    // The web site's host name, as the windows show it.
+    QString webHostName() const;
+
+    QString counter() const;
+    QString programVersionCheck() const;
+    QString listVersionCheck(const QString& listVersion) const;
+    QString currentListVersion() const;
+    QString asxResolver(const QByteArray& name, const QString& listVersion) const;
+    QString htmlResolver(const QByteArray& name, const QString& listVersion) const;
+    QString testStation() const;
+    QString tvListSource() const;
+    QString radioListSource() const;
+    QString programSource() const;
+    QString chat() const;
+    QString teletext() const;
+    QString support(const QString& nombre, const QString& mail, const QString& mensaje, const QString& ver,
+                    const QString& sisop) const;
+    QString recommend(const QString& name, const QString& email, const QString& femail,
+                      const QString& recon) const;
+    QString introPlaylist() const;
+    QString helpPage() const;
+    QString webHome() const;
+    QString forumHome() const;
+    QString forumTopic() const;
+    QString lyricsSearch(const QString& title) const;
+    QString donationPage() const;
+    QString reportForm() const;
+    QString skinsHelp() const;
+
+private:
+    QString base(const char* key, const char* fallback) const;
+    QString service(const QByteArray& pathAndQuery) const;
+
+    const sistema_ini& m_settings;
+};

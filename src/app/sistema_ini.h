@@ -1,0 +1,22 @@
+// sistema_ini: the settings module. Every read goes to "config.ini" in the program folder and
+// every write goes to it at once; there is no cache. A missing or empty key reads as "error".
+#pragma once
+
+#include <QString>
+
+class sistema_ini {
+public:
+    explicit sistema_ini(QString programFolder);
+
+    QString LeeIni(const QString& section, const QString& key) const;
+    bool EscribeIni(const QString& section, const QString& key, const QString& value) const;
+
+    QString path() const { return m_path; }
+    const QString& programFolder() const { return m_folder; }
+
+    static constexpr int kMaxValueLength = 949;
+
+private:
+    QString m_folder;
+    QString m_path;
+};

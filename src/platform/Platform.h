@@ -1,0 +1,39 @@
+// Platform: the bundle of outside services a run uses. The program builds the real one; tests
+// build one with real network, player and files but scripted dialogs and a recording shell.
+#pragma once
+
+#include "Services.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QNetworkAccessManager;
+class QObject;
+class QWidget;
+class MediaPlayer;
+class WebBrowser;
+class Mixer;
+
+struct Platform {
+    Platform();
+    ~Platform();
+    Platform(const Platform&) = delete;
+    Platform& operator=(const Platform&) = delete;
+
+    // The folder that holds the program: config.ini and the list files live here.
+    QString programFolder;
+
+    std::unique_ptr<Dialogs> dialogs;
+    std::unique_ptr<Shell> shell;
+    std::unique_ptr<WindowSystem> windowSystem;
+    std::unique_ptr<Mixer> mixer;
+    QNetworkAccessManager* network = nullptr; // owned
+
+    std::function<MediaPlayer*(QWidget* parent)> createPlayer;
+    std::function<WebBrowser*(QWidget* parent)> createPageBrowser; // visible page
+    std::function<WebBrowser*(QObject* parent)> createHiddenBrowser;
+
+    // Real services everywhere. `programFolder` as given.
+    static std::unique_ptr<Platform> makeReal(const QString& programFolder);
+};

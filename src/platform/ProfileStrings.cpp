@@ -1,0 +1,153 @@
+#include "ProfileStrings.h"
+
+#include "Text.h"
+
+#include <QFile>
+#include <QList>
+#include <QSaveFile>
+
+namespace profile {
+namespace {
+
+struct Lines {
+    QList<QByteArray> lines; // without their line ends
+    QByteArray eol = "\n";
+    bool utf8 = true;
+    bool endsWithEol = true;
+};
+
+Lines load(const QString& path, bool* exists = nullptr) {
+    Lines l;
+    QFile f(path);
+    if (exists)
+        *exists = f.exists();
+    if (!f.open(QIODevice::ReadOnly))
+        return l;
+    QByteArray all = f.readAll();
+    if (all.startsWith("\xEF\xBB\xBF"))
+        all.remove(0, 3);
+    l.utf8 = text::isValidUtf8(all);
+    if (all.contains("\r\n"))
+        l.eol = "\r\n";
+    l.endsWithEol = all.isEmpty() || all.endsWith('\n') || all.endsWith('\r');
+    // CR LF, a lone CR and a lone LF all end a line.
+    QByteArray cur;
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        const char c = all[i];
+        if (c == '\r' || c == '\n') {
+            l.lines.append(cur);
+            cur.clear();
+            if (c == '\r' && i + 1 < all.size() && all[i + 1] == '\n')
+                ++i;
+        } else {
+            cur.append(c);
+        }
+    }
+    if (!cur.isEmpty())
+        l.lines.append(cur);
+    return l;
+}
+
+QString decode(const Lines& l, const QByteArray& b) {
+    return l.utf8 ? QString::fromUtf8(b) : text::decodeWindows1252(b);
+}
+
+// The section name of a header line, or a null string when the line is not a header.
+QString sectionOf(const Lines& l, const QByteArray& line) {
+    const QByteArray t = line.trimmed();
+    if (!t.startsWith('['))
+        return {};
+    const qsizetype close = t.indexOf(']');
+    if (close < 0)
+        return {};
+    QString name = decode(l, t.mid(1, close - 1)).trimmed();
+    return name.isNull() ? QString("") : name;
+}
+
+bool keyOf(const Lines& l, const QByteArray& line, QString& key, QString& value) {
+    const qsizetype eq = line.indexOf('=');
+    if (eq < 0)
+        return false;
+    const QByteArray t = line.trimmed();
+    if (t.startsWith(';'))
+        return false;
+    key = decode(l, line.left(eq)).trimmed();
+    value = decode(l, line.mid(eq + 1)).trimmed();
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.mid(1, value.size() - 2);
+    return true;
+}
+
+bool same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+} // namespace
+
+QString read(const QString& path, const QString& section, const QString& key) {
+    const Lines l = load(path);
+    bool inSection = false;
+    for (const QByteArray& line : l.lines) {
+        const QString s = sectionOf(l, line);
+        if (!s.isNull()) {
+            inSection = same(s, section.trimmed());
+            continue;
+        }
+        QString k, v;
+        if (inSection && keyOf(l, line, k, v) && same(k, key.trimmed()))
+            return v;
+    }
+    return {};
+}
+
+bool write(const QString& path, const QString& section, const QString& key, const QString& value) {
+    bool exists = false;
+    Lines l = load(path, &exists);
+    if (exists && !QFile(path).open(QIODevice::ReadOnly))
+        return false; // unreadable: rewriting it would lose what it holds
+    const bool utf8 = l.utf8 || !exists;
+    const QByteArray newLine = text::encodeStored(key.trimmed() + "=" + value, utf8);
+
+    qsizetype sectionStart = -1, lastInSection = -1;
+    bool inSection = false;
+    bool done = false;
+    for (qsizetype i = 0; i < l.lines.size() && !done; ++i) {
+        const QString s = sectionOf(l, l.lines[i]);
+        if (!s.isNull()) {
+            if (inSection)
+                break; // the section ended without the key
+            inSection = same(s, section.trimmed());
+            if (inSection)
+                sectionStart = lastInSection = i;
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (!l.lines[i].trimmed().isEmpty())
+            lastInSection = i;
+        QString k, v;
+        if (keyOf(l, l.lines[i], k, v) && same(k, key.trimmed())) {
+            l.lines[i] = newLine;
+            done = true;
+        }
+    }
+    if (!done) {
+        if (sectionStart >= 0) {
+            l.lines.insert(lastInSection + 1, newLine);
+        } else {
+            if (!l.lines.isEmpty() && !l.lines.last().trimmed().isEmpty())
+                l.lines.append(QByteArray());
+            l.lines.append(text::encodeStored("[" + section.trimmed() + "]", utf8));
+            l.lines.append(newLine);
+        }
+    }
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray data;
+    for (const QByteArray& line : l.lines)
+        data += line + l.eol;
+    if (out.write(data) != data.size())
+        return false;
+    return out.commit();
+}
+
+} // namespace profile

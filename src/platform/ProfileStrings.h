@@ -1,0 +1,16 @@
+// ProfileStrings: INI files with the profile-string semantics the settings rely on: section and
+// key names matched without regard to case, blanks around names and values ignored, a value in
+// matching quotes unquoted, other lines kept byte for byte on write, the file replaced atomically.
+#pragma once
+
+#include <QString>
+
+namespace profile {
+
+// The stored value, or "" when the file, section or key is missing (or the value is empty).
+QString read(const QString& path, const QString& section, const QString& key);
+// Writes the value, creating the file and the section when missing. False when the file could
+// not be written; the previous file is then left as it was.
+bool write(const QString& path, const QString& section, const QString& key, const QString& value);
+
+} // namespace profile

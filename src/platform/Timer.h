@@ -1,0 +1,81 @@
+// Timer: the one timer type of the program. Interval in ms, Enabled, a tick signal; enabling it or
+// changing its interval restarts the count. Ticks come from a Clock: Qt's event loop in the program,
+// a ManualClock in tests, so timed behaviour is tested in virtual time. GUI thread only.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <vector>
+
+class Timer;
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual void start(Timer* t) = 0; // (re)start counting one interval from now
+    virtual void stop(Timer* t) = 0;
+    virtual void forget(Timer* t) = 0; // the timer is being destroyed
+
+    // The clock new timers attach to. The program's default runs on the Qt event loop.
+    static Clock* current();
+    static void setCurrent(Clock* c); // nullptr restores the event-loop clock
+};
+
+class Timer : public QObject {
+    Q_OBJECT
+public:
+    explicit Timer(QObject* parent = nullptr, int intervalMs = 0, bool enabled = false);
+    ~Timer() override;
+
+    int Interval() const { return m_interval; }
+    void setInterval(int ms);
+    bool Enabled() const { return m_enabled; }
+    void setEnabled(bool on);
+
+    // Used by clocks only.
+    QTimer* qtTimer();
+    void fire();
+
+signals:
+    void tick();
+
+private:
+    Clock* m_clock;
+    QTimer* m_qt = nullptr;
+    int m_interval;
+    bool m_enabled = false;
+};
+
+// Virtual time for tests: advance() fires every due tick in time order (timers due at the same
+// instant fire in the order they were started), so "85 ticks" or "after 7.5 s" run instantly.
+class ManualClock : public Clock {
+public:
+    ManualClock();
+    ~ManualClock() override;
+    void start(Timer* t) override;
+    void stop(Timer* t) override;
+    void forget(Timer* t) override;
+
+    qint64 now() const { return m_now; }
+    void advance(qint64 ms);
+    // Advances until `done` holds or `limitMs` passes; returns whether it held.
+    template <class F> bool advanceUntil(F done, qint64 limitMs, qint64 stepMs = 1) {
+        for (qint64 t = 0; t <= limitMs; t += stepMs) {
+            if (done())
+                return true;
+            advance(stepMs);
+        }
+        return done();
+    }
+
+private:
+    struct Entry {
+        Timer* timer;
+        qint64 due;
+        std::uint64_t seq;
+    };
+    std::vector<Entry> m_entries;
+    qint64 m_now = 0;
+    std::uint64_t m_seq = 0;
+};

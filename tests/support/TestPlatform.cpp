@@ -1,0 +1,52 @@
+#include "TestPlatform.h"
+
+#include "platform/MediaPlayer.h"
+#include "platform/Mixer.h"
+#include "platform/WebBrowser.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QThread>
+
+int ScriptedDialogs::MsgBox(const QString& prompt, int style, const QString& title) {
+    const ShownMessage m{prompt, style, title};
+    shown.append(m);
+    if (onShow)
+        onShow(m);
+    const bool yesNo = (style & 0x0F) == MsgStyle::YesNo;
+    if (!answers.isEmpty())
+        return answers.takeFirst();
+    return yesNo ? kAnswerYes : kAnswerOk;
+}
+
+QString ScriptedDialogs::openFile(QWidget*, const QString& filter) {
+    fileFilters.append(filter);
+    return files.isEmpty() ? QString() : files.takeFirst();
+}
+
+QString ScriptedDialogs::chooseFolder(QWidget*, const QString& title) {
+    folderTitles.append(title);
+    return folders.isEmpty() ? QString() : folders.takeFirst();
+}
+
+std::unique_ptr<Platform> makeTestPlatform(const QString& folder, TestPlatformOptions opts) {
+    auto p = Platform::makeReal(folder);
+    p->dialogs = std::make_unique<ScriptedDialogs>();
+    p->shell = std::make_unique<RecordingShell>();
+    (void)opts;
+    return p;
+}
+
+ScriptedDialogs& dialogsOf(Platform& p) { return static_cast<ScriptedDialogs&>(*p.dialogs); }
+RecordingShell& shellOf(Platform& p) { return static_cast<RecordingShell&>(*p.shell); }
+
+bool waitFor(const std::function<bool()>& done, int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return done();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}

@@ -1,0 +1,53 @@
+// Test doubles for what a test cannot drive (modal dialogs, the desktop's browser) and a platform
+// that is real everywhere else: files, network, player, browsers, window system.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QDeadlineTimer>
+#include <QCoreApplication>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+struct ShownMessage {
+    QString prompt;
+    int style;
+    QString title;
+};
+
+// Message boxes answer from a script (Yes unless told otherwise) and are recorded.
+class ScriptedDialogs : public Dialogs {
+public:
+    int MsgBox(const QString& prompt, int style, const QString& title) override;
+    QString openFile(QWidget* owner, const QString& filter) override;
+    QString chooseFolder(QWidget* owner, const QString& title) override;
+
+    QList<int> answers;            // consumed in order; kAnswerYes when empty (or kAnswerOk)
+    QStringList files, folders;    // answers of the file and folder dialogs; "" when empty
+    QList<ShownMessage> shown;
+    QStringList fileFilters, folderTitles;
+    std::function<void(const ShownMessage&)> onShow; // runs while the "box" is up
+};
+
+class RecordingShell : public Shell {
+public:
+    void open(const QString& address) override { opened.append(address); }
+    QStringList opened;
+};
+
+struct TestPlatformOptions {
+    bool video = false; // a picture in the player widgets (needs no GL: software rendering)
+};
+
+// Real platform over `folder`, with scripted dialogs and a recording shell.
+std::unique_ptr<Platform> makeTestPlatform(const QString& folder, TestPlatformOptions opts = {});
+ScriptedDialogs& dialogsOf(Platform& p);
+RecordingShell& shellOf(Platform& p);
+
+// Runs the event loop until `done` holds or `ms` of real time pass. For waits on real peers
+// (network, player); behaviour driven by timers is tested with the ManualClock instead.
+bool waitFor(const std::function<bool()>& done, int ms);
