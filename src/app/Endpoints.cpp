@@ -19,8 +19,12 @@
 using text::queryValue;
 
 namespace {
-QByteArray v(const QString& s) { return queryValue(s); }
-QByteArray compact() { return version::compact().toLatin1(); }
+QByteArray v(const QString& s) {
+    return queryValue(s);
+}
+QByteArray compact() {
+    return version::compact().toLatin1();
+}
 } // namespace
 
 Endpoints::Endpoints(const sistema_ini& settings) : m_settings(settings) {}
@@ -34,9 +38,15 @@ QString Endpoints::base(const char* key, const char* fallback) const {
     return b;
 }
 
-QString Endpoints::serviceBase() const { return base("servidor", SINTONEX_SERVICE_URL); }
-QString Endpoints::webBase() const { return base("web", SINTONEX_WEB_URL); }
-QString Endpoints::forumBase() const { return base("foro", SINTONEX_FORUM_URL); }
+QString Endpoints::serviceBase() const {
+    return base("servidor", SINTONEX_SERVICE_URL);
+}
+QString Endpoints::webBase() const {
+    return base("web", SINTONEX_WEB_URL);
+}
+QString Endpoints::forumBase() const {
+    return base("foro", SINTONEX_FORUM_URL);
+}
 QString Endpoints::webHostName() const {
     const QUrl u(webBase());
     return u.host().isEmpty() ? webBase() : u.host();
@@ -46,14 +56,18 @@ QString Endpoints::service(const QByteArray& pathAndQuery) const {
     return serviceBase() + QString::fromLatin1(pathAndQuery);
 }
 
-QString Endpoints::counter() const { return service("/windows/contador/contador.html?version=" + compact()); }
+QString Endpoints::counter() const {
+    return service("/windows/contador/contador.html?version=" + compact());
+}
 QString Endpoints::programVersionCheck() const {
     return service("/windows/versiones/comprobar_ver_act.php?ver=" + compact());
 }
 QString Endpoints::listVersionCheck(const QString& listVersion) const {
     return service("/windows/versiones/comprobar_ver_canales.php?ver=" + v(listVersion));
 }
-QString Endpoints::currentListVersion() const { return service("/windows/versiones/obtener_ver_actual.php"); }
+QString Endpoints::currentListVersion() const {
+    return service("/windows/versiones/obtener_ver_actual.php");
+}
 
 QString Endpoints::asxResolver(const QByteArray& name, const QString& listVersion) const {
     return service("/windows/pqlrvbxdk27/canalasx.php?canala=" + queryValue(name) +
@@ -66,14 +80,24 @@ QString Endpoints::htmlResolver(const QByteArray& name, const QString& listVersi
 QString Endpoints::testStation() const {
     return service("/windows/pqlrvbxdk27/canalasx.php?canala=" + v(QStringLiteral("Antena Sur")));
 }
-QString Endpoints::tvListSource() const { return service("/windows/hmtzc4wn8ue/canalestv.exe"); }
-QString Endpoints::radioListSource() const { return service("/windows/hmtzc4wn8ue/canalesradio.exe"); }
-QString Endpoints::programSource() const { return service("/windows/actualizar/sintonex.exe"); }
-QString Endpoints::chat() const { return service("/windows/chat.html"); }
-QString Endpoints::teletext() const { return service("/windows/txt.htm"); }
+QString Endpoints::tvListSource() const {
+    return service("/windows/hmtzc4wn8ue/canalestv.exe");
+}
+QString Endpoints::radioListSource() const {
+    return service("/windows/hmtzc4wn8ue/canalesradio.exe");
+}
+QString Endpoints::programSource() const {
+    return service("/windows/actualizar/sintonex.exe");
+}
+QString Endpoints::chat() const {
+    return service("/windows/chat.html");
+}
+QString Endpoints::teletext() const {
+    return service("/windows/txt.htm");
+}
 
-QString Endpoints::support(const QString& nombre, const QString& mail, const QString& mensaje, const QString& ver,
-                           const QString& sisop) const {
+QString Endpoints::support(const QString& nombre, const QString& mail, const QString& mensaje,
+                           const QString& ver, const QString& sisop) const {
     return service("/windows/soporte/soportevertres.php?nombre=" + v(nombre) + "&mail=" + v(mail) +
                    "&mensaje=" + v(mensaje) + "&ver=" + v(ver) + "&sisop=" + v(sisop));
 }
@@ -84,14 +108,30 @@ QString Endpoints::recommend(const QString& name, const QString& email, const QS
                                            "&femail=" + v(femail) + "&recon=" + v(recon));
 }
 
-QString Endpoints::introPlaylist() const { return webBase() + "/tv/programa/anuncios_asx/version_242.php"; }
-QString Endpoints::helpPage() const { return webBase() + "/sintonex/ayuda/principal/"; }
-QString Endpoints::webHome() const { return webBase() + "/"; }
-QString Endpoints::forumHome() const { return forumBase() + "/"; }
-QString Endpoints::forumTopic() const { return forumBase() + "/topic/65"; }
+QString Endpoints::introPlaylist() const {
+    return webBase() + "/tv/programa/anuncios_asx/version_242.php";
+}
+QString Endpoints::helpPage() const {
+    return webBase() + "/sintonex/ayuda/principal/";
+}
+QString Endpoints::webHome() const {
+    return webBase() + "/";
+}
+QString Endpoints::forumHome() const {
+    return forumBase() + "/";
+}
+QString Endpoints::forumTopic() const {
+    return forumBase() + "/topic/65";
+}
 QString Endpoints::lyricsSearch(const QString& title) const {
     return webBase() + QString::fromLatin1("/buscar/search?q=" + v(title) + "+lyrics&btnI=1");
 }
-QString Endpoints::donationPage() const { return webBase() + "/donar/"; }
-QString Endpoints::reportForm() const { return webBase() + "/informar/"; }
-QString Endpoints::skinsHelp() const { return webBase() + "/sintonex/ayuda/fondos/"; }
+QString Endpoints::donationPage() const {
+    return webBase() + "/donar/";
+}
+QString Endpoints::reportForm() const {
+    return webBase() + "/informar/";
+}
+QString Endpoints::skinsHelp() const {
+    return webBase() + "/sintonex/ayuda/fondos/";
+}

@@ -17,28 +17,53 @@ double twipsPerPx() {
     return 1440.0 / (dpi > 0 ? dpi : 96.0);
 }
 } // namespace
-int toPx(int t) { return int(std::lround(t / twipsPerPx())); }
-int fromPx(int px) { return int(std::lround(px * twipsPerPx())); }
+int toPx(int t) {
+    return int(std::lround(t / twipsPerPx()));
+}
+int fromPx(int px) {
+    return int(std::lround(px * twipsPerPx()));
+}
 } // namespace twips
 
-Form::Form(Forms& forms, const QString& name, QWidget* parent) : QWidget(parent), m_forms(forms), m_name(name) {
+Form::Form(Forms& forms, const QString& name, QWidget* parent)
+    : QWidget(parent), m_forms(forms), m_name(name) {
     setObjectName(name);
     setAttribute(Qt::WA_DeleteOnClose, false);
 }
 
 Form::~Form() = default;
 
-Platform& Form::platform() const { return m_forms.platform(); }
-const sistema_ini& Form::settings() const { return m_forms.settings(); }
-const Endpoints& Form::endpoints() const { return m_forms.endpoints(); }
+Platform& Form::platform() const {
+    return m_forms.platform();
+}
+const sistema_ini& Form::settings() const {
+    return m_forms.settings();
+}
+const Endpoints& Form::endpoints() const {
+    return m_forms.endpoints();
+}
 
-int Form::Top() const { return twips::fromPx(pos().y()); }
-int Form::Left() const { return twips::fromPx(pos().x()); }
-int Form::Width() const { return twips::fromPx(width()); }
-int Form::Height() const { return twips::fromPx(height()); }
-void Form::setTop(int t) { move(pos().x(), twips::toPx(t)); }
-void Form::setLeft(int t) { move(twips::toPx(t), pos().y()); }
-void Form::setSizeTwips(int w, int h) { resize(twips::toPx(w), twips::toPx(h)); }
+int Form::Top() const {
+    return twips::fromPx(pos().y());
+}
+int Form::Left() const {
+    return twips::fromPx(pos().x());
+}
+int Form::Width() const {
+    return twips::fromPx(width());
+}
+int Form::Height() const {
+    return twips::fromPx(height());
+}
+void Form::setTop(int t) {
+    move(pos().x(), twips::toPx(t));
+}
+void Form::setLeft(int t) {
+    move(twips::toPx(t), pos().y());
+}
+void Form::setSizeTwips(int w, int h) {
+    resize(twips::toPx(w), twips::toPx(h));
+}
 
 void Form::closeEvent(QCloseEvent* e) {
     // The close box unloads the window through the registry, so its unload handler runs.
@@ -60,9 +85,13 @@ Forms::~Forms() {
     delete m_settings;
 }
 
-void Forms::registerForm(const QString& name, Factory factory) { m_factories.insert(name, std::move(factory)); }
+void Forms::registerForm(const QString& name, Factory factory) {
+    m_factories.insert(name, std::move(factory));
+}
 
-Form* Forms::find(const QString& name) const { return m_loaded.value(name, nullptr); }
+Form* Forms::find(const QString& name) const {
+    return m_loaded.value(name, nullptr);
+}
 
 Form* Forms::form(const QString& name) {
     if (Form* f = find(name))

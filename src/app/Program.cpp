@@ -2,6 +2,10 @@
 
 #include "Forms.h"
 
-void registerProgramForms(Forms& forms) { (void)forms; }
+void registerProgramForms(Forms& forms) {
+    (void)forms;
+}
 
-void startProgram(Forms& forms) { (void)forms; }
+void startProgram(Forms& forms) {
+    (void)forms;
+}

@@ -9,8 +9,14 @@ constexpr int kMajor = 2;
 constexpr int kMinor = 4;
 constexpr int kRevision = 5;
 
-inline QString display() { return QStringLiteral("%1.%2.%3").arg(kMajor).arg(kMinor).arg(kRevision); }
-inline QString compact() { return QStringLiteral("%1%2%3").arg(kMajor).arg(kMinor).arg(kRevision); }
+inline QString display() {
+    return QStringLiteral("%1.%2.%3").arg(kMajor).arg(kMinor).arg(kRevision);
+}
+inline QString compact() {
+    return QStringLiteral("%1%2%3").arg(kMajor).arg(kMinor).arg(kRevision);
+}
 // "Sintonex 2.4.5"
-inline QString programCaption() { return QStringLiteral("Sintonex ") + display(); }
+inline QString programCaption() {
+    return QStringLiteral("Sintonex ") + display();
+}
 } // namespace version

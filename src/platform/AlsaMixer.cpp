@@ -106,4 +106,6 @@ private:
 
 } // namespace
 
-std::unique_ptr<Mixer> makeAlsaMixer() { return std::make_unique<AlsaMixer>(); }
+std::unique_ptr<Mixer> makeAlsaMixer() {
+    return std::make_unique<AlsaMixer>();
+}

@@ -15,10 +15,15 @@ public:
     void GoBack() override {}
     void Refresh() override {}
     QWidget* widget() override { return nullptr; }
+
 private:
     QString m_url;
     bool m_silent = false;
 };
 } // namespace
-WebBrowser* makeHiddenBrowser(QObject* parent, QNetworkAccessManager*) { return new NullBrowser(parent); }
-WebBrowser* makeTextPageBrowser(QWidget* parent, QNetworkAccessManager*) { return new NullBrowser(parent); }
+WebBrowser* makeHiddenBrowser(QObject* parent, QNetworkAccessManager*) {
+    return new NullBrowser(parent);
+}
+WebBrowser* makeTextPageBrowser(QWidget* parent, QNetworkAccessManager*) {
+    return new NullBrowser(parent);
+}

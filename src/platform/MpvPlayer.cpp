@@ -22,10 +22,13 @@ public:
     void setFullScreen(bool) override {}
     bool fullScreen() const override { return false; }
     QWidget* widget() override { return m_w; }
+
 private:
     QWidget* m_w;
     QString m_url, m_mode;
     int m_vol = 100;
 };
 } // namespace
-MediaPlayer* makeMpvPlayer(QWidget* parent) { return new NullPlayer(parent); }
+MediaPlayer* makeMpvPlayer(QWidget* parent) {
+    return new NullPlayer(parent);
+}

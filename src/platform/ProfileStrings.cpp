@@ -78,7 +78,9 @@ bool keyOf(const Lines& l, const QByteArray& line, QString& key, QString& value)
     return true;
 }
 
-bool same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool same(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 } // namespace
 

@@ -80,7 +80,9 @@ public:
 } // namespace
 
 Platform::Platform() = default;
-Platform::~Platform() { delete network; }
+Platform::~Platform() {
+    delete network;
+}
 
 std::unique_ptr<Mixer> makeAlsaMixer();
 MediaPlayer* makeMpvPlayer(QWidget* parent);

@@ -36,6 +36,8 @@ QByteArray encodeStored(const QString& s, bool utf8) {
     return s.toUtf8();
 }
 
-QByteArray queryValue(const QByteArray& bytes) { return bytes.toPercentEncoding(); }
+QByteArray queryValue(const QByteArray& bytes) {
+    return bytes.toPercentEncoding();
+}
 
 } // namespace text

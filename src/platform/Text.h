@@ -16,6 +16,8 @@ QByteArray encodeStored(const QString& s, bool utf8);
 
 // A query value percent-encoded so that the service receives exactly these bytes.
 QByteArray queryValue(const QByteArray& bytes);
-inline QByteArray queryValue(const QString& s) { return queryValue(s.toUtf8()); }
+inline QByteArray queryValue(const QString& s) {
+    return queryValue(s.toUtf8());
+}
 
 } // namespace text

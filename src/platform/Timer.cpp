@@ -23,8 +23,12 @@ Clock* g_current = &g_eventLoopClock;
 
 } // namespace
 
-Clock* Clock::current() { return g_current; }
-void Clock::setCurrent(Clock* c) { g_current = c ? c : &g_eventLoopClock; }
+Clock* Clock::current() {
+    return g_current;
+}
+void Clock::setCurrent(Clock* c) {
+    g_current = c ? c : &g_eventLoopClock;
+}
 
 Timer::Timer(QObject* parent, int intervalMs, bool enabled)
     : QObject(parent), m_clock(Clock::current()), m_interval(intervalMs) {
@@ -65,7 +69,9 @@ void Timer::setEnabled(bool on) {
         m_clock->stop(this);
 }
 
-ManualClock::ManualClock() { Clock::setCurrent(this); }
+ManualClock::ManualClock() {
+    Clock::setCurrent(this);
+}
 
 ManualClock::~ManualClock() {
     if (Clock::current() == this)
@@ -78,12 +84,14 @@ void ManualClock::start(Timer* t) {
 }
 
 void ManualClock::stop(Timer* t) {
-    m_entries.erase(std::remove_if(m_entries.begin(), m_entries.end(),
-                                   [t](const Entry& e) { return e.timer == t; }),
-                    m_entries.end());
+    m_entries.erase(
+        std::remove_if(m_entries.begin(), m_entries.end(), [t](const Entry& e) { return e.timer == t; }),
+        m_entries.end());
 }
 
-void ManualClock::forget(Timer* t) { stop(t); }
+void ManualClock::forget(Timer* t) {
+    stop(t);
+}
 
 void ManualClock::advance(qint64 ms) {
     const qint64 end = m_now + ms;

@@ -27,7 +27,7 @@ public:
     virtual QWidget* widget() = 0;
 
 signals:
-    void FileDownload();                  // a response began to arrive
+    void FileDownload(); // a response began to arrive
     void DocumentComplete(const QString& url);
     void TitleChange(const QString& title);
     void StatusTextChange(const QString& text);

@@ -15,7 +15,7 @@ TEST(ManualClock, FiresDueTicksInTimeOrderAndRestartsOnChange) {
 
     // Enabling again or changing the interval restarts the count from now.
     fired.clear();
-    clock.advance(10); // now 70: a due 90, b due 80
+    clock.advance(10);  // now 70: a due 90, b due 80
     a.setEnabled(true); // a now due 100
     b.setInterval(5);   // b now due 75, 80, ...
     clock.advance(30);

@@ -37,8 +37,12 @@ std::unique_ptr<Platform> makeTestPlatform(const QString& folder, TestPlatformOp
     return p;
 }
 
-ScriptedDialogs& dialogsOf(Platform& p) { return static_cast<ScriptedDialogs&>(*p.dialogs); }
-RecordingShell& shellOf(Platform& p) { return static_cast<RecordingShell&>(*p.shell); }
+ScriptedDialogs& dialogsOf(Platform& p) {
+    return static_cast<ScriptedDialogs&>(*p.dialogs);
+}
+RecordingShell& shellOf(Platform& p) {
+    return static_cast<RecordingShell&>(*p.shell);
+}
 
 bool waitFor(const std::function<bool()>& done, int ms) {
     QDeadlineTimer deadline(ms);

@@ -4,8 +4,8 @@
 
 #include "platform/Platform.h"
 
-#include <QDeadlineTimer>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -26,8 +26,8 @@ public:
     QString openFile(QWidget* owner, const QString& filter) override;
     QString chooseFolder(QWidget* owner, const QString& title) override;
 
-    QList<int> answers;            // consumed in order; kAnswerYes when empty (or kAnswerOk)
-    QStringList files, folders;    // answers of the file and folder dialogs; "" when empty
+    QList<int> answers;         // consumed in order; kAnswerYes when empty (or kAnswerOk)
+    QStringList files, folders; // answers of the file and folder dialogs; "" when empty
     QList<ShownMessage> shown;
     QStringList fileFilters, folderTitles;
     std::function<void(const ShownMessage&)> onShow; // runs while the "box" is up

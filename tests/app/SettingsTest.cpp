@@ -1,0 +1,118 @@
+#include "app/sistema_ini.h"
+#include "platform/ProfileStrings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeRaw(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+class Settings : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    sistema_ini ini{dir.path()};
+};
+
+} // namespace
+
+TEST_F(Settings, MissingFileSectionKeyOrEmptyValueReadAsError) {
+    EXPECT_EQ(ini.LeeIni("config", "vers_local_canales"), "error");
+    EXPECT_FALSE(QFile::exists(ini.path())); // reading never creates the file
+
+    writeRaw(ini.path(), "[otra]\nvers_local_canales=5\n[config]\nfondo=\n");
+    EXPECT_EQ(ini.LeeIni("config", "vers_local_canales"), "error"); // only in another section
+    EXPECT_EQ(ini.LeeIni("config", "fondo"), "error");              // empty value
+    EXPECT_EQ(ini.LeeIni("nada", "fondo"), "error");
+}
+
+TEST_F(Settings, WriteCreatesTheFileAndReadsBack) {
+    EXPECT_TRUE(ini.EscribeIni("config", "vers_local_canales", "37"));
+    EXPECT_EQ(ini.path(), QDir(dir.path()).filePath("config.ini"));
+    EXPECT_EQ(ini.LeeIni("config", "vers_local_canales"), "37");
+    EXPECT_TRUE(ini.EscribeIni("config", "vers_local_canales", "38"));
+    EXPECT_EQ(ini.LeeIni("config", "vers_local_canales"), "38");
+    // One key line, not two.
+    EXPECT_EQ(readAll(ini.path()).count("vers_local_canales"), 1);
+}
+
+TEST_F(Settings, LongValuesAreCutAt949Characters) {
+    const QString v(1000, QChar('x'));
+    ini.EscribeIni("config", "fondo", v);
+    EXPECT_EQ(ini.LeeIni("config", "fondo"), v.left(949));
+    ini.EscribeIni("config", "fondo", QString(949, QChar('y')));
+    EXPECT_EQ(ini.LeeIni("config", "fondo").size(), 949);
+}
+
+TEST_F(Settings, NamesMatchWithoutCaseAndBlanksAroundAreIgnored) {
+    // As another editor might leave it: odd case, blanks, CR LF, comments, quotes.
+    writeRaw(ini.path(), "; written by hand\r\n[ CONFIG ]\r\n  Fondo  =   /home/ana/mar.jpg  \r\n"
+                         "GRABADORA=\"/home/ana/Grab/\"\r\n");
+    EXPECT_EQ(ini.LeeIni("config", "fondo"), "/home/ana/mar.jpg");
+    EXPECT_EQ(ini.LeeIni("Config", "FONDO"), "/home/ana/mar.jpg");
+    EXPECT_EQ(ini.LeeIni("config", "grabadora"), "/home/ana/Grab/");
+}
+
+TEST_F(Settings, WritesKeepEveryOtherLineByteForByte) {
+    const QByteArray before =
+        "; comentario\r\n[Config]\r\nFondo=C:\\\r\nzeta = 1\r\n\r\n[otra]\r\nx=\xe9\r\n";
+    writeRaw(ini.path(), before);
+    ini.EscribeIni("config", "fondo", "/tmp/a.png");
+    ini.EscribeIni("config", "donaciones01", "0");
+    ini.EscribeIni("nueva", "clave", "valor");
+    const QByteArray after = readAll(ini.path());
+    EXPECT_EQ(after, "; comentario\r\n[Config]\r\nfondo=/tmp/a.png\r\nzeta = 1\r\ndonaciones01=0\r\n\r\n"
+                     "[otra]\r\nx=\xe9\r\n\r\n[nueva]\r\nclave=valor\r\n");
+    EXPECT_EQ(ini.LeeIni("otra", "x"), QString::fromUtf8("é")); // Windows-1252 file decoded
+}
+
+TEST_F(Settings, EncodingFollowsTheFile) {
+    ini.EscribeIni("config", "fondo", QString::fromUtf8("/home/añ/fondo.jpg"));
+    EXPECT_EQ(readAll(ini.path()), QByteArray("[config]\nfondo=/home/a\xc3\xb1/fondo.jpg\n"));
+    EXPECT_EQ(ini.LeeIni("config", "fondo"), QString::fromUtf8("/home/añ/fondo.jpg"));
+
+    // A Windows-1252 file stays Windows-1252.
+    writeRaw(ini.path(), "[config]\r\nfondo=C:\\Im\xe1genes\\a.bmp\r\n");
+    EXPECT_EQ(ini.LeeIni("config", "fondo"), QString::fromUtf8("C:\\Imágenes\\a.bmp"));
+    ini.EscribeIni("config", "grabadora", QString::fromUtf8("/tmp/Grabación/"));
+    EXPECT_EQ(readAll(ini.path()), QByteArray("[config]\r\nfondo=C:\\Im\xe1genes\\a.bmp\r\n"
+                                              "grabadora=/tmp/Grabaci\xf3n/\r\n"));
+}
+
+TEST_F(Settings, AKilledWriterNeverLeavesHalfAFile) {
+    // A writer killed at a random moment leaves either the old or the new file, whole.
+    const QString big1 = QString(400000, QChar('a'));
+    const QString big2 = QString(400000, QChar('b'));
+    writeRaw(ini.path(), "[config]\nfondo=" + big1.toLatin1() + "\nvers_local_canales=7\n");
+    for (int round = 0; round < 12; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i)
+                profile::write(ini.path(), "config", "fondo", i % 2 ? big1 : big2);
+        }
+        usleep(2000 + round * 1700);
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        const QString v = profile::read(ini.path(), "config", "fondo");
+        EXPECT_TRUE(v == big1 || v == big2) << "round " << round << ": value of length " << v.size();
+        EXPECT_EQ(profile::read(ini.path(), "config", "vers_local_canales"), "7");
+    }
+    // No temporary files are left behind either way that would be read as settings.
+    EXPECT_EQ(ini.LeeIni("config", "vers_local_canales"), "7");
+}
