@@ -76,6 +76,18 @@ public:
     template <class T> T* find() const { return static_cast<T*>(find(QString::fromLatin1(T::kName))); }
     bool isLoaded(const QString& name) const { return find(name) != nullptr; }
 
+    // A control of another window by its name (controls' objectNames are their design names).
+    // control() loads the window hidden when needed, as touching a control does; loadedControl()
+    // only looks into a window that is already loaded.
+    template <class T> T* control(const QString& form, const QString& name) {
+        Form* f = this->form(form);
+        return f ? f->findChild<T*>(name) : nullptr;
+    }
+    template <class T> T* loadedControl(const QString& form, const QString& name) const {
+        Form* f = find(form);
+        return f ? f->findChild<T*>(name) : nullptr;
+    }
+
     void show(const QString& name);
     void hide(const QString& name);
     void unload(const QString& name);
