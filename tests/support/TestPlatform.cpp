@@ -6,6 +6,7 @@
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
+#include <QProcess>
 #include <QThread>
 
 int ScriptedDialogs::MsgBox(const QString& prompt, int style, const QString& title) {
@@ -53,4 +54,17 @@ bool waitFor(const std::function<bool()>& done, int ms) {
         QThread::msleep(2);
     }
     return true;
+}
+
+QString soundServerMissing() {
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
+    if (!pactl.waitForStarted(5000))
+        return QStringLiteral("pactl is not installed");
+    if (!pactl.waitForFinished(5000) || pactl.exitStatus() != QProcess::NormalExit || pactl.exitCode() != 0)
+        return QStringLiteral("no sound server answers; run `source scripts/pulse-null-sink` first");
+    // A desktop's own server is left alone: the tests move the master volume.
+    if (!pactl.readAllStandardOutput().contains("Default Sink: sintonex_null"))
+        return QStringLiteral("the default output is not the test sink; run `source scripts/pulse-null-sink` first");
+    return {};
 }

@@ -51,3 +51,7 @@ RecordingShell& shellOf(Platform& p);
 // Runs the event loop until `done` holds or `ms` of real time pass. For waits on real peers
 // (network, player); behaviour driven by timers is tested with the ManualClock instead.
 bool waitFor(const std::function<bool()>& done, int ms);
+
+// Why the sound server that the volume tests drive cannot be used, or "" when it answers with the
+// test null sink as its default output (PULSE_SERVER as scripts/pulse-null-sink sets it).
+QString soundServerMissing();

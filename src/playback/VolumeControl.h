@@ -1,0 +1,50 @@
+// VolumeControl: the volume block of a player window — the slider `volscroll`, the speaker icon
+// `volumen_visor` with the percentage in its tooltip, the scale text `vol_label`, the hidden
+// pictures `vol0`..`vol3` and the window's poll timer. The TV and radio windows each embed one,
+// naming its timer as they name it, and pass the embedded player's volume setter. The slider
+// follows the master volume: on the timer's tick and, at once, when the mixer reports a change.
+// GUI thread only.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+class Form;
+class QLabel;
+class QScrollBar;
+class Timer;
+class volbas;
+
+// Range 0-100, large change 1: what every volume slider is given at its window's load.
+void prepareVolumeSlider(QScrollBar& slider);
+
+class VolumeControl : public QWidget {
+    Q_OBJECT
+public:
+    VolumeControl(Form& window, const QString& timerName, std::function<void(int)> setPlayerVolume);
+
+    // The window-load steps: slider range, the first read, tooltip and the muted picture at 0.
+    void Load();
+
+    QScrollBar* volscroll() const { return m_volscroll; }
+    QLabel* volumen_visor() const { return m_visor; }
+    QLabel* vol_label() const { return m_label; }
+    QLabel* vol(int index) const { return m_pictures[index]; }
+    Timer* pollTimer() const { return m_timer; }
+
+    // Which of `vol0`..`vol3` a slider value shows.
+    static int pictureFor(int value);
+
+    // Handlers, named as the window's controls are.
+    void volscroll_Change();
+    void poll_Timer();
+
+private:
+    volbas& m_volbas;
+    std::function<void(int)> m_setPlayerVolume;
+    QScrollBar* m_volscroll;
+    QLabel* m_visor;
+    QLabel* m_label;
+    QLabel* m_pictures[4];
+    Timer* m_timer;
+};

@@ -1,0 +1,30 @@
+// volumini: the small volume window, opened from the generic window and the tray menu. Its
+// slider drives the master volume and shows the level in the caption. GUI thread only.
+#pragma once
+
+#include "app/Forms.h"
+
+class QScrollBar;
+class Timer;
+class volbas;
+
+class volumini : public Form {
+    Q_OBJECT
+public:
+    static constexpr const char* kName = "volumini";
+    explicit volumini(Forms& forms);
+
+    void Form_Load() override;
+    void Form_Unload() override;
+
+    QScrollBar* volscroll() const { return m_volscroll; }
+    Timer* Timer1() const { return m_timer1; }
+
+    void volscroll_Change();
+    void Timer1_Timer();
+
+private:
+    volbas& m_volbas;
+    QScrollBar* m_volscroll;
+    Timer* m_timer1;
+};

@@ -1,0 +1,121 @@
+// Shared by the volume tests: stand-ins for the TV and radio windows that embed the volume block
+// as the real windows do, and the sink's volume as the sound server reports it (through pactl,
+// an outside program like the desktop's own volume control).
+#pragma once
+
+#include "app/Forms.h"
+#include "platform/Mixer.h"
+#include "platform/Timer.h"
+#include "playback/VolumeControl.h"
+#include "playback/volbas.h"
+#include "playback/volumini.h"
+#include "support/TestPlatform.h"
+
+#include <QLabel>
+#include <QList>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+// A real ALSA mixer on the named device; "hw:99" is a machine without a sound device.
+std::unique_ptr<Mixer> makeAlsaMixerOn(const QString& device);
+
+// A player window as far as volume goes: the block, with the player's volume recorded.
+class PlayerWindow : public Form {
+public:
+    PlayerWindow(Forms& forms, const char* name, const char* timer)
+        : Form(forms, QString::fromLatin1(name)),
+          volume(
+              new VolumeControl(*this, QString::fromLatin1(timer), [this](int v) { playerVolumes << v; })) {}
+    void Form_Load() override { volume->Load(); }
+
+    VolumeControl* volume;
+    QList<int> playerVolumes;
+};
+
+class TvWindow : public PlayerWindow {
+public:
+    static constexpr const char* kName = "tvquelvar";
+    explicit TvWindow(Forms& f) : PlayerWindow(f, kName, "Timer7") {}
+};
+
+class RadioWindow : public PlayerWindow {
+public:
+    static constexpr const char* kName = "radi";
+    explicit RadioWindow(Forms& f) : PlayerWindow(f, kName, "Timer9") {}
+    void Form_Unload() override { volbas::of(forms()).close(); }
+};
+
+// The sink's volume as pactl prints it: raw (0-65536 on a sound server) and percent.
+struct SinkVolume {
+    int raw = -1;
+    int percent = -1;
+};
+
+inline SinkVolume sinkVolume() {
+    QProcess p;
+    p.start(QStringLiteral("pactl"), {QStringLiteral("get-sink-volume"), QStringLiteral("@DEFAULT_SINK@")});
+    p.waitForFinished(5000);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const auto m = QRegularExpression(QStringLiteral("(\\d+)\\s*/\\s*(\\d+)%")).match(out);
+    if (!m.hasMatch())
+        return {};
+    return {m.captured(1).toInt(), m.captured(2).toInt()};
+}
+
+inline bool setSinkPercent(int percent) {
+    return QProcess::execute(QStringLiteral("pactl"),
+                             {QStringLiteral("set-sink-volume"), QStringLiteral("@DEFAULT_SINK@"),
+                              QString::number(percent) + QLatin1Char('%')}) == 0;
+}
+
+// Whether the label shows the same picture as one of the hidden pictures.
+inline bool showsPicture(const QLabel* shown, const QLabel* picture) {
+    return !shown->pixmap().isNull() && shown->pixmap().toImage() == picture->pixmap().toImage();
+}
+
+// A run with the program's real platform (its ALSA mixer) and virtual time for the poll timers.
+class VolumeRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_clock = std::make_unique<ManualClock>();
+        platform = makeTestPlatform(m_dir.path());
+    }
+    void startForms() {
+        forms = std::make_unique<Forms>(*platform);
+        forms->add<TvWindow>();
+        forms->add<RadioWindow>();
+        forms->add<volumini>();
+    }
+    void TearDown() override {
+        forms.reset();
+        // Unloaded windows are deleted later; their timers must go before the clock does.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        platform.reset();
+        m_clock.reset();
+    }
+    void requireSoundServer() {
+        const QString why = soundServerMissing();
+        if (!why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
+    }
+    ManualClock& clock() { return *m_clock; }
+
+    std::unique_ptr<Platform> platform;
+    std::unique_ptr<Forms> forms;
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<ManualClock> m_clock;
+};
+
+#define REQUIRE_SOUND_SERVER()                                                                               \
+    do {                                                                                                     \
+        requireSoundServer();                                                                                \
+        if (IsSkipped())                                                                                     \
+            return;                                                                                          \
+    } while (0)
