@@ -1,0 +1,120 @@
+#include "Form1.h"
+
+#include "UpdateScript.h"
+#include "actualizacion.h"
+#include "platform/Platform.h"
+#include "platform/Timer.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QSaveFile>
+#include <QVBoxLayout>
+
+namespace {
+const QString kHecho =
+    QStringLiteral("Sintonex se ha actualizado correctamente, vuelve a ejecutar Sintonex.");
+const QString kNoCompletado =
+    QStringLiteral("No se ha podido completar la actualización. Inténtalo más tarde.");
+constexpr QFile::Permissions kExecutable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                           QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                           QFile::ExeOther;
+} // namespace
+
+Form1::Form1(Forms& forms)
+    : Form(forms, QString::fromLatin1(kName)), m_executable(QCoreApplication::applicationFilePath()),
+      m_pid(QCoreApplication::applicationPid()) {
+    setCaption(QStringLiteral("Form1"));
+    m_label1 = new QLabel(QStringLiteral("Obteniendo actualización del servidor..."), this);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_progreso = new QProgressBar(this);
+    m_progreso->setObjectName(QStringLiteral("progreso"));
+    m_bat = new QPlainTextEdit(this);
+    m_bat->setObjectName(QStringLiteral("bat"));
+    m_bat->setReadOnly(true);
+    m_bat->hide();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_label1);
+    layout->addWidget(m_progreso);
+    setSizeTwips(4800, 1200);
+
+    m_timer1 = new Timer(this, 2000, false);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer2 = new Timer(this, 1000, false);
+    m_timer2->setObjectName(QStringLiteral("Timer2"));
+    connect(m_timer1, &Timer::tick, this, &Form1::Timer1_Timer);
+    connect(m_timer2, &Timer::tick, this, &Form1::Timer2_Timer);
+}
+
+void Form1::setProgram(const QString& executable, qint64 pid) {
+    m_executable = executable;
+    m_pid = pid;
+}
+
+QString Form1::downloadFile() const {
+    return platform().programFolder + QLatin1Char('/') + QLatin1String(kDownloadName);
+}
+
+QString Form1::scriptFile() const {
+    return platform().programFolder + QLatin1Char('/') + QLatin1String(kScriptName);
+}
+
+void Form1::Form_Load() {
+    // Loading it starts the download; it enables Timer1 once the whole file is here.
+    forms().form(QString::fromLatin1(actualizacion::kName));
+}
+
+void Form1::Form_Unload() {
+    m_timer1->setEnabled(false);
+    m_timer2->setEnabled(false);
+    forms().unload(QString::fromLatin1(actualizacion::kName));
+    // Closed before the script took over: the update is abandoned and leaves nothing behind.
+    if (!m_scriptStarted) {
+        QFile::remove(downloadFile());
+        if (m_scriptWritten)
+            QFile::remove(scriptFile());
+    }
+}
+
+void Form1::Timer1_Timer() {
+    m_timer1->setEnabled(false);
+    const QByteArray script = update::completionScript({m_pid, m_executable, downloadFile(), scriptFile()});
+    m_bat->setPlainText(QString::fromLocal8Bit(script));
+
+    // The new executable takes the old one's permissions, so the move alone completes it.
+    QFile::Permissions permissions = QFile::permissions(m_executable);
+    if (!permissions)
+        permissions = kExecutable;
+    bool ok = QFile::setPermissions(downloadFile(), permissions | QFile::ReadOwner | QFile::ExeOwner);
+
+    QSaveFile file(scriptFile());
+    ok = ok && file.open(QIODevice::WriteOnly) && file.write(script) == script.size() && file.commit();
+    if (!ok) {
+        giveUp();
+        return;
+    }
+    m_scriptWritten = true;
+    m_timer2->setEnabled(true);
+}
+
+void Form1::Timer2_Timer() {
+    m_timer2->setEnabled(false);
+    platform().dialogs->MsgBox(kHecho, MsgStyle::OkOnly);
+    if (!QProcess::startDetached(QStringLiteral("/bin/sh"), {scriptFile()}, platform().programFolder)) {
+        giveUp();
+        return;
+    }
+    m_scriptStarted = true;
+    forms().unload(this);
+    forms().endProgram();
+}
+
+void Form1::giveUp() {
+    platform().dialogs->MsgBox(kNoCompletado, MsgStyle::OkOnly);
+    forms().show(QStringLiteral("elegir"));
+    forms().unload(this); // removes what the update left behind
+}

@@ -1,0 +1,50 @@
+// Form1: the program's self-update. It has `actualizacion` download the new executable under a
+// temporary name in the program folder, writes the script that swaps it in once this program has
+// ended, tells the user, and starts the script. Nothing is replaced unless the download was
+// complete and the script could be written and started. GUI thread only.
+#pragma once
+
+#include "app/Forms.h"
+
+#include <QString>
+
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class Timer;
+
+class Form1 : public Form {
+    Q_OBJECT
+public:
+    static constexpr const char* kName = "Form1";
+    // In the program folder: the new executable until the script moves it, and the script.
+    static constexpr const char* kDownloadName = "sintonextemp";
+    static constexpr const char* kScriptName = "completa_actualizacion.sh";
+    explicit Form1(Forms& forms);
+
+    void Form_Load() override;
+    void Form_Unload() override;
+
+    // The executable to replace and the process to end: this program's own unless a test points
+    // them at a stand-in. Set before the script is written.
+    void setProgram(const QString& executable, qint64 pid);
+    QString executable() const { return m_executable; }
+
+    QString downloadFile() const;
+    QString scriptFile() const;
+
+private:
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void giveUp();
+
+    QLabel* m_label1;
+    QProgressBar* m_progreso;
+    QPlainTextEdit* m_bat;
+    Timer* m_timer1;
+    Timer* m_timer2;
+    QString m_executable;
+    qint64 m_pid;
+    bool m_scriptWritten = false;
+    bool m_scriptStarted = false;
+};

@@ -1,0 +1,44 @@
+#include "actualizacion.h"
+
+#include "Bajararchivo.h"
+#include "Form1.h"
+#include "app/Endpoints.h"
+#include "platform/Downloader.h"
+#include "platform/Platform.h"
+#include "platform/Timer.h"
+
+#include <QProgressBar>
+
+actualizacion::actualizacion(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+    setCaption(QStringLiteral("Actualizando..."));
+}
+
+void actualizacion::Form_Load() {
+    // The download goes where Form1's script expects it, and its progress shows on Form1's bar.
+    const QString target = platform().programFolder + QLatin1Char('/') + QLatin1String(Form1::kDownloadName);
+    m_download =
+        Bajararchivo(*this, endpoints().programSource(), target,
+                     forms().loadedControl<QProgressBar>(QStringLiteral("Form1"), QStringLiteral("progreso")),
+                     [this](bool ok) { downloaded(ok); });
+}
+
+void actualizacion::Form_Unload() {
+    if (m_download)
+        m_download->abort();
+}
+
+void actualizacion::downloaded(bool ok) {
+    m_download = nullptr;
+    if (ok) {
+        if (Timer* next = forms().loadedControl<Timer>(QStringLiteral("Form1"), QStringLiteral("Timer1")))
+            next->setEnabled(true);
+        forms().unload(this);
+        return;
+    }
+    platform().dialogs->MsgBox(
+        QStringLiteral("No se ha podido descargar la actualización. Inténtalo más tarde."), MsgStyle::OkOnly);
+    // The user goes on with the program as it is.
+    forms().show(QStringLiteral("elegir"));
+    forms().unload(QStringLiteral("Form1"));
+    forms().unload(this);
+}

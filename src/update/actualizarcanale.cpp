@@ -1,0 +1,189 @@
+#include "actualizarcanale.h"
+
+#include "Bajararchivo.h"
+#include "app/Endpoints.h"
+#include "app/sistema_ini.h"
+#include "platform/Downloader.h"
+#include "platform/Platform.h"
+#include "platform/Timer.h"
+#include "platform/WebBrowser.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cstdio>
+
+namespace {
+constexpr const char* kTvList = "vqrcv8xotv.exe";
+constexpr const char* kRadioList = "oftwy69jrad.exe";
+// A list waits under this ending until both lists have arrived.
+constexpr const char* kStagedEnding = ".nueva";
+
+const QString kNoVerificado = QStringLiteral(
+    "Ha ocurrido un error\r\n"
+    "Ha ocurrido un error al verificar el numero de versión de las listas de canales. Intentalo más "
+    "tarde :(\r\n\r\n"
+    "Es probable que exista un problema de conexión o bien nuestros servidores tienen algún problema.");
+const QString kRespuestaRara = QStringLiteral(
+    "Ha ocurrido un error al verificar el número de versión de las listas de canales, intentalo más "
+    "tarde. Puede que sea problema de tu conexión o de nuestros servidores.");
+const QString kCompletado =
+    QStringLiteral("El proceso de actualización de los canales se ha completado exitosamente.");
+const QString kFallido =
+    QStringLiteral("No se han podido descargar las listas de canales. Tus listas actuales "
+                   "se conservan. Inténtalo más tarde.");
+
+// Replaces `to` by `from` in one step: a reader sees the old list or the new one, never neither.
+bool replaceFile(const QString& from, const QString& to) {
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+} // namespace
+
+actualizarcanale::actualizarcanale(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+    setCaption(QStringLiteral("Sintonex"));
+    m_label1 = new QLabel(QStringLiteral("El proceso de actualización solo le llevará unos segundos."), this);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_label1->setWordWrap(true);
+    m_command1 = new QPushButton(QStringLiteral("Verificando..."), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    m_command1->setEnabled(false);
+    m_progreso = new QProgressBar(this);
+    m_progreso->setObjectName(QStringLiteral("progreso"));
+    m_progreso->hide();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_label1);
+    layout->addWidget(m_command1);
+    layout->addWidget(m_progreso);
+    setSizeTwips(5400, 1800);
+
+    m_numeroVerCanales = platform().createHiddenBrowser(this);
+    m_numeroVerCanales->setObjectName(QStringLiteral("numero_ver_canales"));
+    m_verificar = platform().createHiddenBrowser(this);
+    m_verificar->setObjectName(QStringLiteral("verificar"));
+
+    m_timer2 = new Timer(this, 4000, true);
+    m_timer2->setObjectName(QStringLiteral("Timer2"));
+    m_timer1 = new Timer(this, 5000, false);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    // The pause before the confirmation is judged, without freezing the window.
+    m_timer3 = new Timer(this, 1500, false);
+    m_timer3->setObjectName(QStringLiteral("Timer3"));
+
+    connect(m_timer2, &Timer::tick, this, &actualizarcanale::Timer2_Timer);
+    connect(m_timer1, &Timer::tick, this, &actualizarcanale::Timer1_Timer);
+    connect(m_timer3, &Timer::tick, this, &actualizarcanale::Timer3_Timer);
+    connect(m_command1, &QPushButton::clicked, this, &actualizarcanale::Command1_Click);
+}
+
+void actualizarcanale::Form_Load() {
+    m_numeroVerCanales->setSilent(true);
+    m_numeroVerCanales->Navigate(endpoints().currentListVersion());
+}
+
+void actualizarcanale::Form_Unload() {
+    m_timer1->setEnabled(false);
+    m_timer2->setEnabled(false);
+    m_timer3->setEnabled(false);
+    if (m_download) {
+        m_download->abort();
+        removeStagedLists();
+    }
+}
+
+void actualizarcanale::Timer2_Timer() {
+    // A page not loaded yet reads as "", and the confirmation's reply then decides.
+    current_list_version = m_numeroVerCanales->innerText();
+    m_verificar->Navigate(endpoints().listVersionCheck(current_list_version));
+    m_timer2->setEnabled(false);
+    m_timer1->setEnabled(true);
+}
+
+void actualizarcanale::Timer1_Timer() {
+    version_check_reply = m_verificar->innerText();
+    m_timer1->setEnabled(false);
+    m_timer3->setEnabled(true);
+}
+
+void actualizarcanale::Timer3_Timer() {
+    m_timer3->setEnabled(false);
+    if (version_check_reply == QLatin1String("ok")) {
+        m_command1->setText(QStringLiteral("Comenzar actualización"));
+        m_command1->setEnabled(true);
+    } else if (version_check_reply == QLatin1String("no")) {
+        const int answer = platform().dialogs->MsgBox(kNoVerificado, MsgStyle::YesNoQuestion,
+                                                      QStringLiteral("Ha ocurrido un error"));
+        if (answer == kAnswerYes) {
+            forms().show(QStringLiteral("elegir"));
+            forms().unload(this);
+        }
+    } else {
+        platform().dialogs->MsgBox(kRespuestaRara + version_check_reply, MsgStyle::OkOnly);
+        forms().unload(this);
+    }
+}
+
+void actualizarcanale::Command1_Click() {
+    forms().unload(QStringLiteral("tvquelvar"));
+    forms().unload(QStringLiteral("radi"));
+    m_command1->hide();
+    m_progreso->setFormat(QStringLiteral("Lista de televisión: %p%"));
+    m_progreso->show();
+    m_download =
+        Bajararchivo(*this, endpoints().tvListSource(), stagedFile(kTvList), m_progreso, [this](bool ok) {
+            if (ok)
+                downloadRadioList();
+            else
+                listsFailed();
+        });
+}
+
+void actualizarcanale::downloadRadioList() {
+    m_progreso->setFormat(QStringLiteral("Lista de radio: %p%"));
+    m_download = Bajararchivo(*this, endpoints().radioListSource(), stagedFile(kRadioList), m_progreso,
+                              [this](bool ok) {
+                                  if (ok)
+                                      installLists();
+                                  else
+                                      listsFailed();
+                              });
+}
+
+void actualizarcanale::installLists() {
+    m_download = nullptr;
+    // Both files were just created in this folder, so renaming them here does not fail in practice;
+    // if it ever did, the version stays as it was and the next version check offers the update again.
+    if (!replaceFile(stagedFile(kTvList), listFile(kTvList)) ||
+        !replaceFile(stagedFile(kRadioList), listFile(kRadioList))) {
+        listsFailed();
+        return;
+    }
+    settings().EscribeIni(QStringLiteral("config"), QStringLiteral("vers_local_canales"),
+                          current_list_version);
+    platform().dialogs->MsgBox(kCompletado, MsgStyle::OkOnly);
+    forms().show(QStringLiteral("elegir"));
+    forms().unload(this);
+}
+
+void actualizarcanale::listsFailed() {
+    m_download = nullptr;
+    removeStagedLists();
+    platform().dialogs->MsgBox(kFallido, MsgStyle::OkOnly);
+    forms().show(QStringLiteral("elegir"));
+    forms().unload(this);
+}
+
+void actualizarcanale::removeStagedLists() const {
+    QFile::remove(stagedFile(kTvList));
+    QFile::remove(stagedFile(kRadioList));
+}
+
+QString actualizarcanale::listFile(const char* name) const {
+    return platform().programFolder + QLatin1Char('/') + QLatin1String(name);
+}
+
+QString actualizarcanale::stagedFile(const char* name) const {
+    return listFile(name) + QLatin1String(kStagedEnding);
+}

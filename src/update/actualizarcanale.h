@@ -1,0 +1,55 @@
+// actualizarcanale: the channel-list update. Asks the service which list version is current, has it
+// confirm that version and, on the user's command, downloads both lists. The lists and the stored
+// version change together or not at all: both files arrive under temporary names first and replace
+// the installed ones only when both downloads are complete. GUI thread only.
+#pragma once
+
+#include "app/Forms.h"
+
+#include <QPointer>
+#include <QString>
+
+class Downloader;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class Timer;
+class WebBrowser;
+
+class actualizarcanale : public Form {
+    Q_OBJECT
+public:
+    static constexpr const char* kName = "actualizarcanale";
+    explicit actualizarcanale(Forms& forms);
+
+    void Form_Load() override;
+    void Form_Unload() override;
+
+    // The body of the version page: the list version now published.
+    QString current_list_version;
+    // The body of the confirmation page: "ok", "no" or anything else.
+    QString version_check_reply;
+
+private:
+    void Timer2_Timer();
+    void Timer1_Timer();
+    void Timer3_Timer();
+    void Command1_Click();
+
+    void downloadRadioList();
+    void installLists();
+    void listsFailed();
+    void removeStagedLists() const;
+    QString listFile(const char* name) const;
+    QString stagedFile(const char* name) const;
+
+    QLabel* m_label1;
+    QPushButton* m_command1;
+    QProgressBar* m_progreso;
+    WebBrowser* m_numeroVerCanales;
+    WebBrowser* m_verificar;
+    Timer* m_timer1;
+    Timer* m_timer2;
+    Timer* m_timer3;
+    QPointer<Downloader> m_download;
+};
