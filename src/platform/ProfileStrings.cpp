@@ -106,7 +106,10 @@ bool write(const QString& path, const QString& section, const QString& key, cons
     if (exists && !QFile(path).open(QIODevice::ReadOnly))
         return false; // unreadable: rewriting it would lose what it holds
     const bool utf8 = l.utf8 || !exists;
-    const QByteArray newLine = text::encodeStored(key.trimmed() + "=" + value, utf8);
+    // A line break inside a value would end the line and could forge further keys.
+    QString flat = value;
+    flat.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace('\r', ' ').replace('\n', ' ');
+    const QByteArray newLine = text::encodeStored(key.trimmed() + "=" + flat, utf8);
 
     qsizetype sectionStart = -1, lastInSection = -1;
     bool inSection = false;

@@ -50,6 +50,12 @@ TEST_F(Settings, WriteCreatesTheFileAndReadsBack) {
     EXPECT_EQ(readAll(ini.path()).count("vers_local_canales"), 1);
 }
 
+TEST_F(Settings, AValueCannotBreakItsLineOrForgeKeys) {
+    ini.EscribeIni("config", "vers_local_canales", "37\n[config]\r\nfondo=/etc/passwd");
+    EXPECT_EQ(ini.LeeIni("config", "fondo"), "error");
+    EXPECT_EQ(ini.LeeIni("config", "vers_local_canales"), "37 [config] fondo=/etc/passwd");
+}
+
 TEST_F(Settings, LongValuesAreCutAt949Characters) {
     const QString v(1000, QChar('x'));
     ini.EscribeIni("config", "fondo", v);
