@@ -70,10 +70,10 @@ std::string makeSlug(const std::string& name) {
     return slug.empty() ? "canal" : slug;
 }
 
-bool parseStream(const std::string& spec, Channel& ch) {
-    const auto space = spec.find(' ');
-    const std::string kind = spec.substr(0, space);
-    ch.source = space == std::string::npos ? std::string() : trim(spec.substr(space + 1));
+bool parseStream(const std::string& stream, Channel& ch) {
+    const auto space = stream.find(' ');
+    const std::string kind = stream.substr(0, space);
+    ch.source = space == std::string::npos ? std::string() : trim(stream.substr(space + 1));
     if (kind.empty())
         ch.stream = StreamKind::None;
     else if (kind == "hls")
