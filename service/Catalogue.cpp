@@ -1,0 +1,176 @@
+#include "Catalogue.h"
+
+#include "Text.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const char* const kBuiltIn = R"(# list | name | data | stream
+tv    | Canal Uno          | asx              | hls canal1
+tv    | Canal Dos          | asx              | hls canal2
+tv    | Telé Sur           | asx              | ts canal1
+tv    | Televisión Ñ       | asx              | hls canal2
+tv    | Rock & Pop #1      | asx              | hls canal1
+tv    | Canal Página       | html             |
+tv    | Canal Parado       | htmlasx          |
+tv    | Canal Caído        | asx              | missing
+tv    | Web Externa        | {web}/externa    |
+radio | Radio Uno          | asx              | mp3 radio/radio.mp3
+radio | Antena Sur         | asx              | mp3 radio/radio.mp3
+radio | Onda Ñ             | asx              | mp3 radio/radio.mp3
+radio | Éxitos + Clásicos  | asx              | mp3 radio/radio.mp3
+radio | Radio Página       | html             |
+radio | Radio Externa      | {web}/externa    |
+)";
+
+std::string trim(const std::string& s) {
+    const auto b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos)
+        return {};
+    const auto e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+
+std::vector<std::string> split(const std::string& s, char sep) {
+    std::vector<std::string> parts;
+    std::string cur;
+    for (const char c : s) {
+        if (c == sep) {
+            parts.push_back(trim(cur));
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    parts.push_back(trim(cur));
+    return parts;
+}
+
+std::string replaceAll(std::string s, const std::string& from, const std::string& to) {
+    for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+        s.replace(at, from.size(), to);
+    return s;
+}
+
+std::string makeSlug(const std::string& name) {
+    std::string slug;
+    for (const char c : name) {
+        const bool alnum = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (alnum)
+            slug += c;
+        else if (c >= 'A' && c <= 'Z')
+            slug += static_cast<char>(c - 'A' + 'a');
+        else if (!slug.empty() && slug.back() != '-')
+            slug += '-';
+    }
+    while (!slug.empty() && slug.back() == '-')
+        slug.pop_back();
+    return slug.empty() ? "canal" : slug;
+}
+
+bool parseStream(const std::string& stream, Channel& ch) {
+    const auto space = stream.find(' ');
+    const std::string kind = stream.substr(0, space);
+    ch.source = space == std::string::npos ? std::string() : trim(stream.substr(space + 1));
+    if (kind.empty())
+        ch.stream = StreamKind::None;
+    else if (kind == "hls")
+        ch.stream = StreamKind::Hls;
+    else if (kind == "ts")
+        ch.stream = StreamKind::Ts;
+    else if (kind == "mp3")
+        ch.stream = StreamKind::Mp3;
+    else if (kind == "missing")
+        ch.stream = StreamKind::Missing;
+    else if (kind == "url")
+        ch.stream = StreamKind::Url;
+    else
+        return false;
+    const bool needsSource = ch.stream == StreamKind::Hls || ch.stream == StreamKind::Ts ||
+                             ch.stream == StreamKind::Mp3 || ch.stream == StreamKind::Url;
+    // A media path may not climb out of the media folder.
+    return (!needsSource || !ch.source.empty()) && ch.source.find("..") == std::string::npos;
+}
+
+const Channel* findBySlugIn(const std::vector<Channel>& channels, const std::string& slug) {
+    for (const Channel& ch : channels)
+        if (ch.slug == slug)
+            return &ch;
+    return nullptr;
+}
+
+} // namespace
+
+Catalogue Catalogue::builtIn() {
+    Catalogue c;
+    std::string error;
+    c.parse(kBuiltIn, error);
+    return c;
+}
+
+bool Catalogue::parse(const std::string& text, std::string& error) {
+    std::vector<Channel> channels;
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        const std::string t = trim(line);
+        if (t.empty() || t[0] == '#')
+            continue;
+        const auto fields = split(t, '|');
+        Channel ch;
+        const bool listOk = fields.size() >= 3 && (fields[0] == "tv" || fields[0] == "radio");
+        if (!listOk || fields.size() > 4 || fields[1].empty() || !text::isValidUtf8(fields[1]) ||
+            !parseStream(fields.size() == 4 ? fields[3] : std::string(), ch)) {
+            error = "catalogue line " + std::to_string(number) + " is not valid: " + t;
+            return false;
+        }
+        ch.list = fields[0] == "tv" ? ListKind::Tv : ListKind::Radio;
+        ch.name = fields[1];
+        ch.data = fields[2];
+        ch.slug = makeSlug(ch.name);
+        for (int n = 2; findBySlugIn(channels, ch.slug); ++n)
+            ch.slug = makeSlug(ch.name) + "-" + std::to_string(n);
+        channels.push_back(ch);
+    }
+    m_channels = std::move(channels);
+    return true;
+}
+
+bool Catalogue::load(const std::string& path, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read the catalogue " + path;
+        return false;
+    }
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return parse(ss.str(), error);
+}
+
+const Channel* Catalogue::find(const std::string& nameBytes) const {
+    for (const Channel& ch : m_channels)
+        if (ch.name == nameBytes || text::utf8ToCp1252(ch.name) == nameBytes)
+            return &ch;
+    return nullptr;
+}
+
+const Channel* Catalogue::findBySlug(const std::string& slug) const {
+    return findBySlugIn(m_channels, slug);
+}
+
+std::string Catalogue::listFile(ListKind list, const BaseAddresses& bases) const {
+    std::string out;
+    for (const Channel& ch : m_channels) {
+        if (ch.list != list)
+            continue;
+        std::string data = replaceAll(ch.data, "{service}", bases.service);
+        data = replaceAll(data, "{web}", bases.web);
+        data = replaceAll(data, "{forum}", bases.forum);
+        out += text::utf8ToCp1252(ch.name + "||>" + data) + "\r\n";
+    }
+    return out;
+}

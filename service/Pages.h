@@ -1,0 +1,38 @@
+// Pages: the HTML the three hosts answer with. Texts are Spanish, as the program shows them;
+// every argument is UTF-8 and escaped here.
+#pragma once
+
+#include "Catalogue.h"
+
+#include <string>
+
+namespace pages {
+
+std::string page(const std::string& title, const std::string& bodyHtml);
+// A one-word reply ("ok", "no", a version number) whose body text is exactly `word`, with a title
+// for the callers that show the page title.
+std::string reply(const std::string& title, const std::string& word);
+std::string error(int status, const std::string& detail);
+
+std::string counter();
+std::string chat();
+std::string teletext(const Catalogue& catalogue, int pageNumber);
+std::string channelPage(const Channel& channel, const std::string& streamAddress);
+std::string unknownChannel(const std::string& name);
+
+std::string webHome();
+std::string help();
+std::string search(const std::string& query);
+std::string donate();
+std::string reportForm();
+std::string reportSent(const std::string& channel);
+std::string skinsHelp();
+std::string external();
+std::string recommended(const std::string& friends);
+std::string forumHome();
+std::string forumTopic(const std::string& number);
+
+// An ASX playlist with one entry.
+std::string asx(const std::string& title, const std::string& href);
+
+} // namespace pages

@@ -1,0 +1,22 @@
+// Text helpers of the service: the Windows-1252 bytes of the published lists, the decoding of query
+// values (clients send either UTF-8 or the list's 1252 bytes) and escaping for HTML and XML.
+#pragma once
+
+#include <string>
+
+namespace text {
+
+bool isValidUtf8(const std::string& bytes);
+// Characters that Windows-1252 cannot hold become '?'.
+std::string utf8ToCp1252(const std::string& utf8);
+std::string cp1252ToUtf8(const std::string& bytes);
+// UTF-8 when valid, Windows-1252 otherwise: what a decoded query value most likely meant.
+std::string decodeValue(const std::string& bytes);
+
+// Escapes &, <, >, " and ' so a text can stand in element content and in attribute values.
+std::string escapeXml(const std::string& s);
+
+// The display form of a compact version ("245" gives "2.4.5"); other texts are kept.
+std::string displayVersion(const std::string& compact);
+
+} // namespace text

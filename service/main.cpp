@@ -1,0 +1,110 @@
+// sintonex-servicio: the reference implementation of the service, web site and forum the program
+// talks to, for running the program offline and for the tests. See service/README.md.
+#include "Service.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <pthread.h>
+
+namespace {
+
+void usage() {
+    std::cerr
+        << "usage: sintonex-servicio [--service-port P] [--web-port P] [--forum-port P] [--bind ADDR]\n"
+           "                         [--media DIR] [--log FILE] [--program-version V] [--list-version N]\n"
+           "                         [--catalogue FILE] [--program-file FILE] [--title-seconds S]\n"
+           "Ports default to 47800, 47801 and 47802; 0 picks a free port.\n";
+}
+
+bool parsePort(const char* text, int& port) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (*end != '\0' || v < 0 || v > 65535)
+        return false;
+    port = static_cast<int>(v);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ServiceOptions o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            usage();
+            return 0;
+        }
+        if (i + 1 >= argc) {
+            std::cerr << "sintonex-servicio: " << arg << " needs a value\n";
+            usage();
+            return 2;
+        }
+        const char* value = argv[++i];
+        bool ok = true;
+        if (arg == "--service-port")
+            ok = parsePort(value, o.servicePort);
+        else if (arg == "--web-port")
+            ok = parsePort(value, o.webPort);
+        else if (arg == "--forum-port")
+            ok = parsePort(value, o.forumPort);
+        else if (arg == "--bind")
+            o.bind = value;
+        else if (arg == "--media")
+            o.mediaDir = value;
+        else if (arg == "--log")
+            o.logPath = value;
+        else if (arg == "--program-version")
+            o.programVersion = value;
+        else if (arg == "--list-version")
+            o.listVersion = value;
+        else if (arg == "--catalogue")
+            o.cataloguePath = value;
+        else if (arg == "--program-file")
+            o.programFile = value;
+        else if (arg == "--title-seconds")
+            ok = (o.titleSeconds = std::atof(value)) > 0;
+        else
+            ok = false;
+        if (!ok) {
+            std::cerr << "sintonex-servicio: bad option " << arg << " " << value << "\n";
+            usage();
+            return 2;
+        }
+    }
+
+    // The signals are taken by sigwait below, not by whichever worker thread they hit.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    Service service(o);
+    std::string error;
+    if (!service.start(error)) {
+        std::cerr << "sintonex-servicio: " << error << "\n";
+        return 1;
+    }
+    const auto missing = service.media().missing();
+    if (!missing.empty()) {
+        std::cerr << "sintonex-servicio: demo media missing in " << o.mediaDir << " (";
+        for (size_t i = 0; i < missing.size(); ++i)
+            std::cerr << (i ? ", " : "") << missing[i];
+        std::cerr << "); make them with scripts/make-demo-media " << o.mediaDir
+                  << ". Streams answer 404 until then.\n";
+    }
+    std::printf("listening service=%d web=%d forum=%d\n", service.servicePort(), service.webPort(),
+                service.forumPort());
+    std::fflush(stdout);
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    // Streams may hold workers for a long time; the log is already flushed, so do not wait for them.
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
