@@ -1,0 +1,20 @@
+#include "chat.h"
+
+#include "platform/Platform.h"
+#include "platform/WebBrowser.h"
+
+#include <QVBoxLayout>
+
+chat::chat(Forms& forms)
+    : Form(forms, QString::fromLatin1(kName)), m_browser(platform().createPageBrowser(this)) {
+    setCaption(QStringLiteral("Chat"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (m_browser) {
+        m_browser->setObjectName(QStringLiteral("WebBrowser1"));
+        if (QWidget* page = m_browser->widget())
+            layout->addWidget(page);
+    }
+    // As tall as the player windows it docks to.
+    setSizeTwips(4500, 7550);
+}

@@ -1,0 +1,37 @@
+// frmTip: the donation appeal. Its check box decides whether the radio window offers it at start;
+// "Aceptar" switches off the start-up reminders of both player windows. Opening it ends a running
+// chat. GUI thread only.
+#pragma once
+
+#include "app/Forms.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+
+class frmTip : public Form {
+    Q_OBJECT
+public:
+    static constexpr const char* kName = "frmTip";
+
+    explicit frmTip(Forms& forms);
+
+    void Form_Load() override;
+
+    QCheckBox* mostrar() const { return m_mostrar; }
+    QLabel* Image2() const { return m_image2; }
+    QPushButton* cmdOK() const { return m_cmdOK; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void mostrar_Click(bool checked);
+    void Image2_Click();
+    void cmdOK_Click();
+    void endChat();
+
+    QCheckBox* m_mostrar;
+    QLabel* m_image2;
+    QPushButton* m_cmdOK;
+};

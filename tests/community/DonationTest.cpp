@@ -1,0 +1,117 @@
+#include "CommunityFixture.h"
+
+#include "community/Autor.h"
+#include "community/Fade.h"
+#include "community/chat.h"
+#include "community/frmTip.h"
+
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QTest>
+
+namespace {
+
+class DonationTest : public CommunityTest {};
+
+TEST_F(DonationTest, TheCheckBoxWritesOnlyWhenClicked) {
+    frmTip& w = open<frmTip>();
+    EXPECT_EQ(w.Caption(),
+              QStringLiteral("Apoya económicamente este proyecto") + QString(34, ' ') + "web.local");
+    EXPECT_TRUE(w.mostrar()->isChecked());
+    EXPECT_EQ(setting("donaciones01"), "error") << "opening writes nothing";
+    QTest::mouseClick(w.mostrar(), Qt::LeftButton);
+    EXPECT_EQ(setting("donaciones01"), "0");
+    QTest::mouseClick(w.mostrar(), Qt::LeftButton);
+    EXPECT_EQ(setting("donaciones01"), "1");
+    w.mostrar()->setChecked(false);
+    w.close();
+    EXPECT_FALSE(forms->isLoaded("frmTip"));
+    EXPECT_EQ(setting("donaciones01"), "1");
+}
+
+TEST_F(DonationTest, ThePaymentButtonOpensTheDonationPage) {
+    frmTip& w = open<frmTip>();
+    QTest::mouseClick(w.Image2(), Qt::LeftButton);
+    EXPECT_EQ(shellOf(*platform).opened, QStringList{"http://web.local:9002/donar/"});
+}
+
+TEST_F(DonationTest, AceptarStopsBothRemindersAndTheCloseBoxDoesNot) {
+    StandIn& tv = standIn("tvquelvar");
+    StandIn& radio = standIn("radi");
+    open<frmTip>().close();
+    EXPECT_TRUE(tv.reminder()->Enabled());
+    EXPECT_TRUE(radio.reminder()->Enabled());
+
+    QTest::mouseClick(open<frmTip>().cmdOK(), Qt::LeftButton);
+    EXPECT_FALSE(forms->isLoaded("frmTip"));
+    EXPECT_FALSE(tv.reminder()->Enabled());
+    EXPECT_FALSE(radio.reminder()->Enabled());
+}
+
+TEST_F(DonationTest, TheAppealOpensNoOtherWindow) {
+    QTest::mouseClick(open<frmTip>().cmdOK(), Qt::LeftButton);
+    EXPECT_FALSE(forms->isLoaded("frmTip"));
+    for (const char* other : {"chat", "tvquelvar", "radi"})
+        EXPECT_FALSE(forms->isLoaded(other)) << other;
+}
+
+TEST_F(DonationTest, OpeningTheAppealEndsARunningChat) {
+    StandIn& tv = standIn("tvquelvar");
+    StandIn& radio = standIn("radi");
+    forms->show("chat");
+    auto* page = static_cast<FakeBrowser*>(forms->get<chat>().WebBrowser1());
+    ASSERT_NE(page, nullptr);
+    page->Navigate("http://127.0.0.1:9001/windows/chat.html");
+    QPointer<FakeBrowser> watched(page);
+
+    open<frmTip>();
+    EXPECT_FALSE(forms->isLoaded("chat"));
+    ASSERT_FALSE(watched.isNull()) << "deleted later, like every unloaded window";
+    EXPECT_EQ(watched->navigated.last(), "about:blank");
+    EXPECT_FALSE(tv.button("Command11")->isHidden());
+    EXPECT_FALSE(tv.button("Command11")->isEnabled());
+    EXPECT_TRUE(tv.button("Command1")->isHidden());
+    EXPECT_TRUE(radio.button("Command2")->isHidden());
+    EXPECT_FALSE(radio.button("Command4")->isHidden());
+    EXPECT_FALSE(radio.button("Command4")->isEnabled());
+}
+
+TEST_F(DonationTest, CreditsShowTheVersionAndFadeWhileUsable) {
+    Autor& w = open<Autor>();
+    EXPECT_EQ(w.Caption(), QStringLiteral("¿Quienes hacemos Sintonex?"));
+    EXPECT_EQ(w.Label1()->text(), "Sintonex 2.4.5");
+    EXPECT_TRUE(w.Text1()->isReadOnly());
+    EXPECT_GE(w.Text1()->toPlainText().split('\n').size(), 3);
+    for (const char* name : {"Label7", "Label9"})
+        EXPECT_EQ(w.findChild<QLabel*>(name)->toolTip(), "Visitar la web") << name;
+    ASSERT_EQ(windows->topmost.size(), 1);
+    EXPECT_EQ(windows->topmost[0], (QPair<QWidget*, bool>{&w, true}));
+
+    clock.advance(9);
+    EXPECT_TRUE(w.isEnabled()) << "usable while it fades in";
+    clock.advance(9);
+    EXPECT_EQ(windows->levels(&w).size(), 18);
+    EXPECT_EQ(windows->levels(&w).last(), 255);
+
+    windows->opacity.clear();
+    QTest::mouseClick(w.Command1(), Qt::LeftButton);
+    clock.advance(18);
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_EQ(windows->levels(&w).size(), 18);
+    EXPECT_EQ(windows->levels(&w).first(), 255);
+    EXPECT_EQ(windows->levels(&w).last(), 0);
+    clock.advance(1);
+    EXPECT_FALSE(forms->isLoaded("Autor"));
+}
+
+TEST_F(DonationTest, LeavingTheCreditsWhileTheyFadeInStillCloses) {
+    Autor& w = open<Autor>();
+    clock.advance(5); // up to 75
+    QTest::mouseClick(w.Command1(), Qt::LeftButton);
+    clock.advance(5);
+    EXPECT_EQ(windows->levels(&w).mid(6), (QList<int>{60, 45, 30, 15, 0}));
+    clock.advance(1);
+    EXPECT_FALSE(forms->isLoaded("Autor"));
+}
+
+} // namespace

@@ -1,0 +1,162 @@
+#include "CommunityFixture.h"
+
+#include "community/Fade.h"
+#include "community/skin.h"
+
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QScrollBar>
+
+namespace {
+
+QList<int> steps(int from, int to, int by) {
+    QList<int> out;
+    for (int v = from; by > 0 ? v <= to : v >= to; v += by)
+        out.append(v);
+    return out;
+}
+
+class SkinTest : public CommunityTest {
+protected:
+    // A picture file in the test folder.
+    QString picture(const char* name, QColor colour) {
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(image.save(path, "BMP"));
+        return path;
+    }
+    QString textFile(const char* name) {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("esto no es una imagen\n");
+        return path;
+    }
+    skin& fadedIn() {
+        skin& w = open<skin>();
+        clock.advance(18);
+        return w;
+    }
+    bool hasPicture(const QLabel* l) const { return !l->pixmap().isNull(); }
+};
+
+TEST_F(SkinTest, FadesInLockedThenOutAndCloses) {
+    skin& w = open<skin>();
+    EXPECT_EQ(w.Caption(), "Cambiar fondo a Sintonex");
+    EXPECT_EQ(windows->levels(&w), QList<int>{0}) << "starts fully transparent";
+    clock.advance(1);
+    EXPECT_FALSE(w.isEnabled());
+    clock.advance(16);
+    EXPECT_FALSE(w.isEnabled());
+    EXPECT_EQ(windows->levels(&w), QList<int>{0} + steps(15, 255, 15));
+    clock.advance(1); // 270 is refused
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_EQ(w.fader().fade_level(), 270);
+    clock.advance(100);
+    EXPECT_EQ(windows->levels(&w).size(), 18) << "17 steps after the initial 0";
+    EXPECT_EQ(w.fader().HScroll1()->value(), 255);
+
+    windows->opacity.clear();
+    w.Command5()->click();
+    clock.advance(18);
+    EXPECT_FALSE(w.isEnabled());
+    EXPECT_EQ(windows->levels(&w), steps(255, 0, -15));
+    EXPECT_TRUE(forms->isLoaded("skin"));
+    clock.advance(1); // -15 is refused
+    EXPECT_FALSE(forms->isLoaded("skin"));
+    EXPECT_EQ(windows->opacity.size(), 18);
+}
+
+TEST_F(SkinTest, EliminarStoresTheFolderAndSaysWhenItTakesEffect) {
+    writeSetting("fondo", picture("a.bmp", Qt::red));
+    standIn("tvquelvar"); // the window it was opened from keeps the run going
+    skin& w = fadedIn();
+    EXPECT_TRUE(hasPicture(w.Image1()));
+    w.Command3()->click();
+    EXPECT_EQ(setting("fondo"), "C:\\");
+    ASSERT_EQ(dialogs().shown.size(), 1);
+    EXPECT_EQ(dialogs().shown[0].prompt,
+              QStringLiteral("El fondo se reestablecerá cuando se reinicie el programa"));
+    clock.advance(19);
+    EXPECT_FALSE(forms->isLoaded("skin"));
+
+    // The next time the stored folder shows as the path and gives no picture.
+    skin& again = open<skin>();
+    EXPECT_EQ(again.Text1()->text(), "C:\\");
+    EXPECT_FALSE(hasPicture(again.Image1()));
+}
+
+TEST_F(SkinTest, BuscarOffersThreeKindsAndPreviewsOnlyPictures) {
+    const QString red = picture("rojo.bmp", Qt::red);
+    const QString notPicture = textFile("nota.jpg");
+    skin& w = fadedIn();
+    EXPECT_TRUE(w.Text1()->text().isEmpty()) << "no setting shows no path";
+    EXPECT_TRUE(w.Text1()->isReadOnly());
+
+    dialogs().files = {red, notPicture, ""};
+    w.Command1()->click();
+    ASSERT_EQ(dialogs().fileFilters.size(), 1);
+    const QStringList kinds = dialogs().fileFilters[0].split(";;");
+    EXPECT_EQ(kinds, (QStringList{"Imágenes JPG (*.jpg)", "Imágenes JPGE (*.jpge)", "Imágenes BMP (*.bmp)"}));
+    EXPECT_EQ(w.Text1()->text(), red);
+    EXPECT_EQ(w.Image1()->pixmap().toImage().pixelColor(0, 0), QColor(Qt::red));
+
+    w.Command1()->click();
+    EXPECT_EQ(w.Text1()->text(), notPicture);
+    EXPECT_FALSE(hasPicture(w.Image1()));
+
+    w.Command1()->click(); // cancelled
+    EXPECT_EQ(w.Text1()->text(), notPicture);
+    EXPECT_FALSE(hasPicture(w.Image1()));
+
+    w.Command4()->click();
+    EXPECT_EQ(shellOf(*platform).opened, QStringList{"http://web.local:9002/sintonex/ayuda/fondos/"});
+}
+
+TEST_F(SkinTest, AplicarFondoReachesOnlyTheOpenWindows) {
+    const QString blue = picture("azul.bmp", Qt::blue);
+    StandIn& tv = standIn("tvquelvar");
+    StandIn& chooser = standIn("elegir");
+    skin& w = fadedIn();
+    dialogs().files = {blue};
+    w.Command1()->click();
+    w.Command2()->click();
+
+    EXPECT_EQ(setting("fondo"), blue);
+    for (StandIn* window : {&tv, &chooser}) {
+        ASSERT_TRUE(hasPicture(window->image())) << window->formName().toStdString();
+        EXPECT_EQ(window->image()->pixmap().toImage().pixelColor(0, 0), QColor(Qt::blue));
+    }
+    EXPECT_FALSE(forms->isLoaded("radi")) << "a closed player window is not opened behind the user's back";
+    clock.advance(19);
+    EXPECT_FALSE(forms->isLoaded("skin"));
+    EXPECT_FALSE(forms->isLoaded("radi"));
+
+    // A path that holds no picture leaves the backgrounds as they were.
+    open<skin>();
+    clock.advance(18);
+    dialogs().files = {textFile("roto.bmp")};
+    forms->get<skin>().Command1()->click();
+    forms->get<skin>().Command2()->click();
+    EXPECT_EQ(setting("fondo"), dir.filePath("roto.bmp"));
+    EXPECT_EQ(tv.image()->pixmap().toImage().pixelColor(0, 0), QColor(Qt::blue));
+}
+
+TEST(Opacity, LevelsOutsideTheRangeChangeNothing) {
+    QTemporaryDir dir;
+    auto platform = makeTestPlatform(dir.path());
+    auto ws = std::make_unique<RecordingWindowSystem>();
+    RecordingWindowSystem& recorded = *ws;
+    platform->windowSystem = std::move(ws);
+    QWidget window;
+    EXPECT_EQ(fade::applyOpacity(*platform, &window, 255), fade::kApplied);
+    EXPECT_EQ(fade::applyOpacity(*platform, &window, 0), fade::kApplied);
+    EXPECT_EQ(fade::applyOpacity(*platform, &window, -1), fade::kOutOfRange);
+    EXPECT_EQ(fade::applyOpacity(*platform, &window, 256), fade::kOutOfRange);
+    EXPECT_EQ(fade::applyOpacity(*platform, nullptr, 10), fade::kFailed);
+    EXPECT_EQ(recorded.levels(&window), (QList<int>{255, 0}));
+}
+
+} // namespace
