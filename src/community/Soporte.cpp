@@ -235,7 +235,7 @@ void Soporte::Command1_Click() {
 
 void Soporte::Timer1_Timer() {
     m_label12->setText(m_browser ? m_browser->innerText() : QString());
-    if (m_label12->text().trimmed() == QLatin1String("ok")) {
+    if (m_label12->text() == QLatin1String("ok")) {
         platform().dialogs->MsgBox(
             QStringLiteral("El mensaje nos ha llegado correctamente, contactaremos contigo lo más pronto "
                            "posible.\r\nHemos enviado una copia del mensaje a tu correo electrónico."));
