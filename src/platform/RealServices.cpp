@@ -4,6 +4,7 @@
 
 #include "MediaPlayer.h"
 #include "Mixer.h"
+#include "MpvPlayer.h"
 #include "WebBrowser.h"
 
 #include <QAbstractButton>
@@ -83,7 +84,6 @@ Platform::Platform() = default;
 Platform::~Platform() { delete network; }
 
 std::unique_ptr<Mixer> makeAlsaMixer();
-MediaPlayer* makeMpvPlayer(QWidget* parent);
 WebBrowser* makeHiddenBrowser(QObject* parent, QNetworkAccessManager* nam);
 WebBrowser* makeTextPageBrowser(QWidget* parent, QNetworkAccessManager* nam);
 
@@ -96,7 +96,7 @@ std::unique_ptr<Platform> Platform::makeReal(const QString& programFolder) {
     p->mixer = makeAlsaMixer();
     p->network = new QNetworkAccessManager();
     QNetworkAccessManager* nam = p->network;
-    p->createPlayer = [](QWidget* parent) { return makeMpvPlayer(parent); };
+    p->createPlayer = [nam](QWidget* parent) { return makeMpvPlayer(parent, nam); };
     p->createHiddenBrowser = [nam](QObject* parent) { return makeHiddenBrowser(parent, nam); };
     p->createPageBrowser = [nam](QWidget* parent) { return makeTextPageBrowser(parent, nam); };
     return p;
