@@ -26,7 +26,7 @@ enum ObservedProperty : quint64 {
     PropCurrentAo,
 };
 
-// Open states of the original control's OpenStateChange, for the few that can be told apart here.
+// OpenStateChange values (media locating, opening, open; 0 undefined): the few told apart here.
 enum OpenState { OpenUndefined = 0, MediaLocating = 9, MediaOpening = 12, MediaOpen = 13 };
 
 QByteArray nodeBytes(const mpv_node& n) {
