@@ -4,6 +4,7 @@
 
 #include "MediaPlayer.h"
 #include "Mixer.h"
+#include "MpvPlayer.h"
 #include "WebBrowser.h"
 
 #include <QAbstractButton>
@@ -85,7 +86,6 @@ Platform::~Platform() {
 }
 
 std::unique_ptr<Mixer> makeAlsaMixer();
-MediaPlayer* makeMpvPlayer(QWidget* parent);
 WebBrowser* makeHiddenBrowser(QObject* parent, QNetworkAccessManager* nam);
 WebBrowser* makeTextPageBrowser(QWidget* parent, QNetworkAccessManager* nam);
 
@@ -98,7 +98,7 @@ std::unique_ptr<Platform> Platform::makeReal(const QString& programFolder) {
     p->mixer = makeAlsaMixer();
     p->network = new QNetworkAccessManager();
     QNetworkAccessManager* nam = p->network;
-    p->createPlayer = [](QWidget* parent) { return makeMpvPlayer(parent); };
+    p->createPlayer = [nam](QWidget* parent) { return makeMpvPlayer(parent, nam); };
     p->createHiddenBrowser = [nam](QObject* parent) { return makeHiddenBrowser(parent, nam); };
     p->createPageBrowser = [nam](QWidget* parent) { return makeTextPageBrowser(parent, nam); };
     return p;

@@ -2,6 +2,7 @@
 
 #include "platform/MediaPlayer.h"
 #include "platform/Mixer.h"
+#include "platform/MpvPlayer.h"
 #include "platform/WebBrowser.h"
 
 #include <QEventLoop>
@@ -34,7 +35,14 @@ std::unique_ptr<Platform> makeTestPlatform(const QString& folder, TestPlatformOp
     auto p = Platform::makeReal(folder);
     p->dialogs = std::make_unique<ScriptedDialogs>();
     p->shell = std::make_unique<RecordingShell>();
-    (void)opts;
+    // Silent players; a picture only for the tests that look at it.
+    QNetworkAccessManager* nam = p->network;
+    p->createPlayer = [nam, video = opts.video](QWidget* parent) {
+        MpvPlayerOptions o;
+        o.video = video;
+        o.audio = false;
+        return makeMpvPlayer(parent, nam, o);
+    };
     return p;
 }
 
