@@ -370,9 +370,9 @@ bool isVoid(const QString& n) {
 
 // Not rendered, so not part of innerText (with scripts on, as in a browser).
 bool isNeverShown(const QString& n) {
-    return isOneOf(n, {u"head", u"title", u"script", u"style", u"template", u"noscript", u"noembed",
-                       u"noframes", u"iframe", u"textarea", u"datalist", u"audio", u"video", u"canvas",
-                       u"object", u"select", u"rp"});
+    return isOneOf(n,
+                   {u"head", u"title", u"script", u"style", u"template", u"noscript", u"noembed", u"noframes",
+                    u"iframe", u"textarea", u"datalist", u"audio", u"video", u"canvas", u"rp"});
 }
 
 bool isHeading(const QString& n) {
@@ -382,12 +382,13 @@ bool isHeading(const QString& n) {
 // Block boxes: their text stands on lines of its own.
 bool isBlock(const QString& n) {
     return isHeading(n) ||
-           isOneOf(n, {u"address",  u"article",    u"aside",  u"blockquote", u"body", u"caption",  u"center",
-                       u"dd",       u"details",    u"dialog", u"dir",        u"div",  u"dl",       u"dt",
-                       u"fieldset", u"figcaption", u"figure", u"footer",     u"form", u"frameset", u"header",
-                       u"hgroup",   u"hr",         u"html",   u"legend",     u"li",   u"listing",  u"main",
-                       u"menu",     u"nav",        u"ol",     u"plaintext",  u"pre",  u"section",  u"summary",
-                       u"table",    u"ul",         u"xmp"});
+           isOneOf(n,
+                   {u"address",  u"article",    u"aside",  u"blockquote", u"body",    u"caption",  u"center",
+                    u"dd",       u"details",    u"dialog", u"dir",        u"div",     u"dl",       u"dt",
+                    u"fieldset", u"figcaption", u"figure", u"footer",     u"form",    u"frameset", u"header",
+                    u"hgroup",   u"hr",         u"html",   u"legend",     u"li",      u"listing",  u"main",
+                    u"menu",     u"nav",        u"ol",     u"plaintext",  u"pre",     u"section",  u"summary",
+                    u"table",    u"ul",         u"xmp",    u"option",     u"optgroup"});
 }
 
 bool isPreformatted(const QString& n) {
@@ -402,6 +403,13 @@ bool closesParagraph(const QString& n) {
 bool isScopeBoundary(const QString& n) {
     return isOneOf(n, {u"html", u"table", u"td", u"th", u"caption", u"button", u"marquee", u"object",
                        u"applet", u"template"});
+}
+
+// Elements the HTML parser treats as structure: a stray end tag of anything else does not close them.
+bool isSpecial(const QString& n) {
+    return isBlock(n) || isVoid(n) || isRawText(n) || isEscapableRawText(n) ||
+           isOneOf(n, {u"applet", u"button", u"colgroup", u"frame", u"head", u"marquee", u"object", u"select",
+                       u"tbody", u"td", u"template", u"tfoot", u"th", u"thead", u"tr", u"li", u"p"});
 }
 
 bool hiddenByAttributes(const Token& t) {
@@ -501,8 +509,9 @@ public:
 private:
     struct Open {
         QString name;
-        bool hidden;   // this element hides its content
-        int count = 0; // rows of a table, cells of a row: separators go between them
+        bool hidden;                // this element hides its content
+        bool closedDetails = false; // shows only its summary
+        int count = 0;              // rows of a table, cells of a row: separators go between them
     };
 
     bool shown() const { return m_hiddenDepth == 0; }
@@ -514,7 +523,7 @@ private:
         m_dropLeadingNewline = false;
         if (inHead() && std::any_of(s.cbegin(), s.cend(), [](QChar c) { return !isHtmlSpace(c); }))
             popTo(indexOf(u"head", {}));
-        if (!shown())
+        if (!shown() || inClosedDetails())
             return;
         if (m_preDepth > 0)
             m_out.preformatted(s);
@@ -546,8 +555,10 @@ private:
             return;
         }
 
-        const bool hides = isNeverShown(n) || hiddenByAttributes(t);
-        m_open.append({n, hides});
+        const bool hides = isNeverShown(n) || hiddenByAttributes(t) || (inClosedDetails() && n != u"summary");
+        bool open = false;
+        t.attribute(QStringLiteral("open"), &open);
+        m_open.append({n, hides, n == u"details" && !open});
         if (hides)
             ++m_hiddenDepth;
         if (isPreformatted(n))
@@ -577,12 +588,31 @@ private:
         }
         if (n == u"body" || n == u"html")
             return; // the content after them still belongs to the body
-        const qsizetype i = indexOf(n, {});
+        const qsizetype i = matchingOpen(n);
         if (i >= 0) {
             popTo(i);
         } else if (n == u"p" && shown()) {
             m_out.requireBreaks(2); // "</p>" alone makes an empty paragraph
         }
+    }
+
+    // The open element an end tag closes, as the HTML parser finds it: a structural element only
+    // within its scope, any other only above the innermost structural one; -1 when it closes none.
+    qsizetype matchingOpen(const QString& n) const {
+        const bool special = isSpecial(n);
+        const bool tablePart =
+            isOneOf(n, {u"table", u"caption", u"tbody", u"thead", u"tfoot", u"tr", u"td", u"th"});
+        for (qsizetype i = m_open.size() - 1; i >= 0; --i) {
+            const QString& name = m_open[i].name;
+            if (name == n)
+                return i;
+            const bool boundary = !special    ? isSpecial(name)
+                                  : tablePart ? isOneOf(name, {u"html", u"table", u"template"})
+                                              : isScopeBoundary(name);
+            if (boundary)
+                return -1;
+        }
+        return -1;
     }
 
     // Start tags that end elements left open, as the HTML parser does.
@@ -630,6 +660,8 @@ private:
         }
         return -1;
     }
+
+    bool inClosedDetails() const { return !m_open.isEmpty() && m_open.last().closedDetails; }
 
     bool inHead() const { return indexOf(u"head", {}) >= 0; }
 

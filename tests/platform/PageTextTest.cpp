@@ -58,6 +58,11 @@ TEST(PageText, HiddenPartsAndMarkupLeaveNoText) {
     EXPECT_EQ(innerText("<div hidden>x</div><span style=\"DISPLAY: none\">y</span>z<noscript>n</noscript>"
                         "<template>t</template><textarea>w</textarea><iframe>i</iframe>"),
               "z");
+    EXPECT_EQ(innerText("<details><summary>s</summary>d</details><object>fallback</object>"), "s\nfallback");
+    EXPECT_EQ(innerText("<select><option>x<option>y</select>z"), "x\ny\nz");
+    // A stray end tag does not close structure opened inside it, so what is hidden stays hidden.
+    EXPECT_EQ(innerText("<span hidden><div>x</span>y</div>z"), "");
+    EXPECT_EQ(innerText("<div hidden><span>x</div>y</span>z"), "yz");
     EXPECT_EQ(innerText("a<!-- <b>c</b> -->b<!---->c<!-->d"), "abcd");
     EXPECT_EQ(innerText("<!DOCTYPE html><?xml version=\"1.0\"?>x"), "x");
     EXPECT_EQ(innerText("<a href=\"x>y\" title='1 > 0'>enlace</a>"), "enlace"); // '>' inside quotes
