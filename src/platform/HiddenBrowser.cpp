@@ -9,7 +9,13 @@
 
 namespace {
 
-QUrl parseAddress(const QString& address) {
+bool isBlank(const QUrl& url) {
+    return url.scheme() == u"about";
+}
+
+} // namespace
+
+QUrl HiddenBrowser::addressUrl(const QString& address) {
     const QString trimmed = address.trimmed();
     if (trimmed.isEmpty())
         return QUrl(QStringLiteral("about:blank"));
@@ -18,12 +24,6 @@ QUrl parseAddress(const QString& address) {
         url = QUrl::fromUserInput(trimmed); // "host/page" as a browser's address bar takes it
     return url;
 }
-
-bool isBlank(const QUrl& url) {
-    return url.scheme() == u"about";
-}
-
-} // namespace
 
 HiddenBrowser::HiddenBrowser(QObject* parent, QNetworkAccessManager* network)
     : WebBrowser(parent), m_network(network ? network : new QNetworkAccessManager(this)) {
@@ -39,7 +39,7 @@ HiddenBrowser::~HiddenBrowser() {
 }
 
 void HiddenBrowser::Navigate(const QString& address) {
-    const QUrl url = parseAddress(address);
+    const QUrl url = addressUrl(address);
     if (m_historyIndex < 0 || m_history[m_historyIndex] != url) {
         m_history.resize(m_historyIndex + 1); // a new page drops the pages one could go forward to
         m_history.append(url);

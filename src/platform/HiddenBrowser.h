@@ -35,6 +35,9 @@ public:
     void Refresh() override;
     QWidget* widget() override { return nullptr; }
 
+    // An address as browsers take it: "" is the blank page, "host/page" an http address.
+    static QUrl addressUrl(const QString& address);
+
     // The longest a navigation may take, from the request to the end of the body.
     void setTimeout(int ms) { m_deadline.setInterval(ms); }
 
