@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringView>
 
 namespace pagetext {
 
@@ -25,8 +24,5 @@ QString title(const QString& html);
 // hidden parts (head, scripts, styles, hidden elements) dropped, entities decoded, blanks
 // collapsed, line breaks for <br>, blocks and paragraphs, tabs between table cells.
 QString innerText(const QString& html);
-
-// Character references in text (&amp;, &eacute;, &#233;, &#xE9;), decoded as a browser does.
-QString decodeEntities(QStringView text);
 
 } // namespace pagetext

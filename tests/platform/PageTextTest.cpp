@@ -1,4 +1,5 @@
 #include "platform/PageText.h"
+#include "platform/HtmlTokens.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +32,7 @@ TEST(PageText, EntitiesDecodeAsInABrowser) {
     EXPECT_EQ(innerText("&copy2 &eacute &amp"), "©2 é &");                  // legacy names need no ';'
     EXPECT_EQ(innerText("&bogus; AT&T &# &euro"), "&bogus; AT&T &# &euro"); // not references
     EXPECT_EQ(innerText("a&nbsp;&nbsp;b"), QString("a") + QChar(0xA0) + QChar(0xA0) + "b");
-    EXPECT_EQ(pagetext::decodeEntities(u"&hellip;&mdash;&rsquo;"), QString::fromUtf8("…—’"));
+    EXPECT_EQ(html::decodeEntities(u"&hellip;&mdash;&rsquo;"), QString::fromUtf8("…—’"));
 }
 
 TEST(PageText, BlanksCollapseAndBlocksBreakLines) {
