@@ -16,6 +16,9 @@
 
 namespace {
 
+// Long enough for a loopback peer's headers on a busy machine, short enough to wait out.
+constexpr int kShortTimeoutMs = 800;
+
 class HiddenBrowserTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -113,7 +116,7 @@ TEST_F(HiddenBrowserTest, AnEndlessReplyStopsAtTheSizeLimit) {
 }
 
 TEST_F(HiddenBrowserTest, PeersThatNeverFinishTimeOut) {
-    browser->setTimeout(300);
+    browser->setTimeout(kShortTimeoutMs);
     // Headers and part of the body came: the page is what arrived.
     const QStringList slow = load(server.url("/slow"));
     EXPECT_EQ(slow.first(), "FileDownload");
@@ -126,10 +129,10 @@ TEST_F(HiddenBrowserTest, PeersThatNeverFinishTimeOut) {
 }
 
 TEST_F(HiddenBrowserTest, NavigatingAgainAbandonsThePreviousPage) {
-    browser->setTimeout(300);
+    browser->setTimeout(kShortTimeoutMs);
     browser->Navigate(server.url("/silent"));
     EXPECT_EQ(load(server.url("/ok")).last(), "Complete " + server.url("/ok"));
-    waitFor([] { return false; }, 600); // past the timeout of the abandoned ones
+    waitFor([] { return false; }, 2 * kShortTimeoutMs); // past the timeout of the abandoned one
     EXPECT_EQ(events->filter("Complete").size(), 1);
     EXPECT_EQ(browser->innerText(), "ok");
 
