@@ -42,7 +42,7 @@ elegir::elegir(Forms& forms)
       Timer31(new Timer(this, 1, false)), Timer32(new Timer(this, 1, false)),
       Timer3(new Timer(this, 1, false)) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setCaption(QStringLiteral("Sintonex"));
+    setCaption(QStringLiteral("Sintonex - Televisión o radio"));
     setSizeTwips(kWidthTwips, kHeightTwips);
     setStyleSheet(QStringLiteral("elegir { background: #0c1a3a; } QLabel { color: #e8eef8; }"));
 
