@@ -200,14 +200,12 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
     m_dispatch.recordReady = recordReady;
     m_dispatch.frame = control(Ctl::PageFrame);
 
-    connect(recordReady, &Timer::tick, this, [this] { playback::recordReadyTick(m_dispatch); });
-    connect(canales, &ChannelListBox::DblClick, this, [this] { playSelectedChannel(); });
-    connect(canales, &ChannelListBox::KeyPress, this, [this](int key) {
-        if (key == 13)
-            playSelectedChannel();
-    });
-    connect(versionBrowser, &WebBrowser::DocumentComplete, this, &PlayerWindow::programVersionReply);
-    connect(vercanales, &WebBrowser::DocumentComplete, this, &PlayerWindow::listVersionReply);
+    connect(recordReady, &Timer::tick, this, &PlayerWindow::recordReady_Timer);
+    connect(canales, &ChannelListBox::DblClick, this, &PlayerWindow::canales_DblClick);
+    connect(canales, &ChannelListBox::KeyPress, this, &PlayerWindow::canales_KeyPress);
+    connect(versionBrowser, &WebBrowser::DocumentComplete, this,
+            &PlayerWindow::versionBrowser_DocumentComplete);
+    connect(vercanales, &WebBrowser::DocumentComplete, this, &PlayerWindow::vercanales_DocumentComplete);
 }
 
 PlayerWindow::~PlayerWindow() = default;
@@ -286,7 +284,20 @@ void PlayerWindow::playSelectedChannel(playback::Trigger trigger) {
     playback::dispatchChannel(m_dispatch, platform(), endpoints(), trigger);
 }
 
-void PlayerWindow::programVersionReply() {
+void PlayerWindow::canales_DblClick() {
+    playSelectedChannel();
+}
+
+void PlayerWindow::canales_KeyPress(int keyAscii) {
+    if (keyAscii == 13)
+        playSelectedChannel();
+}
+
+void PlayerWindow::recordReady_Timer() {
+    playback::recordReadyTick(m_dispatch);
+}
+
+void PlayerWindow::versionBrowser_DocumentComplete() {
     QLabel* reply = label(Ctl::VersionReply);
     QLabel* notice = label(Ctl::Notice);
     reply->setText(versionBrowser->innerText());
@@ -298,7 +309,7 @@ void PlayerWindow::programVersionReply() {
     }
 }
 
-void PlayerWindow::listVersionReply() {
+void PlayerWindow::vercanales_DocumentComplete() {
     list_check_reply = vercanales->innerText();
     if (list_check_reply != QLatin1String("no"))
         return;

@@ -69,8 +69,12 @@ protected:
 private:
     void buildControls(QWidget* body);
     void buildMenus();
-    void programVersionReply();
-    void listVersionReply();
+    void canales_DblClick();
+    void canales_KeyPress(int keyAscii);
+    void recordReady_Timer(); // Timer6 (TV) / Timer8 (radio)
+    // The program-version reply (Webver1 / Webver2) and the channel-list-version reply.
+    void versionBrowser_DocumentComplete();
+    void vercanales_DocumentComplete();
 
     const design::Which m_which;
     QWidget* m_body;

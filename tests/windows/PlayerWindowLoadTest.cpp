@@ -139,61 +139,38 @@ TEST_P(PlayerLoad, AListReplyOfExactlyNoOffersTheUpdate) {
     EXPECT_FALSE(rig.forms->ended());
 }
 
-TEST_P(PlayerLoad, ControlsStartAsDesigned) {
+TEST_P(PlayerLoad, PlaybackControlsStartUnusableUnderTheirOwnNames) {
     PlayerWindow& w = open();
     auto* pause = child<QPushButton>(w, tv() ? "Command12" : "Command1");
     auto* record = child<QPushButton>(w, tv() ? "Command15" : "Command6");
     auto* mini = child<QPushButton>(w, tv() ? "Command13" : "Command11");
-    auto* leaveChat = child<QPushButton>(w, tv() ? "Command1" : "Command2");
-    ASSERT_TRUE(pause && record && mini && leaveChat);
+    ASSERT_TRUE(pause && record && mini);
     EXPECT_EQ(pause->text(), "II");
-    EXPECT_EQ(pause->toolTip(), "Stop");
-    EXPECT_FALSE(pause->isEnabled());
     EXPECT_EQ(record->text(), "&Grabar");
-    EXPECT_EQ(record->toolTip(), tv() ? QString::fromUtf8("Graba tu emisora de televisión favorita")
-                                      : QString("Graba tu emisora de radio favorita"));
-    EXPECT_FALSE(record->isEnabled());
     EXPECT_EQ(mini->text(), "Ver &Mini");
-    EXPECT_FALSE(mini->isEnabled());
-    EXPECT_EQ(leaveChat->text(), "&Salir Chat");
-    EXPECT_TRUE(leaveChat->isHidden());
-    EXPECT_TRUE(child<QPushButton>(w, "Command17")->isHidden());
-    EXPECT_EQ(child<QPushButton>(w, "Command18")->text(), "->");
-    EXPECT_EQ(child<QPushButton>(w, "Command8")->text(), tv() ? "&Radio" : QString::fromUtf8("&Televisión"));
+    EXPECT_FALSE(pause->isEnabled() || record->isEnabled() || mini->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(w, tv() ? "Command1" : "Command2")->isHidden()) << "Salir Chat";
     EXPECT_EQ(child<QLabel>(w, tv() ? "Label11" : "Label5")->text(),
               QString("Parado") + QString(tv() ? 6 : 10, ' '));
-    EXPECT_EQ(child<QLabel>(w, "Label4")->text(), "Estado:");
-    EXPECT_TRUE(child<QLabel>(w, "Label6")->isHidden());
     EXPECT_EQ(child<QLabel>(w, "Label3")->text(), "web.test");
-    EXPECT_EQ(w.Text1->text(), "Buscar canal...");
     EXPECT_LT(child<QRadioButton>(w, tv() ? "Option1" : "Option4")->geometry().right(), 0);
-    EXPECT_EQ(child<QLabel>(w, tv() ? "Label7" : "Label9")->text(), "top");
-    EXPECT_EQ(child<QLabel>(w, tv() ? "Label8" : "Label10")->text(), "left");
     EXPECT_EQ(w.recordReady->objectName(), tv() ? "Timer6" : "Timer8");
-    EXPECT_EQ(w.recordReady->Interval(), 7500);
     EXPECT_FALSE(w.recordReady->Enabled());
 }
 
-TEST_P(PlayerLoad, MenusCarryTheirDesignCaptions) {
+TEST_P(PlayerLoad, MenusFollowTheDesignTree) {
     PlayerWindow& w = open();
-    const auto caption = [&w](const char* name) {
-        QAction* a = w.findChild<QAction*>(name);
-        return a ? a->text() : QString("(falta %1)").arg(name);
-    };
-    EXPECT_EQ(caption(tv() ? "s" : "ser"), QString::fromUtf8("&Configuración"));
-    EXPECT_EQ(caption(tv() ? "ayu" : "ayuda2"), "&Ayuda");
-    EXPECT_EQ(caption(tv() ? "salir" : "exit"), tv() ? "Salir  Alt + F4" : "Salir ALT + F4");
-    EXPECT_EQ(caption(tv() ? "ventanapos" : "ventanapos2"), tv() ? "&Ventana" : "Ventana");
-    EXPECT_EQ(caption("visibleform"), tv() ? "Siempre visibl&e" : "Siempre visible");
-    EXPECT_EQ(caption("ivn"), "Invita a tus amig@s");
-    EXPECT_EQ(caption(tv() ? "acerca2" : "creditos"), QString::fromUtf8("¿Quienes hacemos Sintonex?"));
+    QMenu* config = w.findChild<QMenu*>(tv() ? "s" : "ser");
+    QMenu* others = w.findChild<QMenu*>("otro");
+    ASSERT_TRUE(config && others);
+    EXPECT_EQ(config->title(), QString::fromUtf8("&Configuración"));
+    EXPECT_EQ(config->actions().size(), 10);
+    EXPECT_EQ(others->actions().size(), 2);
+    EXPECT_EQ(w.findChild<QAction*>(tv() ? "salir" : "exit")->text(),
+              tv() ? "Salir  Alt + F4" : "Salir ALT + F4");
+    EXPECT_TRUE(w.findChild<QAction*>(tv() ? "barra3" : "barraori")->isSeparator());
     EXPECT_TRUE(w.findChild<QAction*>("normalform")->isChecked());
     EXPECT_FALSE(w.findChild<QAction*>("visibleform")->isChecked());
-    EXPECT_TRUE(w.findChild<QAction*>(tv() ? "barra3" : "barraori")->isSeparator());
-    // The "Otros" submenu holds its two items.
-    QMenu* others = w.findChild<QMenu*>("otro");
-    ASSERT_NE(others, nullptr);
-    EXPECT_EQ(others->actions().size(), 2);
 }
 
 TEST_P(PlayerLoad, ExitUnloadsTheWindow) {
