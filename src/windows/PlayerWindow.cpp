@@ -123,48 +123,21 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
     Image1->setGeometry(m_body->rect());
     Image1->setScaledContents(true);
 
-    // The player holds its design-time playlist from its creation and plays it on its own.
-    WMPradio = platform().createPlayer(m_body);
-    WMPradio->setObjectName(QStringLiteral("WMPradio"));
-    if (QWidget* view = WMPradio->widget())
-        view->setGeometry(px(design::kPlayerArea));
-    WMPradio->setAutoStart(true);
-    WMPradio->setVolume(100);
-    WMPradio->setUiMode(QStringLiteral("mini"));
-    WMPradio->setURL(endpoints().introPlaylist());
-
+    buildPlayerArea();
     buildControls(m_body);
-
-    pageArea = new QWidget(m_body);
-    pageArea->setObjectName(tv ? QStringLiteral("WebvideoArea") : QStringLiteral("WebradioArea"));
-    pageArea->setGeometry(px(design::kPlayerArea));
-    auto* pageLayout = new QVBoxLayout(pageArea);
-    pageLayout->setContentsMargins(0, 0, 0, 0);
-    pageBrowser = platform().createPageBrowser(pageArea);
-    pageBrowser->setObjectName(tv ? QStringLiteral("Webvideo") : QStringLiteral("Webradio"));
-    if (QWidget* view = pageBrowser->widget())
-        pageLayout->addWidget(view);
-    pageArea->hide();
     // The radio's frame surrounds the page area, just behind it.
     if (QWidget* frame = control(Ctl::PageFrame))
         frame->stackUnder(pageArea);
+    buildListPanel();
+    wireDispatch();
 
     versionBrowser = platform().createHiddenBrowser(this);
     versionBrowser->setObjectName(tv ? QStringLiteral("Webver1") : QStringLiteral("Webver2"));
     vercanales = platform().createHiddenBrowser(this);
     vercanales->setObjectName(QStringLiteral("vercanales"));
-
-    Text1 = new QLineEdit(QStringLiteral("Buscar canal..."), m_body);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setToolTip(QStringLiteral("Introduce el canal que quieras buscar"));
-    Text1->setFont(QFont(QStringLiteral("Century Gothic")));
-    Text1->setGeometry(px(design::kSearchBox));
-    canales = new ChannelListBox(m_body);
-    canales->setObjectName(QStringLiteral("canales"));
-    canales->setGeometry(px(design::kChannelList));
-
-    HScroll1 = hiddenBar(m_body, "HScroll1", design::kListShownLeft, design::kListMaxLeft);
-    HScroll3 = hiddenBar(m_body, "HScroll3", design::kPlayerShownWidth, design::kPlayerMaxWidth);
+    connect(versionBrowser, &WebBrowser::DocumentComplete, this,
+            &PlayerWindow::versionBrowser_DocumentComplete);
+    connect(vercanales, &WebBrowser::DocumentComplete, this, &PlayerWindow::vercanales_DocumentComplete);
 
     volumeArea = new QWidget(m_body);
     volumeArea->setObjectName(QStringLiteral("volumeArea"));
@@ -178,9 +151,57 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
         menuItem(Menu::AlwaysVisible)->setCheckable(true);
     }
     connect(menuItem(Menu::Exit), &QAction::triggered, this, [this] { this->forms().unload(this); });
+}
 
+PlayerWindow::~PlayerWindow() = default;
+
+// The player and, over it, the area where page channels show.
+void PlayerWindow::buildPlayerArea() {
+    const bool tv = isTv();
+    // The player holds its design-time playlist from its creation and plays it on its own.
+    WMPradio = platform().createPlayer(m_body);
+    WMPradio->setObjectName(QStringLiteral("WMPradio"));
+    if (QWidget* view = WMPradio->widget())
+        view->setGeometry(px(design::kPlayerArea));
+    WMPradio->setAutoStart(true);
+    WMPradio->setVolume(100);
+    WMPradio->setUiMode(QStringLiteral("mini"));
+    WMPradio->setURL(endpoints().introPlaylist());
+
+    pageArea = new QWidget(m_body);
+    pageArea->setObjectName(tv ? QStringLiteral("WebvideoArea") : QStringLiteral("WebradioArea"));
+    pageArea->setGeometry(px(design::kPlayerArea));
+    auto* pageLayout = new QVBoxLayout(pageArea);
+    pageLayout->setContentsMargins(0, 0, 0, 0);
+    pageBrowser = platform().createPageBrowser(pageArea);
+    pageBrowser->setObjectName(tv ? QStringLiteral("Webvideo") : QStringLiteral("Webradio"));
+    if (QWidget* view = pageBrowser->widget())
+        pageLayout->addWidget(view);
+    pageArea->hide();
+}
+
+void PlayerWindow::buildListPanel() {
+    Text1 = new QLineEdit(QStringLiteral("Buscar canal..."), m_body);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setToolTip(QStringLiteral("Introduce el canal que quieras buscar"));
+    Text1->setFont(QFont(QStringLiteral("Century Gothic")));
+    Text1->setGeometry(px(design::kSearchBox));
+    canales = new ChannelListBox(m_body);
+    canales->setObjectName(QStringLiteral("canales"));
+    canales->setGeometry(px(design::kChannelList));
+
+    HScroll1 = hiddenBar(m_body, "HScroll1", design::kListShownLeft, design::kListMaxLeft);
+    HScroll3 = hiddenBar(m_body, "HScroll3", design::kPlayerShownWidth, design::kPlayerMaxWidth);
+    connect(canales, &ChannelListBox::DblClick, this, &PlayerWindow::canales_DblClick);
+    connect(canales, &ChannelListBox::KeyPress, this, &PlayerWindow::canales_KeyPress);
+}
+
+// The dispatch works on this window's own controls.
+void PlayerWindow::wireDispatch() {
+    const bool tv = isTv();
     recordReady = new Timer(this, 7500, false);
     recordReady->setObjectName(tv ? QStringLiteral("Timer6") : QStringLiteral("Timer8"));
+    connect(recordReady, &Timer::tick, this, &PlayerWindow::recordReady_Timer);
 
     m_dispatch.tv = tv;
     m_dispatch.canales = canales;
@@ -199,16 +220,7 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
     m_dispatch.stopPicture = control(Ctl::StopPicture);
     m_dispatch.recordReady = recordReady;
     m_dispatch.frame = control(Ctl::PageFrame);
-
-    connect(recordReady, &Timer::tick, this, &PlayerWindow::recordReady_Timer);
-    connect(canales, &ChannelListBox::DblClick, this, &PlayerWindow::canales_DblClick);
-    connect(canales, &ChannelListBox::KeyPress, this, &PlayerWindow::canales_KeyPress);
-    connect(versionBrowser, &WebBrowser::DocumentComplete, this,
-            &PlayerWindow::versionBrowser_DocumentComplete);
-    connect(vercanales, &WebBrowser::DocumentComplete, this, &PlayerWindow::vercanales_DocumentComplete);
 }
-
-PlayerWindow::~PlayerWindow() = default;
 
 void PlayerWindow::buildControls(QWidget* body) {
     for (const design::ControlDesign& d : design::controls()) {

@@ -67,7 +67,10 @@ protected:
     void setCurrentChannelRecord(playback::CurrentChannel* record) { m_dispatch.current = record; }
 
 private:
+    void buildPlayerArea();
     void buildControls(QWidget* body);
+    void buildListPanel();
+    void wireDispatch();
     void buildMenus();
     void canales_DblClick();
     void canales_KeyPress(int keyAscii);
