@@ -1,11 +1,36 @@
 #include "Program.h"
 
 #include "Forms.h"
+#include "Inicio.h"
+#include "community/Autor.h"
+#include "community/Soporte.h"
+#include "community/chat.h"
+#include "community/frmTip.h"
+#include "community/invitar.h"
+#include "community/skin.h"
+#include "elegir.h"
+#include "playback/volumini.h"
+#include "update/Form1.h"
+#include "update/actualizacion.h"
+#include "update/actualizarcanale.h"
+#include "windows/radi.h"
+#include "windows/tvquelvar.h"
 
 void registerProgramForms(Forms& forms) {
-    (void)forms;
+    forms.add<Inicio>();
+    forms.add<elegir>();
+    forms.add<tvquelvar>();
+    forms.add<radi>();
+    forms.add<volumini>();
+    forms.add<actualizarcanale>();
+    forms.add<Form1>();
+    forms.add<actualizacion>();
+    forms.add<Soporte>();
+    forms.add<invitar>();
+    forms.add<skin>();
+    forms.add<frmTip>();
+    forms.add<Autor>();
+    forms.add<chat>();
 }
 
-void startProgram(Forms& forms) {
-    (void)forms;
-}
+void startProgram(Forms& forms) { forms.show(QString::fromLatin1(Inicio::kName)); }

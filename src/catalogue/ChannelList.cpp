@@ -1,0 +1,109 @@
+#include "ChannelList.h"
+
+#include "platform/Text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+
+namespace catalogue {
+
+namespace {
+
+constexpr int kNameBytesRole = Qt::UserRole + 1;
+const QByteArray kSeparator = QByteArrayLiteral("||>");
+
+// Blanks around names and data are not significant; other white space is kept as written.
+QByteArray trimBlanks(const QByteArray& s) {
+    qsizetype from = 0, to = s.size();
+    while (from < to && s.at(from) == ' ')
+        ++from;
+    while (to > from && s.at(to - 1) == ' ')
+        --to;
+    return s.mid(from, to - from);
+}
+
+QList<QByteArray> splitLines(const QByteArray& bytes) {
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes.at(i);
+        if (c != '\r' && c != '\n')
+            continue;
+        lines.append(bytes.mid(start, i - start));
+        if (c == '\r' && i + 1 < bytes.size() && bytes.at(i + 1) == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < bytes.size())
+        lines.append(bytes.mid(start));
+    return lines;
+}
+
+} // namespace
+
+QString listFileName(ListKind kind) {
+    return kind == ListKind::Tv ? QStringLiteral("vqrcv8xotv.exe") : QStringLiteral("oftwy69jrad.exe");
+}
+
+QString listFilePath(const QString& programFolder, ListKind kind) {
+    return programFolder + QLatin1Char('/') + listFileName(kind);
+}
+
+QList<ChannelEntry> parseChannelList(const QByteArray& fileBytes) {
+    QByteArray bytes = fileBytes;
+    const bool utf8 = text::isValidUtf8(bytes);
+    if (utf8 && bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    const auto decode = [utf8](const QByteArray& b) {
+        return utf8 ? QString::fromUtf8(b) : text::decodeWindows1252(b);
+    };
+
+    QList<ChannelEntry> entries;
+    for (const QByteArray& line : splitLines(bytes)) {
+        if (trimBlanks(line).isEmpty())
+            continue;
+        const qsizetype sep = line.indexOf(kSeparator);
+        const QByteArray first = sep < 0 ? line : line.left(sep);
+        // A first part made of blanks is not empty: it gives an item with an empty name.
+        if (first.isEmpty())
+            continue;
+        QByteArray data;
+        if (sep >= 0) {
+            const QByteArray rest = line.mid(sep + kSeparator.size());
+            const qsizetype next = rest.indexOf(kSeparator);
+            data = next < 0 ? rest : rest.left(next);
+        }
+        const QByteArray name = trimBlanks(first);
+        entries.append({decode(name), name, decode(trimBlanks(data))});
+    }
+    return entries;
+}
+
+void loadChannelList(const QString& path, QListWidget& canales, QStringList& channel_data) {
+    channel_data = QStringList{QString()};
+    if (!QFileInfo::exists(path))
+        return;
+    canales.clear();
+    QFile file(path);
+    // A file that exists but cannot be read leaves the list empty: no retry.
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = file.readAll();
+    file.close();
+    for (const ChannelEntry& e : parseChannelList(bytes)) {
+        channel_data.last() = e.data;
+        channel_data.append(QString());
+        auto* item = new QListWidgetItem(e.name);
+        item->setData(kNameBytesRole, e.nameBytes);
+        canales.addItem(item);
+    }
+}
+
+QByteArray nameBytesOf(const QListWidgetItem& item) {
+    const QVariant bytes = item.data(kNameBytesRole);
+    return bytes.isValid() ? bytes.toByteArray() : item.text().toUtf8();
+}
+
+} // namespace catalogue

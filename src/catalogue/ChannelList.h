@@ -1,0 +1,38 @@
+// The two channel list files and their loading into a player window's list `canales` and its
+// parallel `channel_data`. A list file is text: one channel a line, "name||>data".
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QListWidget;
+class QListWidgetItem;
+
+namespace catalogue {
+
+enum class ListKind { Tv, Radio };
+
+QString listFileName(ListKind kind);
+QString listFilePath(const QString& programFolder, ListKind kind);
+
+struct ChannelEntry {
+    QString name;
+    QByteArray nameBytes; // the name as the file holds it: the service is asked with these bytes
+    QString data;
+};
+
+// The accepted lines of a list file, in file order. CR LF, CR and LF all end a line. The file is
+// UTF-8 when it is valid UTF-8 and Windows-1252 otherwise.
+QList<ChannelEntry> parseChannelList(const QByteArray& bytes);
+
+// Fills `canales` and `channel_data` from the list file at `path`. Afterwards `channel_data`
+// holds one element more than `canales` has items, the last one empty. A missing file leaves
+// `canales` as it was; a file that cannot be read leaves it empty.
+void loadChannelList(const QString& path, QListWidget& canales, QStringList& channel_data);
+
+// The original bytes of an item's name (its text as UTF-8 for items added by other means).
+QByteArray nameBytesOf(const QListWidgetItem& item);
+
+} // namespace catalogue

@@ -1,0 +1,49 @@
+#include "ListPresence.h"
+
+#include "app/Forms.h"
+#include "platform/Platform.h"
+
+#include <QFileInfo>
+#include <stdexcept>
+
+namespace catalogue {
+
+namespace {
+
+const char* const kPrompt = "La lista de canales no está actualizada o no existe\r\n"
+                            "¿Deseas descargar la lista de canales actualizada?";
+const char* const kTitle = "Lista de canales";
+
+void offerDownload(Forms& forms, ListKind kind) {
+    if (QFileInfo::exists(listFilePath(forms.platform().programFolder, kind)))
+        return;
+    Dialogs& dialogs = *forms.platform().dialogs;
+    if (dialogs.MsgBox(QString::fromUtf8(kPrompt), MsgStyle::YesNoQuestion, QString::fromUtf8(kTitle)) !=
+        kAnswerYes)
+        return; // the window stays open with its empty list
+    // The update window is shown before the player window goes: with no window left loaded the
+    // run would end before it could appear.
+    if (!forms.form(QStringLiteral("actualizarcanale")))
+        throw std::runtime_error("No se pudo abrir la ventana de actualización de canales.");
+    forms.show(QStringLiteral("actualizarcanale"));
+    if (kind == ListKind::Tv) {
+        forms.unload(QStringLiteral("tvquelvar"));
+        forms.unload(QStringLiteral("elegir"));
+    } else {
+        forms.unload(QStringLiteral("radi"));
+    }
+}
+
+} // namespace
+
+void checkListPresence(Forms& forms, ListKind kind) {
+    try {
+        offerDownload(forms, kind);
+    } catch (const std::exception& e) {
+        const char* title = kind == ListKind::Tv ? "Error 8088" : "Error intentando cargar los canales.";
+        forms.platform().dialogs->MsgBox(QString::fromUtf8(e.what()), MsgStyle::Critical,
+                                         QString::fromUtf8(title));
+    }
+}
+
+} // namespace catalogue

@@ -1,0 +1,87 @@
+// PlayerWindow: what the TV window `tvquelvar` and the radio window `radi` share: their controls
+// (built from the one design table under each window's own names), the load sequence, the version
+// checks and their replies, the channel list and the playback dispatch. Each window adds only
+// what is its own. GUI thread only.
+#pragma once
+
+#include "PlayerWindowDesign.h"
+#include "app/Forms.h"
+#include "playback/Dispatch.h"
+
+#include <QMap>
+#include <QStringList>
+
+class ChannelListBox;
+class ClickLabel;
+class MediaPlayer;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenuBar;
+class QPushButton;
+class QScrollBar;
+class Timer;
+class WebBrowser;
+
+class PlayerWindow : public Form {
+    Q_OBJECT
+public:
+    PlayerWindow(Forms& forms, const QString& name, design::Which which);
+    ~PlayerWindow() override;
+
+    void Form_Load() override;
+
+    // A control by role, under this window's own name; null when the window has none.
+    QWidget* control(design::Ctl role) const { return m_controls.value(role); }
+    QPushButton* button(design::Ctl role) const;
+    QLabel* label(design::Ctl role) const; // labels and pictures (pictures are ClickLabels)
+    QAction* menuItem(design::Menu role) const { return m_menuItems.value(role); }
+
+    // Plays the selected channel; the search box calls it with Trigger::SearchBox.
+    void playSelectedChannel(playback::Trigger trigger = playback::Trigger::List);
+
+    bool isTv() const { return m_which == design::Which::Tv; }
+
+    QMenuBar* menuBar;
+    QLabel* Image1; // background, copied from the chooser
+    ChannelListBox* canales;
+    QLineEdit* Text1; // search box
+    MediaPlayer* WMPradio;
+    WebBrowser* pageBrowser;    // Webvideo (TV) / Webradio (radio)
+    QWidget* pageArea;          // where pageBrowser's page shows; hidden until a page channel plays
+    WebBrowser* versionBrowser; // Webver1 (TV) / Webver2 (radio)
+    WebBrowser* vercanales;
+    QScrollBar* HScroll1; // hidden; left edge of the channel list
+    QScrollBar* HScroll3; // hidden; width of the player
+    QWidget* volumeArea;  // the volume block's place
+    Timer* recordReady;   // Timer6 (TV) / Timer8 (radio)
+
+    QStringList channel_data;
+    QString list_version;
+    QString list_check_reply;
+    qint16 list_position = design::kListShownLeft;   // next list position the slide tries
+    qint16 player_width = design::kPlayerShownWidth; // next player width the slide tries
+
+protected:
+    // TV only: the record of the channel last dispatched.
+    void setCurrentChannelRecord(playback::CurrentChannel* record) { m_dispatch.current = record; }
+
+private:
+    void buildPlayerArea();
+    void buildControls(QWidget* body);
+    void buildListPanel();
+    void wireDispatch();
+    void buildMenus();
+    void canales_DblClick();
+    void canales_KeyPress(int keyAscii);
+    void recordReady_Timer(); // Timer6 (TV) / Timer8 (radio)
+    // The program-version reply (Webver1 / Webver2) and the channel-list-version reply.
+    void versionBrowser_DocumentComplete();
+    void vercanales_DocumentComplete();
+
+    const design::Which m_which;
+    QWidget* m_body;
+    QMap<design::Ctl, QWidget*> m_controls;
+    QMap<design::Menu, QAction*> m_menuItems;
+    playback::DispatchControls m_dispatch;
+};

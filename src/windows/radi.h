@@ -1,0 +1,12 @@
+// radi: the radio window, the twin of the TV window for the radio list. Its player plays sound
+// only and stays hidden; page channels and a station's own address show in its browser `Webradio`.
+#pragma once
+
+#include "PlayerWindow.h"
+
+class radi : public PlayerWindow {
+    Q_OBJECT
+public:
+    static constexpr const char* kName = "radi";
+    explicit radi(Forms& forms);
+};

@@ -1,0 +1,238 @@
+// The TV/radio chooser: fading in and out, the choices, the list presence check after opening a
+// player window, and the chooser loaded hidden by a player window.
+#include "app/elegir.h"
+#include "catalogue/ChannelListBox.h"
+#include "support/FakePeers.h"
+#include "windows/PlayerWindowWidgets.h"
+#include "windows/radi.h"
+#include "windows/tvquelvar.h"
+
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* const kMissingListPrompt = "La lista de canales no está actualizada o no existe\r\n"
+                                       "¿Deseas descargar la lista de canales actualizada?";
+
+class Chooser : public ::testing::Test {
+protected:
+    ProgramRig rig;
+    elegir* chooser = nullptr;
+
+    void SetUp() override { open(); }
+    void open() {
+        rig.forms->show("elegir");
+        chooser = rig.forms->find<elegir>();
+        ASSERT_NE(chooser, nullptr);
+    }
+    void fadeIn() { rig.clock.advance(18); }
+    // A hidden window of no interest, so that the run goes on when a test unloads all others.
+    void keepRunAlive() {
+        rig.forms->registerForm("keeper", [](Forms& f) { return new Form(f, "keeper"); });
+        rig.forms->form("keeper");
+    }
+    ScriptedDialogs& dialogs() { return dialogsOf(*rig.platform); }
+    void writeLists() {
+        rig.writeFile("vqrcv8xotv.exe", "Canal Uno||>asx\r\n");
+        rig.writeFile("oftwy69jrad.exe", "Radio Uno||>asx\r\n");
+    }
+    bool shown(const char* name) const {
+        const Form* f = rig.forms->find(name);
+        return f && f->isVisible();
+    }
+};
+
+} // namespace
+
+TEST_F(Chooser, FadesInIn17StepsWithoutTakingInput) {
+    EXPECT_EQ(chooser->windowOpacity(), 0.0);
+    QList<int> steps;
+    for (int tick = 1; tick <= 17; ++tick) {
+        rig.clock.advance(1);
+        steps << chooser->HScroll1->value();
+        EXPECT_FALSE(chooser->isEnabled()) << "tick " << tick;
+    }
+    EXPECT_EQ(steps.first(), 15);
+    EXPECT_EQ(steps.last(), 255);
+    EXPECT_EQ(steps.size(), 17);
+
+    // No choice while fading: the window is disabled.
+    chooser->Command1->click();
+    QTest::mouseClick(chooser->Image4, Qt::LeftButton);
+    EXPECT_FALSE(chooser->Timer31->Enabled());
+    EXPECT_FALSE(chooser->Timer32->Enabled());
+
+    rig.clock.advance(1); // 270 is refused: the fade ends
+    EXPECT_TRUE(chooser->isEnabled());
+    EXPECT_FALSE(chooser->Timer5->Enabled());
+    EXPECT_EQ(chooser->HScroll1->value(), 255);
+    EXPECT_EQ(chooser->windowOpacity(), 1.0);
+    EXPECT_EQ(chooser->fade_level, 270);
+}
+
+TEST_F(Chooser, LoadsOnTopAsksForTheVersionAndWritesNoManifest) {
+    EXPECT_TRUE(chooser->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    FakeBrowser* browser = fakeBrowser(chooser, "WebBrowser1");
+    EXPECT_EQ(browser->navigations,
+              QStringList{"http://servicio.test/windows/versiones/comprobar_ver_act.php?ver=245"});
+    EXPECT_EQ(browser->silentOnNavigate, QList<bool>{true});
+    EXPECT_FALSE(QDir::current().exists("sintonex.exe.Manifest"));
+    EXPECT_FALSE(QDir(rig.folder()).exists("sintonex.exe.Manifest"));
+    EXPECT_TRUE(chooser->Image1->pixmap().isNull()) << "no background setting";
+}
+
+TEST_F(Chooser, ShowsTheBackgroundFromTheSettingsOnlyWhenItIsAPicture) {
+    const QString picture = QDir(rig.folder()).filePath("fondo.png");
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    ASSERT_TRUE(image.save(picture));
+    rig.writeFile("no-es-imagen.png", "texto");
+    keepRunAlive();
+
+    for (auto [fondo, expectPicture] : {std::pair{picture, true},
+                                        {QDir(rig.folder()).filePath("no-es-imagen.png"), false},
+                                        {QDir(rig.folder()).filePath("falta.png"), false}}) {
+        rig.forms->unload("elegir");
+        rig.setting("fondo", fondo);
+        open();
+        EXPECT_EQ(!chooser->Image1->pixmap().isNull(), expectPicture) << fondo.toStdString();
+    }
+}
+
+TEST_F(Chooser, TelevisionOpensOnTheNineteenthFadeOutTick) {
+    writeLists();
+    fadeIn();
+    chooser->Command1->click();
+    QList<int> steps;
+    for (int tick = 1; tick <= 18; ++tick) {
+        rig.clock.advance(1);
+        steps << chooser->HScroll1->value();
+        EXPECT_FALSE(chooser->isEnabled());
+    }
+    EXPECT_EQ(steps.first(), 255);
+    EXPECT_EQ(steps.last(), 0);
+    EXPECT_FALSE(rig.forms->isLoaded("tvquelvar"));
+    EXPECT_TRUE(rig.forms->isLoaded("elegir"));
+
+    rig.clock.advance(1);
+    EXPECT_TRUE(shown("tvquelvar"));
+    EXPECT_FALSE(rig.forms->isLoaded("elegir"));
+    EXPECT_FALSE(rig.forms->isLoaded("radi"));
+    EXPECT_TRUE(dialogs().shown.isEmpty()) << "the list file exists";
+}
+
+TEST_F(Chooser, TheImageButtonsChooseLikeTheButtons) {
+    writeLists();
+    keepRunAlive();
+    fadeIn();
+    QTest::mouseClick(chooser->Image4, Qt::LeftButton);
+    EXPECT_TRUE(chooser->Timer32->Enabled());
+    rig.clock.advance(19);
+    EXPECT_TRUE(shown("radi"));
+    EXPECT_FALSE(rig.forms->isLoaded("tvquelvar"));
+
+    rig.forms->unload("radi");
+    open();
+    fadeIn();
+    QTest::mouseClick(chooser->Image3, Qt::LeftButton);
+    rig.clock.advance(19);
+    EXPECT_TRUE(shown("tvquelvar"));
+}
+
+TEST_F(Chooser, ClosingFadesOutAndEndsTheRun) {
+    fadeIn();
+    QTest::mouseClick(chooser->Image2, Qt::LeftButton);
+    rig.clock.advance(18);
+    EXPECT_TRUE(rig.forms->isLoaded("elegir"));
+    rig.clock.advance(1);
+    EXPECT_FALSE(rig.forms->isLoaded("elegir"));
+    EXPECT_TRUE(rig.forms->ended());
+}
+
+TEST_F(Chooser, AMissingTelevisionListIsOfferedAndYesOpensTheUpdate) {
+    fadeIn();
+    chooser->Command1->click();
+    rig.clock.advance(19);
+    ASSERT_EQ(dialogs().shown.size(), 1);
+    EXPECT_EQ(dialogs().shown[0].prompt, QString::fromUtf8(kMissingListPrompt));
+    EXPECT_EQ(dialogs().shown[0].title, "Lista de canales");
+    EXPECT_EQ(dialogs().shown[0].style, 36);
+    EXPECT_TRUE(shown("actualizarcanale"));
+    EXPECT_FALSE(rig.forms->isLoaded("tvquelvar"));
+    EXPECT_FALSE(rig.forms->isLoaded("elegir"));
+    EXPECT_FALSE(rig.forms->ended());
+}
+
+TEST_F(Chooser, AMissingRadioListDeclinedLeavesTheRadioWindowEmpty) {
+    dialogs().answers = {kAnswerNo};
+    fadeIn();
+    chooser->Command2->click();
+    rig.clock.advance(19);
+    ASSERT_EQ(dialogs().shown.size(), 1);
+    EXPECT_EQ(dialogs().shown[0].title, "Lista de canales");
+    EXPECT_TRUE(shown("radi"));
+    EXPECT_EQ(rig.forms->find<radi>()->canales->count(), 0);
+    EXPECT_FALSE(rig.forms->isLoaded("actualizarcanale"));
+}
+
+TEST_F(Chooser, AMissingRadioListAcceptedReplacesTheRadioWindowByTheUpdate) {
+    fadeIn();
+    chooser->Command2->click();
+    rig.clock.advance(19);
+    EXPECT_TRUE(shown("actualizarcanale"));
+    EXPECT_FALSE(rig.forms->isLoaded("radi"));
+}
+
+TEST_F(Chooser, AFailingUpdateWindowIsReportedUnderEachListsTitle) {
+    // An update window that cannot be opened: it goes again while loading.
+    rig.forms->registerForm("actualizarcanale", [](Forms& f) {
+        struct Broken : Form {
+            explicit Broken(Forms& f) : Form(f, "actualizarcanale") {}
+            void Form_Load() override { forms().unload(this); }
+        };
+        return new Broken(f);
+    });
+    keepRunAlive();
+    for (auto [button, title] : {std::pair{&elegir::Command1, "Error 8088"},
+                                 {&elegir::Command2, "Error intentando cargar los canales."}}) {
+        dialogs().shown.clear();
+        open();
+        fadeIn();
+        (chooser->*button)->click();
+        rig.clock.advance(19);
+        ASSERT_EQ(dialogs().shown.size(), 2);
+        EXPECT_EQ(dialogs().shown[1].style, 16);
+        EXPECT_EQ(dialogs().shown[1].title, title);
+        EXPECT_FALSE(dialogs().shown[1].prompt.isEmpty());
+    }
+}
+
+TEST_F(Chooser, APlayerWindowOpenedWithoutTheChooserLoadsItHidden) {
+    const QString picture = QDir(rig.folder()).filePath("fondo.png");
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::darkBlue);
+    ASSERT_TRUE(image.save(picture));
+    rig.setting("fondo", picture);
+    keepRunAlive();
+    rig.forms->unload("elegir");
+    rig.forms->show("tvquelvar"); // as when switching from the radio window
+    rig.forms->unload("keeper");
+
+    elegir* hidden = rig.forms->find<elegir>();
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_FALSE(hidden->isVisible());
+    EXPECT_TRUE(hidden->Timer5->Enabled());
+    EXPECT_EQ(fakeBrowser(hidden, "WebBrowser1")->navigations.size(), 1);
+    EXPECT_EQ(rig.forms->find<tvquelvar>()->Image1->pixmap().toImage().pixelColor(5, 5),
+              QColor(Qt::darkBlue));
+
+    rig.forms->unload("tvquelvar");
+    EXPECT_FALSE(rig.forms->ended()) << "the hidden chooser keeps the run alive";
+}

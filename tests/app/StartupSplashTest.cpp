@@ -1,0 +1,138 @@
+// The splash window: its counting, fading, requests and the hand-over to the chooser, in
+// virtual time.
+#include "app/Inicio.h"
+#include "app/Program.h"
+#include "app/elegir.h"
+#include "support/FakePeers.h"
+
+#include <QDate>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <gtest/gtest.h>
+
+namespace {
+
+class Splash : public ::testing::Test {
+protected:
+    ProgramRig rig;
+    Inicio* splash = nullptr;
+
+    void SetUp() override {
+        startProgram(*rig.forms);
+        splash = rig.forms->find<Inicio>();
+        ASSERT_NE(splash, nullptr);
+    }
+    QString progress() const { return splash->Label1->text(); }
+    FakeBrowser& browser(const char* name) const { return *fakeBrowser(splash, name); }
+    bool chooserShown() const {
+        const elegir* chooser = rig.forms->find<elegir>();
+        return chooser && chooser->isVisible();
+    }
+};
+
+} // namespace
+
+TEST_F(Splash, StartsVisibleTransparentWithItsCaptions) {
+    EXPECT_TRUE(splash->isVisible());
+    EXPECT_EQ(splash->windowOpacity(), 0.0);
+    EXPECT_EQ(progress(), "Cargando...");
+    EXPECT_EQ(splash->Label3->text(), "Versión 2.4.5");
+    EXPECT_TRUE(splash->Label2->text().contains(QDate::currentDate().toString("yyyy")));
+    EXPECT_EQ(splash->HScroll1->minimum(), 0);
+    EXPECT_EQ(splash->HScroll1->maximum(), 255);
+    EXPECT_TRUE(splash->Text1->isHidden());
+    EXPECT_TRUE(splash->HScroll1->isHidden());
+}
+
+TEST_F(Splash, RegistersTheStartAndAsksForTheVersionSilently) {
+    EXPECT_EQ(browser("WebBrowser1").navigations,
+              QStringList{"http://servicio.test/windows/contador/contador.html?version=245"});
+    EXPECT_EQ(browser("WebBrowser2").navigations,
+              QStringList{"http://servicio.test/windows/versiones/comprobar_ver_act.php?ver=245"});
+    EXPECT_EQ(browser("WebBrowser2").silentOnNavigate, QList<bool>{true});
+
+    browser("WebBrowser2").changeTitle("Sintonex está al día");
+    EXPECT_EQ(splash->Label4->text(), "Sintonex está al día");
+}
+
+TEST_F(Splash, CountsOnePercentEvery50MsAndStopsAt100) {
+    rig.clock.advance(49);
+    EXPECT_EQ(progress(), "Cargando...");
+    rig.clock.advance(1);
+    EXPECT_EQ(progress(), "Cargando 1%");
+    rig.clock.advance(50 * 98);
+    EXPECT_EQ(progress(), "Cargando 99%");
+    rig.clock.advance(50);
+    EXPECT_EQ(progress(), "Cargando 100%");
+    rig.clock.advance(50 * 20);
+    EXPECT_EQ(progress(), "Cargando 100%");
+    EXPECT_FALSE(splash->Timer5->Enabled());
+    EXPECT_EQ(splash->load_percent, 100);
+}
+
+TEST_F(Splash, FadesInToFullOpacityAfter85TicksAndStaysThere) {
+    // Timer3 first waits 5 ms, then ticks every millisecond, adding 3 each time.
+    rig.clock.advance(5);
+    EXPECT_EQ(splash->Text1->text(), "3");
+    rig.clock.advance(83); // 84 ticks
+    EXPECT_EQ(splash->fade_level, 252);
+    rig.clock.advance(1); // the 85th
+    EXPECT_EQ(splash->fade_level, 255);
+    EXPECT_EQ(splash->Text1->text(), "255");
+
+    // Timer4 copies the level every 40 ms, so the opacity follows in jumps: the last copy (80 ms)
+    // was short of full, the next (120 ms) is full.
+    EXPECT_GE(splash->HScroll1->value(), 225);
+    EXPECT_LT(splash->HScroll1->value(), 255);
+    EXPECT_NEAR(splash->windowOpacity(), splash->HScroll1->value() / 255.0, 0.005);
+    rig.clock.advance(119 - 89);
+    EXPECT_LT(splash->windowOpacity(), 1.0);
+    rig.clock.advance(1);
+    EXPECT_EQ(splash->HScroll1->value(), 255);
+    EXPECT_EQ(splash->windowOpacity(), 1.0);
+    rig.clock.advance(2000);
+    EXPECT_EQ(splash->fade_level, 255);
+    EXPECT_EQ(splash->windowOpacity(), 1.0);
+}
+
+TEST_F(Splash, GoesOnTopOnceAfterOneSecond) {
+    rig.clock.advance(999);
+    EXPECT_FALSE(splash->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    rig.clock.advance(1);
+    EXPECT_TRUE(splash->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(splash->Timer2->Enabled());
+}
+
+TEST_F(Splash, HandsOverToTheChooserFiveSecondsAfterTheCounterPageArrives) {
+    rig.clock.advance(1200);
+    browser("WebBrowser1").announceDownload();
+    rig.clock.advance(4999);
+    EXPECT_FALSE(rig.forms->isLoaded("elegir"));
+    EXPECT_TRUE(rig.forms->isLoaded("Inicio"));
+    // A second notification does not put the hand-over off.
+    browser("WebBrowser1").announceDownload();
+    rig.clock.advance(1);
+    EXPECT_TRUE(chooserShown());
+    EXPECT_FALSE(rig.forms->isLoaded("Inicio"));
+    EXPECT_FALSE(rig.forms->ended());
+}
+
+TEST_F(Splash, HandsOverLikeTheDownloadWhenTheCounterPageFails) {
+    rig.clock.advance(300);
+    browser("WebBrowser1").fail(404);
+    rig.clock.advance(4999);
+    EXPECT_FALSE(rig.forms->isLoaded("elegir"));
+    rig.clock.advance(1);
+    EXPECT_TRUE(chooserShown());
+    EXPECT_FALSE(rig.forms->isLoaded("Inicio"));
+}
+
+TEST_F(Splash, HandsOverAfterTenSecondsWhenTheCounterPageNeverAnswers) {
+    rig.clock.advance(9999);
+    EXPECT_TRUE(rig.forms->isLoaded("Inicio"));
+    EXPECT_FALSE(rig.forms->isLoaded("elegir"));
+    rig.clock.advance(1);
+    EXPECT_TRUE(chooserShown());
+    EXPECT_FALSE(rig.forms->isLoaded("Inicio"));
+}
