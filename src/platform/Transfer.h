@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTcpSocket>
 #include <QUrl>
 
 class QNetworkAccessManager;
@@ -26,7 +27,7 @@ public:
     bool Execute();
     // Drops the request; no signal follows.
     void Cancel();
-    bool StillExecuting() const { return m_reply != nullptr; }
+    bool StillExecuting() const { return m_reply || m_socket; }
 
     // Up to `maxBytes` of the body that has arrived; 0 when nothing is waiting.
     qint64 GetChunk(char* data, qint64 maxBytes);
@@ -50,9 +51,16 @@ private:
     void onFinished();
     bool checkStatus();
     void fail(int number, const QString& description);
+    void startRaw();
+    void onRawReadyRead();
+    void onRawEnded();
 
     QNetworkAccessManager* m_nam;
     QPointer<QNetworkReply> m_reply;
+    QPointer<QTcpSocket> m_socket; // the hand-made request, when Qt refused the answer
+    QByteArray m_rawHead;
+    QByteArray m_rawBody; // body bytes that came with the head
+    bool m_triedRaw = false;
     QString m_url;
     QUrl m_finalUrl;
     QByteArray m_contentType;

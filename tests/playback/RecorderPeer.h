@@ -122,6 +122,11 @@ private:
             // No length: the close is the end of the body, as with a radio stream that stops.
             s->write(header("200 OK", "audio/mpeg", -1) + pattern(0, dropAfter));
             s->disconnectFromHost();
+        } else if (path == "/icy") {
+            // A SHOUTcast server's answer: its own status line, then the body until it closes.
+            s->write("ICY 200 OK\r\nicy-name: Radio de prueba\r\ncontent-type: audio/mpeg\r\n\r\n" +
+                     pattern(0, dropAfter));
+            s->disconnectFromHost();
         } else if (path == "/finite") {
             reply(s, "audio/mpeg", pattern(0, finiteSize));
         } else if (path == "/empty") {

@@ -175,7 +175,8 @@ TEST_F(RecorderTest, RecordsTheStreamByteForByteWhileTheSizeGrowsAndParaSavesIt)
 }
 
 // Whether the connection is lost short of its promised length or closed as the end of a body that
-// had none, the file holds exactly what arrived, and "Parar" still reports it saved.
+// had none (also after a SHOUTcast "ICY 200 OK" head), the file holds exactly what arrived, and "Parar" still
+// reports it saved.
 class RecorderEndTest : public RecorderTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(RecorderEndTest, StreamThatEndsOrDropsLeavesExactlyWhatArrived) {
@@ -196,7 +197,7 @@ TEST_P(RecorderEndTest, StreamThatEndsOrDropsLeavesExactlyWhatArrived) {
     EXPECT_TRUE(readFile(target()) == peer::pattern(0, peer.dropAfter));
 }
 
-INSTANTIATE_TEST_SUITE_P(Recorder, RecorderEndTest, ::testing::Values("/drop", "/ends"));
+INSTANTIATE_TEST_SUITE_P(Recorder, RecorderEndTest, ::testing::Values("/drop", "/ends", "/icy"));
 
 TEST_F(RecorderTest, EmptyResponseGivesAnEmptyFileAndTheWindowClosesItself) {
     forms->form(Dummy::kName); // keeps the run alive
@@ -338,6 +339,16 @@ TEST_F(RecorderErrorTest, ErrorStatusIsReportedAndItsBodyNeverWritten) {
     open("/missing").Command2->click();
     expectReport({"404", "Descripcion: HTTP 404 Not Found"});
     EXPECT_FALSE(QFileInfo::exists(target()));
+}
+
+TEST_F(RecorderErrorTest, RefusedConnectionIsReported) {
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    descarga::open(*forms, ".mp3", QStringLiteral("http://127.0.0.1:%1/radio").arg(port));
+    recorder()->Command2->click();
+    expectReport({"1", "Descripcion: Connection refused"});
 }
 
 TEST_F(RecorderErrorTest, MissingFolderIsReportedWithTheSystemsDescription) {
