@@ -158,6 +158,10 @@ void descarga::Form_Unload() {
 }
 
 void descarga::Timer2_Timer() {
+    // Once recording, the path is the file being written: an opener setting the extension again
+    // must not point the size display and the saved message elsewhere.
+    if (!Frame1->isEnabled())
+        return;
     Text3->setText(Text2->text());
     Text1->setText(Text4->text() + Text3->text() + Label7->text());
 }

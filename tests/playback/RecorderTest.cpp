@@ -152,6 +152,9 @@ TEST_F(RecorderTest, RecordsTheStreamByteForByteWhileTheSizeGrowsAndParaSavesIt)
     EXPECT_TRUE(d.Command1->isEnabled());
 
     ASSERT_TRUE(waitForSize(target(), 200000));
+    // Opened again from the player meanwhile: the file being written stays the target.
+    descarga::open(*forms, ".asf", peer.url("/stream"));
+    EXPECT_EQ(d.Text1->text(), target());
     const double early = shownMegabytes();
     ASSERT_TRUE(waitForSize(target(), 700000));
     const double later = shownMegabytes();
