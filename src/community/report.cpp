@@ -1,0 +1,27 @@
+#include "report.h"
+
+#include "app/Endpoints.h"
+#include "platform/Platform.h"
+#include "platform/WebBrowser.h"
+
+#include <QVBoxLayout>
+
+report::report(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+    setCaption(QStringLiteral("Informar a Sintonex de un problema"));
+    setSizeTwips(9600, 8400);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (platform().createPageBrowser) {
+        WebBrowser1 = platform().createPageBrowser(this);
+        WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+        if (QWidget* page = WebBrowser1->widget())
+            layout->addWidget(page);
+    }
+}
+
+report::~report() = default;
+
+void report::Form_Load() {
+    if (WebBrowser1)
+        WebBrowser1->Navigate(endpoints().reportForm());
+}

@@ -1,0 +1,118 @@
+// Recorder: fetches a stream and writes its bytes to a file as they arrive, in order, unchanged.
+// An HLS address is followed instead of stored: its media segments (and init sections) are
+// fetched in sequence order, the live playlist reloaded as it grows, and their bytes written one
+// after another, so the file holds the picture and sound and not the playlist's text. A plain M3U
+// list is followed to its first stream. Memory stays at a few chunks whatever the length.
+//
+// File errors carry the system's errno and its description; network errors the HTTP status, or
+// Qt's network error code, with their description. Outcomes are signalled from the event loop,
+// never from inside a network callback. GUI thread only.
+#pragma once
+
+#include "playback/RecorderPlaylist.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <deque>
+#include <vector>
+
+class QNetworkAccessManager;
+class QTimer;
+class Transfer;
+
+class Recorder : public QObject {
+    Q_OBJECT
+public:
+    struct Error {
+        int number = 0;
+        QString description;
+    };
+
+    explicit Recorder(QNetworkAccessManager* nam, QObject* parent = nullptr);
+    ~Recorder() override;
+
+    // Starts recording `url` into `path`. The file is created (truncated if it exists) when the
+    // response begins. False, with `error`, when the address cannot be fetched at all.
+    bool start(const QString& url, const QString& path, Error* error);
+    // Cancels what is in flight and closes the file: every byte received is on disk. No signal
+    // follows, not even one already due.
+    void stop();
+
+    bool running() const { return m_stage != Stage::Idle && m_stage != Stage::Done; }
+    // Whether this recording has created the file yet.
+    bool fileCreated() const { return m_created; }
+    qint64 bytesWritten() const { return m_written; }
+
+signals:
+    // The stream ended or dropped: the file holds everything received and is closed.
+    void ended(qint64 bytesWritten);
+    // Recording stopped on an error; the file keeps what was written and is closed.
+    void failed(const Recorder::Error& error);
+
+private:
+    enum class Stage { Idle, Sniffing, Direct, Playlist, Segments, Done };
+    struct Item {
+        QUrl url;
+        bool isMap = false;
+    };
+
+    bool attach(Transfer* t);
+    void follow(const QUrl& url);
+    void onMainData();
+    void onMainCompleted();
+    bool consume(const char* data, qint64 n);
+    bool decideKind();
+    void followPlaylist(const QByteArray& text, const QUrl& base);
+    bool usable(const playlist::Playlist& media);
+    bool enqueue(const playlist::Playlist& media);
+    void nextSegment();
+    void onSegmentData();
+    void onSegmentCompleted();
+    void scheduleReload(bool changed);
+    void reloadPlaylist();
+    void onReloadData();
+    void onReloadCompleted();
+    void onReloadFailed();
+
+    bool openFile();
+    bool writeAll(const char* data, qint64 n);
+    int closeFile();
+    void finish();
+    void fail(int number, const QString& description);
+    void failFrom(const Transfer* t);
+    void dropTransfer(QPointer<Transfer>& t);
+    void stopWork();
+
+    QNetworkAccessManager* m_nam;
+    Stage m_stage = Stage::Idle;
+    QString m_path;
+    int m_fd = -1;
+    bool m_created = false;
+    qint64 m_written = 0;
+    qint64 m_synced = 0; // written bytes already handed to the disk
+    std::vector<char> m_buf;
+
+    QPointer<Transfer> m_main; // the stream, or a playlist on the way to one
+    int m_hops = 0;
+    QByteArray m_text; // sniffed head, or the playlist being read
+
+    // HLS following.
+    QUrl m_mediaPlaylist;
+    QPointer<Transfer> m_segment;
+    QPointer<Transfer> m_reload;
+    QByteArray m_reloadText;
+    QTimer* m_reloadTimer;
+    std::deque<Item> m_queue;
+    qint64 m_nextSequence = -1;
+    QUrl m_lastQueuedMap;
+    int m_targetMs = 0;
+    bool m_endList = false;
+    int m_reloadFailures = 0;
+
+    quint64 m_outcome = 0; // bumped by stop(), so an outcome already posted is dropped
+};
+
+Q_DECLARE_METATYPE(Recorder::Error)

@@ -1,0 +1,479 @@
+// The recorder window against a real HTTP peer on loopback: what reaches the disk, how the window
+// answers the stream's end, drop and failure, and its clock, size, folder and stop paths.
+#include "RecorderPeer.h"
+
+#include "app/Forms.h"
+#include "app/sistema_ini.h"
+#include "community/error.h"
+#include "platform/Timer.h"
+#include "playback/descarga.h"
+#include "support/TestPlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <cerrno>
+#include <sys/mount.h>
+
+namespace {
+
+// A window that stands for the TV window: it only has to be loaded and to be closed.
+class Dummy : public Form {
+public:
+    static constexpr const char* kName = "tvquelvar";
+    explicit Dummy(Forms& f) : Form(f, QString::fromLatin1(kName)) {
+        setCaption(QStringLiteral("Sintonex TV"));
+    }
+    void Form_Unload() override { ++unloads; }
+    static inline int unloads = 0;
+};
+
+// A window whose unload handler brings another window back, so closing windows one by one never
+// leaves the recorder alone.
+class Sticky : public Form {
+public:
+    static constexpr const char* kName = "sticky";
+    explicit Sticky(Forms& f) : Form(f, QString::fromLatin1(kName)) { setCaption(QStringLiteral("Sticky")); }
+    void Form_Unload() override { forms().form(QString::fromLatin1(Dummy::kName)); }
+};
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+qint64 fileSize(const QString& path) {
+    return QFileInfo(path).size();
+}
+
+class RecorderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        platform = makeTestPlatform(dir.path());
+        forms = std::make_unique<Forms>(*platform);
+        forms->add<descarga>();
+        forms->add<ErrorWindow>();
+        forms->add<Dummy>();
+        forms->add<Sticky>();
+        Dummy::unloads = 0;
+        forms->settings().EscribeIni("config", "grabadora", dir.path() + "/");
+    }
+    void TearDown() override {
+        forms.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    ScriptedDialogs& dialogs() { return dialogsOf(*platform); }
+    descarga* recorder() { return forms->find<descarga>(); }
+    ErrorWindow* errorWindow() { return forms->find<ErrorWindow>(); }
+
+    // Opens the recorder the way the radio window does and names the file.
+    descarga& open(const char* path, const QString& name = QStringLiteral("grabacion")) {
+        descarga::open(*forms, QStringLiteral(".mp3"), peer.url(path));
+        descarga& d = *recorder();
+        d.Text2->setText(name);
+        return d;
+    }
+    QString target(const QString& name = QStringLiteral("grabacion")) const {
+        return dir.path() + "/" + name + ".mp3";
+    }
+
+    bool waitForSize(const QString& path, qint64 atLeast, int ms = 10000) {
+        return waitFor([&] { return fileSize(path) >= atLeast; }, ms);
+    }
+    double shownMegabytes() {
+        clock.advance(100);
+        return recorder()->Label1->text().toDouble();
+    }
+
+    ManualClock clock; // before any window, so their timers run in virtual time
+    QTemporaryDir dir;
+    peer::HttpPeer peer;
+    std::unique_ptr<Platform> platform;
+    std::unique_ptr<Forms> forms;
+};
+
+TEST_F(RecorderTest, WindowTextsAndTargetPathFollowFolderNameAndExtension) {
+    forms->settings().EscribeIni("config", "grabadora", "/data/Grab/");
+    descarga::open(*forms, ".mp3", "http://127.0.0.1:1/radio");
+    descarga& d = *recorder();
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_EQ(d.Caption(), "Grabadora Sintonex");
+    EXPECT_EQ(d.Label2->text(), "Grabadora Sintonex  Versión 0.0.1");
+    EXPECT_EQ(d.Label8->text(), "MB");
+    EXPECT_EQ(d.Label12->text(), "00:00:00");
+    EXPECT_TRUE(d.Command2->isEnabled());
+    EXPECT_FALSE(d.Command1->isEnabled());
+    EXPECT_EQ(d.url->text(), "http://127.0.0.1:1/radio");
+    EXPECT_TRUE(QRegularExpression("^\\d\\d_\\d\\d_\\d\\d$").match(d.Text2->text()).hasMatch())
+        << d.Text2->text().toStdString();
+
+    d.Text2->setText("09_05_07");
+    EXPECT_EQ(d.Text3->text(), "09_05_07");
+    EXPECT_EQ(d.Text1->text(), "/data/Grab/09_05_07.mp3");
+    d.setExtension(".asf");
+    EXPECT_EQ(d.Text1->text(), "/data/Grab/09_05_07.asf");
+}
+
+TEST_F(RecorderTest, MissingFolderSettingShowsErrorAndCambiarKeepsOrSavesTheFolder) {
+    QFile::remove(forms->settings().path());
+    descarga::open(*forms, ".asf", "");
+    descarga& d = *recorder();
+    EXPECT_EQ(d.Text4->text(), "error");
+
+    dialogs().folders = {"/home/ana/Grabaciones", ""};
+    d.Command3->click();
+    EXPECT_EQ(dialogs().folderTitles.value(0), "Elige la carpeta de destino");
+    EXPECT_EQ(d.Text4->text(), "/home/ana/Grabaciones/");
+    EXPECT_TRUE(d.Text1->text().startsWith("/home/ana/Grabaciones/"));
+    EXPECT_EQ(forms->settings().LeeIni("config", "grabadora"), "/home/ana/Grabaciones/");
+
+    // Cancelled: the folder stays and is written back all the same.
+    forms->settings().EscribeIni("config", "grabadora", "/otra/");
+    d.Command3->click();
+    EXPECT_EQ(d.Text4->text(), "/home/ana/Grabaciones/");
+    EXPECT_EQ(forms->settings().LeeIni("config", "grabadora"), "/home/ana/Grabaciones/");
+}
+
+TEST_F(RecorderTest, RecordsTheStreamByteForByteWhileTheSizeGrowsAndParaSavesIt) {
+    descarga& d = open("/stream");
+    d.Command2->click();
+    EXPECT_FALSE(d.Frame1->isEnabled());
+    EXPECT_FALSE(d.Command2->isEnabled());
+    EXPECT_TRUE(d.Command1->isEnabled());
+
+    ASSERT_TRUE(waitForSize(target(), 200000));
+    // Opened again from the player meanwhile: the file being written stays the target.
+    descarga::open(*forms, ".asf", peer.url("/stream"));
+    EXPECT_EQ(d.Text1->text(), target());
+    const double early = shownMegabytes();
+    ASSERT_TRUE(waitForSize(target(), 700000));
+    const double later = shownMegabytes();
+    EXPECT_GT(early, 0.0);
+    EXPECT_GT(later, early);
+
+    // Hold the peer, let everything in flight arrive, then stop: the file is exactly what was sent.
+    peer.paused = true;
+    ASSERT_TRUE(waitFor([&] { return fileSize(target()) == peer.streamSent; }, 10000))
+        << fileSize(target()) << " of " << peer.streamSent;
+    d.Command1->click();
+    ASSERT_EQ(dialogs().shown.size(), 1);
+    EXPECT_EQ(dialogs().shown[0].prompt, "La grabación se ha guardado correctamente en " + target());
+    EXPECT_EQ(dialogs().shown[0].style, MsgStyle::OkOnly);
+    const QByteArray written = readFile(target());
+    ASSERT_EQ(written.size(), peer.streamSent);
+    EXPECT_TRUE(written == peer::pattern(0, peer.streamSent));
+    EXPECT_TRUE(forms->ended());
+    // The request was dropped, not left running.
+    EXPECT_TRUE(waitFor([&] { return peer.openStreams == 0; }, 5000));
+}
+
+// Whether the connection is lost short of its promised length or closed as the end of a body that
+// had none (also after a SHOUTcast "ICY 200 OK" head), the file holds exactly what arrived, and "Parar" still
+// reports it saved.
+class RecorderEndTest : public RecorderTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RecorderEndTest, StreamThatEndsOrDropsLeavesExactlyWhatArrived) {
+    descarga& d = open(GetParam());
+    d.Command2->click();
+    ASSERT_TRUE(waitForSize(target(), peer.dropAfter)) << fileSize(target());
+    waitFor([] { return false; }, 300); // any late write or outcome would show up here
+    EXPECT_TRUE(readFile(target()) == peer::pattern(0, peer.dropAfter));
+    EXPECT_TRUE(dialogs().shown.isEmpty());
+    EXPECT_EQ(errorWindow(), nullptr);
+    ASSERT_NE(recorder(), nullptr);
+    EXPECT_TRUE(d.Command1->isEnabled());
+    EXPECT_EQ(shownMegabytes(), 1.2);
+
+    d.Command1->click();
+    ASSERT_EQ(dialogs().shown.size(), 1);
+    EXPECT_TRUE(dialogs().shown[0].prompt.startsWith("La grabación se ha guardado correctamente en "));
+    EXPECT_TRUE(readFile(target()) == peer::pattern(0, peer.dropAfter));
+}
+
+INSTANTIATE_TEST_SUITE_P(Recorder, RecorderEndTest, ::testing::Values("/drop", "/ends", "/icy"));
+
+TEST_F(RecorderTest, EmptyResponseGivesAnEmptyFileAndTheWindowClosesItself) {
+    forms->form(Dummy::kName); // keeps the run alive
+    descarga& d = open("/empty");
+    QFile old(target());
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old bytes");
+    old.close();
+    dialogs().answers = {kAnswerYes};
+    d.Command2->click();
+    ASSERT_TRUE(waitFor([&] { return recorder() == nullptr; }, 5000));
+    EXPECT_TRUE(QFileInfo::exists(target()));
+    EXPECT_EQ(fileSize(target()), 0);
+    EXPECT_EQ(dialogs().shown.size(), 1); // only the replace question
+    EXPECT_FALSE(forms->ended());
+}
+
+TEST_F(RecorderTest, ExistingFileIsOnlyReplacedWhenTheUserSaysYesAndThenTruncated) {
+    const QByteArray old(200000, 'x');
+    QFile f(target());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(old);
+    f.close();
+
+    descarga& d = open("/finite");
+    dialogs().answers = {kAnswerNo};
+    d.Command2->click();
+    ASSERT_EQ(dialogs().shown.size(), 1);
+    EXPECT_EQ(dialogs().shown[0].prompt, "¿Deseas reemplazar el archivo existente?");
+    EXPECT_EQ(dialogs().shown[0].style, MsgStyle::YesNoQuestion);
+    EXPECT_TRUE(d.Command2->isEnabled());
+    EXPECT_TRUE(d.Frame1->isEnabled());
+    EXPECT_FALSE(d.Command1->isEnabled());
+    EXPECT_FALSE(d.Timer12->Enabled());
+    waitFor([] { return false; }, 200);
+    EXPECT_TRUE(peer.requests.isEmpty());
+    EXPECT_TRUE(readFile(target()) == old);
+
+    dialogs().answers = {kAnswerYes};
+    d.Command2->click();
+    ASSERT_TRUE(
+        waitFor([&] { return peer.count("/finite") == 1 && fileSize(target()) == peer.finiteSize; }, 5000))
+        << fileSize(target());
+    waitFor([] { return false; }, 200);
+    EXPECT_TRUE(readFile(target()) == peer::pattern(0, peer.finiteSize));
+}
+
+TEST_F(RecorderTest, SizeShowsMegabytesInTheShortestFormWithTheLocaleSeparator) {
+    peer.finiteSize = 2500000;
+    descarga& d = open("/finite");
+    d.Command2->click();
+    EXPECT_EQ(d.Label1->text(), "0");
+    ASSERT_TRUE(waitForSize(target(), 2500000));
+    clock.advance(100);
+    EXPECT_EQ(d.Label1->text(), "2.5");
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
+    clock.advance(100);
+    EXPECT_EQ(d.Label1->text(), "2,5");
+    QLocale::setDefault(previous);
+}
+
+TEST_F(RecorderTest, ElapsedClockCountsSecondsMinutesAndHours) {
+    descarga& d = open("/hang");
+    d.Command2->click();
+    clock.advance(59 * 1000);
+    EXPECT_EQ(d.Label12->text(), "00:00:59");
+    clock.advance(1000);
+    EXPECT_EQ(d.Label12->text(), "00:01:00");
+    clock.advance((3600 - 60) * 1000);
+    EXPECT_EQ(d.Label12->text(), "01:00:00");
+    clock.advance(3661 * 1000);
+    EXPECT_EQ(d.Label12->text(), "02:01:01");
+}
+
+TEST_F(RecorderTest, PararEndsTheProgramThroughTheRegistryWhateverElseIsOpen) {
+    forms->form(Dummy::kName);
+    forms->show(Sticky::kName);
+    int ended = 0;
+    QObject::connect(forms.get(), &Forms::runEnded, [&] { ++ended; });
+    descarga& d = open("/stream");
+    d.Command2->click();
+    ASSERT_TRUE(waitForSize(target(), 100000));
+    d.Command1->click();
+    EXPECT_TRUE(forms->ended());
+    EXPECT_EQ(ended, 1);
+    EXPECT_TRUE(forms->loaded().isEmpty());
+    EXPECT_GE(Dummy::unloads, 1); // the other windows were closed, not just dropped
+    const QByteArray written = readFile(target());
+    EXPECT_GT(written.size(), 0);
+    EXPECT_TRUE(written == peer::pattern(0, written.size()));
+}
+
+TEST_F(RecorderTest, CloseBoxOnlyCancelsAndKeepsWhatWasWritten) {
+    forms->form(Dummy::kName);
+    descarga& d = open("/stream");
+    d.Command2->click();
+    ASSERT_TRUE(waitForSize(target(), 100000));
+    d.close();
+    EXPECT_EQ(recorder(), nullptr);
+    EXPECT_FALSE(forms->ended());
+    EXPECT_TRUE(dialogs().shown.isEmpty());
+    EXPECT_TRUE(waitFor([&] { return peer.openStreams == 0; }, 5000));
+    const qint64 size = fileSize(target());
+    waitFor([] { return false; }, 200);
+    EXPECT_EQ(fileSize(target()), size); // nothing written after the close
+    EXPECT_TRUE(readFile(target()) == peer::pattern(0, size));
+}
+
+// The error report: number and description into the error window, the critical box, the recorder
+// closed and the error window shown.
+struct ExpectedReport {
+    QString number;
+    QString description;
+};
+
+class RecorderErrorTest : public RecorderTest {
+protected:
+    void expectReport(const ExpectedReport& r) {
+        ASSERT_TRUE(waitFor([&] { return recorder() == nullptr; }, 10000));
+        ASSERT_NE(errorWindow(), nullptr);
+        EXPECT_TRUE(errorWindow()->isVisible());
+        EXPECT_EQ(errorWindow()->Label1->text(), "Numero error: " + r.number);
+        EXPECT_EQ(errorWindow()->Label2->text(), r.description);
+        ASSERT_FALSE(dialogs().shown.isEmpty());
+        EXPECT_EQ(dialogs().shown.last().prompt, "Error: " + r.number);
+        EXPECT_EQ(dialogs().shown.last().style, MsgStyle::Critical);
+        EXPECT_FALSE(forms->ended());
+    }
+};
+
+TEST_F(RecorderErrorTest, AddressThatCannotBeFetchedIsReportedByGrabar) {
+    descarga::open(*forms, ".asf", "");
+    recorder()->Command2->click();
+    expectReport({"301", "Descripcion del error: La dirección de la emisión no es válida: "});
+}
+
+TEST_F(RecorderErrorTest, ErrorStatusIsReportedAndItsBodyNeverWritten) {
+    open("/missing").Command2->click();
+    expectReport({"404", "Descripcion: HTTP 404 Not Found"});
+    EXPECT_FALSE(QFileInfo::exists(target()));
+}
+
+TEST_F(RecorderErrorTest, RefusedConnectionIsReported) {
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    descarga::open(*forms, ".mp3", QStringLiteral("http://127.0.0.1:%1/radio").arg(port));
+    recorder()->Command2->click();
+    expectReport({"1", "Descripcion: Connection refused"});
+}
+
+TEST_F(RecorderErrorTest, MissingFolderIsReportedWithTheSystemsDescription) {
+    descarga& d = open("/stream");
+    d.Text4->setText(dir.path() + "/gone/");
+    d.Command2->click();
+    expectReport({QString::number(ENOENT), "Descripcion: " + qt_error_string(ENOENT)});
+}
+
+// Mounts a small tmpfs (read-only if asked) for the life of the object.
+class SmallDisk {
+public:
+    SmallDisk(const QString& path, bool readOnly) : m_path(path) {
+        QDir().mkpath(path);
+        m_mounted = ::mount("tmpfs", QFile::encodeName(path).constData(), "tmpfs", readOnly ? MS_RDONLY : 0,
+                            "size=64k") == 0;
+        m_errno = errno;
+    }
+    ~SmallDisk() {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    QString why() const { return QStringLiteral("cannot mount a tmpfs here: ") + qt_error_string(m_errno); }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+    int m_errno = 0;
+};
+
+TEST_F(RecorderErrorTest, FullDiskStopsTheRecordingKeepsWhatWasWrittenAndReportsIt) {
+    SmallDisk disk(dir.path() + "/small", false);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.why().toStdString();
+    descarga& d = open("/stream");
+    d.Text4->setText(dir.path() + "/small/");
+    const QString path = d.Text1->text();
+    d.Command2->click();
+    expectReport({QString::number(ENOSPC), "Descripcion: " + qt_error_string(ENOSPC)});
+    const QByteArray kept = readFile(path);
+    EXPECT_GT(kept.size(), 0);
+    EXPECT_LE(kept.size(), 64 * 1024);
+    EXPECT_TRUE(kept == peer::pattern(0, kept.size()));
+    EXPECT_TRUE(waitFor([&] { return peer.openStreams == 0; }, 5000));
+}
+
+TEST_F(RecorderErrorTest, ReadOnlyFolderIsReported) {
+    SmallDisk disk(dir.path() + "/ro", true);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.why().toStdString();
+    descarga& d = open("/stream");
+    d.Text4->setText(dir.path() + "/ro/");
+    d.Command2->click();
+    expectReport({QString::number(EROFS), "Descripcion: " + qt_error_string(EROFS)});
+}
+
+// HLS: the segments' bytes, in sequence order, instead of the playlist's text.
+TEST_F(RecorderTest, HlsMasterIsFollowedToItsBestVariantAndItsSegmentsConcatenated) {
+    descarga& d = open("/master.m3u8");
+    d.Command2->click();
+    const QByteArray expected =
+        peer::initSection() + peer::segmentFile(0) + peer::segmentFile(1) + peer::segmentFile(2);
+    ASSERT_TRUE(waitForSize(target(), expected.size()));
+    waitFor([] { return false; }, 300);
+    EXPECT_TRUE(readFile(target()) == expected);
+    EXPECT_EQ(peer.count("/low/index.m3u8"), 0);
+    EXPECT_EQ(peer.count("/high/init.mp4"), 1); // the init section once, before the first segment
+    EXPECT_TRUE(dialogs().shown.isEmpty());
+    EXPECT_NE(recorder(), nullptr); // the playlist ended; the window waits for "Parar"
+}
+
+TEST_F(RecorderTest, LiveHlsIsFollowedAsThePlaylistSlides) {
+    descarga& d = open("/live.m3u8");
+    d.Command2->click();
+    // Joined at the first sequence listed; four segments prove at least one reload added more.
+    ASSERT_TRUE(waitFor([&] { return peer.count("/live.m3u8") >= 3; }, 10000));
+    const qint64 first = peer.liveFirstSequence.value(0);
+    QByteArray expected;
+    for (qint64 q = first; q < first + 12; ++q)
+        expected += peer::segmentFile(int(q % 3));
+    qint64 fourSegments = 0;
+    for (qint64 q = first; q < first + 4; ++q)
+        fourSegments += peer::segmentFile(int(q % 3)).size();
+    ASSERT_TRUE(waitForSize(target(), fourSegments));
+    d.Command1->click();
+    const QByteArray written = readFile(target());
+    ASSERT_GE(written.size(), fourSegments);
+    ASSERT_LE(written.size(), expected.size());
+    EXPECT_TRUE(written == expected.left(written.size()));
+}
+
+TEST_F(RecorderTest, LivePlaylistThatDisappearsEndsTheRecordingWithEverySegmentItHad) {
+    Recorder recorder(platform->network);
+    qint64 endedWith = -1;
+    QObject::connect(&recorder, &Recorder::ended, [&](qint64 n) { endedWith = n; });
+    QObject::connect(&recorder, &Recorder::failed, [&](const Recorder::Error& e) {
+        ADD_FAILURE() << e.number << " " << e.description.toStdString();
+    });
+    Recorder::Error e;
+    ASSERT_TRUE(recorder.start(peer.url("/dying.m3u8"), target(), &e));
+    ASSERT_TRUE(waitFor([&] { return endedWith >= 0; }, 15000));
+    // Sequences 0 and 1 from the first load, 2 from the second; then five failed reloads.
+    const QByteArray expected = peer::segmentFile(0) + peer::segmentFile(1) + peer::segmentFile(2);
+    EXPECT_EQ(endedWith, expected.size());
+    EXPECT_TRUE(readFile(target()) == expected);
+    EXPECT_EQ(peer.count("/dying.m3u8"), 2 + 5);
+    EXPECT_FALSE(recorder.running());
+}
+
+TEST_F(RecorderErrorTest, EncryptedHlsIsReportedRatherThanRecordedAsNoise) {
+    open("/locked.m3u8").Command2->click();
+    expectReport({"399", "Descripcion: La emisión está cifrada y no se puede grabar"});
+    EXPECT_EQ(peer.count("/seg0.ts"), 0);
+}
+
+TEST_F(RecorderTest, PlainM3uIsFollowedToItsStream) {
+    peer.finiteSize = 50000;
+    open("/radio.m3u").Command2->click();
+    ASSERT_TRUE(waitForSize(target(), peer.finiteSize));
+    waitFor([] { return false; }, 200);
+    EXPECT_TRUE(readFile(target()) == peer::pattern(0, peer.finiteSize));
+}
+
+} // namespace
