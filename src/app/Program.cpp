@@ -4,11 +4,14 @@
 #include "Inicio.h"
 #include "community/Autor.h"
 #include "community/Soporte.h"
+#include "community/error.h"
+#include "community/report.h"
 #include "community/chat.h"
 #include "community/frmTip.h"
 #include "community/invitar.h"
 #include "community/skin.h"
 #include "elegir.h"
+#include "playback/descarga.h"
 #include "playback/volumini.h"
 #include "update/Form1.h"
 #include "update/actualizacion.h"
@@ -31,6 +34,9 @@ void registerProgramForms(Forms& forms) {
     forms.add<frmTip>();
     forms.add<Autor>();
     forms.add<chat>();
+    forms.add<descarga>();
+    forms.add<ErrorWindow>();
+    forms.add<report>();
 }
 
 void startProgram(Forms& forms) { forms.show(QString::fromLatin1(Inicio::kName)); }

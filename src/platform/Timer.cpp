@@ -2,7 +2,14 @@
 
 #include <algorithm>
 
+#include <unordered_set>
+
 namespace {
+
+std::unordered_set<const Clock*>& liveClocks() {
+    static std::unordered_set<const Clock*> clocks;
+    return clocks;
+}
 
 // Ticks shorter than the platform's timer resolution are not observable to a user; running 1 ms
 // timers at ~16 ms keeps idle windows nearly free of CPU.
@@ -23,6 +30,10 @@ Clock* g_current = &g_eventLoopClock;
 
 } // namespace
 
+Clock::Clock() { liveClocks().insert(this); }
+Clock::~Clock() { liveClocks().erase(this); }
+bool Clock::alive(const Clock* c) { return liveClocks().count(c) > 0; }
+
 Clock* Clock::current() {
     return g_current;
 }
@@ -37,8 +48,16 @@ Timer::Timer(QObject* parent, int intervalMs, bool enabled)
 }
 
 Timer::~Timer() {
-    m_clock->stop(this);
-    m_clock->forget(this);
+    if (Clock::alive(m_clock)) {
+        m_clock->stop(this);
+        m_clock->forget(this);
+    }
+}
+
+Clock* Timer::clock() {
+    if (!Clock::alive(m_clock))
+        m_clock = Clock::current();
+    return m_clock;
 }
 
 QTimer* Timer::qtTimer() {
@@ -58,15 +77,15 @@ void Timer::fire() {
 void Timer::setInterval(int ms) {
     m_interval = std::max(ms, 0);
     if (m_enabled)
-        m_clock->start(this);
+        clock()->start(this);
 }
 
 void Timer::setEnabled(bool on) {
     m_enabled = on;
     if (on)
-        m_clock->start(this);
+        clock()->start(this);
     else
-        m_clock->stop(this);
+        clock()->stop(this);
 }
 
 ManualClock::ManualClock() {

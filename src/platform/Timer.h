@@ -12,7 +12,12 @@ class Timer;
 
 class Clock {
 public:
-    virtual ~Clock() = default;
+    Clock();
+    virtual ~Clock();
+    Clock(const Clock&) = delete;
+    Clock& operator=(const Clock&) = delete;
+    // Whether the clock still exists: a window deleted later may outlive a test's clock.
+    static bool alive(const Clock* c);
     virtual void start(Timer* t) = 0; // (re)start counting one interval from now
     virtual void stop(Timer* t) = 0;
     virtual void forget(Timer* t) = 0; // the timer is being destroyed
@@ -41,6 +46,8 @@ signals:
     void tick();
 
 private:
+    Clock* clock();
+
     Clock* m_clock;
     QTimer* m_qt = nullptr;
     int m_interval;

@@ -66,3 +66,14 @@ TEST(ManualClock, TimerDeletingAnotherDuringItsTickIsSafe) {
     EXPECT_EQ(victimTicks, 1);
     EXPECT_EQ(victim, nullptr);
 }
+
+TEST(ManualClock, ATimerOutlivingItsClockIsHarmless) {
+    auto* clock = new ManualClock;
+    auto* t = new Timer(nullptr, 10, true);
+    delete clock; // e.g. a window deleted later than the test that made it
+    t->setEnabled(false);
+    t->setInterval(5);
+    EXPECT_FALSE(t->Enabled());
+    EXPECT_EQ(t->Interval(), 5);
+    delete t;
+}
