@@ -1,5 +1,8 @@
 #include "PlayerWindow.h"
 
+#include "playback/VolumeControl.h"
+#include "playback/volbas.h"
+
 #include "PlayerWindowArt.h"
 #include "PlayerWindowWidgets.h"
 #include "app/Endpoints.h"
@@ -142,6 +145,11 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
     volumeArea = new QWidget(m_body);
     volumeArea->setObjectName(QStringLiteral("volumeArea"));
     volumeArea->setGeometry(px(design::kVolumeArea));
+    auto* volumeLayout = new QVBoxLayout(volumeArea);
+    volumeLayout->setContentsMargins(0, 0, 0, 0);
+    volume = new VolumeControl(*this, tv ? QStringLiteral("Timer7") : QStringLiteral("Timer9"),
+                               [this](int value) { WMPradio->setVolume(value); });
+    volumeLayout->addWidget(volume);
 
     label(Ctl::WebHost)->setText(endpoints().webHostName());
     label(Ctl::StatusLine)->setFont(QFont(QStringLiteral("Century Gothic")));
@@ -278,8 +286,7 @@ void PlayerWindow::Form_Load() {
     if (isTv())
         caption += label(Ctl::ChannelName)->text();
     setCaption(caption);
-    // The volume block (volscroll, volumen_visor, vol_label and its poll timer) is created in volumeArea
-    // here.
+    volume->Load();
     if (isTv())
         versionBrowser->setSilent(true);
     versionBrowser->Navigate(endpoints().programVersionCheck());
@@ -290,6 +297,12 @@ void PlayerWindow::Form_Load() {
         list_version = QStringLiteral("0");
     vercanales->setSilent(true);
     vercanales->Navigate(endpoints().listVersionCheck(list_version));
+}
+
+void PlayerWindow::Form_Unload() {
+    // The mixer handle is the process's one; the radio window gives it back when it goes.
+    if (!isTv())
+        volbas::of(forms()).close();
 }
 
 void PlayerWindow::playSelectedChannel(playback::Trigger trigger) {

@@ -21,6 +21,7 @@ class QMenuBar;
 class QPushButton;
 class QScrollBar;
 class Timer;
+class VolumeControl;
 class WebBrowser;
 
 class PlayerWindow : public Form {
@@ -30,6 +31,7 @@ public:
     ~PlayerWindow() override;
 
     void Form_Load() override;
+    void Form_Unload() override;
 
     // A control by role, under this window's own name; null when the window has none.
     QWidget* control(design::Ctl role) const { return m_controls.value(role); }
@@ -54,7 +56,8 @@ public:
     QScrollBar* HScroll1; // hidden; left edge of the channel list
     QScrollBar* HScroll3; // hidden; width of the player
     QWidget* volumeArea;  // the volume block's place
-    Timer* recordReady;   // Timer6 (TV) / Timer8 (radio)
+    VolumeControl* volume;
+    Timer* recordReady; // Timer6 (TV) / Timer8 (radio)
 
     QStringList channel_data;
     QString list_version;
