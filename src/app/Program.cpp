@@ -17,6 +17,8 @@
 #include "update/actualizacion.h"
 #include "update/actualizarcanale.h"
 #include "windows/radi.h"
+#include "windows/tvmini.h"
+#include "windows/tvminiflash.h"
 #include "windows/tvquelvar.h"
 
 void registerProgramForms(Forms& forms) {
@@ -37,6 +39,8 @@ void registerProgramForms(Forms& forms) {
     forms.add<descarga>();
     forms.add<ErrorWindow>();
     forms.add<report>();
+    forms.add<tvmini>();
+    forms.add<tvminiflash>();
 }
 
 void startProgram(Forms& forms) { forms.show(QString::fromLatin1(Inicio::kName)); }
