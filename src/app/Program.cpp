@@ -16,6 +16,7 @@
 #include "update/Form1.h"
 #include "update/actualizacion.h"
 #include "update/actualizarcanale.h"
+#include "windows/generico.h"
 #include "windows/radi.h"
 #include "windows/tvmini.h"
 #include "windows/tvminiflash.h"
@@ -41,6 +42,7 @@ void registerProgramForms(Forms& forms) {
     forms.add<report>();
     forms.add<tvmini>();
     forms.add<tvminiflash>();
+    forms.add<generico>();
 }
 
 void startProgram(Forms& forms) { forms.show(QString::fromLatin1(Inicio::kName)); }
