@@ -21,6 +21,7 @@
 #include "windows/tvmini.h"
 #include "windows/tvminiflash.h"
 #include "windows/tvquelvar.h"
+#include "windows/txt.h"
 
 void registerProgramForms(Forms& forms) {
     forms.add<Inicio>();
@@ -43,6 +44,7 @@ void registerProgramForms(Forms& forms) {
     forms.add<tvmini>();
     forms.add<tvminiflash>();
     forms.add<generico>();
+    forms.add<txt>();
 }
 
 void startProgram(Forms& forms) { forms.show(QString::fromLatin1(Inicio::kName)); }
