@@ -18,6 +18,7 @@
 #include "update/actualizarcanale.h"
 #include "windows/generico.h"
 #include "windows/radi.h"
+#include "windows/systra.h"
 #include "windows/tvmini.h"
 #include "windows/tvminiflash.h"
 #include "windows/tvquelvar.h"
@@ -45,6 +46,7 @@ void registerProgramForms(Forms& forms) {
     forms.add<tvminiflash>();
     forms.add<generico>();
     forms.add<txt>();
+    forms.add<systra>();
 }
 
 void startProgram(Forms& forms) { forms.show(QString::fromLatin1(Inicio::kName)); }
