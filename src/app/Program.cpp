@@ -16,8 +16,13 @@
 #include "update/Form1.h"
 #include "update/actualizacion.h"
 #include "update/actualizarcanale.h"
+#include "windows/generico.h"
 #include "windows/radi.h"
+#include "windows/systra.h"
+#include "windows/tvmini.h"
+#include "windows/tvminiflash.h"
 #include "windows/tvquelvar.h"
+#include "windows/txt.h"
 
 void registerProgramForms(Forms& forms) {
     forms.add<Inicio>();
@@ -37,6 +42,11 @@ void registerProgramForms(Forms& forms) {
     forms.add<descarga>();
     forms.add<ErrorWindow>();
     forms.add<report>();
+    forms.add<tvmini>();
+    forms.add<tvminiflash>();
+    forms.add<generico>();
+    forms.add<txt>();
+    forms.add<systra>();
 }
 
 void startProgram(Forms& forms) { forms.show(QString::fromLatin1(Inicio::kName)); }

@@ -14,6 +14,7 @@ class QWidget;
 class MediaPlayer;
 class WebBrowser;
 class Mixer;
+class Tray;
 
 struct Platform {
     Platform();
@@ -28,6 +29,7 @@ struct Platform {
     std::unique_ptr<Shell> shell;
     std::unique_ptr<WindowSystem> windowSystem;
     std::unique_ptr<Mixer> mixer;
+    std::unique_ptr<Tray> tray; // the notification-area icon
     QNetworkAccessManager* network = nullptr; // owned
 
     std::function<MediaPlayer*(QWidget* parent)> createPlayer;

@@ -5,6 +5,7 @@
 #include "MediaPlayer.h"
 #include "Mixer.h"
 #include "MpvPlayer.h"
+#include "Tray.h"
 #include "WebBrowser.h"
 
 #include <QAbstractButton>
@@ -96,6 +97,7 @@ std::unique_ptr<Platform> Platform::makeReal(const QString& programFolder) {
     p->shell = std::make_unique<DesktopShell>();
     p->windowSystem = std::make_unique<QtWindowSystem>();
     p->mixer = makeAlsaMixer();
+    p->tray = makeSystemTray();
     p->network = new QNetworkAccessManager();
     QNetworkAccessManager* nam = p->network;
     p->createPlayer = [nam](QWidget* parent) { return makeMpvPlayer(parent, nam); };

@@ -5,7 +5,9 @@
 #include "platform/MpvPlayer.h"
 #include "platform/WebBrowser.h"
 
+#include <QAction>
 #include <QEventLoop>
+#include <QMenu>
 #include <QNetworkAccessManager>
 #include <QProcess>
 #include <QThread>
@@ -31,10 +33,41 @@ QString ScriptedDialogs::chooseFolder(QWidget*, const QString& title) {
     return folders.isEmpty() ? QString() : folders.takeFirst();
 }
 
+void RecordingTray::addIcon(const QIcon& i, const QString& t) {
+    calls.append(QStringLiteral("add"));
+    if (m_present)
+        return;
+    m_present = true;
+    tip = t;
+    icon = i;
+}
+
+void RecordingTray::removeIcon() {
+    calls.append(QStringLiteral("remove"));
+    m_present = false;
+}
+
+void RecordingTray::popupMenu(QMenu* menu) {
+    QStringList items;
+    QAction* chosen = nullptr;
+    for (QAction* a : menu->actions()) {
+        if (!a->isVisible())
+            continue;
+        items.append(a->objectName());
+        if (!choose.isEmpty() && a->objectName() == choose)
+            chosen = a;
+    }
+    menus.append(items);
+    choose.clear();
+    if (chosen)
+        chosen->trigger();
+}
+
 std::unique_ptr<Platform> makeTestPlatform(const QString& folder, TestPlatformOptions opts) {
     auto p = Platform::makeReal(folder);
     p->dialogs = std::make_unique<ScriptedDialogs>();
     p->shell = std::make_unique<RecordingShell>();
+    p->tray = std::make_unique<RecordingTray>();
     // Silent players; a picture only for the tests that look at it.
     QNetworkAccessManager* nam = p->network;
     p->createPlayer = [nam, video = opts.video](QWidget* parent) {
@@ -51,6 +84,10 @@ ScriptedDialogs& dialogsOf(Platform& p) {
 }
 RecordingShell& shellOf(Platform& p) {
     return static_cast<RecordingShell&>(*p.shell);
+}
+
+RecordingTray& trayOf(Platform& p) {
+    return static_cast<RecordingTray&>(*p.tray);
 }
 
 bool waitFor(const std::function<bool()>& done, int ms) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/Tray.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -39,6 +40,29 @@ public:
     QStringList opened;
 };
 
+// The notification area: records what the windows put in and take out, and lets the test click
+// the icon. A popped-up menu is recorded by its items' names and answered by triggering `choose`.
+class RecordingTray : public Tray {
+public:
+    bool isAvailable() const override { return available; }
+    void addIcon(const QIcon& icon, const QString& tip) override;
+    void removeIcon() override;
+    bool hasIcon() const override { return m_present; }
+    void popupMenu(QMenu* menu) override;
+
+    void click(Click c) { emit clicked(c); }
+
+    bool available = true;
+    QString tip;              // of the icon in, or of the last one added
+    QStringList calls;        // "add" and "remove" in order, also when they change nothing
+    QList<QStringList> menus; // every popup: the names of its visible items
+    QString choose;           // name of the item chosen in the next popup; "" closes it
+    QIcon icon;
+
+private:
+    bool m_present = false;
+};
+
 struct TestPlatformOptions {
     bool video = false; // a picture in the player widgets (needs no GL: software rendering)
 };
@@ -47,6 +71,7 @@ struct TestPlatformOptions {
 std::unique_ptr<Platform> makeTestPlatform(const QString& folder, TestPlatformOptions opts = {});
 ScriptedDialogs& dialogsOf(Platform& p);
 RecordingShell& shellOf(Platform& p);
+RecordingTray& trayOf(Platform& p);
 
 // Runs the event loop until `done` holds or `ms` of real time pass. For waits on real peers
 // (network, player); behaviour driven by timers is tested with the ManualClock instead.

@@ -1,0 +1,127 @@
+#include "systra.h"
+
+#include "platform/Platform.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QScrollBar>
+
+namespace {
+const QString kRadio = QStringLiteral("radi");
+} // namespace
+
+QString trayTip(const QString& caption) {
+    QString record = caption + QChar(0);
+    record = record.leftJustified(systra::kTipChars, QLatin1Char(' '), true);
+    const qsizetype end = record.indexOf(QChar(0));
+    return end >= 0 ? record.left(end) : record.left(systra::kTipChars - 1);
+}
+
+systra::systra(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+    mnuSystray = new QMenu(QStringLiteral("Systray"), this);
+    mnuSystray->setObjectName(QStringLiteral("mnuSystray"));
+    mnuRestore = item("mnuRestore", "Restaurar ventana");
+    voll = item("voll", "Volumen");
+    silent = item("silent", "Silenciar");
+    silent->setCheckable(true);
+    barr = mnuSystray->addSeparator();
+    barr->setObjectName(QStringLiteral("barr"));
+    oucl = item("oucl", "Ocultar menú"); // choosing it only closes the menu
+    barraa = mnuSystray->addSeparator();
+    barraa->setObjectName(QStringLiteral("barraa"));
+    mnuexit = item("mnuexit", "Salir de Sintonex");
+
+    connect(mnuRestore, &QAction::triggered, this, &systra::mnuRestore_Click);
+    connect(voll, &QAction::triggered, this, &systra::voll_Click);
+    // The check mark is the handler's to set: undo Qt's own toggle before it looks at it.
+    connect(silent, &QAction::triggered, this, [this](bool toggled) {
+        silent->setChecked(!toggled);
+        silent_Click();
+    });
+    connect(mnuexit, &QAction::triggered, this, &systra::mnuexit_Click);
+    if (Tray* t = tray())
+        connect(t, &Tray::clicked, this, &systra::Icon_Click);
+}
+
+QAction* systra::item(const char* name, const char* caption) {
+    QAction* a = mnuSystray->addAction(QString::fromUtf8(caption));
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+}
+
+Tray* systra::tray() const {
+    return platform().tray.get();
+}
+
+void systra::Form_Load() {
+    setWindowState(Qt::WindowMinimized);
+}
+
+// The window is only ever "shown" minimized, by "Ver Mini": that is when the icon goes in.
+void systra::setVisible(bool visible) {
+    if (visible) {
+        Form_Resize();
+        if (isMinimized())
+            return;
+    }
+    Form::setVisible(visible);
+}
+
+void systra::Form_Resize() {
+    Tray* t = tray();
+    if (!t)
+        return;
+    if (isMinimized()) {
+        Form::setVisible(false);
+        const Form* radio = forms().find(kRadio);
+        t->addIcon(radio ? radio->windowIcon() : QIcon(), trayTip(Caption()));
+    } else {
+        t->removeIcon();
+    }
+}
+
+// Only a left-button press opens the menu; every other click on the icon is ignored.
+void systra::Icon_Click(Tray::Click click) {
+    if (click == Tray::Click::LeftPress && tray())
+        tray()->popupMenu(mnuSystray);
+}
+
+// The radio window is back before the icon goes, so it can always be reached. This window stays
+// loaded and hidden for the next "Ver Mini".
+void systra::mnuRestore_Click() {
+    forms().show(kRadio);
+    if (Tray* t = tray())
+        t->removeIcon();
+}
+
+void systra::voll_Click() {
+    forms().show(QStringLiteral("volumini"));
+}
+
+// Muting remembers the level; unmuting returns to it even if the slider was moved meanwhile.
+void systra::silent_Click() {
+    auto* volscroll = forms().control<QScrollBar>(kRadio, QStringLiteral("volscroll"));
+    if (silent->isChecked()) {
+        if (volscroll)
+            volscroll->setValue(saved_volume.toInt());
+        silent->setChecked(false);
+    } else {
+        if (volscroll) {
+            saved_volume = QString::number(volscroll->value());
+            volscroll->setValue(0);
+        }
+        silent->setChecked(true);
+    }
+}
+
+void systra::mnuexit_Click() {
+    forms().unload(kRadio);
+    forms().unload(this);
+}
+
+// Leaving from the tray ends the whole program, and no stale icon may outlive it.
+void systra::Form_Unload() {
+    if (Tray* t = tray())
+        t->removeIcon();
+    forms().endProgram();
+}

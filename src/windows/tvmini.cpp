@@ -1,0 +1,113 @@
+#include "tvmini.h"
+
+#include "platform/MediaPlayer.h"
+#include "platform/Platform.h"
+
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace {
+constexpr int kButtonWidth = 1695;
+constexpr int kButtonHeight = 375;
+constexpr int kPlayerGap = 20;
+
+QPushButton* makeButton(QWidget* parent, const char* name, const char* caption) {
+    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->resize(twips::toPx(kButtonWidth), twips::toPx(kButtonHeight));
+    return b;
+}
+} // namespace
+
+void layoutAboveButtons(QWidget* window, int top, QWidget* content, std::initializer_list<QWidget*> buttons,
+                        int gap) {
+    const int innerWidth = twips::fromPx(window->width());
+    const int innerHeight = twips::fromPx(window->height() - top);
+    int firstTop = 0;
+    bool first = true;
+    for (QWidget* b : buttons) {
+        const int buttonTop = innerHeight - twips::fromPx(b->height()) - 50;
+        b->move(0, top + twips::toPx(buttonTop));
+        if (first)
+            firstTop = buttonTop;
+        first = false;
+    }
+    int height = firstTop - gap;
+    if (height <= 0)
+        height = 100;
+    if (content)
+        content->setGeometry(0, top, twips::toPx(innerWidth), twips::toPx(height));
+}
+
+tvmini::tvmini(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+    setWindowFlags(Qt::Tool);
+    setCaption(QStringLiteral("Sintonex - MINI"));
+    WindowsMediaPlayer1 = platform().createPlayer(this);
+    WindowsMediaPlayer1->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
+    WindowsMediaPlayer1->setAutoStart(true);
+    WindowsMediaPlayer1->setVolume(50);
+    WindowsMediaPlayer1->setUiMode(QStringLiteral("mini"));
+    Command1 = makeButton(this, "Command1", "Ocultar controles");
+    Command2 = makeButton(this, "Command2", "Mostrar controles");
+    Command1->hide();
+    setSizeTwips(5070, 3540);
+
+    connect(Command1, &QPushButton::clicked, this, &tvmini::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &tvmini::Command2_Click);
+    connect(WindowsMediaPlayer1, &MediaPlayer::DoubleClick, this, &tvmini::WindowsMediaPlayer1_DoubleClick);
+}
+
+void tvmini::Form_Load() {
+    WindowsMediaPlayer1->setVolume(100);
+    WindowsMediaPlayer1->setUiMode(QStringLiteral("none"));
+    // Once is enough: the window system keeps the window above the others from here on, so
+    // nothing re-applies the flag while the window is open.
+    platform().windowSystem->setTopmost(this, true);
+}
+
+// The channel goes back to the TV window, at the address the mini player holds even when the user
+// paused it here.
+void tvmini::Form_Unload() {
+    forms().show(QStringLiteral("tvquelvar"));
+    const QString url = WindowsMediaPlayer1->URL();
+    if (auto* player =
+            forms().control<MediaPlayer>(QStringLiteral("tvquelvar"), QStringLiteral("WMPradio"))) {
+        player->setURL(url);
+        player->play();
+    }
+    if (auto* mini = forms().control<QPushButton>(QStringLiteral("tvquelvar"), QStringLiteral("Command13")))
+        mini->setEnabled(true);
+    // The window is deleted later; its stream must not play alongside the TV window's meanwhile.
+    WindowsMediaPlayer1->close();
+}
+
+void tvmini::Command1_Click() {
+    WindowsMediaPlayer1->setUiMode(QStringLiteral("none"));
+    Command1->hide();
+    Command2->show();
+}
+
+void tvmini::Command2_Click() {
+    WindowsMediaPlayer1->setUiMode(QStringLiteral("mini"));
+    Command2->hide();
+    Command1->show();
+}
+
+void tvmini::WindowsMediaPlayer1_DoubleClick() {
+    WindowsMediaPlayer1->setUiMode(QStringLiteral("mini"));
+    Command2->hide();
+    Command1->show();
+    WindowsMediaPlayer1->setFullScreen(true);
+}
+
+void tvmini::resizeEvent(QResizeEvent* e) {
+    Form::resizeEvent(e);
+    layoutAboveButtons(this, 0, WindowsMediaPlayer1->widget(), {Command2, Command1}, kPlayerGap);
+}
+
+// The window has no title bar worth the name: it is moved by dragging its client area.
+void tvmini::mouseMoveEvent(QMouseEvent* e) {
+    if (e->buttons() & Qt::LeftButton)
+        platform().windowSystem->startDrag(this);
+    Form::mouseMoveEvent(e);
+}

@@ -1,0 +1,39 @@
+// tvmini: the mini TV window. It plays the channel the TV window hands over, in a small window
+// that stays above the others and is dragged by its client area; closing it hands the channel
+// back to the TV window. GUI thread only.
+#pragma once
+
+#include "app/Forms.h"
+
+#include <initializer_list>
+
+class MediaPlayer;
+class QPushButton;
+
+class tvmini : public Form {
+    Q_OBJECT
+public:
+    static constexpr const char* kName = "tvmini";
+    explicit tvmini(Forms& forms);
+
+    void Form_Load() override;
+    void Form_Unload() override;
+
+    MediaPlayer* WindowsMediaPlayer1;
+    QPushButton* Command1; // "Ocultar controles"
+    QPushButton* Command2; // "Mostrar controles"
+
+    void Command1_Click();
+    void Command2_Click();
+    void WindowsMediaPlayer1_DoubleClick();
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+};
+
+// The layout of a window with a row of buttons along its bottom edge (twips of `window`'s client
+// area below `top` pixels): the buttons at Left 0 and 50 above the bottom, the content above them
+// over the full width and down to `gap` above the first button's top, but never under 100 high.
+void layoutAboveButtons(QWidget* window, int top, QWidget* content, std::initializer_list<QWidget*> buttons,
+                        int gap);

@@ -1,0 +1,41 @@
+#include "tvminiflash.h"
+
+#include "platform/Platform.h"
+#include "platform/WebBrowser.h"
+
+#include <QPushButton>
+
+tvminiflash::tvminiflash(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+    setWindowFlags(Qt::Tool);
+    setCaption(QStringLiteral("Sintonex -MINI-"));
+    WebBrowser1 = platform().createPageBrowser(this);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    setSizeTwips(5055, 3540);
+}
+
+void tvminiflash::Form_Load() {
+    // Set once; the window system keeps it above the others while it is open.
+    platform().windowSystem->setTopmost(this, true);
+}
+
+void tvminiflash::Form_Unload() {
+    forms().show(QStringLiteral("tvquelvar"));
+    const QString page = WebBrowser1->LocationURL();
+    if (auto* video = forms().control<WebBrowser>(QStringLiteral("tvquelvar"), QStringLiteral("Webvideo"))) {
+        video->Navigate(page);
+        if (QWidget* view = video->widget())
+            view->show();
+    }
+    if (auto* area = forms().control<QWidget>(QStringLiteral("tvquelvar"), QStringLiteral("WebvideoArea")))
+        area->show();
+    if (auto* mini = forms().control<QPushButton>(QStringLiteral("tvquelvar"), QStringLiteral("Command13")))
+        mini->setEnabled(true);
+    // The window is deleted later; its page must not play alongside the TV window's meanwhile.
+    WebBrowser1->Navigate(QStringLiteral("about:blank"));
+}
+
+void tvminiflash::resizeEvent(QResizeEvent* e) {
+    Form::resizeEvent(e);
+    if (QWidget* view = WebBrowser1->widget())
+        view->setGeometry(rect());
+}

@@ -1,0 +1,159 @@
+// The teletext window: its design, the fades in and out, put on top once, and its browser
+// buttons against the reference service's teletext pages.
+#include "MiniSupport.h"
+#include "app/Program.h"
+#include "support/ServiceFixture.h"
+#include "windows/txt.h"
+
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+QList<int> steps(int from, int to, int step) {
+    QList<int> values;
+    for (int v = from; step > 0 ? v <= to : v >= to; v += step)
+        values.append(v);
+    return values;
+}
+
+class TeletextWindow : public ::testing::Test {
+protected:
+    ProgramRig rig;
+    RecordingWindowSystem& windows = recordWindowSystem(rig);
+    int unloads = 0;
+
+    txt& open() {
+        QObject::connect(rig.forms.get(), &Forms::formUnloaded, [this](const QString& name) {
+            if (name == "txt")
+                ++unloads;
+        });
+        rig.forms->show("txt");
+        return rig.forms->get<txt>();
+    }
+    QList<int> opacity(txt& w) const { return RecordingWindowSystem::of(windows.opacity, &w); }
+};
+
+} // namespace
+
+TEST_F(TeletextWindow, OpensWithItsDesignAndTheServicePage) {
+    txt& w = open();
+    const QString caption = w.Caption();
+    EXPECT_TRUE(caption.startsWith("Teletexto de Sintonex ")) << caption.toStdString();
+    EXPECT_TRUE(caption.endsWith(" web.test")) << caption.toStdString();
+    EXPECT_EQ(caption.mid(21, caption.size() - 21 - 8).trimmed(), "") << "only blanks between";
+    EXPECT_NEAR(w.Width(), 10695, 15);
+    EXPECT_NEAR(w.Height(), 7590, 15);
+    EXPECT_EQ(w.Command3->text(), "X");
+    EXPECT_EQ(w.Command3->toolTip(), "Cerrar teletexto");
+    EXPECT_EQ(w.Command4->text(), "Atras");
+    EXPECT_EQ(w.Command11->text(), "Refres.");
+    FakeBrowser& page = *fakeBrowser(&w, "WebBrowser2");
+    EXPECT_EQ(page.navigations, QStringList{"http://servicio.test/windows/txt.htm"});
+    EXPECT_EQ(page.silentOnNavigate, QList<bool>{true});
+    EXPECT_EQ(w.HScroll1->minimum(), 0);
+    EXPECT_EQ(w.HScroll1->maximum(), 255);
+}
+
+TEST_F(TeletextWindow, FadesInIn17StepsAndGoesOnTopOnce) {
+    txt& w = open();
+    EXPECT_EQ(opacity(w), QList<int>{0}) << "transparent before the first tick";
+    rig.clock.advance(16);
+    EXPECT_EQ(opacity(w).last(), 240);
+    EXPECT_EQ(RecordingWindowSystem::of(windows.topmost, &w), QList<int>{1});
+    rig.clock.advance(1);
+    EXPECT_EQ(opacity(w), QList<int>{0} + steps(15, 255, 15));
+    rig.clock.advance(1);
+    EXPECT_FALSE(w.Timer1->Enabled());
+    EXPECT_EQ(w.fade_level, 270);
+    EXPECT_EQ(w.HScroll1->value(), 255);
+
+    rig.clock.advance(5000);
+    EXPECT_EQ(opacity(w).size(), 18) << "nothing more once faded in";
+    EXPECT_EQ(RecordingWindowSystem::of(windows.topmost, &w), QList<int>{1}) << "on top once only";
+    EXPECT_FALSE(w.Timer2->Enabled());
+    EXPECT_EQ(w.Timer2->Interval(), 1000);
+}
+
+TEST_F(TeletextWindow, TwoPressesOfXFadeOutOnceAndUnloadOnce) {
+    txt& w = open();
+    rig.clock.advance(100);
+    // Dragging the slider changes the opacity, not the level the fade-out starts from.
+    w.HScroll1->setValue(100);
+    EXPECT_EQ(opacity(w).last(), 100);
+    const qsizetype before = opacity(w).size();
+
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    rig.clock.advance(5);
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    rig.clock.advance(100);
+    EXPECT_FALSE(rig.forms->isLoaded("txt"));
+    EXPECT_EQ(unloads, 1);
+    EXPECT_EQ(opacity(w).mid(before), steps(255, 0, -15));
+}
+
+TEST_F(TeletextWindow, XDuringTheFadeInFadesOutFromWhereItWas) {
+    txt& w = open();
+    rig.clock.advance(4); // 15, 30, 45, 60
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    rig.clock.advance(100);
+    EXPECT_FALSE(rig.forms->isLoaded("txt"));
+    EXPECT_EQ(unloads, 1);
+    EXPECT_EQ(opacity(w).mid(5), steps(45, 0, -15));
+}
+
+TEST_F(TeletextWindow, SilentAgainAfterEveryLoadAndError) {
+    txt& w = open();
+    FakeBrowser& page = *fakeBrowser(&w, "WebBrowser2");
+    page.setSilent(false);
+    page.complete("Página 100");
+    EXPECT_TRUE(page.silent());
+    page.setSilent(false);
+    page.fail(500);
+    EXPECT_TRUE(page.silent());
+}
+
+// The real page browser against the service's teletext pages 100 and 101.
+TEST(TeletextAgainstService, AtrasAndRefresFollowThePagesHistory) {
+    ServiceFixture service;
+    ASSERT_TRUE(service.ok()) << service.error().toStdString();
+    QTemporaryDir folder;
+    service.writeConfig(folder.path());
+    ManualClock clock;
+    auto platform = makeTestPlatform(folder.path());
+    Forms forms(*platform);
+    registerProgramForms(forms);
+    forms.show("txt");
+    auto& w = forms.get<txt>();
+    int loads = 0;
+    QObject::connect(w.WebBrowser2, &WebBrowser::DocumentComplete, [&] { ++loads; });
+    const QString first = service.serviceBase() + "/windows/txt.htm";
+    const QString second = service.serviceBase() + "/windows/txt2.htm";
+    auto requests = [&](const char* path) {
+        return service.log().filter(QString("service GET ") + path).size();
+    };
+    ASSERT_TRUE(waitFor([&] { return loads == 1; }, 10000));
+    EXPECT_EQ(w.WebBrowser2->LocationURL(), first);
+
+    // On the first page there is nothing to go back to.
+    QTest::mouseClick(w.Command4, Qt::LeftButton);
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(requests("/windows/txt.htm"), 1);
+    EXPECT_EQ(w.WebBrowser2->LocationURL(), first);
+
+    w.WebBrowser2->Navigate(second);
+    ASSERT_TRUE(waitFor([&] { return loads == 2; }, 10000));
+    QTest::mouseClick(w.Command11, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return loads == 3; }, 10000));
+    EXPECT_EQ(requests("/windows/txt2.htm"), 2);
+    EXPECT_EQ(w.WebBrowser2->LocationURL(), second);
+
+    QTest::mouseClick(w.Command4, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return loads == 4; }, 10000));
+    EXPECT_EQ(w.WebBrowser2->LocationURL(), first);
+    EXPECT_EQ(requests("/windows/txt.htm"), 2);
+    EXPECT_TRUE(w.WebBrowser2->silent());
+}

@@ -1,0 +1,143 @@
+// The radio's tray window: the icon and its tip, the menu a left press pops up, mute and unmute
+// on the radio window's slider, restoring the radio window and leaving the program.
+#include "support/FakePeers.h"
+#include "windows/radi.h"
+#include "windows/systra.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QScrollBar>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QStringList kMenu = {"mnuRestore", "voll", "silent", "barr", "oucl", "barraa", "mnuexit"};
+
+class TrayWindow : public ::testing::Test {
+protected:
+    ProgramRig rig;
+    RecordingTray& tray = trayOf(*rig.platform);
+
+    // The radio window as "Ver Mini" leaves it: hidden, the tray window shown with the caption the
+    // radio window's timer wrote into it.
+    radi& toTray(const QString& caption = "Radio Uno en Sintonex") {
+        rig.forms->show("radi");
+        auto& radio = rig.forms->get<radi>();
+        rig.forms->form("systra")->setCaption(caption);
+        radio.hide();
+        rig.forms->show("systra");
+        return radio;
+    }
+    systra& window() { return rig.forms->get<systra>(); }
+    QScrollBar* volscroll() { return rig.forms->control<QScrollBar>("radi", "volscroll"); }
+    void choose(const QString& item) {
+        tray.choose = item;
+        tray.click(Tray::Click::LeftPress);
+    }
+};
+
+} // namespace
+
+TEST(TrayTip, TheTipHoldsSixtyThreeCharactersOfTheCaption) {
+    EXPECT_EQ(trayTip(""), "");
+    EXPECT_EQ(trayTip("Radio Uno en Sintonex"), "Radio Uno en Sintonex");
+    const QString longName = QString("Emisora ") + QString(80, 'x');
+    for (const int length : {62, 63})
+        EXPECT_EQ(trayTip(longName.left(length)), longName.left(length)) << length;
+    for (const int length : {64, 65, 88})
+        EXPECT_EQ(trayTip(longName.left(length)), longName.left(63)) << length;
+    EXPECT_EQ(trayTip("  blancos  "), "  blancos  ") << "the record's padding is not part of the tip";
+}
+
+TEST_F(TrayWindow, LoadingItPutsNoIconInAndItIsNeverSeen) {
+    rig.forms->show("radi");
+    rig.forms->form("systra")->setCaption("Radio Uno en Sintonex");
+    EXPECT_TRUE(tray.calls.isEmpty()) << "the radio window writes the caption long before Ver Mini";
+    rig.forms->show("systra");
+    EXPECT_FALSE(window().isVisible());
+    EXPECT_TRUE(window().isMinimized());
+    EXPECT_TRUE(tray.hasIcon());
+    EXPECT_EQ(tray.tip, "Radio Uno en Sintonex");
+}
+
+TEST_F(TrayWindow, TheTipIsTheCaptionWhenTheIconWentInCutToWhatItHolds) {
+    const QString longCaption = QString(70, 'r') + " en Sintonex";
+    toTray(longCaption);
+    EXPECT_EQ(tray.tip, longCaption.left(63));
+    window().setCaption("Otra emisora en Sintonex");
+    EXPECT_EQ(tray.tip, longCaption.left(63)) << "the icon is never modified";
+}
+
+TEST_F(TrayWindow, ALeftPressPopsUpTheMenuAndNothingElseDoes) {
+    toTray();
+    for (const Tray::Click other : {Tray::Click::RightPress, Tray::Click::DoubleClick, Tray::Click::Other})
+        tray.click(other);
+    EXPECT_TRUE(tray.menus.isEmpty());
+    tray.click(Tray::Click::LeftPress);
+    ASSERT_EQ(tray.menus.size(), 1);
+    EXPECT_EQ(tray.menus[0], kMenu);
+    QStringList captions;
+    for (QAction* a : window().mnuSystray->actions())
+        captions << a->text();
+    EXPECT_EQ(captions, (QStringList{"Restaurar ventana", "Volumen", "Silenciar", "", "Ocultar menú", "",
+                                     "Salir de Sintonex"}));
+    EXPECT_TRUE(window().barr->isSeparator());
+    EXPECT_TRUE(window().barraa->isSeparator());
+
+    choose("oucl");
+    EXPECT_TRUE(tray.hasIcon());
+    EXPECT_FALSE(rig.forms->get<radi>().isVisible());
+    choose("voll");
+    ASSERT_TRUE(rig.forms->isLoaded("volumini"));
+    EXPECT_TRUE(rig.forms->find("volumini")->isVisible());
+}
+
+TEST_F(TrayWindow, UnmutingReturnsToTheLevelBeforeMuting) {
+    toTray();
+    volscroll()->setValue(37);
+    choose("silent");
+    EXPECT_EQ(volscroll()->value(), 0);
+    EXPECT_TRUE(window().silent->isChecked());
+    EXPECT_EQ(window().saved_volume, "37");
+    choose("silent");
+    EXPECT_EQ(volscroll()->value(), 37);
+    EXPECT_FALSE(window().silent->isChecked());
+
+    // Moving the slider while muted neither clears the mark nor changes what unmuting restores.
+    choose("silent");
+    volscroll()->setValue(50);
+    EXPECT_TRUE(window().silent->isChecked());
+    choose("silent");
+    EXPECT_EQ(volscroll()->value(), 37);
+    EXPECT_FALSE(window().silent->isChecked());
+}
+
+TEST_F(TrayWindow, RestoringShowsTheRadioAndTakesTheIconOutUntilTheNextVerMini) {
+    radi& radio = toTray("Radio Uno en Sintonex");
+    choose("mnuRestore");
+    EXPECT_TRUE(radio.isVisible());
+    EXPECT_FALSE(tray.hasIcon());
+    EXPECT_EQ(tray.calls, (QStringList{"add", "remove"}));
+    ASSERT_TRUE(rig.forms->isLoaded("systra"));
+    EXPECT_FALSE(window().isVisible());
+
+    window().setCaption("Radio Dos en Sintonex");
+    radio.hide();
+    rig.forms->show("systra");
+    EXPECT_TRUE(tray.hasIcon());
+    EXPECT_EQ(tray.tip, "Radio Dos en Sintonex");
+}
+
+TEST_F(TrayWindow, LeavingTakesTheIconOutBeforeTheProgramEnds) {
+    toTray();
+    rig.forms->show("volumini"); // another window open does not keep the program running
+    bool iconAtEnd = true;
+    QObject::connect(rig.forms.get(), &Forms::runEnded, [&] { iconAtEnd = tray.hasIcon(); });
+    QStringList unloaded;
+    QObject::connect(rig.forms.get(), &Forms::formUnloaded, [&](const QString& name) { unloaded << name; });
+    choose("mnuexit");
+    EXPECT_TRUE(rig.forms->ended());
+    EXPECT_FALSE(iconAtEnd);
+    EXPECT_EQ(tray.calls.last(), "remove");
+    EXPECT_EQ(unloaded, QStringList{"radi"}) << "the rest close without their unload handlers";
+}
