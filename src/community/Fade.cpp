@@ -3,18 +3,14 @@
 #include "app/Forms.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
+#include "windows/Module2.h"
 
 #include <QScrollBar>
 #include <QSignalBlocker>
 
 namespace fade {
 int applyOpacity(Platform& platform, QWidget* window, int alpha) {
-    if (alpha < 0 || alpha > 255)
-        return kOutOfRange;
-    if (!window || !platform.windowSystem)
-        return kFailed;
-    platform.windowSystem->setOpacity(window, alpha);
-    return kApplied;
+    return AplicaTransparencia(platform, window, alpha);
 }
 } // namespace fade
 

@@ -4,6 +4,8 @@
 // cannot take (above 255, below 0) ends the fade. GUI thread only.
 #pragma once
 
+#include "windows/Module2.h"
+
 #include <QObject>
 
 class Form;
@@ -13,13 +15,12 @@ class Timer;
 struct Platform;
 
 namespace fade {
-// Result codes of applyOpacity().
-constexpr int kApplied = 0;
-constexpr int kOutOfRange = 1;
-constexpr int kFailed = 2;
+// Result codes of applyOpacity(): those of AplicaTransparencia.
+constexpr int kApplied = opacity::kApplied;
+constexpr int kOutOfRange = opacity::kOutOfRange;
+constexpr int kFailed = opacity::kFailed;
 
-// Sets a window's opacity (0 transparent … 255 opaque) through the window system. A level outside
-// 0–255 changes nothing. Callers may ignore the code: a window that cannot fade still works.
+// Sets a window's opacity through AplicaTransparencia, the program's one opacity procedure.
 int applyOpacity(Platform& platform, QWidget* window, int alpha);
 } // namespace fade
 

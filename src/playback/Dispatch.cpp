@@ -148,6 +148,7 @@ void dispatchChannel(const DispatchControls& c, Platform& platform, const Endpoi
     if (c.tv) {
         c.current->current_channel_kind = c.channel_data->value(c.current->current_index.toInt());
         c.current->current_channel_name = channelName;
+        c.current->current_channel_name_bytes = name;
     }
 }
 

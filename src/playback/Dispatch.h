@@ -3,6 +3,7 @@
 // in its own controls; `tv` selects the TV window's variant where the two windows differ.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,7 @@ inline const QString kJoinedKind = QStringLiteral("htmlasx");
 struct CurrentChannel {
     QString current_index;
     QString current_channel_name;
+    QByteArray current_channel_name_bytes; // as the list file holds it; what requests carry
     QString current_channel_kind;
 };
 

@@ -5,14 +5,22 @@
 
 #include <QAbstractSlider>
 
+int AplicaTransparencia(Platform& platform, QWidget* window, int alpha) {
+    if (alpha < 0 || alpha > 255)
+        return opacity::kOutOfRange;
+    if (!window || !platform.windowSystem)
+        return opacity::kFailed;
+    platform.windowSystem->setOpacity(window->window(), alpha);
+    return opacity::kApplied;
+}
+
 int AplicaTransparencia(QWidget* window, int alpha) {
-    if (alpha > 255)
-        return 1;
+    if (alpha < 0 || alpha > 255)
+        return opacity::kOutOfRange;
     auto* form = window ? qobject_cast<Form*>(window->window()) : nullptr;
-    if (!form || alpha < 0 || !form->platform().windowSystem)
-        return 2;
-    form->platform().windowSystem->setOpacity(form, alpha);
-    return 0;
+    if (!form)
+        return opacity::kFailed;
+    return AplicaTransparencia(form->platform(), form, alpha);
 }
 
 bool setScrollValue(QAbstractSlider& bar, int value) {

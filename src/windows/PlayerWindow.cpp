@@ -153,11 +153,6 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
 
     label(Ctl::WebHost)->setText(endpoints().webHostName());
     label(Ctl::StatusLine)->setFont(QFont(QStringLiteral("Century Gothic")));
-    if (QAction* normal = menuItem(Menu::Normal)) {
-        normal->setCheckable(true);
-        normal->setChecked(true);
-        menuItem(Menu::AlwaysVisible)->setCheckable(true);
-    }
     connect(menuItem(Menu::Exit), &QAction::triggered, this, [this] { this->forms().unload(this); });
 }
 
@@ -300,6 +295,7 @@ void PlayerWindow::Form_Load() {
 }
 
 void PlayerWindow::Form_Unload() {
+    forms().unload(QStringLiteral("chat"));
     // The mixer handle is the process's one; the radio window gives it back when it goes.
     if (!isTv())
         volbas::of(forms()).close();

@@ -1,3 +1,7 @@
 #include "radi.h"
 
-radi::radi(Forms& forms) : PlayerWindow(forms, QString::fromLatin1(kName), design::Which::Radio) {}
+#include "PlayerCommands.h"
+
+radi::radi(Forms& forms) : PlayerWindow(forms, QString::fromLatin1(kName), design::Which::Radio) {
+    new PlayerCommands(*this, nullptr);
+}

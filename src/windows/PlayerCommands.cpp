@@ -1,0 +1,360 @@
+#include "PlayerCommands.h"
+
+#include "PlayerWindow.h"
+#include "PlayerWindowWidgets.h"
+#include "WindowModes.h"
+#include "app/Endpoints.h"
+#include "community/Autor.h"
+#include "community/Soporte.h"
+#include "community/frmTip.h"
+#include "community/invitar.h"
+#include "community/report.h"
+#include "community/skin.h"
+#include "platform/MediaPlayer.h"
+#include "platform/Platform.h"
+#include "platform/Timer.h"
+#include "platform/WebBrowser.h"
+#include "playback/descarga.h"
+#include "update/Form1.h"
+#include "update/actualizarcanale.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <utility>
+
+using design::Ctl;
+using design::Menu;
+
+namespace {
+
+const PlayerCommands::Variant kTv{"radi", "Timer8", ".asf", true, true};
+const PlayerCommands::Variant kRadio{"tvquelvar", "Timer10", ".mp3", false, false};
+
+// Windows built elsewhere that these commands only reach by name.
+const QString kChat = QStringLiteral("chat");
+const QString kTvMini = QStringLiteral("tvmini");
+const QString kTvMiniFlash = QStringLiteral("tvminiflash");
+const QString kEnlarged = QStringLiteral("generico");
+const QString kTeletext = QStringLiteral("txt");
+const QString kTray = QStringLiteral("systra");
+
+const QString kBlank = QStringLiteral("about:blank");
+const QString kReminder = QStringLiteral("Timer3");
+const QString kInSintonex = QStringLiteral(" en Sintonex");
+
+QString name(const char* kName) {
+    return QString::fromLatin1(kName);
+}
+
+void setShown(QWidget* w, bool shown) {
+    if (w)
+        w->setVisible(shown);
+}
+
+void stopReminder(Timer* reminder) {
+    if (reminder)
+        reminder->setEnabled(false);
+}
+
+} // namespace
+
+PlayerCommands::PlayerCommands(PlayerWindow& window, const playback::CurrentChannel* current)
+    : QObject(&window), m_window(window), m_forms(window.forms()), m_current(current),
+      m_variant(window.isTv() ? kTv : kRadio) {
+    m_trayAvailable = [this] {
+        return QSystemTrayIcon::isSystemTrayAvailable() && m_forms.form(kTray) != nullptr;
+    };
+    connectControls();
+    connectMenus();
+}
+
+void PlayerCommands::connectControls() {
+    const auto onClick = [this](Ctl role, auto handler) {
+        QWidget* c = m_window.control(role);
+        if (auto* b = qobject_cast<QPushButton*>(c))
+            connect(b, &QPushButton::clicked, this, handler);
+        else if (auto* l = qobject_cast<ClickLabel*>(c))
+            connect(l, &ClickLabel::Click, this, handler);
+    };
+    onClick(Ctl::Pause, &PlayerCommands::Command12_Click);
+    onClick(Ctl::StopPicture, &PlayerCommands::Image18_Click);
+    onClick(Ctl::PlayPicture, &PlayerCommands::Image19_Click);
+    onClick(Ctl::Enlarge, &PlayerCommands::Image15_Click);
+    onClick(Ctl::Mini, &PlayerCommands::Command13_Click);
+    onClick(Ctl::Record, &PlayerCommands::Command15_Click);
+    onClick(Ctl::Switch, &PlayerCommands::Command8_Click);
+    onClick(Ctl::Teletext, &PlayerCommands::txte_Click);
+    onClick(Ctl::Notice, &PlayerCommands::Label2_Click);
+    onClick(Ctl::Lyrics, &PlayerCommands::Command7_Click);
+    onClick(Ctl::TestStation, &PlayerCommands::Command9_Click);
+    onClick(Ctl::WebHost, [this] { openPage(m_window.endpoints().webHome()); });
+}
+
+void PlayerCommands::connectMenus() {
+    const auto onChoose = [this](Menu role, auto handler) {
+        if (QAction* item = m_window.menuItem(role))
+            connect(item, &QAction::triggered, this, handler);
+    };
+    onChoose(Menu::UpdateLists, &PlayerCommands::actcanales_Click);
+    onChoose(Menu::CheckUpdate, &PlayerCommands::actt_Click);
+    onChoose(Menu::Teletext, &PlayerCommands::txte_Click);
+    const std::pair<Menu, QString> windows[] = {
+        {Menu::Skin, name(skin::kName)},     {Menu::Invite, name(invitar::kName)},
+        {Menu::Donate, name(frmTip::kName)}, {Menu::Support, name(Soporte::kName)},
+        {Menu::Report, name(report::kName)}, {Menu::Credits, name(Autor::kName)},
+    };
+    for (const auto& [role, window] : windows)
+        onChoose(role, [this, window] { showWindow(window); });
+    const std::pair<Menu, QString (Endpoints::*)() const> pages[] = {
+        {Menu::Forum, &Endpoints::forumHome},
+        {Menu::Recommend, &Endpoints::forumTopic},
+        {Menu::OnlineHelp, &Endpoints::helpPage},
+    };
+    for (const auto& [role, page] : pages)
+        onChoose(role, [this, page] { openPage((m_window.endpoints().*page)()); });
+    new WindowModes(m_window, m_window.menuItem(Menu::Normal), m_window.menuItem(Menu::AlwaysVisible));
+}
+
+// --- playback ---------------------------------------------------------------------------------
+
+void PlayerCommands::Command12_Click() {
+    QPushButton* pause = m_window.button(Ctl::Pause);
+    MediaPlayer* player = m_window.WMPradio;
+    if (pause->text() == QLatin1String(">")) {
+        pause->setToolTip(QStringLiteral("Stop"));
+        pause->setText(QStringLiteral("II"));
+        // A play asked for again at once would restart the connection; the button waits.
+        pause->setEnabled(false);
+        player->play();
+        armPlayLockOut();
+    } else if (pause->text() == QLatin1String("II")) {
+        pause->setToolTip(QStringLiteral("Play"));
+        pause->setText(QStringLiteral(">"));
+        player->stop();
+        player->close();
+    }
+}
+
+void PlayerCommands::armPlayLockOut() {
+    if (auto* lockOut = m_window.findChild<Timer*>(QString::fromLatin1(m_variant.playLockOut)))
+        lockOut->setEnabled(true);
+}
+
+void PlayerCommands::Image18_Click() {
+    m_window.WMPradio->stop();
+    m_window.WMPradio->close();
+    showPlayState(false);
+}
+
+void PlayerCommands::Image19_Click() {
+    m_window.WMPradio->play();
+    showPlayState(true);
+}
+
+// The state pictures and the stop/play pair show what a click on the pair last asked for.
+void PlayerCommands::showPlayState(bool playing) {
+    setShown(m_window.control(Ctl::PlayState), !playing);
+    setShown(m_window.control(Ctl::PauseState), playing);
+    setShown(m_window.control(Ctl::PlayPicture), !playing);
+    setShown(m_window.control(Ctl::StopPicture), playing);
+}
+
+void PlayerCommands::Image15_Click() {
+    const QString kind = m_current ? m_current->current_channel_kind : QString();
+    if (!m_variant.enlargeByKind || kind == QLatin1String("asx")) {
+        m_window.WMPradio->setFullScreen(true);
+        return;
+    }
+    if (kind != QLatin1String("html"))
+        return;
+    // Without the enlarged window the page stays where it is rather than vanish.
+    Form* enlarged = m_forms.form(kEnlarged);
+    if (!enlarged)
+        return;
+    m_forms.show(kEnlarged);
+    if (auto* page = enlarged->findChild<WebBrowser*>(QStringLiteral("WebBrowser1")))
+        page->Navigate(m_window.pageBrowser->LocationURL());
+    enlarged->setCaption(m_current->current_channel_name + kInSintonex);
+    blankPage();
+}
+
+void PlayerCommands::blankPage() {
+    m_window.pageBrowser->setSilent(true);
+    m_window.pageBrowser->Navigate(kBlank);
+    m_window.pageArea->hide();
+}
+
+void PlayerCommands::Command13_Click() {
+    if (m_variant.miniWindows)
+        miniView();
+    else
+        sendToTray();
+}
+
+void PlayerCommands::miniView() {
+    // Only a radio window that is open has a reminder to stop. Loading it hidden here would leave
+    // an unseen window playing its intro and keeping the run alive.
+    stopReminder(m_forms.loadedControl<Timer>(QString::fromLatin1(m_variant.otherWindow), kReminder));
+    const QString& kind = m_current->current_channel_kind;
+    const QByteArray& channel = m_current->current_channel_name_bytes;
+    const QString caption = m_current->current_channel_name + kInSintonex;
+    MediaPlayer* player = m_window.WMPradio;
+    if (kind == QLatin1String("asx")) {
+        auto* mini = m_forms.control<MediaPlayer>(kTvMini, QStringLiteral("WindowsMediaPlayer1"));
+        if (!mini)
+            return; // no mini window: the channel stays here
+        mini->setURL(m_window.endpoints().asxResolver(channel, m_window.list_version));
+        m_forms.form(kTvMini)->setCaption(caption);
+        m_window.hide();
+        m_forms.unload(kChat);
+        m_forms.show(kTvMini);
+        player->stop();
+        player->close();
+    } else if (kind == QLatin1String("html")) {
+        auto* page = m_forms.control<WebBrowser>(kTvMiniFlash, QStringLiteral("WebBrowser1"));
+        if (!page)
+            return;
+        // Silent around every step that could raise a script-error dialog.
+        page->setSilent(true);
+        page->Navigate(m_window.endpoints().htmlResolver(channel, m_window.list_version));
+        page->setSilent(true);
+        m_forms.form(kTvMiniFlash)->setCaption(caption);
+        m_forms.unload(kChat);
+        page->setSilent(true);
+        m_forms.show(kTvMiniFlash);
+        page->setSilent(true);
+        m_window.hide();
+        blankPage();
+    } else if (kind != playback::kJoinedKind) {
+        m_window.button(Ctl::Mini)->setEnabled(false);
+    }
+}
+
+void PlayerCommands::sendToTray() {
+    stopReminder(m_window.findChild<Timer*>(kReminder));
+    // Without a tray the hidden window could not be brought back: it is minimized instead.
+    const bool tray = trayAvailable();
+    if (tray)
+        m_window.hide();
+    setShown(m_window.control(Ctl::Chat), true);
+    setShown(m_window.control(Ctl::LeaveChat), false);
+    m_forms.unload(kChat);
+    if (tray)
+        m_forms.show(kTray);
+    else
+        m_window.showMinimized();
+}
+
+bool PlayerCommands::trayAvailable() const {
+    return m_trayAvailable && m_trayAvailable();
+}
+
+void PlayerCommands::Command15_Click() {
+    auto* txurl = qobject_cast<QLineEdit*>(m_window.control(Ctl::StreamAddress));
+    if (m_window.WMPradio->hasCurrentMedia()) {
+        m_streamAddress = m_window.WMPradio->sourceURL();
+        if (txurl)
+            txurl->setText(m_streamAddress);
+    }
+    descarga::open(m_forms, QString::fromLatin1(m_variant.recordExtension),
+                   txurl ? txurl->text() : m_streamAddress);
+}
+
+// --- other windows ------------------------------------------------------------------------------
+
+void PlayerCommands::Command8_Click() {
+    const QString other = QString::fromLatin1(m_variant.otherWindow);
+    // The other window opens as a switch, not a start: no donation appeal 30 s later.
+    stopReminder(m_forms.control<Timer>(other, kReminder));
+    if (auto* chatPage = m_forms.loadedControl<WebBrowser>(kChat, QStringLiteral("WebBrowser1")))
+        chatPage->Navigate(kBlank);
+    m_forms.unload(kChat);
+    m_window.WMPradio->stop();
+    Form* next = m_forms.form(other);
+    if (!next)
+        return;
+    m_forms.show(other);
+    // Until the mirrors hold a position they read "top" and "left": the window stays where it is.
+    bool ok = false;
+    const float top = m_window.label(Ctl::TopMirror)->text().toFloat(&ok);
+    if (ok)
+        next->setTop(qRound(top));
+    const float left = m_window.label(Ctl::LeftMirror)->text().toFloat(&ok);
+    if (ok)
+        next->setLeft(qRound(left));
+    m_forms.unload(&m_window);
+}
+
+void PlayerCommands::txte_Click() {
+    showWindow(kTeletext);
+}
+
+void PlayerCommands::actcanales_Click() {
+    offerInstead(
+        QStringLiteral("Las listas de canales actualizadas en Sintonex corrigen problemas y añaden nuevos "
+                       "canales a la lista de Televisión y Radio. Es aconsejable actualizar estas listas "
+                       "periodicamente.\r\n"
+                       "¿Deseas descargar las listas de canales actualizada?\r\n"
+                       "\r\n"
+                       "¡IMPORTANTE: si utilizas Windows Vista o 7 es necesario ejecutar Sintonex como "
+                       "administrador!"),
+        QStringLiteral("Lista de canales (Televisión y Radio)"), name(actualizarcanale::kName));
+}
+
+void PlayerCommands::actt_Click() {
+    QLabel* reply = m_window.label(Ctl::VersionReply);
+    reply->setText(m_window.versionBrowser->innerText());
+    Dialogs& dialogs = *m_window.platform().dialogs;
+    if (reply->text() == QLatin1String("ok"))
+        dialogs.MsgBox(QStringLiteral("Actualmente posees la última versión de Sintonex"));
+    else if (reply->text() == QLatin1String("no"))
+        Label2_Click();
+    else
+        dialogs.MsgBox(QStringLiteral("No se puede comprobar la versión más actual, intentalo más tarde."));
+}
+
+void PlayerCommands::Label2_Click() {
+    offerInstead(
+        QStringLiteral("Existe una nueva versión de Sintonex disponible\r\n"
+                       "¿Deseas comenzar la actualización?\r\n"
+                       "¡IMPORTANTE, si utilizas Windows Vista o 7 es necesario ejecutar Sintonex como "
+                       "administrador!"),
+        QStringLiteral("Hay una nueva versión del software"), name(Form1::kName));
+}
+
+void PlayerCommands::offerInstead(const QString& prompt, const QString& title, const QString& window) {
+    if (m_window.platform().dialogs->MsgBox(prompt, MsgStyle::YesNoQuestion, title) != kAnswerYes)
+        return;
+    // Shown first: with this window gone and nothing else loaded the run would end.
+    m_forms.show(window);
+    m_forms.unload(&m_window);
+}
+
+void PlayerCommands::showWindow(const QString& window) {
+    m_forms.show(window);
+}
+
+void PlayerCommands::openPage(const QString& address) {
+    m_window.platform().shell->open(address);
+}
+
+// --- radio only ----------------------------------------------------------------------------------
+
+void PlayerCommands::Command7_Click() {
+    MediaPlayer* player = m_window.WMPradio;
+    if (!player->hasCurrentMedia())
+        return;
+    media_title = player->getItemInfo(QStringLiteral("Name")).value_or(QString());
+    media_author = player->getItemInfo(QStringLiteral("author")).value_or(QString());
+    // A search for "lyrics" alone would find nothing of the song.
+    if (media_title.isEmpty())
+        return;
+    openPage(m_window.endpoints().lyricsSearch(media_title));
+}
+
+void PlayerCommands::Command9_Click() {
+    m_window.WMPradio->setURL(m_window.endpoints().testStation());
+}

@@ -1,0 +1,232 @@
+// The player windows' playback commands: the stop/play button and pictures, the enlarge picture
+// and "Ver &Mini" for every kind of channel, and "&Grabar".
+#include "CommandsFixture.h"
+
+#include "playback/descarga.h"
+#include "windows/tvquelvar.h"
+
+#include <QLineEdit>
+
+using design::Ctl;
+
+namespace {
+
+const QString kAsx = "http://servicio.test/windows/pqlrvbxdk27/canalasx.php?canala=";
+const QString kHtml = "http://servicio.test/windows/pqlrvbxdk27/canalhtml.php?canalb=";
+const QString kVersions = "&versionlistacanales=37&versionprograma=245";
+
+class Playback : public CommandsTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    PlayerWindow& openParam() { return QString(GetParam()) == "tvquelvar" ? openTv() : openRadio(); }
+};
+
+} // namespace
+
+TEST_P(Playback, StopPlayButtonCyclesItsCaptionAndWaitsSixSecondsAfterAPlay) {
+    PlayerWindow& w = openParam();
+    play(w, 0);
+    rig.clock.advance(7500); // the channel is ready: the button is usable
+    QPushButton* pause = w.button(Ctl::Pause);
+    ASSERT_TRUE(pause->isEnabled());
+    FakePlayer& p = player(w);
+
+    pause->click();
+    EXPECT_EQ(pause->text(), ">");
+    EXPECT_EQ(pause->toolTip(), "Play");
+    EXPECT_EQ(p.stopCalls, 1);
+    EXPECT_EQ(p.closeCalls, 2) << "one by the dispatch, one by the stop";
+    EXPECT_TRUE(pause->isEnabled());
+
+    pause->click();
+    EXPECT_EQ(pause->text(), "II");
+    EXPECT_EQ(pause->toolTip(), "Stop");
+    EXPECT_EQ(p.playCalls, 1);
+    EXPECT_FALSE(pause->isEnabled());
+    pause->click();
+    EXPECT_EQ(pause->text(), "II") << "a second click within the lock-out does nothing";
+    rig.clock.advance(5999);
+    EXPECT_FALSE(pause->isEnabled());
+    rig.clock.advance(1);
+    EXPECT_TRUE(pause->isEnabled());
+
+    // Any other caption: nothing happens.
+    pause->setText("Espere");
+    pause->click();
+    EXPECT_EQ(p.playCalls, 1);
+    EXPECT_EQ(p.stopCalls, 1);
+    EXPECT_EQ(pause->text(), "Espere");
+}
+
+TEST_P(Playback, StopAndPlayPicturesSwapTheStatePictures) {
+    PlayerWindow& w = openParam();
+    play(w, 0);
+    QWidget* playState = w.control(Ctl::PlayState);
+    QWidget* pauseState = w.control(Ctl::PauseState);
+    auto* playPicture = qobject_cast<ClickLabel*>(w.control(Ctl::PlayPicture));
+    auto* stopPicture = qobject_cast<ClickLabel*>(w.control(Ctl::StopPicture));
+    EXPECT_EQ(stopPicture->objectName(), w.isTv() ? "Image18" : "Image5");
+    EXPECT_EQ(playPicture->objectName(), w.isTv() ? "Image19" : "Image18");
+    FakePlayer& p = player(w);
+    const int closes = p.closeCalls;
+
+    emit stopPicture->Click();
+    EXPECT_EQ(p.stopCalls, 1);
+    EXPECT_EQ(p.closeCalls, closes + 1);
+    EXPECT_FALSE(playState->isHidden());
+    EXPECT_TRUE(pauseState->isHidden());
+    EXPECT_TRUE(stopPicture->isHidden());
+    EXPECT_FALSE(playPicture->isHidden());
+
+    emit playPicture->Click();
+    EXPECT_EQ(p.playCalls, 1);
+    EXPECT_TRUE(playState->isHidden());
+    EXPECT_FALSE(pauseState->isHidden());
+    EXPECT_TRUE(playPicture->isHidden());
+    EXPECT_FALSE(stopPicture->isHidden());
+}
+
+TEST_P(Playback, RecordHandsThePlayingAddressToTheRecorder) {
+    PlayerWindow& w = openParam();
+    play(w, 0);
+    const QString address = player(w).sourceURL();
+    ASSERT_FALSE(address.isEmpty());
+    rig.clock.advance(7500);
+    w.button(Ctl::Record)->click();
+    auto* recorder = rig.forms->find<descarga>();
+    ASSERT_NE(recorder, nullptr);
+    EXPECT_TRUE(recorder->isVisible());
+    EXPECT_EQ(recorder->extension(), w.isTv() ? ".asf" : ".mp3");
+    EXPECT_EQ(recorder->url->text(), address);
+    if (auto* txurl = w.findChild<QLineEdit*>("txurl")) {
+        EXPECT_EQ(txurl->text(), address);
+    }
+
+    // With nothing playing, the address last handed over is handed again.
+    rig.forms->unload(recorder);
+    player(w).close();
+    commands(w).Command15_Click();
+    ASSERT_NE(rig.forms->find<descarga>(), nullptr);
+    EXPECT_EQ(rig.forms->find<descarga>()->url->text(), address);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothWindows, Playback, ::testing::Values("tvquelvar", "radi"));
+
+namespace {
+
+struct KindCase {
+    int row;
+    const char* kind;
+    const char* label; // for the test's name
+};
+
+// The TV list of the fixture: one channel of each kind.
+const KindCase kKinds[] = {{0, "asx", "Asx"},
+                           {1, "html", "Html"},
+                           {2, "htmlasx", "Joined"},
+                           {3, "http://propio.example/directo", "Address"}};
+
+class PerKind : public CommandsTest, public ::testing::WithParamInterface<KindCase> {
+protected:
+    QString kind() const { return GetParam().kind; }
+    PlayerWindow& playTv() {
+        PlayerWindow& w = openTv();
+        play(w, GetParam().row);
+        EXPECT_EQ(static_cast<tvquelvar&>(w).current_channel_kind, kind());
+        return w;
+    }
+};
+
+} // namespace
+
+TEST_P(PerKind, EnlargeFollowsTheChannelKind) {
+    PlayerWindow& w = playTv();
+    const QStringList pageBefore = page(w).navigations;
+    const bool pageShown = !w.pageArea->isHidden();
+
+    emit qobject_cast<ClickLabel*>(w.control(Ctl::Enlarge))->Click();
+
+    EXPECT_EQ(player(w).fullScreen(), kind() == "asx");
+    if (kind() == "html") {
+        ASSERT_TRUE(shown("generico"));
+        EXPECT_EQ(rig.forms->find("generico")->Caption(), "Canal Dos en Sintonex");
+        EXPECT_EQ(windowBrowser("generico")->navigations, QStringList{kHtml + "Canal%20Dos" + kVersions});
+        EXPECT_EQ(page(w).navigations, pageBefore + QStringList{"about:blank"});
+        EXPECT_TRUE(page(w).silent());
+        EXPECT_TRUE(w.pageArea->isHidden());
+    } else {
+        EXPECT_FALSE(loaded("generico"));
+        EXPECT_EQ(page(w).navigations, pageBefore);
+        EXPECT_EQ(w.pageArea->isHidden(), !pageShown);
+    }
+    EXPECT_TRUE(w.isVisible());
+}
+
+TEST_P(PerKind, MiniViewFollowsTheChannelKind) {
+    PlayerWindow& w = playTv();
+    rig.forms->show("chat");
+    FakePlayer& p = player(w);
+    const int stops = p.stopCalls, closes = p.closeCalls;
+    const QStringList pageBefore = page(w).navigations;
+    w.button(Ctl::Mini)->setEnabled(true); // the own-address dispatch has disabled it already
+    w.button(Ctl::Mini)->click();
+
+    if (kind() == "asx") {
+        ASSERT_TRUE(shown("tvmini"));
+        EXPECT_EQ(rig.forms->find("tvmini")->Caption(), QString::fromUtf8("Telé Sur en Sintonex"));
+        EXPECT_EQ(miniPlayer()->urls, QStringList{kAsx + "Tel%E9%20Sur" + kVersions});
+        EXPECT_EQ(p.stopCalls, stops + 1);
+        EXPECT_EQ(p.closeCalls, closes + 1);
+        EXPECT_FALSE(p.hasCurrentMedia());
+    } else if (kind() == "html") {
+        ASSERT_TRUE(shown("tvminiflash"));
+        EXPECT_EQ(rig.forms->find("tvminiflash")->Caption(), "Canal Dos en Sintonex");
+        FakeBrowser* mini = windowBrowser("tvminiflash");
+        EXPECT_EQ(mini->navigations, QStringList{kHtml + "Canal%20Dos" + kVersions});
+        EXPECT_EQ(mini->silentOnNavigate, QList<bool>{true});
+        EXPECT_TRUE(mini->silent());
+        EXPECT_EQ(page(w).navigations, pageBefore + QStringList{"about:blank"});
+        EXPECT_TRUE(w.pageArea->isHidden());
+        EXPECT_EQ(p.stopCalls, stops);
+    }
+    const bool handedOver = kind() == "asx" || kind() == "html";
+    EXPECT_EQ(w.isVisible(), !handedOver);
+    EXPECT_EQ(loaded("chat"), !handedOver);
+    EXPECT_TRUE(rig.forms->isLoaded("tvquelvar")) << "the TV window is only hidden";
+    EXPECT_EQ(w.button(Ctl::Mini)->isEnabled(), kind() != "http://propio.example/directo");
+    if (!handedOver) {
+        EXPECT_FALSE(loaded("tvmini"));
+        EXPECT_FALSE(loaded("tvminiflash"));
+        EXPECT_EQ(p.stopCalls, stops);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKind, PerKind, ::testing::ValuesIn(kKinds),
+                         [](const ::testing::TestParamInfo<KindCase>& info) { return info.param.label; });
+
+TEST_F(CommandsTest, TheRadioEnlargesToFullScreenWhateverTheKind) {
+    PlayerWindow& w = openRadio();
+    for (int row : {0, 1}) {
+        play(w, row);
+        player(w).setFullScreen(false);
+        emit qobject_cast<ClickLabel*>(w.control(Ctl::Enlarge))->Click();
+        EXPECT_TRUE(player(w).fullScreen()) << row;
+    }
+    EXPECT_FALSE(loaded("generico"));
+}
+
+TEST_F(CommandsTest, MiniViewStopsTheReminderOfAnOpenRadioWindowButOpensNone) {
+    PlayerWindow& tv = openTv();
+    timer("tvquelvar", "Timer3")->setEnabled(false); // only the radio's reminder is watched here
+    play(tv, 0);
+    tv.button(Ctl::Mini)->click();
+    EXPECT_FALSE(loaded("radi")) << "a hidden radio window would play and keep the run alive";
+    rig.forms->unload("tvmini");
+
+    tv.show();
+    rig.forms->show("radi");
+    ASSERT_TRUE(timer("radi", "Timer3")->Enabled());
+    tv.button(Ctl::Mini)->click();
+    EXPECT_FALSE(timer("radi", "Timer3")->Enabled());
+    rig.clock.advance(31000);
+    EXPECT_FALSE(loaded("frmTip"));
+}

@@ -1,0 +1,281 @@
+// The player windows' commands that lead elsewhere: the switch between TV and radio, teletext,
+// the update questions, the menu items that open windows and pages, the window modes, and what
+// unloading a player window takes with it.
+#include "CommandsFixture.h"
+
+#include "platform/WebBrowser.h"
+#include "windows/Module2.h"
+#include "windows/WindowModes.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
+
+using design::Ctl;
+
+namespace {
+
+const QString kNewVersionTitle = QString::fromUtf8("Hay una nueva versión del software");
+const QString kNewVersionPrompt =
+    QString::fromUtf8("Existe una nueva versión de Sintonex disponible\r\n"
+                      "¿Deseas comenzar la actualización?\r\n"
+                      "¡IMPORTANTE, si utilizas Windows Vista o 7 es necesario ejecutar Sintonex como "
+                      "administrador!");
+
+class BothWindows : public CommandsTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    bool tv() const { return QString(GetParam()) == "tvquelvar"; }
+    PlayerWindow& openParam() { return tv() ? openTv() : openRadio(); }
+    QAction* item(PlayerWindow& w, const char* tvName, const char* radioName) const {
+        return w.findChild<QAction*>(tv() ? tvName : radioName);
+    }
+    FakeBrowser& versionPage(PlayerWindow& w) const { return *static_cast<FakeBrowser*>(w.versionBrowser); }
+};
+
+// Moves a window and writes its position mirrors as the window's own timer keeps them.
+void place(PlayerWindow& w, int top, int left) {
+    w.setTop(top);
+    w.setLeft(left);
+    w.label(Ctl::TopMirror)->setText(QString::number(top));
+    w.label(Ctl::LeftMirror)->setText(QString::number(left));
+}
+
+// Lets the unloaded window go, as the event loop soon does: its timers go with it.
+void settle() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+TEST_F(CommandsTest, SwitchingTakesThePlaceOfTheOtherWindowWithoutItsReminder) {
+    PlayerWindow& tv = openTv();
+    play(tv, 0);
+    rig.forms->show("chat");
+    QPointer<FakeBrowser> chatPage = windowBrowser("chat");
+    place(tv, 1500, 3000);
+    const int stops = player(tv).stopCalls;
+    EXPECT_EQ(tv.button(Ctl::Switch)->text(), "&Radio");
+
+    tv.button(Ctl::Switch)->click();
+    ASSERT_TRUE(chatPage);
+    EXPECT_EQ(chatPage->navigations.value(chatPage->navigations.size() - 1), "about:blank");
+    EXPECT_FALSE(loaded("chat"));
+    EXPECT_EQ(player(tv).stopCalls, stops + 1);
+    EXPECT_FALSE(loaded("tvquelvar"));
+    ASSERT_TRUE(shown("radi"));
+    auto& radio = *static_cast<PlayerWindow*>(rig.forms->find("radi"));
+    EXPECT_EQ(radio.Top(), 1500);
+    EXPECT_EQ(radio.Left(), 3000);
+    EXPECT_FALSE(timer("radi", "Timer3")->Enabled());
+    settle();
+    rig.clock.advance(31000);
+    EXPECT_FALSE(loaded("frmTip")) << "no donation appeal after a switch";
+
+    place(radio, 2400, 600);
+    EXPECT_EQ(radio.button(Ctl::Switch)->text(), QString::fromUtf8("&Televisión"));
+    radio.button(Ctl::Switch)->click();
+    EXPECT_FALSE(loaded("radi"));
+    ASSERT_TRUE(shown("tvquelvar"));
+    Form& back = *rig.forms->find("tvquelvar");
+    EXPECT_EQ(back.Top(), 2400);
+    EXPECT_EQ(back.Left(), 600);
+    settle();
+    rig.clock.advance(31000);
+    EXPECT_FALSE(loaded("frmTip"));
+    EXPECT_FALSE(rig.forms->ended());
+}
+
+TEST_F(CommandsTest, TeletextOpensFromTheButtonAndBothMenus) {
+    PlayerWindow& tv = openTv();
+    tv.button(Ctl::Teletext)->click();
+    EXPECT_TRUE(shown("txt"));
+    rig.forms->unload("txt");
+    tv.findChild<QAction*>("txte")->trigger();
+    EXPECT_TRUE(shown("txt"));
+    rig.forms->unload("txt");
+    PlayerWindow& radio = openRadio();
+    EXPECT_EQ(radio.button(Ctl::Teletext), nullptr);
+    radio.findChild<QAction*>("txtte")->trigger();
+    EXPECT_TRUE(shown("txt"));
+}
+
+TEST_P(BothWindows, TheListUpdateQuestionLeavesEverythingWhenDeclined) {
+    PlayerWindow& w = openParam();
+    dialogs().answers = {kAnswerNo};
+    item(w, "actcanales", "canaleslist")->trigger();
+    ASSERT_EQ(dialogs().shown.size(), 1);
+    const ShownMessage& asked = dialogs().shown[0];
+    EXPECT_EQ(asked.style, 36);
+    EXPECT_EQ(asked.title, QString::fromUtf8("Lista de canales (Televisión y Radio)"));
+    EXPECT_EQ(asked.prompt,
+              QString::fromUtf8("Las listas de canales actualizadas en Sintonex corrigen problemas y añaden "
+                                "nuevos canales a la lista de Televisión y Radio. Es aconsejable actualizar "
+                                "estas listas periodicamente.\r\n"
+                                "¿Deseas descargar las listas de canales actualizada?\r\n"
+                                "\r\n"
+                                "¡IMPORTANTE: si utilizas Windows Vista o 7 es necesario ejecutar Sintonex "
+                                "como administrador!"));
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(loaded("actualizarcanale"));
+
+    item(w, "actcanales", "canaleslist")->trigger(); // Yes
+    EXPECT_FALSE(loaded(GetParam()));
+    EXPECT_TRUE(shown("actualizarcanale"));
+    EXPECT_FALSE(rig.forms->ended());
+}
+
+TEST_P(BothWindows, TheVersionCheckHasThreeAnswers) {
+    PlayerWindow& w = openParam();
+    QAction* check = item(w, "actt", "actualiza");
+    QLabel* reply = w.label(Ctl::VersionReply);
+    EXPECT_EQ(reply->objectName(), tv() ? "Label13" : "Label12");
+
+    versionPage(w).complete("ok");
+    reply->setText("");
+    check->trigger();
+    EXPECT_EQ(reply->text(), "ok");
+    ASSERT_EQ(dialogs().shown.size(), 1);
+    EXPECT_EQ(dialogs().shown[0].prompt,
+              QString::fromUtf8("Actualmente posees la última versión de Sintonex"));
+    EXPECT_EQ(dialogs().shown[0].style, 0);
+    EXPECT_EQ(dialogs().shown[0].title, "");
+
+    for (const char* unreadable : {"", "OK", "<html>Error 500</html>"}) {
+        dialogs().shown.clear();
+        versionPage(w).complete(unreadable);
+        check->trigger();
+        ASSERT_EQ(dialogs().shown.size(), 1) << unreadable;
+        EXPECT_EQ(dialogs().shown[0].prompt,
+                  QString::fromUtf8("No se puede comprobar la versión más actual, intentalo más tarde."));
+        EXPECT_EQ(dialogs().shown[0].style, 0);
+    }
+
+    dialogs().shown.clear();
+    versionPage(w).complete("no");
+    dialogs().answers = {kAnswerNo};
+    check->trigger();
+    ASSERT_EQ(dialogs().shown.size(), 1);
+    EXPECT_EQ(dialogs().shown[0].prompt, kNewVersionPrompt);
+    EXPECT_EQ(dialogs().shown[0].title, kNewVersionTitle);
+    EXPECT_EQ(dialogs().shown[0].style, 36);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(loaded("Form1"));
+
+    check->trigger(); // Yes
+    EXPECT_FALSE(loaded(GetParam()));
+    EXPECT_TRUE(shown("Form1"));
+}
+
+TEST_P(BothWindows, TheUpdateNoticeAsksTheNewVersionQuestion) {
+    PlayerWindow& w = openParam();
+    auto* notice = qobject_cast<ClickLabel*>(w.label(Ctl::Notice));
+    ASSERT_NE(notice, nullptr);
+    dialogs().answers = {kAnswerNo};
+    emit notice->Click();
+    ASSERT_EQ(dialogs().shown.size(), 1);
+    EXPECT_EQ(dialogs().shown[0].prompt, kNewVersionPrompt);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(loaded("Form1"));
+    emit notice->Click();
+    EXPECT_FALSE(loaded(GetParam()));
+    EXPECT_TRUE(shown("Form1"));
+}
+
+TEST_P(BothWindows, LinksOpenTheirPagesInTheDesktopBrowser) {
+    PlayerWindow& w = openParam();
+    item(w, "foro", "foror")->trigger();
+    item(w, "reco", "reco")->trigger();
+    item(w, "read", "intrucc")->trigger();
+    emit qobject_cast<ClickLabel*>(w.label(Ctl::WebHost))->Click();
+    EXPECT_EQ(opened(), (QStringList{"http://foro.test/", "http://foro.test/topic/65",
+                                     "http://web.test/sintonex/ayuda/principal/", "http://web.test/"}));
+}
+
+TEST_P(BothWindows, MenuItemsOpenTheirWindows) {
+    PlayerWindow& w = openParam();
+    const QList<QPair<QAction*, const char*>> items = {
+        {item(w, "acerca2", "creditos"), "Autor"},  {item(w, "camb_skin", "cmab_sk"), "skin"},
+        {item(w, "contac3", "contac3"), "Soporte"}, {item(w, "donar", "donar"), "frmTip"},
+        {item(w, "ivn", "ivn"), "invitar"},         {item(w, "repor", "repor3"), "report"},
+    };
+    for (const auto& [action, window] : items) {
+        ASSERT_NE(action, nullptr) << window;
+        EXPECT_FALSE(loaded(window)) << window;
+        action->trigger();
+        EXPECT_TRUE(shown(window)) << window;
+    }
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(opened().isEmpty());
+}
+
+TEST_P(BothWindows, UnloadingTheWindowClosesTheChat) {
+    PlayerWindow& w = openParam();
+    rig.forms->show("chat");
+    rig.forms->show("Autor"); // keeps the run going
+    rig.forms->unload(&w);
+    EXPECT_FALSE(loaded("chat"));
+    EXPECT_FALSE(rig.forms->ended());
+}
+
+TEST_P(BothWindows, AlwaysVisibleTwiceStaysTopmostWithItsCheckMark) {
+    PlayerWindow& w = openParam();
+    QAction* normal = w.findChild<QAction*>("normalform");
+    QAction* visible = w.findChild<QAction*>("visibleform");
+    EXPECT_EQ(normal->text(), tv() ? "Ventana &normal" : "Ventana normal");
+    EXPECT_EQ(visible->text(), tv() ? "Siempre visibl&e" : "Siempre visible");
+    EXPECT_TRUE(normal->isChecked());
+    EXPECT_FALSE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    for (int i = 0; i < 2; ++i) {
+        visible->trigger();
+        EXPECT_TRUE(visible->isChecked()) << i;
+        EXPECT_FALSE(normal->isChecked()) << i;
+        EXPECT_TRUE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint)) << i;
+        EXPECT_TRUE(w.isVisible()) << i;
+    }
+    for (int i = 0; i < 2; ++i) {
+        normal->trigger();
+        EXPECT_TRUE(normal->isChecked()) << i;
+        EXPECT_FALSE(visible->isChecked()) << i;
+        EXPECT_FALSE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint)) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, BothWindows, ::testing::Values("tvquelvar", "radi"));
+
+TEST_F(CommandsTest, WindowModesServeAnyWindowWithThePair) {
+    Form window(*rig.forms, "generico");
+    QAction normal("Ventana normal", &window);
+    QAction visible("Siempre visible", &window);
+    WindowModes modes(window, &normal, &visible);
+    EXPECT_TRUE(normal.isChecked());
+    EXPECT_FALSE(visible.isChecked());
+    window.show();
+    visible.trigger();
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(visible.isChecked());
+    normal.trigger();
+    EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(normal.isChecked());
+    EXPECT_FALSE(visible.isChecked());
+}
+
+TEST_F(CommandsTest, OpacityOutsideTheByteRangeChangesNothing) {
+    Form window(*rig.forms, "txt");
+    window.show();
+    EXPECT_EQ(AplicaTransparencia(&window, 128), opacity::kApplied);
+    const qreal half = window.windowOpacity();
+    EXPECT_NEAR(half, 128 / 255.0, 0.01);
+    EXPECT_EQ(AplicaTransparencia(&window, -1), opacity::kOutOfRange);
+    EXPECT_EQ(AplicaTransparencia(&window, 256), opacity::kOutOfRange);
+    EXPECT_EQ(window.windowOpacity(), half);
+    EXPECT_EQ(AplicaTransparencia(&window, 255), opacity::kApplied);
+    EXPECT_EQ(window.windowOpacity(), 1.0);
+    EXPECT_EQ(AplicaTransparencia(&window, 0), opacity::kApplied);
+    EXPECT_EQ(window.windowOpacity(), 0.0);
+
+    // A widget of no window of the program has no window system to ask.
+    QWidget stray;
+    EXPECT_EQ(AplicaTransparencia(&stray, 10), opacity::kFailed);
+    EXPECT_EQ(AplicaTransparencia(nullptr, 300), opacity::kOutOfRange);
+}
