@@ -19,7 +19,7 @@ class EventLoopClock : public Clock {
 public:
     void start(Timer* t) override {
         QTimer* q = t->qtTimer();
-        q->start(std::max(t->Interval(), kMinRealIntervalMs));
+        q->start(std::max({t->Interval(), kMinRealIntervalMs, t->realIntervalFloor()}));
     }
     void stop(Timer* t) override { t->qtTimer()->stop(); }
     void forget(Timer*) override {}
@@ -30,9 +30,15 @@ Clock* g_current = &g_eventLoopClock;
 
 } // namespace
 
-Clock::Clock() { liveClocks().insert(this); }
-Clock::~Clock() { liveClocks().erase(this); }
-bool Clock::alive(const Clock* c) { return liveClocks().count(c) > 0; }
+Clock::Clock() {
+    liveClocks().insert(this);
+}
+Clock::~Clock() {
+    liveClocks().erase(this);
+}
+bool Clock::alive(const Clock* c) {
+    return liveClocks().count(c) > 0;
+}
 
 Clock* Clock::current() {
     return g_current;
