@@ -7,15 +7,12 @@
 #include <unistd.h>
 
 #ifdef SINTONEX_WEBENGINE
-#include "platform/web/WebEnginePage.h"
+#include "platform/LazyPageBrowser.h"
 #endif
 
 int main(int argc, char** argv) {
     // libmpv parses numbers with the C locale and refuses to start otherwise.
     setenv("LC_NUMERIC", "C", 1);
-#ifdef SINTONEX_WEBENGINE
-    prepareWebEngine();
-#endif
     QApplication app(argc, argv);
     setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Sintonex"));
@@ -23,7 +20,8 @@ int main(int argc, char** argv) {
 
     auto platform = Platform::makeReal(QCoreApplication::applicationDirPath());
 #ifdef SINTONEX_WEBENGINE
-    installWebEnginePages(*platform);
+    installLazyWebPages(*platform, QCoreApplication::applicationDirPath(),
+                        QStringLiteral(SINTONEX_WEB_MODULE_DIR));
 #endif
     Forms forms(*platform);
     QObject::connect(&forms, &Forms::runEnded, &app, &QApplication::quit, Qt::QueuedConnection);

@@ -3,8 +3,73 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+namespace {
+
+// Folds as QString::startsWith(..., Qt::CaseInsensitive) compares: code point by code point.
+QString folded(const QString& s) {
+    QString out;
+    out.reserve(s.size());
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        char32_t c = s.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(s.at(i), s.at(i + 1));
+            ++i;
+        }
+        c = QChar::toCaseFolded(c);
+        if (QChar::requiresSurrogates(c)) {
+            out += QChar(QChar::highSurrogate(c));
+            out += QChar(QChar::lowSurrogate(c));
+        } else {
+            out += QChar(char16_t(c));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 ChannelListBox::ChannelListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    const QAbstractItemModel* m = model();
+    connect(m, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
+        if (!m_foldedValid)
+            return;
+        for (int row = first; row <= last; ++row)
+            m_folded.insert(row, folded(item(row)->text()));
+    });
+    connect(m, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex&, int first, int last) {
+        if (m_foldedValid)
+            m_folded.remove(first, last - first + 1);
+    });
+    connect(m, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to) {
+                if (!m_foldedValid)
+                    return;
+                for (int row = from.row(); row <= to.row() && row < m_folded.size(); ++row)
+                    m_folded[row] = folded(item(row)->text());
+            });
+    const auto invalidate = [this] {
+        m_foldedValid = false;
+        m_folded.clear();
+    };
+    connect(m, &QAbstractItemModel::rowsMoved, this, invalidate);
+    connect(m, &QAbstractItemModel::layoutChanged, this, invalidate);
+    connect(m, &QAbstractItemModel::modelReset, this, invalidate);
+}
+
+int ChannelListBox::findString(const QString& text) const {
+    if (!m_foldedValid || m_folded.size() != count()) {
+        m_folded.clear();
+        m_folded.reserve(count());
+        for (int row = 0; row < count(); ++row)
+            m_folded.append(folded(item(row)->text()));
+        m_foldedValid = true;
+    }
+    const QString typed = folded(text);
+    for (qsizetype row = 0; row < m_folded.size(); ++row)
+        if (m_folded.at(row).startsWith(typed))
+            return int(row);
+    return -1;
 }
 
 int ChannelListBox::ListIndex() const {

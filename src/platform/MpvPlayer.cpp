@@ -222,8 +222,11 @@ void MpvPlayer::handleEvent(const mpv_event& e) {
         const auto* s = static_cast<const mpv_event_start_file*>(e.data);
         if (m_entryId == kAdoptNext && m_phase == Phase::Opening)
             m_entryId = s->playlist_entry_id;
-        if (s->playlist_entry_id == m_entryId)
+        if (s->playlist_entry_id == m_entryId) {
             m_fileStarted = true;
+            if (m_video)
+                m_video->traceNextFrame();
+        }
         break;
     }
     case MPV_EVENT_FILE_LOADED:

@@ -4,7 +4,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <mpv/client.h>
 #include <mpv/render.h>
 
@@ -24,6 +26,21 @@ MpvVideoWidget::~MpvVideoWidget() = default;
 
 bool MpvVideoWidget::attach(mpv_handle*) {
     return false;
+}
+
+void MpvVideoWidget::traceNextFrame() {
+    static const bool tracing = qEnvironmentVariableIsSet("SINTONEX_TRACE_FRAMES");
+    m_traceFrame = tracing;
+}
+
+void MpvVideoWidget::frameShown() {
+    if (!m_traceFrame)
+        return;
+    m_traceFrame = false;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    std::fprintf(stderr, "sintonex: first frame %lld\n",
+                 (long long)now.tv_sec * 1000000 + now.tv_nsec / 1000);
 }
 
 void MpvVideoWidget::paintEvent(QPaintEvent*) {
@@ -151,6 +168,7 @@ void MpvSoftwareVideoWidget::paintEvent(QPaintEvent* e) {
     const QSize target = (QSizeF(size()) * dpr).toSize();
     if (target.isEmpty())
         return;
+    const bool newFrame = m_newFrame;
     if (m_newFrame || m_image.size() != target) {
         renderInto(target);
         m_newFrame = false;
@@ -162,4 +180,6 @@ void MpvSoftwareVideoWidget::paintEvent(QPaintEvent* e) {
     }
     m_image.setDevicePixelRatio(dpr);
     p.drawImage(QPoint(0, 0), m_image);
+    if (newFrame)
+        frameShown();
 }

@@ -27,6 +27,9 @@ public:
     virtual bool attach(mpv_handle* mpv);
     // Frees the render context. Must happen before the core is destroyed; idempotent.
     virtual void detach() {}
+    // With SINTONEX_TRACE_FRAMES set, the next new frame painted writes "sintonex: first frame
+    // <CLOCK_MONOTONIC µs>" to stderr: the benchmarks time a channel change by it.
+    void traceNextFrame();
 
 signals:
     void doubleClicked();
@@ -37,6 +40,10 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void frameShown(); // after a new frame was painted
+
+private:
+    bool m_traceFrame = false;
 };
 
 // Frames rendered by mpv into memory ("bgr0", i.e. QImage::Format_RGB32 on little-endian hosts)

@@ -19,7 +19,7 @@ class EventLoopClock : public Clock {
 public:
     void start(Timer* t) override {
         QTimer* q = t->qtTimer();
-        q->start(std::max(t->Interval(), kMinRealIntervalMs));
+        q->start(std::max({t->Interval(), kMinRealIntervalMs, t->realIntervalFloor()}));
     }
     void stop(Timer* t) override { t->qtTimer()->stop(); }
     void forget(Timer*) override {}

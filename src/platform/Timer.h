@@ -37,6 +37,11 @@ public:
     void setInterval(int ms);
     bool Enabled() const { return m_enabled; }
     void setEnabled(bool on);
+    // The shortest interval the event loop runs this timer at, from its next start. For a timer
+    // whose work an event does as well (a poll backed by change notifications): it may wake the
+    // program far less often without anyone seeing a difference. Virtual time ignores it.
+    void setRealIntervalFloor(int ms) { m_realFloor = ms; }
+    int realIntervalFloor() const { return m_realFloor; }
 
     // Used by clocks only.
     QTimer* qtTimer();
@@ -51,6 +56,7 @@ private:
     Clock* m_clock;
     QTimer* m_qt = nullptr;
     int m_interval;
+    int m_realFloor = 0;
     bool m_enabled = false;
 };
 

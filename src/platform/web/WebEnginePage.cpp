@@ -9,6 +9,10 @@
 
 void prepareWebEngine() {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    prepareWebEngineEnvironment();
+}
+
+void prepareWebEngineEnvironment() {
     // Chromium refuses to start its sandbox as root; only then does it go without one.
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");

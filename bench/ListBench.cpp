@@ -1,0 +1,221 @@
+// List load and search per keystroke over a generated 100,000-channel list, in the list box the
+// player windows use for `canales`. Run with QT_QPA_PLATFORM=offscreen (scripts/bench does).
+//
+// Load: the list file is read, parsed and put into a hidden list box, which is then shown and
+// painted once, as a player window's load followed by its show does. Memory per item is the heap
+// the loaded list holds, divided by its items.
+//
+// Search: the first item whose name starts with the typed text, without regard to case, as the
+// search box asks of the list; the text is a whole name (the last keystroke of typing it), so
+// the search must go as far as that item.
+#include "catalogue/ChannelList.h"
+#include "catalogue/ChannelListBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <memory>
+
+namespace {
+
+constexpr int kChannels = 100000;
+
+// Names like a real list's: a few words, some with accents (Windows-1252 bytes, as the lists are
+// published), a number that makes each one unique. The same list on every run.
+QByteArray generatedList(int count) {
+    static const char* const first[] = {"Canal",  "Radio", "Tele",  "Onda",    "Cadena",
+                                        "Antena", "Telé",  "Señal", "Emisora", "Música"};
+    static const char* const second[] = {"Sur",      "Norte",         "Uno",       "Latina",
+                                         "Española", "Internacional", "Noticias",  "Deportes",
+                                         "Clásica",  "Niños",         "Andalucía", "Café"};
+    QByteArray out;
+    out.reserve(count * 40);
+    quint32 seed = 12345;
+    for (int i = 0; i < count; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const QString name = QString::fromUtf8(first[(seed >> 8) % 10]) + QLatin1Char(' ') +
+                             QString::fromUtf8(second[(seed >> 16) % 12]) + QLatin1Char(' ') +
+                             QString::number(i + 1);
+        out += name.toLatin1(); // every character used is in Latin-1, and so in Windows-1252
+        out += (seed >> 4) % 50 == 0 ? "||>html\r\n" : "||>asx\r\n";
+    }
+    return out;
+}
+
+// The list file, written once for all benchmarks.
+class ListFile {
+public:
+    ListFile() {
+        m_path = QDir(m_dir.path()).filePath(catalogue::listFileName(catalogue::ListKind::Tv));
+        QFile f(m_path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(generatedList(kChannels));
+    }
+    const QString& path() const { return m_path; }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+const ListFile& listFile() {
+    static const ListFile file;
+    return file;
+}
+
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return QObject::eventFilter(o, e);
+    }
+};
+
+std::unique_ptr<ChannelListBox> newListBox() {
+    auto box = std::make_unique<ChannelListBox>();
+    box->resize(167, 385); // the player windows' list, in pixels
+    return box;
+}
+
+size_t heapInUse() {
+    return mallinfo2().uordblks;
+}
+
+void BM_ListLoad(benchmark::State& state) {
+    const QString path = listFile().path();
+    size_t heapPerItem = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto box = newListBox();
+        QStringList channel_data;
+        PaintCounter counter;
+        box->viewport()->installEventFilter(&counter);
+        const size_t before = heapInUse();
+        state.ResumeTiming();
+
+        catalogue::loadChannelList(path, *box, channel_data);
+        box->show();
+        while (counter.paints == 0)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+
+        state.PauseTiming();
+        if (box->count() != kChannels) {
+            state.SkipWithError("the list box does not hold every channel");
+            break;
+        }
+        heapPerItem = (heapInUse() - before) / kChannels;
+        box.reset();
+        channel_data.clear();
+        state.ResumeTiming();
+    }
+    state.counters["items"] = kChannels;
+    state.counters["heap_bytes_per_item"] = double(heapPerItem);
+}
+BENCHMARK(BM_ListLoad)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// One loaded list box shared by the search benchmarks.
+ChannelListBox& loadedBox() {
+    static const std::unique_ptr<ChannelListBox> box = [] {
+        auto b = newListBox();
+        QStringList channel_data;
+        catalogue::loadChannelList(listFile().path(), *b, channel_data);
+        b->show();
+        QCoreApplication::processEvents();
+        return b;
+    }();
+    return *box;
+}
+
+enum Target { First, Middle, Last, None };
+
+QString typedText(const ChannelListBox& box, Target target) {
+    switch (target) {
+    case First:
+        return box.item(0)->text().toUpper();
+    case Middle:
+        return box.item(box.count() / 2)->text().toUpper();
+    case Last:
+        return box.item(box.count() - 1)->text().toUpper();
+    case None:
+        return QStringLiteral("ZZZ NINGUNO");
+    }
+    return {};
+}
+
+int expectedRow(const ChannelListBox& box, Target target) {
+    switch (target) {
+    case First:
+        return 0;
+    case Middle:
+        return box.count() / 2;
+    case Last:
+        return box.count() - 1;
+    case None:
+        return -1;
+    }
+    return -1;
+}
+
+// The search as a plain walk over the items does it: each item's text, compared in turn.
+int findInListBox(const ChannelListBox& box, const QString& typed) {
+    const int n = box.count();
+    for (int i = 0; i < n; ++i)
+        if (box.item(i)->text().startsWith(typed, Qt::CaseInsensitive))
+            return i;
+    return -1;
+}
+
+void BM_SearchListBox(benchmark::State& state) {
+    const ChannelListBox& box = loadedBox();
+    const auto target = Target(state.range(0));
+    const QString typed = typedText(box, target);
+    const int want = expectedRow(box, target);
+    int row = -2;
+    for (auto _ : state) {
+        row = findInListBox(box, typed);
+        benchmark::DoNotOptimize(row);
+    }
+    if (row != want)
+        state.SkipWithError("the search found another item");
+}
+BENCHMARK(BM_SearchListBox)
+    ->ArgName("first0_middle1_last2_none3")
+    ->DenseRange(First, None)
+    ->Unit(benchmark::kMillisecond);
+
+// The list box's own search, over its case-folded copy of the names.
+void BM_SearchFindString(benchmark::State& state) {
+    const ChannelListBox& box = loadedBox();
+    const auto target = Target(state.range(0));
+    const QString typed = typedText(box, target);
+    int row = box.findString(typed); // the copy exists from here on, as after the list's load
+    for (auto _ : state) {
+        row = box.findString(typed);
+        benchmark::DoNotOptimize(row);
+    }
+    if (row != expectedRow(box, target))
+        state.SkipWithError("the search found another item");
+}
+BENCHMARK(BM_SearchFindString)
+    ->ArgName("first0_middle1_last2_none3")
+    ->DenseRange(First, None)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,78 @@
+// What a player window costs while nothing plays: the program's own windows on the real platform
+// (libmpv player, ALSA mixer, HTTP), opened as the chooser opens them, then left alone. The
+// process's CPU time over the measuring span is its cost, threads included.
+//
+//   bench_windows --folder DIR [--window tvquelvar|radi] [--hide] [--settle S] [--seconds S]
+//
+// DIR holds config.ini and the list files, as the program's folder does. `--hide` hides the window
+// after it opened (the radio window in the tray). `--settle` waits first, so that the intro clip
+// and the start-up version checks are over. Prints one line of JSON.
+#include "app/Forms.h"
+#include "app/Program.h"
+#include "platform/Platform.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+void runFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setenv("LC_NUMERIC", "C", 1);
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QCommandLineParser cli;
+    cli.addOptions({{"folder", "program folder", "dir"},
+                    {"window", "tvquelvar or radi", "name", "tvquelvar"},
+                    {"hide", "hide the window once open"},
+                    {"settle", "seconds to wait before measuring", "s", "10"},
+                    {"seconds", "seconds measured", "s", "60"}});
+    cli.process(app);
+    if (!cli.isSet("folder")) {
+        std::fprintf(stderr, "bench_windows: --folder is needed\n");
+        return 2;
+    }
+    const QString window = cli.value("window");
+
+    auto platform = Platform::makeReal(cli.value("folder"));
+    Forms forms(*platform);
+    registerProgramForms(forms);
+    // What the chooser does: the player window loads and shows, then the chooser goes.
+    forms.show(window);
+    forms.unload(QStringLiteral("elegir"));
+    if (cli.isSet("hide"))
+        forms.hide(window);
+
+    runFor(int(cli.value("settle").toDouble() * 1000));
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    runFor(int(cli.value("seconds").toDouble() * 1000));
+    const double cpu = cpuSeconds() - cpu0;
+    const double seconds = double(wall.nsecsElapsed()) / 1e9;
+    std::printf("{\"window\": \"%s\", \"hidden\": %s, \"seconds\": %.1f, \"cpu_seconds\": %.4f, "
+                "\"cpu_percent\": %.3f}\n",
+                qPrintable(window), cli.isSet("hide") ? "true" : "false", seconds, cpu,
+                100.0 * cpu / seconds);
+    std::fflush(stdout);
+    forms.endProgram();
+    return 0;
+}
