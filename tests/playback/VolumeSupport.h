@@ -24,9 +24,9 @@
 std::unique_ptr<Mixer> makeAlsaMixerOn(const QString& device);
 
 // A player window as far as volume goes: the block, with the player's volume recorded.
-class PlayerWindow : public Form {
+class VolumeWindow : public Form {
 public:
-    PlayerWindow(Forms& forms, const char* name, const char* timer)
+    VolumeWindow(Forms& forms, const char* name, const char* timer)
         : Form(forms, QString::fromLatin1(name)),
           volume(
               new VolumeControl(*this, QString::fromLatin1(timer), [this](int v) { playerVolumes << v; })) {}
@@ -36,16 +36,16 @@ public:
     QList<int> playerVolumes;
 };
 
-class TvWindow : public PlayerWindow {
+class TvWindow : public VolumeWindow {
 public:
     static constexpr const char* kName = "tvquelvar";
-    explicit TvWindow(Forms& f) : PlayerWindow(f, kName, "Timer7") {}
+    explicit TvWindow(Forms& f) : VolumeWindow(f, kName, "Timer7") {}
 };
 
-class RadioWindow : public PlayerWindow {
+class RadioWindow : public VolumeWindow {
 public:
     static constexpr const char* kName = "radi";
-    explicit RadioWindow(Forms& f) : PlayerWindow(f, kName, "Timer9") {}
+    explicit RadioWindow(Forms& f) : VolumeWindow(f, kName, "Timer9") {}
     void Form_Unload() override { volbas::of(forms()).close(); }
 };
 

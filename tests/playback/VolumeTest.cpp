@@ -157,7 +157,7 @@ TEST_F(VolumeRun, AnOutsideChangeReachesEverySliderWithoutWaitingForATick) {
             },
             3000))
             << "outside change to " << value;
-        for (PlayerWindow* w : {static_cast<PlayerWindow*>(&tv), static_cast<PlayerWindow*>(&radio)}) {
+        for (VolumeWindow* w : {static_cast<VolumeWindow*>(&tv), static_cast<VolumeWindow*>(&radio)}) {
             EXPECT_EQ(w->playerVolumes.last(), value);
             EXPECT_EQ(w->volume->volumen_visor()->toolTip(), QString::number(value) + QStringLiteral(" %"));
             EXPECT_TRUE(showsPicture(w->volume->volumen_visor(), w->volume->vol(picture)));
