@@ -11,10 +11,13 @@
 #include "app/sistema_ini.h"
 #include "catalogue/ChannelList.h"
 #include "catalogue/ChannelListBox.h"
+#include "catalogue/ChannelSearch.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
+#include "playback/PlayerStatus.h"
+#include "playback/PlayerTimers.h"
 
 #include <QFrame>
 #include <QLineEdit>
@@ -154,6 +157,12 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
     label(Ctl::WebHost)->setText(endpoints().webHostName());
     label(Ctl::StatusLine)->setFont(QFont(QStringLiteral("Century Gothic")));
     connect(menuItem(Menu::Exit), &QAction::triggered, this, [this] { this->forms().unload(this); });
+
+    // The window comes alive: status and marquees, the search box, the layout and chat timers.
+    status = new PlayerStatus(*this);
+    search = new ChannelSearch(Text1, canales, qobject_cast<QAbstractButton*>(control(Ctl::Option)),
+                               [this] { playSelectedChannel(playback::Trigger::SearchBox); }, this);
+    timers = new PlayerTimers(*this);
 }
 
 PlayerWindow::~PlayerWindow() = default;

@@ -12,8 +12,11 @@
 #include <QStringList>
 
 class ChannelListBox;
+class ChannelSearch;
 class ClickLabel;
 class MediaPlayer;
+class PlayerStatus;
+class PlayerTimers;
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -58,6 +61,9 @@ public:
     QWidget* volumeArea;  // the volume block's place
     VolumeControl* volume;
     Timer* recordReady; // Timer6 (TV) / Timer8 (radio)
+    PlayerStatus* status;  // status line, marquees, stop/play lock-out
+    ChannelSearch* search; // the search box over `canales`
+    PlayerTimers* timers;  // list slide, chat, mirrors, repaint, donation reminder
 
     QStringList channel_data;
     QString list_version;

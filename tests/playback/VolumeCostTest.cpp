@@ -7,28 +7,6 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
-#include <ctime>
-
-namespace {
-
-double cpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
-// CPU of this process, in percent of one core, while the event loop idles for `ms`.
-double idleCpuPercent(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    QElapsedTimer wall;
-    wall.start();
-    const double cpu0 = cpuMs();
-    loop.exec();
-    return (cpuMs() - cpu0) / double(wall.elapsed()) * 100.0;
-}
-
-} // namespace
 
 TEST(VolumeCost, IdleWindowsCostLittleAndFollowOutsideChangesAtOnce) {
     if (const QString why = soundServerMissing(); !why.isEmpty())

@@ -6,11 +6,14 @@
 #include "platform/WebBrowser.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMenu>
 #include <QNetworkAccessManager>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
+#include <ctime>
 
 int ScriptedDialogs::MsgBox(const QString& prompt, int style, const QString& title) {
     const ShownMessage m{prompt, style, title};
@@ -99,6 +102,22 @@ bool waitFor(const std::function<bool()>& done, int ms) {
         QThread::msleep(2);
     }
     return true;
+}
+
+double processCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+double idleCpuPercent(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = processCpuMs();
+    loop.exec();
+    return (processCpuMs() - cpu0) / double(wall.elapsed()) * 100.0;
 }
 
 QString soundServerMissing() {

@@ -77,6 +77,11 @@ RecordingTray& trayOf(Platform& p);
 // (network, player); behaviour driven by timers is tested with the ManualClock instead.
 bool waitFor(const std::function<bool()>& done, int ms);
 
+// CPU time of this process in ms, and its CPU in percent of one core while the event loop idles
+// for `ms` of real time (for the benchmarks of idle windows).
+double processCpuMs();
+double idleCpuPercent(int ms);
+
 // Why the sound server that the volume tests drive cannot be used, or "" when it answers with the
 // test null sink as its default output (PULSE_SERVER as scripts/pulse-null-sink sets it).
 QString soundServerMissing();

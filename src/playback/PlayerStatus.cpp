@@ -1,0 +1,116 @@
+#include "PlayerStatus.h"
+
+#include "PlayerTimers.h"
+#include "app/Version.h"
+#include "catalogue/ChannelListBox.h"
+#include "platform/MediaPlayer.h"
+#include "platform/Timer.h"
+#include "platform/WebBrowser.h"
+#include "windows/PlayerWindow.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+using design::Ctl;
+
+namespace playback {
+
+QString rotateLeft(const QString& text) {
+    if (text.isEmpty())
+        return text;
+    return text.mid(1) + text.front();
+}
+
+} // namespace playback
+
+namespace {
+
+const QString kTray = QStringLiteral("systra");
+
+// Only a real change is written: a blank or empty label then costs no repaint.
+void setTextIfChanged(QLabel* label, const QString& text) {
+    if (label->text() != text)
+        label->setText(text);
+}
+
+void rotate(QLabel* label) {
+    setTextIfChanged(label, playback::rotateLeft(label->text()));
+}
+
+} // namespace
+
+PlayerStatus::PlayerStatus(PlayerWindow& window)
+    : QObject(&window), m_window(window), m_statusLine(window.label(Ctl::StatusLine)),
+      m_channelName(window.label(Ctl::ChannelName)) {
+    setObjectName(QStringLiteral("PlayerStatus"));
+    const bool tv = window.isTv();
+    m_captionHead = version::programCaption() + QString(tv ? 5 : 6, QLatin1Char(' ')) + QLatin1Char('<');
+
+    statusMarquee = new Timer(this, 100, true);
+    statusMarquee->setObjectName(tv ? QStringLiteral("Timer1") : QStringLiteral("Timer16"));
+    connect(statusMarquee, &Timer::tick, this, &PlayerStatus::statusMarquee_Timer);
+    captionMarquee = new Timer(this, 100, true);
+    captionMarquee->setObjectName(tv ? QStringLiteral("Timer2") : QStringLiteral("Timer1"));
+    connect(captionMarquee, &Timer::tick, this, &PlayerStatus::captionMarquee_Timer);
+    if (!tv) {
+        nowPlaying = new Timer(this, 15, true);
+        nowPlaying->setObjectName(QStringLiteral("Timer4"));
+        connect(nowPlaying, &Timer::tick, this, &PlayerStatus::nowPlaying_Timer);
+    }
+    lockOut = new Timer(this, 6000, false);
+    lockOut->setObjectName(tv ? QStringLiteral("Timer8") : QStringLiteral("Timer10"));
+    connect(lockOut, &Timer::tick, this, &PlayerStatus::lockOut_Timer);
+    playback::endTimersWithWindow(window, this);
+
+    connect(window.WMPradio, &MediaPlayer::StatusChange, this, &PlayerStatus::WMPradio_StatusChange);
+    if (tv)
+        connect(window.pageBrowser, &WebBrowser::StatusTextChange, this,
+                &PlayerStatus::Webvideo_StatusTextChange);
+}
+
+void PlayerStatus::armPlayLockOut() {
+    lockOut->setEnabled(true);
+}
+
+void PlayerStatus::WMPradio_StatusChange() {
+    m_statusLine->setText(QString(4, QLatin1Char(' ')) + m_window.WMPradio->status() +
+                          QString(3, QLatin1Char(' ')));
+    m_window.label(Ctl::StatusHeading)->setToolTip(m_statusLine->text());
+}
+
+void PlayerStatus::Webvideo_StatusTextChange() {
+    m_window.button(Ctl::Pause)->setEnabled(false);
+}
+
+void PlayerStatus::statusMarquee_Timer() {
+    rotate(m_statusLine);
+}
+
+void PlayerStatus::captionMarquee_Timer() {
+    // The caption shows the name as it was before this tick's rotation.
+    const QString caption = m_captionHead + m_channelName->text() + QLatin1Char('>');
+    if (m_window.Caption() != caption)
+        m_window.setCaption(caption);
+    rotate(m_channelName);
+    if (m_window.isTv())
+        return;
+    // The tray follows the list's selection, not the channel that plays.
+    const int row = m_window.canales->ListIndex();
+    const QString selected = row >= 0 ? m_window.canales->item(row)->text() : QString();
+    if (Form* tray = m_window.forms().form(kTray)) {
+        const QString trayCaption = selected + QStringLiteral(" en Sintonex");
+        if (tray->Caption() != trayCaption)
+            tray->setCaption(trayCaption);
+    }
+}
+
+void PlayerStatus::nowPlaying_Timer() {
+    // Without a current item, or an item without a title, the label keeps what it showed.
+    if (const std::optional<QString> name = m_window.WMPradio->getItemInfo(QStringLiteral("Name")))
+        setTextIfChanged(m_window.label(Ctl::NowPlaying), *name);
+}
+
+void PlayerStatus::lockOut_Timer() {
+    lockOut->setEnabled(false);
+    m_window.button(Ctl::Pause)->setEnabled(true);
+}
