@@ -57,6 +57,11 @@ ChannelListBox::ChannelListBox(QWidget* parent) : QListWidget(parent) {
     connect(m, &QAbstractItemModel::modelReset, this, invalidate);
 }
 
+ChannelListBox::~ChannelListBox() {
+    // The model outlives this part of the list and reports its own reset while it goes.
+    model()->disconnect(this);
+}
+
 int ChannelListBox::findString(const QString& text) const {
     if (!m_foldedValid || m_folded.size() != count()) {
         m_folded.clear();

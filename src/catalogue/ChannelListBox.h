@@ -10,6 +10,7 @@ class ChannelListBox : public QListWidget {
     Q_OBJECT
 public:
     explicit ChannelListBox(QWidget* parent = nullptr);
+    ~ChannelListBox() override;
 
     // The selected position, or -1 when no item is selected.
     int ListIndex() const;

@@ -1,5 +1,7 @@
 #include "ChannelSearch.h"
 
+#include "ChannelListBox.h"
+
 #include <QAbstractButton>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -10,6 +12,9 @@
 namespace catalogue {
 
 int findString(const QListWidget& list, const QString& text) {
+    // The channel list keeps case-folded names for this; a plain list is walked.
+    if (auto* box = qobject_cast<const ChannelListBox*>(&list))
+        return box->findString(text);
     for (int row = 0; row < list.count(); ++row)
         if (list.item(row)->text().startsWith(text, Qt::CaseInsensitive))
             return row;

@@ -94,14 +94,20 @@ void PlayerStatus::captionMarquee_Timer() {
     rotate(m_channelName);
     if (m_window.isTv())
         return;
+    // Only a tray window that is there follows: loading it here would leave a hidden window
+    // keeping the run alive after the radio window has gone. "Ver Mini" writes it before showing it.
+    if (Form* tray = m_window.forms().find(kTray)) {
+        const QString caption = trayCaption();
+        if (tray->Caption() != caption)
+            tray->setCaption(caption);
+    }
+}
+
+QString PlayerStatus::trayCaption() const {
     // The tray follows the list's selection, not the channel that plays.
     const int row = m_window.canales->ListIndex();
     const QString selected = row >= 0 ? m_window.canales->item(row)->text() : QString();
-    if (Form* tray = m_window.forms().form(kTray)) {
-        const QString trayCaption = selected + QStringLiteral(" en Sintonex");
-        if (tray->Caption() != trayCaption)
-            tray->setCaption(trayCaption);
-    }
+    return selected + QStringLiteral(" en Sintonex");
 }
 
 void PlayerStatus::nowPlaying_Timer() {

@@ -23,6 +23,8 @@ public:
 
     // The stop/play button was pressed while it offered play: it becomes usable again 6 s later.
     void armPlayLockOut();
+    // The radio tray window's caption: the list's selection + " en Sintonex".
+    QString trayCaption() const;
 
     // Handlers, named by role; the timers carry each window's own names.
     void WMPradio_StatusChange();

@@ -13,7 +13,9 @@
 #include "platform/MediaPlayer.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
+#include "platform/Tray.h"
 #include "platform/WebBrowser.h"
+#include "playback/PlayerStatus.h"
 #include "playback/descarga.h"
 #include "update/Form1.h"
 #include "update/actualizarcanale.h"
@@ -65,7 +67,8 @@ PlayerCommands::PlayerCommands(PlayerWindow& window, const playback::CurrentChan
     : QObject(&window), m_window(window), m_forms(window.forms()), m_current(current),
       m_variant(window.isTv() ? kTv : kRadio) {
     m_trayAvailable = [this] {
-        return QSystemTrayIcon::isSystemTrayAvailable() && m_forms.form(kTray) != nullptr;
+        const Tray* tray = m_window.platform().tray.get();
+        return tray && tray->isAvailable() && m_forms.form(kTray) != nullptr;
     };
     connectControls();
     connectMenus();
@@ -242,9 +245,12 @@ void PlayerCommands::sendToTray() {
     setShown(m_window.control(Ctl::Chat), true);
     setShown(m_window.control(Ctl::LeaveChat), false);
     m_forms.unload(kChat);
-    if (tray)
+    if (tray) {
+        // The icon takes its tip from the caption when it is added, which showing the window does.
+        if (Form* trayWindow = m_forms.form(kTray); trayWindow && m_window.status)
+            trayWindow->setCaption(m_window.status->trayCaption());
         m_forms.show(kTray);
-    else
+    } else
         m_window.showMinimized();
 }
 

@@ -1,11 +1,13 @@
 // The radio's tray window: the icon and its tip, the menu a left press pops up, mute and unmute
 // on the radio window's slider, restoring the radio window and leaving the program.
+#include "catalogue/ChannelListBox.h"
 #include "support/FakePeers.h"
 #include "windows/radi.h"
 #include "windows/systra.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollBar>
 #include <gtest/gtest.h>
 
@@ -140,4 +142,21 @@ TEST_F(TrayWindow, LeavingTakesTheIconOutBeforeTheProgramEnds) {
     EXPECT_FALSE(iconAtEnd);
     EXPECT_EQ(tray.calls.last(), "remove");
     EXPECT_EQ(unloaded, QStringList{"radi"}) << "the rest close without their unload handlers";
+}
+
+// The whole hand-over as a user makes it: a station selected, "Ver &Mini", the icon's tip; and no
+// tray window left behind by a radio window that is gone.
+TEST_F(TrayWindow, VerMiniPutsTheSelectedStationIntoTheTip) {
+    rig.writeFile("oftwy69jrad.exe", "Radio Uno||>asx\r\nOnda Sur||>asx\r\n");
+    rig.forms->show("radi");
+    auto& radio = rig.forms->get<radi>();
+    EXPECT_FALSE(rig.forms->isLoaded("systra"));
+    radio.canales->setCurrentRow(1);
+    rig.clock.advance(100);
+    EXPECT_FALSE(rig.forms->isLoaded("systra")) << "the caption tick must not load a hidden tray window";
+    radio.button(design::Ctl::Mini)->setEnabled(true);
+    radio.button(design::Ctl::Mini)->click();
+    ASSERT_TRUE(tray.hasIcon());
+    EXPECT_EQ(tray.tip, "Onda Sur en Sintonex");
+    EXPECT_TRUE(radio.isHidden());
 }
