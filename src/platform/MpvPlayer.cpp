@@ -124,7 +124,7 @@ void MpvPlayer::buildWidgets(bool video) {
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);
     m_video = MpvVideoWidget::create(
-        video ? MpvVideoWidget::Backend::Software : MpvVideoWidget::Backend::None, m_widget);
+        video ? MpvVideoWidget::Backend::Auto : MpvVideoWidget::Backend::None, m_widget);
     m_video->setObjectName(QStringLiteral("imagen"));
     m_layout->addWidget(m_video, 1);
     connect(m_video, &MpvVideoWidget::doubleClicked, this, [this] {

@@ -1,5 +1,7 @@
 #include "MpvVideoWidget.h"
 
+#include "MpvGlVideoWidget.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -11,9 +13,28 @@
 #include <mpv/render.h>
 
 MpvVideoWidget* MpvVideoWidget::create(Backend backend, QWidget* parent) {
-    if (backend == Backend::Software)
+    if (backend == Backend::Auto)
+        backend = pictureBackend();
+    if (backend == Backend::OpenGL && MpvGlVideoWidget::platformHasGlWindows() &&
+        !MpvGlVideoWidget::probeRenderer().isEmpty())
+        return new MpvGlVideoWidget(parent);
+    if (backend == Backend::Software || backend == Backend::OpenGL)
         return new MpvSoftwareVideoWidget(parent);
     return new MpvVideoWidget(parent);
+}
+
+MpvVideoWidget::Backend MpvVideoWidget::pictureBackend() {
+    if (!MpvGlVideoWidget::platformHasGlWindows())
+        return Backend::Software;
+    const QByteArray forced = qgetenv("SINTONEX_VIDEO").trimmed().toLower();
+    if (forced == "sw")
+        return Backend::Software; // and no GL context is ever made
+    const QByteArray renderer = MpvGlVideoWidget::probeRenderer();
+    if (renderer.isEmpty())
+        return Backend::Software;
+    if (forced == "gl")
+        return Backend::OpenGL;
+    return MpvGlVideoWidget::isSoftwareRenderer(renderer) ? Backend::Software : Backend::OpenGL;
 }
 
 MpvVideoWidget::MpvVideoWidget(QWidget* parent) : QWidget(parent) {

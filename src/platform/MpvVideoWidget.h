@@ -1,8 +1,8 @@
 // MpvVideoWidget: the picture of an mpv player, and the input on it (double-click, Escape).
 // The base class is a black area that draws nothing; a render back end subclass attaches to an mpv
 // core and draws its frames. The software back end needs no OpenGL, so it works offscreen and
-// behaves as an ordinary widget when hidden or moved to another window; an OpenGL back end for real
-// GPUs would be a second subclass created by create().
+// behaves as an ordinary widget when hidden or moved to another window; the OpenGL back end
+// (MpvGlVideoWidget) is for real GPUs, where it leaves the scaling and conversion to the GPU.
 // GUI thread only, except the render update callback, which only posts to the GUI thread.
 #pragma once
 
@@ -17,9 +17,16 @@ struct mpv_render_context;
 class MpvVideoWidget : public QWidget {
     Q_OBJECT
 public:
-    enum class Backend { None, Software };
+    // Auto: OpenGL where it is a real GPU, software rendering everywhere else (see pictureBackend).
+    enum class Backend { None, Software, OpenGL, Auto };
 
+    // OpenGL falls back to Software where no GL window can be made; Auto is resolved first.
     static MpvVideoWidget* create(Backend backend, QWidget* parent = nullptr);
+    // The back end Auto stands for here: OpenGL only on a platform with GL windows, with a GL
+    // context that can be made current and whose renderer is not drawn by the CPU (llvmpipe costs
+    // several times the software back end). The environment variable SINTONEX_VIDEO=gl|sw forces
+    // one; "gl" still needs the GL windows and context, so it can never crash an offscreen run.
+    static Backend pictureBackend();
     ~MpvVideoWidget() override;
 
     // Creates the render context on `mpv` (after mpv_initialize, before the first file). Returns
