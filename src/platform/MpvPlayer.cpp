@@ -9,6 +9,8 @@
 #include <QSlider>
 #include <QStyle>
 #include <QToolButton>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <clocale>
 #include <mpv/client.h>
@@ -533,6 +535,9 @@ void MpvPlayer::setFullScreen(bool on) {
         m_fullWindow->layout()->addWidget(m_video);
         m_video->show();
         m_fullScreen = true;
+        // Without a window manager nothing would size the window to the screen.
+        if (QScreen* screen = widget() ? widget()->screen() : QGuiApplication::primaryScreen())
+            m_fullWindow->setGeometry(screen->geometry());
         m_fullWindow->showFullScreen();
         m_fullWindow->activateWindow();
         m_video->setFocus(Qt::OtherFocusReason);
