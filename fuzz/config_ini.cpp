@@ -19,6 +19,9 @@ const char* const kNames[][2] = {{"config", "servidor"}, {"config", "web"},   {"
 
 bool usableName(const QString& s, bool isKey) {
     const QString t = s.trimmed();
+    // At the start of a new file, a name beginning with U+FEFF would be taken for a byte-order mark.
+    if (t.startsWith(QChar(0xFEFF)))
+        return false;
     if (isKey && (t.isEmpty() || t.startsWith('[') || t.startsWith(';') || t.contains('=')))
         return false;
     return !t.contains('\n') && !t.contains('\r') && !t.contains(']');
