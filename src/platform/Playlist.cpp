@@ -485,6 +485,19 @@ void PlaylistResolver::dropReply() {
 }
 
 namespace {
+// What an address found inside a playlist may lead the player to: streams on the network. A
+// playlist from a server must not name local files or the player's own protocols (mpv takes
+// whatever it is handed as the user's choice).
+bool isNetworkAddress(const QString& address) {
+    static const char* const schemes[] = {"http",  "https", "mms",   "mmsh",  "mmst", "rtsp",
+                                          "rtsps", "rtmp",  "rtmps", "rtmpt", "udp",  "rtp"};
+    const QString scheme = QUrl(address).scheme().toLower();
+    for (const char* s : schemes)
+        if (scheme == QLatin1String(s))
+            return true;
+    return false;
+}
+
 QUrl fetchableUrl(const QString& address) {
     QUrl u(address, QUrl::TolerantMode);
     if (u.scheme().isEmpty() && address.startsWith(QLatin1Char('/')))
@@ -611,6 +624,8 @@ void PlaylistResolver::onFinished() {
     if (m_current.depth < kMaxDepth) {
         QList<Pending> found;
         for (playlist::Entry e : parsed.entries) {
+            if (!isNetworkAddress(e.url))
+                continue;
             // The innermost title wins; an outer playlist's title stands in for a missing one.
             if (e.title.isEmpty())
                 e.title = m_current.entry.title;
