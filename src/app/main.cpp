@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 
 #include <QApplication>
+#include <malloc.h>
 #include <unistd.h>
 
 #ifdef SINTONEX_WEBENGINE
@@ -11,6 +12,9 @@
 #endif
 
 int main(int argc, char** argv) {
+    // mpv starts and ends threads with every channel; glibc would give many of them an allocation
+    // arena of their own that never shrinks, and memory would creep up channel after channel.
+    mallopt(M_ARENA_MAX, 2);
     // libmpv parses numbers with the C locale and refuses to start otherwise.
     setenv("LC_NUMERIC", "C", 1);
     QApplication app(argc, argv);

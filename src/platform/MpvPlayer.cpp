@@ -26,6 +26,8 @@ enum ObservedProperty : quint64 {
     PropMetadata,
     PropMediaTitle,
     PropCurrentAo,
+    PropDuration,
+    PropFileSize,
 };
 
 // OpenStateChange values (media locating, opening, open; 0 undefined): the few told apart here.
@@ -58,6 +60,12 @@ MpvPlayer::MpvPlayer(QWidget* parent, QNetworkAccessManager* nam, const MpvPlaye
     m_resolver = new PlaylistResolver(nam, this);
     connect(m_resolver, &PlaylistResolver::resolved, this, &MpvPlayer::onResolved);
     connect(m_resolver, &PlaylistResolver::failed, this, &MpvPlayer::onResolveFailed);
+    m_reconnectTimer = new Timer(this);
+    connect(m_reconnectTimer, &Timer::tick, this, [this] {
+        m_reconnectTimer->setEnabled(false);
+        if (m_phase == Phase::Reconnecting)
+            loadSource();
+    });
     buildWidgets(options.video);
     startCore(options);
     m_status = computeStatus();
@@ -115,6 +123,8 @@ void MpvPlayer::startCore(const MpvPlayerOptions& options) {
     mpv_observe_property(m_mpv, PropMetadata, "metadata", MPV_FORMAT_NODE);
     mpv_observe_property(m_mpv, PropMediaTitle, "media-title", MPV_FORMAT_NODE);
     mpv_observe_property(m_mpv, PropCurrentAo, "current-ao", MPV_FORMAT_NODE);
+    mpv_observe_property(m_mpv, PropDuration, "duration", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, PropFileSize, "file-size", MPV_FORMAT_INT64);
     mpv_set_wakeup_callback(m_mpv, &MpvPlayer::onWakeup, this);
 }
 
@@ -239,6 +249,9 @@ void MpvPlayer::handleEvent(const mpv_event& e) {
         if (m_fileStarted && (m_phase == Phase::Opening || m_phase == Phase::Playing)) {
             m_restarted = true;
             m_phase = Phase::Playing;
+            m_reconnecting = false;
+            m_reconnectAttempt = 0;
+            m_reconnectWaitedMs = 0;
         }
         break;
     case MPV_EVENT_END_FILE: {
@@ -251,6 +264,18 @@ void MpvPlayer::handleEvent(const mpv_event& e) {
             break;
         }
         m_entryId = kNoEntry;
+        const bool broke = f->reason == MPV_END_FILE_REASON_ERROR || f->reason == MPV_END_FILE_REASON_EOF;
+        if (broke && (m_restarted || m_reconnecting) && isLiveNetworkStream()) {
+            // A live stream has no end: its connection was lost, or a reconnection failed.
+            if (!m_reconnecting) {
+                m_reconnecting = true;
+                m_reconnectAttempt = 0;
+                m_reconnectWaitedMs = 0;
+            }
+            m_restarted = false;
+            scheduleReconnect();
+            break;
+        }
         if (f->reason == MPV_END_FILE_REASON_ERROR ||
             (f->reason == MPV_END_FILE_REASON_EOF && !m_restarted)) {
             if (m_restarted)
@@ -266,7 +291,8 @@ void MpvPlayer::handleEvent(const mpv_event& e) {
     case MPV_EVENT_PROPERTY_CHANGE: {
         const auto* p = static_cast<const mpv_event_property*>(e.data);
         const bool perFile = e.reply_userdata == PropMetadata || e.reply_userdata == PropMediaTitle ||
-                             e.reply_userdata == PropCurrentAo;
+                             e.reply_userdata == PropCurrentAo || e.reply_userdata == PropDuration ||
+                             e.reply_userdata == PropFileSize;
         if (perFile && !m_fileStarted)
             break; // a file that is no longer ours, or none: keep what the item showed last
         switch (e.reply_userdata) {
@@ -299,6 +325,12 @@ void MpvPlayer::handleEvent(const mpv_event& e) {
             m_audioMissing = m_wantAudio && ao == "null";
             break;
         }
+        case PropDuration:
+            m_duration = p->format == MPV_FORMAT_DOUBLE ? *static_cast<double*>(p->data) : 0;
+            break;
+        case PropFileSize:
+            m_fileSize = p->format == MPV_FORMAT_INT64 ? *static_cast<int64_t*>(p->data) : 0;
+            break;
         }
         break;
     }
@@ -310,6 +342,7 @@ void MpvPlayer::handleEvent(const mpv_event& e) {
 // --- resolution and loading -----------------------------------------------------------------
 
 void MpvPlayer::startResolve() {
+    cancelReconnect();
     resetFileState();
     m_source.clear();
     m_entryTitle.clear();
@@ -361,8 +394,41 @@ void MpvPlayer::loadSource() {
 // The stream handed to mpv would not open: try the playlist's next alternative, if any.
 void MpvPlayer::candidateFailed() {
     m_entryId = kNoEntry;
+    if (m_reconnecting) { // the stream was found before: it is the connection that is missing
+        scheduleReconnect();
+        return;
+    }
     m_phase = Phase::Resolving;
     m_resolver->next();
+}
+
+bool MpvPlayer::isLiveNetworkStream() const {
+    const QString scheme = QUrl(m_source).scheme().toLower();
+    // A radio's MP3 may carry the length of the file it was cut from, but only a finite file comes
+    // with a size; a live HLS playlist has a size but no length.
+    return scheme.size() > 1 && scheme != QLatin1String("file") && (m_fileSize <= 0 || !(m_duration > 0));
+}
+
+void MpvPlayer::scheduleReconnect() {
+    if (m_reconnectWaitedMs >= kReconnectBudgetMs) {
+        m_reconnecting = false;
+        m_phase = Phase::Failed;
+        refresh();
+        return;
+    }
+    const int delay = reconnectDelayMs(m_reconnectAttempt++);
+    m_reconnectWaitedMs += delay;
+    m_phase = Phase::Reconnecting;
+    m_reconnectTimer->setInterval(delay);
+    m_reconnectTimer->setEnabled(true);
+    refresh();
+}
+
+void MpvPlayer::cancelReconnect() {
+    m_reconnectTimer->setEnabled(false);
+    m_reconnecting = false;
+    m_reconnectAttempt = 0;
+    m_reconnectWaitedMs = 0;
 }
 
 void MpvPlayer::resetFileState() {
@@ -376,9 +442,12 @@ void MpvPlayer::resetFileState() {
     m_icyName.clear();
     m_artist.clear();
     m_mediaTitle.clear();
+    m_duration = 0;
+    m_fileSize = 0;
 }
 
 void MpvPlayer::releaseItem() {
+    cancelReconnect();
     m_resolver->cancel();
     if (m_mpv && (m_phase == Phase::Opening || m_phase == Phase::Playing)) {
         const char* args[] = {"stop", nullptr};
@@ -450,6 +519,10 @@ void MpvPlayer::play() {
     case Phase::Failed:
         startResolve();
         break;
+    case Phase::Reconnecting: // no need to wait any longer
+        m_reconnectTimer->setEnabled(false);
+        loadSource();
+        break;
     case Phase::Resolving:
         break;
     }
@@ -465,6 +538,7 @@ void MpvPlayer::pause() {
 void MpvPlayer::stop() {
     if (!m_item || m_phase == Phase::Empty)
         return;
+    cancelReconnect();
     m_resolver->cancel();
     if (m_mpv && (m_phase == Phase::Opening || m_phase == Phase::Playing)) {
         const char* args[] = {"stop", nullptr};
@@ -588,7 +662,11 @@ QString MpvPlayer::computeStatus() const {
         return QStringLiteral("Listo");
     case Phase::Resolving:
         return QStringLiteral("Conectando...");
+    case Phase::Reconnecting:
+        return QStringLiteral("Reconectando...");
     case Phase::Opening:
+        if (m_reconnecting)
+            return QStringLiteral("Reconectando...");
         return m_pausedForCache ? buffering : QStringLiteral("Conectando...");
     case Phase::Playing:
         if (m_paused)
@@ -616,7 +694,9 @@ QString MpvPlayer::computeName() const {
 }
 
 void MpvPlayer::refresh() {
-    const bool running = (m_phase == Phase::Opening || m_phase == Phase::Playing) && !m_paused;
+    const bool running =
+        (m_phase == Phase::Opening || m_phase == Phase::Playing || m_phase == Phase::Reconnecting) &&
+        !m_paused;
     if (m_playPause && (running != m_barShowsPause || m_playPause->icon().isNull())) {
         m_barShowsPause = running;
         m_playPause->setIcon(

@@ -7,6 +7,7 @@
 #include "MediaPlayer.h"
 #include "MpvVideoWidget.h"
 #include "Playlist.h"
+#include "Timer.h"
 
 #include <QByteArray>
 #include <QList>
@@ -63,11 +64,19 @@ public:
     MpvVideoWidget* videoWidget() const { return m_video; }
     QWidget* controlBar() const { return m_bar; }
 
+    // A live stream that drops after it played is opened again after these waits (1, 2, 4 … 30 s),
+    // until about two minutes of waiting have gone by. The waits run on the Timer clock.
+    static int reconnectDelayMs(int attempt) { return attempt >= 5 ? 30000 : 1000 << attempt; }
+    static constexpr int kReconnectBudgetMs = 120000;
+    bool reconnecting() const { return m_reconnecting; } // from the drop until it plays again
+    bool waitingToReconnect() const { return m_phase == Phase::Reconnecting; } // between attempts
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class Phase { Empty, Ready, Resolving, Opening, Playing, Stopped, Failed };
+    // Reconnecting: waiting before the stream that dropped is opened again.
+    enum class Phase { Empty, Ready, Resolving, Opening, Playing, Reconnecting, Stopped, Failed };
 
     void startCore(const MpvPlayerOptions& options);
     void buildWidgets(bool video);
@@ -79,6 +88,9 @@ private:
     void startResolve();
     void loadSource();
     void candidateFailed();
+    bool isLiveNetworkStream() const;
+    void scheduleReconnect();
+    void cancelReconnect();
     void releaseItem();
     void resetFileState();
     void setPause(bool on);
@@ -126,6 +138,14 @@ private:
     int m_bufferPercent = 0;
     bool m_audioMissing = false;
     QString m_icyTitle, m_icyName, m_artist, m_mediaTitle;
+    double m_duration = 0; // 0: unknown, as for a live stream
+    qint64 m_fileSize = 0; // 0: unknown, as for a live stream
+
+    // Coming back after a live stream dropped.
+    Timer* m_reconnectTimer = nullptr;
+    bool m_reconnecting = false;
+    int m_reconnectAttempt = 0;
+    int m_reconnectWaitedMs = 0;
 
     // Last values signalled.
     QString m_status;

@@ -441,7 +441,16 @@ Parsed parse(const QByteArray& bytes, const QString& contentType, const QUrl& ba
 // --- PlaylistResolver -----------------------------------------------------------------------
 
 PlaylistResolver::PlaylistResolver(QNetworkAccessManager* nam, QObject* parent)
-    : QObject(parent), m_nam(nam) {}
+    : QObject(parent), m_nam(nam), m_deadline(new QTimer(this)) {
+    // Real time, not the windows' clock: it bounds a network wait.
+    m_deadline->setSingleShot(true);
+    connect(m_deadline, &QTimer::timeout, this, [this] {
+        if (m_reply && m_body.size() >= 4 && playlist::looksBinary(m_body.left(512)))
+            finishAsStream();
+        else if (m_reply)
+            notAPlaylist();
+    });
+}
 
 PlaylistResolver::~PlaylistResolver() {
     dropReply();
@@ -466,6 +475,7 @@ void PlaylistResolver::cancel() {
 }
 
 void PlaylistResolver::dropReply() {
+    m_deadline->stop();
     if (QNetworkReply* r = m_reply) {
         m_reply = nullptr;
         r->disconnect(this);
@@ -475,6 +485,19 @@ void PlaylistResolver::dropReply() {
 }
 
 namespace {
+// What an address found inside a playlist may lead the player to: streams on the network. A
+// playlist from a server must not name local files or the player's own protocols (mpv takes
+// whatever it is handed as the user's choice).
+bool isNetworkAddress(const QString& address) {
+    static const char* const schemes[] = {"http",  "https", "mms",   "mmsh",  "mmst", "rtsp",
+                                          "rtsps", "rtmp",  "rtmps", "rtmpt", "udp",  "rtp"};
+    const QString scheme = QUrl(address).scheme().toLower();
+    for (const char* s : schemes)
+        if (scheme == QLatin1String(s))
+            return true;
+    return false;
+}
+
 QUrl fetchableUrl(const QString& address) {
     QUrl u(address, QUrl::TolerantMode);
     if (u.scheme().isEmpty() && address.startsWith(QLatin1Char('/')))
@@ -524,6 +547,7 @@ void PlaylistResolver::fetch(const Pending& p) {
     req.setTransferTimeout(15000);
     QNetworkReply* r = m_nam->get(req);
     m_reply = r;
+    m_deadline->start(PlaylistResolver::kFetchDeadlineMs);
     connect(r, &QNetworkReply::metaDataChanged, this, &PlaylistResolver::onMetaData);
     connect(r, &QNetworkReply::readyRead, this, &PlaylistResolver::onReadyRead);
     connect(r, &QNetworkReply::finished, this, &PlaylistResolver::onFinished);
@@ -548,10 +572,19 @@ void PlaylistResolver::onReadyRead() {
     if (status >= 300)
         return; // the body of a redirect or an error; finished() decides
     m_body += r->read(playlist::kMaxBodyBytes + 1 - m_body.size());
-    // An endless stream served as text or octet-stream must not be read to the end.
-    if (m_body.size() > playlist::kMaxBodyBytes ||
-        (m_body.size() >= 4 && playlist::looksBinary(m_body.left(512))))
+    // An endless stream served as text or octet-stream must not be read to the end. Endless text
+    // is no stream, though: a server busy with something else ("Cargando..." without end).
+    const bool binary = m_body.size() >= 4 && playlist::looksBinary(m_body.left(512));
+    if (binary)
         finishAsStream();
+    else if (m_body.size() > playlist::kMaxBodyBytes)
+        r->header(QNetworkRequest::ContentTypeHeader)
+                .toString()
+                .trimmed()
+                .toLower()
+                .startsWith(QLatin1String("text/"))
+            ? notAPlaylist()
+            : finishAsStream();
 }
 
 void PlaylistResolver::onFinished() {
@@ -559,6 +592,7 @@ void PlaylistResolver::onFinished() {
     if (!r)
         return;
     m_reply = nullptr;
+    m_deadline->stop();
     r->deleteLater();
     const int status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QNetworkReply::NetworkError error = r->error();
@@ -590,6 +624,8 @@ void PlaylistResolver::onFinished() {
     if (m_current.depth < kMaxDepth) {
         QList<Pending> found;
         for (playlist::Entry e : parsed.entries) {
+            if (!isNetworkAddress(e.url))
+                continue;
             // The innermost title wins; an outer playlist's title stands in for a missing one.
             if (e.title.isEmpty())
                 e.title = m_current.entry.title;
@@ -599,6 +635,13 @@ void PlaylistResolver::onFinished() {
         }
         m_queue = found + m_queue;
     }
+    proceed();
+}
+
+// The reply is neither a playlist nor a stream: on with the next candidate, if any.
+void PlaylistResolver::notAPlaylist() {
+    dropReply();
+    m_body.clear();
     proceed();
 }
 

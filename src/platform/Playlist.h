@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 namespace playlist {
@@ -54,7 +55,9 @@ public:
     void cancel();
     bool busy() const { return m_reply != nullptr; }
 
-    static constexpr int kMaxDepth = 4;       // nested playlists followed
+    static constexpr int kMaxDepth = 4; // nested playlists followed
+    // A playlist still arriving after this long is not one (a reply that trickles without end).
+    static constexpr int kFetchDeadlineMs = 20000;
     static constexpr int kMaxCandidates = 64; // addresses tried per start()
 
 signals:
@@ -72,10 +75,12 @@ private:
     void onReadyRead();
     void onFinished();
     void finishAsStream();
+    void notAPlaylist();
     void dropReply();
 
     QPointer<QNetworkAccessManager> m_nam;
     QPointer<QNetworkReply> m_reply;
+    QTimer* m_deadline;
     Pending m_current;
     QByteArray m_body;
     QList<Pending> m_queue;

@@ -78,6 +78,10 @@ bool keyOf(const Lines& l, const QByteArray& line, QString& key, QString& value)
     return true;
 }
 
+bool fitsWindows1252(const QString& s) {
+    return text::decodeWindows1252(text::encodeStored(s, false)) == s;
+}
+
 bool same(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
@@ -105,11 +109,20 @@ bool write(const QString& path, const QString& section, const QString& key, cons
     Lines l = load(path, &exists);
     if (exists && !QFile(path).open(QIODevice::ReadOnly))
         return false; // unreadable: rewriting it would lose what it holds
-    const bool utf8 = l.utf8 || !exists;
+    bool utf8 = l.utf8 || !exists;
     // A line break inside a value would end the line and could forge further keys.
     QString flat = value;
     flat.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace('\r', ' ').replace('\n', ' ');
-    const QByteArray newLine = text::encodeStored(key.trimmed() + "=" + flat, utf8);
+    const QString newText = key.trimmed() + "=" + flat;
+    const QString header = "[" + section.trimmed() + "]";
+    if (!utf8 && !(fitsWindows1252(newText) && fitsWindows1252(header))) {
+        // One UTF-8 line in a Windows-1252 file would make the whole file read as garbage: the
+        // file moves to UTF-8, every line with it.
+        for (QByteArray& line : l.lines)
+            line = text::decodeWindows1252(line).toUtf8();
+        utf8 = true;
+    }
+    const QByteArray newLine = text::encodeStored(newText, utf8);
 
     qsizetype sectionStart = -1, lastInSection = -1;
     bool inSection = false;
@@ -140,7 +153,7 @@ bool write(const QString& path, const QString& section, const QString& key, cons
         } else {
             if (!l.lines.isEmpty() && !l.lines.last().trimmed().isEmpty())
                 l.lines.append(QByteArray());
-            l.lines.append(text::encodeStored("[" + section.trimmed() + "]", utf8));
+            l.lines.append(text::encodeStored(header, utf8));
             l.lines.append(newLine);
         }
     }

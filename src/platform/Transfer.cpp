@@ -21,6 +21,7 @@ Transfer::~Transfer() {
 bool Transfer::Execute() {
     Cancel();
     m_received = 0;
+    m_length = -1;
     m_statusChecked = false;
     m_errorNumber = 0;
     m_errorDescription.clear();
@@ -112,6 +113,8 @@ bool Transfer::checkStatus() {
     QNetworkReply* r = m_reply;
     m_finalUrl = r->url();
     m_contentType = r->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+    const QVariant length = r->header(QNetworkRequest::ContentLengthHeader);
+    m_length = length.isValid() ? length.toLongLong() : -1;
     const QVariant status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid() || status.toInt() < 400)
         return true;
@@ -231,6 +234,11 @@ void Transfer::onRawReadyRead() {
         for (const QByteArray& line : lines)
             if (line.toLower().startsWith("content-type:"))
                 m_contentType = line.mid(13).trimmed();
+            else if (line.toLower().startsWith("content-length:")) {
+                bool ok = false;
+                const qint64 n = line.mid(15).trimmed().toLongLong(&ok);
+                m_length = ok ? n : -1;
+            }
         m_rawBody = m_rawHead.mid(end + 4);
         m_rawHead.clear();
         if (code < 200 || code >= 400) {

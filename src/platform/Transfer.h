@@ -41,6 +41,8 @@ public:
     QByteArray contentType() const { return m_contentType; }
     QUrl finalUrl() const { return m_finalUrl; } // after redirects; relative links resolve here
     qint64 bytesReceived() const { return m_received; }
+    // The body length the answer announced, or -1 when it had none (a live stream's answer).
+    qint64 announcedLength() const { return m_length; }
 
 signals:
     void DataArrived();       // body bytes wait: read them all with GetChunk
@@ -65,6 +67,7 @@ private:
     QUrl m_finalUrl;
     QByteArray m_contentType;
     qint64 m_received = 0;
+    qint64 m_length = -1;
     bool m_statusChecked = false;
     int m_errorNumber = 0;
     QString m_errorDescription;

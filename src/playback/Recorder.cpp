@@ -18,7 +18,6 @@ constexpr qint64 kMaxPlaylistBytes = 4 * 1024 * 1024;
 // Playlists pointing at playlists: a master to its variant, an M3U to its stream, and a little
 // slack; more than this is a loop.
 constexpr int kMaxHops = 4;
-constexpr int kMaxReloadFailures = 5;
 // Dirty pages are handed to the disk as the file grows, so closing it never waits for a flood.
 constexpr qint64 kWritebackStep = 8 * 1024 * 1024;
 // Problems the recorder finds in what the server sent, in the range Qt gives protocol failures.
@@ -27,11 +26,14 @@ constexpr int kStreamProblem = QNetworkReply::ProtocolFailure;
 } // namespace
 
 Recorder::Recorder(QNetworkAccessManager* nam, QObject* parent)
-    : QObject(parent), m_nam(nam), m_buf(kChunk), m_reloadTimer(new QTimer(this)) {
+    : QObject(parent), m_nam(nam), m_buf(kChunk), m_reloadTimer(new QTimer(this)),
+      m_reconnectTimer(new Timer(this)) {
     // Reloads follow the server's clock (its target duration), not a window timer: a test's
     // virtual clock must not hold a live playlist still.
     m_reloadTimer->setSingleShot(true);
     connect(m_reloadTimer, &QTimer::timeout, this, &Recorder::reloadPlaylist);
+    // The waits after a drop are the program's own: they run on the Timer clock.
+    connect(m_reconnectTimer, &Timer::tick, this, &Recorder::reconnect);
 }
 
 Recorder::~Recorder() {
@@ -49,7 +51,9 @@ bool Recorder::start(const QString& url, const QString& path, Error* error) {
     m_nextSequence = -1;
     m_lastQueuedMap.clear();
     m_endList = false;
-    m_reloadFailures = 0;
+    m_streamUrl.clear();
+    m_reconnectAttempt = 0;
+    m_reconnectWaitedMs = 0;
     m_stage = Stage::Sniffing;
     auto* t = new Transfer(m_nam, this);
     t->setURL(url);
@@ -104,6 +108,10 @@ void Recorder::onMainData() {
         const qint64 n = m_main->GetChunk(m_buf.data(), qint64(m_buf.size()));
         if (n <= 0 || !consume(m_buf.data(), n))
             return;
+        if (m_stage == Stage::Direct) { // the stream flows: a later drop starts the waits afresh
+            m_reconnectAttempt = 0;
+            m_reconnectWaitedMs = 0;
+        }
     }
 }
 
@@ -134,6 +142,7 @@ bool Recorder::decideKind() {
         return true;
     }
     m_stage = Stage::Direct;
+    m_streamUrl = m_main->finalUrl().isValid() ? m_main->finalUrl() : QUrl(m_main->URL());
     if (!openFile())
         return false;
     const QByteArray head = std::exchange(m_text, {});
@@ -153,8 +162,12 @@ void Recorder::onMainCompleted() {
             return;
     }
     if (m_stage == Stage::Direct) {
-        // Ended or dropped: what arrived is the recording.
-        finish();
+        // A body that came whole is the end. A lost connection, or the close of an answer that
+        // announced no length (a radio's), is a drop: the stream is fetched again and appended.
+        const bool whole = !t->failed() && t->announcedLength() >= 0;
+        dropTransfer(m_main);
+        if (whole || !scheduleReconnect())
+            finish();
         return;
     }
     if (m_stage != Stage::Playlist)
@@ -319,7 +332,8 @@ void Recorder::onReloadCompleted() {
     }
     if (!usable(p))
         return;
-    m_reloadFailures = 0;
+    m_reconnectAttempt = 0;
+    m_reconnectWaitedMs = 0;
     if (p.targetDurationMs > 0)
         m_targetMs = p.targetDurationMs;
     const bool changed = enqueue(p);
@@ -329,15 +343,44 @@ void Recorder::onReloadCompleted() {
     nextSegment();
 }
 
-// A live playlist that can no longer be read means the stream is over: what was queued is still
-// written, then the recording ends as a dropped stream does.
+// A live playlist that cannot be read is tried again after the waits of a dropped stream; once
+// they are used up the stream is over: what was queued is still written, then the recording ends.
 void Recorder::onReloadFailed() {
-    if (++m_reloadFailures >= kMaxReloadFailures) {
+    if (!scheduleReconnect()) {
         m_endList = true;
         nextSegment();
+    }
+}
+
+// Starts the next wait before fetching again; false when about two minutes of waits are used up.
+bool Recorder::scheduleReconnect() {
+    if (m_reconnectWaitedMs >= kReconnectBudgetMs)
+        return false;
+    const int delay = reconnectDelayMs(m_reconnectAttempt++);
+    m_reconnectWaitedMs += delay;
+    m_reconnectTimer->setInterval(delay);
+    m_reconnectTimer->setEnabled(true);
+    return true;
+}
+
+void Recorder::reconnect() {
+    m_reconnectTimer->setEnabled(false);
+    if (m_stage == Stage::Segments) {
+        reloadPlaylist();
         return;
     }
-    scheduleReload(false);
+    if (m_stage != Stage::Direct || m_main)
+        return;
+    auto* t = new Transfer(m_nam, this);
+    t->setURL(m_streamUrl.toString(QUrl::FullyEncoded));
+    connect(t, &Transfer::DataArrived, this, &Recorder::onMainData);
+    connect(t, &Transfer::ResponseCompleted, this, &Recorder::onMainCompleted);
+    m_main = t;
+    if (!t->Execute()) {
+        dropTransfer(m_main);
+        if (!scheduleReconnect())
+            finish();
+    }
 }
 
 bool Recorder::openFile() {
@@ -452,6 +495,7 @@ void Recorder::stopWork() {
     dropTransfer(m_segment);
     dropTransfer(m_reload);
     m_reloadTimer->stop();
+    m_reconnectTimer->setEnabled(false);
     m_queue.clear();
     m_text.clear();
     m_reloadText.clear();

@@ -4,11 +4,17 @@
 // after another, so the file holds the picture and sound and not the playlist's text. A plain M3U
 // list is followed to its first stream. Memory stays at a few chunks whatever the length.
 //
+// A live stream that drops (a connection lost, or closed when it had announced no length) is
+// fetched again after growing waits, 1, 2, 4 ... 30 s, for about two minutes, and what it sends
+// is appended: the recording lacks only what was sent during the outage. A live HLS playlist that
+// can no longer be read is retried the same way and joined again at the next segment it lists.
+//
 // File errors carry the system's errno and its description; network errors the HTTP status, or
 // Qt's network error code, with their description. Outcomes are signalled from the event loop,
 // never from inside a network callback. GUI thread only.
 #pragma once
 
+#include "platform/Timer.h"
 #include "playback/RecorderPlaylist.h"
 
 #include <QByteArray>
@@ -45,6 +51,11 @@ public:
     // Whether this recording has created the file yet.
     bool fileCreated() const { return m_created; }
     qint64 bytesWritten() const { return m_written; }
+    // Waiting to fetch the dropped stream (or its playlist) again.
+    bool reconnecting() const { return m_reconnectTimer->Enabled(); }
+
+    static int reconnectDelayMs(int attempt) { return attempt >= 5 ? 30000 : 1000 << attempt; }
+    static constexpr int kReconnectBudgetMs = 120000;
 
 signals:
     // The stream ended or dropped: the file holds everything received and is closed.
@@ -76,6 +87,8 @@ private:
     void onReloadData();
     void onReloadCompleted();
     void onReloadFailed();
+    bool scheduleReconnect();
+    void reconnect();
 
     bool openFile();
     bool writeAll(const char* data, qint64 n);
@@ -110,7 +123,12 @@ private:
     QUrl m_lastQueuedMap;
     int m_targetMs = 0;
     bool m_endList = false;
-    int m_reloadFailures = 0;
+
+    // Coming back after a drop: the stream's address, and the waits so far.
+    QUrl m_streamUrl;
+    Timer* m_reconnectTimer;
+    int m_reconnectAttempt = 0;
+    int m_reconnectWaitedMs = 0;
 
     quint64 m_outcome = 0; // bumped by stop(), so an outcome already posted is dropped
 };

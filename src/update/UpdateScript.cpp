@@ -29,6 +29,8 @@ QByteArray completionScript(const ScriptPlan& plan) {
     s += "programa=" + shellQuote(QFile::encodeName(plan.executable)) + "\n";
     s += "nuevo=" + shellQuote(QFile::encodeName(plan.download)) + "\n";
     s += "guion=" + shellQuote(QFile::encodeName(plan.script)) + "\n";
+    // "kill 0" and "kill -1" reach whole groups of processes: only a real process id goes on.
+    s += "case \"$pid\" in ''|*[!0-9]*|0|1) exit 1 ;; esac\n";
     s += "\n"
          "running() {\n"
          "    kill -0 \"$pid\" 2>/dev/null || return 1\n"

@@ -7,7 +7,22 @@
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 
+#include <QFile>
 #include <QProgressBar>
+
+namespace {
+// What the script may put in the program's place: a program for this system or a script. An
+// error page or random bytes answered with success would leave no program to run.
+bool looksLikeProgram(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = f.read(4);
+    return head == ""
+                   "ELF" ||
+           head.startsWith("#!");
+}
+} // namespace
 
 actualizacion::actualizacion(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     setCaption(QStringLiteral("Actualizando..."));
@@ -29,6 +44,9 @@ void actualizacion::Form_Unload() {
 
 void actualizacion::downloaded(bool ok) {
     m_download = nullptr;
+    const QString target = platform().programFolder + QLatin1Char('/') + QLatin1String(Form1::kDownloadName);
+    if (ok && !looksLikeProgram(target))
+        ok = false;
     if (ok) {
         if (Timer* next = forms().loadedControl<Timer>(QStringLiteral("Form1"), QStringLiteral("Timer1")))
             next->setEnabled(true);

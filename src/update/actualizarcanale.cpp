@@ -35,6 +35,16 @@ const QString kFallido =
     QStringLiteral("No se han podido descargar las listas de canales. Tus listas actuales "
                    "se conservan. Inténtalo más tarde.");
 
+// A list as the service publishes it: text with "name||>data" lines. An error page or random bytes
+// answered with success must not replace the user's lists.
+bool looksLikeList(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = f.read(16 * 1024 * 1024);
+    return !bytes.contains('\0') && bytes.contains("||>");
+}
+
 // Replaces `to` by `from` in one step: a reader sees the old list or the new one, never neither.
 bool replaceFile(const QString& from, const QString& to) {
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
@@ -155,6 +165,10 @@ void actualizarcanale::installLists() {
     m_download = nullptr;
     // Both files were just created in this folder, so renaming them here does not fail in practice;
     // if it ever did, the version stays as it was and the next version check offers the update again.
+    if (!looksLikeList(stagedFile(kTvList)) || !looksLikeList(stagedFile(kRadioList))) {
+        listsFailed();
+        return;
+    }
     if (!replaceFile(stagedFile(kTvList), listFile(kTvList)) ||
         !replaceFile(stagedFile(kRadioList), listFile(kRadioList))) {
         listsFailed();

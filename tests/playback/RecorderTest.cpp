@@ -453,12 +453,19 @@ TEST_F(RecorderTest, LivePlaylistThatDisappearsEndsTheRecordingWithEverySegmentI
     });
     Recorder::Error e;
     ASSERT_TRUE(recorder.start(peer.url("/dying.m3u8"), target(), &e));
-    ASSERT_TRUE(waitFor([&] { return endedWith >= 0; }, 15000));
-    // Sequences 0 and 1 from the first load, 2 from the second; then five failed reloads.
+    // The waits between retries run on the test's clock.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            clock.advance(1000);
+            return endedWith >= 0;
+        },
+        15000));
+    // Sequences 0 and 1 from the first load, 2 from the second; then the failed reload and eight
+    // retries, 1 + 2 + 4 + 8 + 16 + 30 + 30 + 30 s apart.
     const QByteArray expected = peer::segmentFile(0) + peer::segmentFile(1) + peer::segmentFile(2);
     EXPECT_EQ(endedWith, expected.size());
     EXPECT_TRUE(readFile(target()) == expected);
-    EXPECT_EQ(peer.count("/dying.m3u8"), 2 + 5);
+    EXPECT_EQ(peer.count("/dying.m3u8"), 2 + 1 + 8);
     EXPECT_FALSE(recorder.running());
 }
 

@@ -23,6 +23,10 @@
 // A real ALSA mixer on the named device; "hw:99" is a machine without a sound device.
 std::unique_ptr<Mixer> makeAlsaMixerOn(const QString& device);
 
+// The program's own windows are linked into the test too: the stand-ins must not share their names
+// (one PlayerWindow would silently take the other's functions).
+namespace {
+
 // A player window as far as volume goes: the block, with the player's volume recorded.
 class VolumeWindow : public Form {
 public:
@@ -48,6 +52,8 @@ public:
     explicit RadioWindow(Forms& f) : VolumeWindow(f, kName, "Timer9") {}
     void Form_Unload() override { volbas::of(forms()).close(); }
 };
+
+} // namespace
 
 // The sink's volume as pactl prints it: raw (0-65536 on a sound server) and percent.
 struct SinkVolume {
