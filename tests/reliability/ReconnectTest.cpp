@@ -86,10 +86,8 @@ TEST_F(ReconnectTest, WaitsGrowUpToHalfAMinuteAndGiveUpAfterAboutTwoMinutes) {
     // The station stays down: every attempt meets an error status.
     ASSERT_TRUE(svc.setFault(kRadio, "error", 503));
     const int expectedWaits[] = {1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000};
-    int total = 0;
     for (int i = 0; i < 8; ++i) {
         const int wait = expectedWaits[i];
-        total += wait;
         ASSERT_TRUE(player.waitingToReconnect()) << "attempt " << i;
         clock.advance(wait - 1);
         EXPECT_EQ(streamRequests(), before + i) << "attempt " << i << " came early";
@@ -100,8 +98,6 @@ TEST_F(ReconnectTest, WaitsGrowUpToHalfAMinuteAndGiveUpAfterAboutTwoMinutes) {
             << "attempt " << i << ": " << player.status().toStdString();
         EXPECT_EQ(player.status(), i < 7 ? kReconnecting : kError) << "attempt " << i;
     }
-    EXPECT_GE(total, 115000);
-    EXPECT_LE(total, 125000);
     EXPECT_EQ(player.status(), kError);
     EXPECT_FALSE(player.reconnecting());
     clock.advance(120000);
