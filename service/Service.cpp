@@ -154,6 +154,9 @@ void Service::setUpHost(Host& host) {
     // Endless streams hold a worker each for as long as they are listened to.
     const size_t workers = host.name == "service" ? 48 : 16;
     host.server.new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
+    // Like any production web server: headers and body go out at once, instead of the body
+    // waiting on the client's delayed acknowledgement (40 ms per request on a kept-alive link).
+    host.server.set_tcp_nodelay(true);
     // A paused player may stop reading for a while without losing its stream.
     host.server.set_write_timeout(30, 0);
     host.server.set_pre_routing_handler([this, &host](const Request& req, Response& res) {
