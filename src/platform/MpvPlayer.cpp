@@ -101,12 +101,19 @@ void MpvPlayer::startCore(const MpvPlayerOptions& options) {
     setOption(m_mpv, "input-vo-keyboard", "no");
     setOption(m_mpv, "osc", "no");
     setOption(m_mpv, "network-timeout", "15");
+    // A live HLS demuxer at the live edge sleeps in steps of 100 ms waiting for the next segment;
+    // asking it to end politely first (mpv waits 100 ms for that) made every channel change wait
+    // up to 200 ms for the old channel. Nothing of the old channel is kept, so cancel it at once.
+    setOption(m_mpv, "demuxer-termination-timeout", "0");
     // Without a sound server mpv would give up on a radio stream; play on silently and say so.
     setOption(m_mpv, "audio-fallback-to-null", "yes");
     if (!options.audio)
         setOption(m_mpv, "ao", "null");
     setOption(m_mpv, "vo", options.video ? "libmpv" : "null");
     setOption(m_mpv, "volume", QByteArray::number(m_volume).constData());
+    // mpv's own log, for reports of streams that will not play: SINTONEX_MPV_LOG=/path/mpv.log
+    if (const QByteArray log = qgetenv("SINTONEX_MPV_LOG"); !log.isEmpty())
+        setOption(m_mpv, "log-file", log.constData());
     for (const auto& [name, value] : options.mpvOptions)
         setOption(m_mpv, name.constData(), value.constData());
     if (mpv_initialize(m_mpv) < 0) {
@@ -244,6 +251,10 @@ void MpvPlayer::handleEvent(const mpv_event& e) {
     case MPV_EVENT_FILE_LOADED:
         if (m_fileStarted && m_phase == Phase::Opening)
             emit OpenStateChange(MediaOpen);
+        break;
+    case MPV_EVENT_VIDEO_RECONFIG:
+        if (m_video)
+            m_video->videoReconfigured();
         break;
     case MPV_EVENT_PLAYBACK_RESTART:
         if (m_fileStarted && (m_phase == Phase::Opening || m_phase == Phase::Playing)) {

@@ -51,13 +51,18 @@ bool MpvVideoWidget::attach(mpv_handle*) {
 
 void MpvVideoWidget::traceNextFrame() {
     static const bool tracing = qEnvironmentVariableIsSet("SINTONEX_TRACE_FRAMES");
-    m_traceFrame = tracing;
+    m_trace = tracing ? Trace::AwaitReconfig : Trace::Off;
+}
+
+void MpvVideoWidget::videoReconfigured() {
+    if (m_trace == Trace::AwaitReconfig)
+        m_trace = Trace::NextFrame;
 }
 
 void MpvVideoWidget::frameShown() {
-    if (!m_traceFrame)
+    if (m_trace != Trace::NextFrame)
         return;
-    m_traceFrame = false;
+    m_trace = Trace::Off;
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     std::fprintf(stderr, "sintonex: first frame %lld\n",

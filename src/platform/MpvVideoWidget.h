@@ -34,9 +34,13 @@ public:
     virtual bool attach(mpv_handle* mpv);
     // Frees the render context. Must happen before the core is destroyed; idempotent.
     virtual void detach() {}
-    // With SINTONEX_TRACE_FRAMES set, the next new frame painted writes "sintonex: first frame
-    // <CLOCK_MONOTONIC µs>" to stderr: the benchmarks time a channel change by it.
+    // With SINTONEX_TRACE_FRAMES set, the first new frame painted after the next video
+    // reconfiguration writes "sintonex: first frame <CLOCK_MONOTONIC µs>" to stderr: the
+    // benchmarks time a channel change by it. Called when mpv starts a file of ours.
     void traceNextFrame();
+    // mpv set up the picture of the current file: frames painted from now on are that file's, not
+    // the previous channel's last one still waiting to be painted.
+    void videoReconfigured();
 
 signals:
     void doubleClicked();
@@ -50,7 +54,8 @@ protected:
     void frameShown(); // after a new frame was painted
 
 private:
-    bool m_traceFrame = false;
+    enum class Trace { Off, AwaitReconfig, NextFrame };
+    Trace m_trace = Trace::Off;
 };
 
 // Frames rendered by mpv into memory ("bgr0", i.e. QImage::Format_RGB32 on little-endian hosts)
