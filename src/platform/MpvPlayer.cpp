@@ -3,14 +3,14 @@
 #include "IcyTitle.h"
 #include "MpvVideoWidget.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QNetworkAccessManager>
+#include <QScreen>
 #include <QSlider>
 #include <QStyle>
 #include <QToolButton>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <clocale>
 #include <mpv/client.h>
@@ -142,8 +142,8 @@ void MpvPlayer::buildWidgets(bool video) {
     m_layout = new QVBoxLayout(m_widget);
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);
-    m_video = MpvVideoWidget::create(
-        video ? MpvVideoWidget::Backend::Auto : MpvVideoWidget::Backend::None, m_widget);
+    m_video = MpvVideoWidget::create(video ? MpvVideoWidget::Backend::Auto : MpvVideoWidget::Backend::None,
+                                     m_widget);
     m_video->setObjectName(QStringLiteral("imagen"));
     m_layout->addWidget(m_video, 1);
     connect(m_video, &MpvVideoWidget::doubleClicked, this, [this] {
