@@ -4,11 +4,11 @@
 #include "Inicio.h"
 #include "community/Autor.h"
 #include "community/Soporte.h"
-#include "community/error.h"
-#include "community/report.h"
 #include "community/chat.h"
+#include "community/error.h"
 #include "community/frmTip.h"
 #include "community/invitar.h"
+#include "community/report.h"
 #include "community/skin.h"
 #include "elegir.h"
 #include "playback/descarga.h"
@@ -49,4 +49,6 @@ void registerProgramForms(Forms& forms) {
     forms.add<systra>();
 }
 
-void startProgram(Forms& forms) { forms.show(QString::fromLatin1(Inicio::kName)); }
+void startProgram(Forms& forms) {
+    forms.show(QString::fromLatin1(Inicio::kName));
+}

@@ -29,7 +29,7 @@ struct Platform {
     std::unique_ptr<Shell> shell;
     std::unique_ptr<WindowSystem> windowSystem;
     std::unique_ptr<Mixer> mixer;
-    std::unique_ptr<Tray> tray; // the notification-area icon
+    std::unique_ptr<Tray> tray;               // the notification-area icon
     QNetworkAccessManager* network = nullptr; // owned
 
     std::function<MediaPlayer*(QWidget* parent)> createPlayer;

@@ -30,9 +30,15 @@ Clock* g_current = &g_eventLoopClock;
 
 } // namespace
 
-Clock::Clock() { liveClocks().insert(this); }
-Clock::~Clock() { liveClocks().erase(this); }
-bool Clock::alive(const Clock* c) { return liveClocks().count(c) > 0; }
+Clock::Clock() {
+    liveClocks().insert(this);
+}
+Clock::~Clock() {
+    liveClocks().erase(this);
+}
+bool Clock::alive(const Clock* c) {
+    return liveClocks().count(c) > 0;
+}
 
 Clock* Clock::current() {
     return g_current;

@@ -160,8 +160,9 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
 
     // The window comes alive: status and marquees, the search box, the layout and chat timers.
     status = new PlayerStatus(*this);
-    search = new ChannelSearch(Text1, canales, qobject_cast<QAbstractButton*>(control(Ctl::Option)),
-                               [this] { playSelectedChannel(playback::Trigger::SearchBox); }, this);
+    search = new ChannelSearch(
+        Text1, canales, qobject_cast<QAbstractButton*>(control(Ctl::Option)),
+        [this] { playSelectedChannel(playback::Trigger::SearchBox); }, this);
     timers = new PlayerTimers(*this);
 }
 

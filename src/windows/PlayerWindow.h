@@ -60,7 +60,7 @@ public:
     QScrollBar* HScroll3; // hidden; width of the player
     QWidget* volumeArea;  // the volume block's place
     VolumeControl* volume;
-    Timer* recordReady; // Timer6 (TV) / Timer8 (radio)
+    Timer* recordReady;    // Timer6 (TV) / Timer8 (radio)
     PlayerStatus* status;  // status line, marquees, stop/play lock-out
     ChannelSearch* search; // the search box over `canales`
     PlayerTimers* timers;  // list slide, chat, mirrors, repaint, donation reminder

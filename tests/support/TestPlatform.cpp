@@ -129,6 +129,7 @@ QString soundServerMissing() {
         return QStringLiteral("no sound server answers; run `source scripts/pulse-null-sink` first");
     // A desktop's own server is left alone: the tests move the master volume.
     if (!pactl.readAllStandardOutput().contains("Default Sink: sintonex_null"))
-        return QStringLiteral("the default output is not the test sink; run `source scripts/pulse-null-sink` first");
+        return QStringLiteral(
+            "the default output is not the test sink; run `source scripts/pulse-null-sink` first");
     return {};
 }
