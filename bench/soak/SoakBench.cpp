@@ -3,6 +3,7 @@
 // changes come from SINTONEX_SOAK_MINUTES and SINTONEX_SOAK_ZAPS (30 and 500 by default).
 #include "app/Endpoints.h"
 #include "app/sistema_ini.h"
+#include "platform/Allocator.h"
 #include "platform/MpvPlayer.h"
 #include "support/ServiceFixture.h"
 #include "support/TestPlatform.h"
@@ -15,7 +16,6 @@
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
-#include <malloc.h>
 
 namespace {
 
@@ -42,10 +42,10 @@ TEST(Soak, MemoryStaysFlatThroughLongPlaybackAndManyChannelChanges) {
     const qint64 totalMs = qint64(minutes) * 60000;
     const qint64 zapEveryMs = totalMs / std::max(zaps, 1);
     constexpr qint64 kBaselineAtMs = 60000;
-    // As the program's main() does: without it, glibc's per-thread arenas alone grow memory by a
-    // fifth over the first minutes of channel changes. SINTONEX_SOAK_ARENAS=default measures that.
+    // As the program's main() does. SINTONEX_SOAK_ARENAS=default measures glibc's own settings
+    // (per-thread arenas alone grew memory by a fifth over the first minutes).
     if (qgetenv("SINTONEX_SOAK_ARENAS") != "default")
-        mallopt(M_ARENA_MAX, 2);
+        allocator::tuneForPlayback();
 
     ServiceFixture svc;
     ASSERT_TRUE(svc.ok()) << svc.error().toStdString();

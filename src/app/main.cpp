@@ -1,10 +1,10 @@
 // Sintonex: internet TV and radio from two curated channel lists.
 #include "app/Forms.h"
 #include "app/Program.h"
+#include "platform/Allocator.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
-#include <malloc.h>
 #include <unistd.h>
 
 #ifdef SINTONEX_WEBENGINE
@@ -12,13 +12,7 @@
 #endif
 
 int main(int argc, char** argv) {
-    // mpv starts and ends threads with every channel; glibc would give many of them an allocation
-    // arena of their own that never shrinks, and memory would creep up channel after channel.
-    mallopt(M_ARENA_MAX, 2);
-    // Decoded pictures are large and change size from channel to channel. glibc raises its mmap
-    // threshold each time such a block is freed, after which pictures come from the heap and leave
-    // holes there that are never handed back: a fixed threshold keeps them in mappings of their own.
-    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    allocator::tuneForPlayback();
     // libmpv parses numbers with the C locale and refuses to start otherwise.
     setenv("LC_NUMERIC", "C", 1);
     QApplication app(argc, argv);
