@@ -1,0 +1,298 @@
+// The visible pages of the teletext and chat windows in the real page engine, against the reference
+// service with its fault switches on. Whatever the page meets, the event loop keeps turning, the
+// window's buttons work, the page is reported once when it ends, and closing a window whose page
+// never ends takes the page, and its connection, away with it.
+#include "BrowserTestSupport.h"
+#include "app/Program.h"
+#include "platform/web/WebEnginePage.h"
+#include "support/FakePeers.h"
+#include "support/ServiceFixture.h"
+#include "windows/PlayerWindow.h"
+#include "windows/txt.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSet>
+#include <QTimer>
+#include <QWebEngineView>
+
+using design::Ctl;
+
+namespace {
+
+// As the program does before its QApplication exists; static set-up runs before main().
+const bool kPrepared = [] {
+    prepareWebEngine();
+    return true;
+}();
+
+struct Fault {
+    const char* mode;
+    int value;
+};
+
+std::string describe(const Fault& f) {
+    return std::string(f.mode) + "=" + std::to_string(f.value);
+}
+
+// Ticks every 10 ms of real time and keeps the longest gap between two ticks: a blocked event loop
+// shows as a long gap.
+class LoopWatch {
+public:
+    LoopWatch() {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (m_since.isValid())
+                m_maxGap = std::max(m_maxGap, m_since.restart());
+            else
+                m_since.start();
+        });
+        m_timer.start(10);
+    }
+    qint64 maxGapMs() const { return m_maxGap; }
+    void reset() {
+        m_maxGap = 0;
+        m_since.invalidate();
+    }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_since;
+    qint64 m_maxGap = 0;
+};
+
+// The engine's first page starts Chromium, which may hold the loop for a moment even on a quiet
+// machine; after that nothing should.
+constexpr qint64 kMaxLoopGapMs = 750;
+
+// The local ends of the open TCP connections to `port` on this machine, whoever holds them: the
+// engine fetches in a process of its own.
+QSet<QByteArray> connectionsTo(quint16 port) {
+    QSet<QByteArray> open;
+    QFile f(QStringLiteral("/proc/net/tcp"));
+    if (!f.open(QIODevice::ReadOnly))
+        return open;
+    f.readLine(); // heading
+    while (!f.atEnd()) {
+        const QList<QByteArray> fields = f.readLine().simplified().split(' ');
+        if (fields.size() < 4)
+            continue;
+        bool ok = false;
+        const uint remotePort = fields[2].split(':').value(1).toUInt(&ok, 16);
+        if (ok && remotePort == port && fields[3] == "01") // ESTABLISHED
+            open.insert(fields[1]);
+    }
+    return open;
+}
+
+void idle(int ms) {
+    waitFor([] { return false; }, ms);
+}
+
+class PageFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(kPrepared);
+        ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
+        ASSERT_TRUE(dir.isValid());
+        svc.writeConfig(dir.path());
+        // The pages are real; the players and hidden browsers are doubles, as no page goes
+        // through them.
+        installFakePeers(*platform, peers);
+        installWebEnginePages(*platform);
+    }
+    void TearDown() override { endRun(); }
+
+    void newRun() {
+        endRun();
+        forms = std::make_unique<Forms>(*platform);
+        registerProgramForms(*forms);
+    }
+    void endRun() {
+        forms.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    int requests(const QString& path) const {
+        return svc.log().filter(QStringLiteral("service GET ") + path).size();
+    }
+    // Runs the deletions the windows left for later, then the loop for a moment.
+    void settle() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        idle(300);
+    }
+
+    ManualClock clock; // the windows' timers; the pages load in real time
+    ServiceFixture svc;
+    QTemporaryDir dir;
+    std::unique_ptr<Platform> platform = makeTestPlatform(dir.path());
+    FakePeers peers;
+    std::unique_ptr<Forms> forms;
+    LoopWatch loop;
+};
+
+} // namespace
+
+// The teletext page under each fault: the window fades in and its buttons answer while the page
+// loads; a page that ends is reported once, errors included, and leaves the page silent; "Refres."
+// asks the service again; "X" closes the window, also in the middle of a page that never ends.
+TEST_F(PageFaults, TeletextWindowStaysUsableWhateverItsPageMeets) {
+    const QString path = QStringLiteral("/windows/txt.htm");
+    const QString url = svc.serviceBase() + path;
+    const Fault faults[] = {
+        {"delay", 1500}, {"error", 500}, {"garbage", 4096}, {"drop", 10}, {"endless", 20}};
+    bool engineStarted = false;
+    QSet<QByteArray> pageConnections;
+    for (const Fault& f : faults) {
+        SCOPED_TRACE(describe(f));
+        const QString mode = QString::fromLatin1(f.mode);
+        svc.clearFaults();
+        ASSERT_TRUE(svc.setFault(path, f.mode, f.value));
+        newRun();
+        const int before = requests(path);
+        const QSet<QByteArray> earlier = connectionsTo(svc.servicePort());
+        forms->show("txt");
+        txt& w = forms->get<txt>();
+        QStringList* events = record(w.WebBrowser2);
+        if (!engineStarted) {
+            // Chromium's start is not the page's doing.
+            ASSERT_TRUE(waitFor([&] { return requests(path) > before; }, 30000));
+            engineStarted = true;
+        }
+        loop.reset();
+        clock.advance(18);
+        EXPECT_EQ(w.HScroll1->value(), 255) << "faded in while the page loads";
+
+        if (mode == "endless") {
+            idle(3000);
+            EXPECT_LT(loop.maxGapMs(), kMaxLoopGapMs);
+            EXPECT_FALSE(completed(events)) << events->join(" | ").toStdString();
+            pageConnections = connectionsTo(svc.servicePort()) - earlier;
+            EXPECT_FALSE(pageConnections.isEmpty()) << "the page is still arriving";
+            // "Atras" has nothing to go back to; the load goes on.
+            w.Command4->click();
+            idle(300);
+            EXPECT_FALSE(completed(events));
+        } else {
+            ASSERT_TRUE(waitFor([&] { return completed(events); }, 20000))
+                << events->join(" | ").toStdString();
+            EXPECT_LT(loop.maxGapMs(), kMaxLoopGapMs);
+            idle(300);
+            EXPECT_EQ(events->filter("Complete ").size(), 1) << events->join(" | ").toStdString();
+            EXPECT_TRUE(w.WebBrowser2->silent());
+            if (mode == "delay") {
+                EXPECT_TRUE(w.WebBrowser2->innerText().contains(QStringLiteral("Teletexto - Página 100")));
+            } else if (mode == "error") {
+                EXPECT_TRUE(events->contains(QStringLiteral("Error %1 500").arg(url)))
+                    << events->join(" | ").toStdString();
+            } else if (mode == "garbage") {
+                EXPECT_TRUE(events->filter("Error ").isEmpty()) << "random bytes are a page like another";
+            }
+            // The user asks again: the service is asked again and the page reported again.
+            events->clear();
+            const int asked = requests(path);
+            w.Command11->click();
+            ASSERT_TRUE(waitFor([&] { return completed(events); }, 20000))
+                << events->join(" | ").toStdString();
+            EXPECT_EQ(requests(path), asked + 1);
+            EXPECT_LT(loop.maxGapMs(), kMaxLoopGapMs);
+        }
+
+        // "X": the fade-out, then the window goes with its page.
+        QPointer<QWidget> page = w.WebBrowser2->widget();
+        QPointer<QWebEngineView> view = page ? page->findChild<QWebEngineView*>() : nullptr;
+        ASSERT_FALSE(view.isNull()) << "the page is in the engine";
+        w.Command3->click();
+        clock.advance(20);
+        EXPECT_FALSE(forms->isLoaded("txt"));
+        settle();
+        EXPECT_TRUE(page.isNull());
+        EXPECT_TRUE(view.isNull());
+        if (mode == "endless") {
+            // Nothing keeps reading the endless page once its window has gone. A connection the
+            // engine opened ahead and left unused is closed by the service within seconds; the
+            // page's own would go on forever.
+            EXPECT_TRUE(
+                waitFor([&] { return !connectionsTo(svc.servicePort()).intersects(pageConnections); }, 8000));
+        }
+        const int after = requests(path);
+        idle(500);
+        EXPECT_EQ(requests(path), after) << "nothing asks for the page after the window went";
+        EXPECT_LT(loop.maxGapMs(), kMaxLoopGapMs);
+    }
+}
+
+// The chat page beside the TV window under each fault: "Salir Chat" leaves it whatever its page
+// does, and a chat whose page never ends goes with the player window that opened it.
+TEST_F(PageFaults, ChatLeavesAndClosesWhateverItsPageMeets) {
+    const QString path = QStringLiteral("/windows/chat.html");
+    const Fault faults[] = {
+        {"delay", 1500}, {"error", 500}, {"garbage", 4096}, {"drop", 10}, {"endless", 20}};
+    for (const Fault& f : faults) {
+        SCOPED_TRACE(describe(f));
+        const QString mode = QString::fromLatin1(f.mode);
+        svc.clearFaults();
+        ASSERT_TRUE(svc.setFault(path, f.mode, f.value));
+        newRun();
+        forms->show("tvquelvar");
+        auto& tv = *static_cast<PlayerWindow*>(forms->find("tvquelvar"));
+        const int before = requests(path);
+        const QSet<QByteArray> earlier = connectionsTo(svc.servicePort());
+        QSet<QByteArray> pageConnections;
+        tv.button(Ctl::Chat)->click();
+        Form* chatWindow = forms->find("chat");
+        ASSERT_NE(chatWindow, nullptr);
+        EXPECT_TRUE(chatWindow->isVisible());
+        WebBrowser* page = chatWindow->findChild<WebBrowser*>("WebBrowser1");
+        ASSERT_NE(page, nullptr);
+        QStringList* events = record(page);
+        // Chromium's start, on the first page, is not the page's doing.
+        ASSERT_TRUE(waitFor([&] { return requests(path) > before; }, 30000));
+        loop.reset();
+
+        if (mode == "endless") {
+            idle(2000);
+            EXPECT_FALSE(completed(events)) << events->join(" | ").toStdString();
+            pageConnections = connectionsTo(svc.servicePort()) - earlier;
+            EXPECT_FALSE(pageConnections.isEmpty()) << "the page is still arriving";
+        } else {
+            ASSERT_TRUE(waitFor([&] { return completed(events); }, 20000))
+                << events->join(" | ").toStdString();
+            if (mode == "delay") {
+                EXPECT_TRUE(page->innerText().contains(QStringLiteral("¿Alguien ve Canal Uno?")));
+            }
+        }
+        EXPECT_LT(loop.maxGapMs(), kMaxLoopGapMs);
+
+        // The chat buttons come back two seconds after the chat opened.
+        clock.advance(2000);
+        QPushButton* leave = tv.button(Ctl::LeaveChat);
+        ASSERT_TRUE(leave->isEnabled());
+        ASSERT_FALSE(leave->isHidden());
+        QPointer<QWidget> pageView = page->widget();
+        QPointer<QWebEngineView> view = pageView ? pageView->findChild<QWebEngineView*>() : nullptr;
+        ASSERT_FALSE(view.isNull());
+        if (mode == "endless") {
+            // Closing the player window takes its chat along, page and all.
+            forms->unload("tvquelvar");
+        } else {
+            leave->click();
+            EXPECT_FALSE(tv.button(Ctl::Chat)->isHidden());
+        }
+        EXPECT_FALSE(forms->isLoaded("chat"));
+        settle();
+        EXPECT_TRUE(pageView.isNull());
+        EXPECT_TRUE(view.isNull());
+        if (mode == "endless") {
+            EXPECT_TRUE(
+                waitFor([&] { return !connectionsTo(svc.servicePort()).intersects(pageConnections); }, 8000));
+        }
+        const int after = requests(path);
+        idle(500);
+        EXPECT_EQ(requests(path), after);
+        EXPECT_LT(loop.maxGapMs(), kMaxLoopGapMs);
+    }
+}
