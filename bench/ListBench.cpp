@@ -10,10 +10,13 @@
 // the search must go as far as that item.
 #include "catalogue/ChannelList.h"
 #include "catalogue/ChannelListBox.h"
+#include "catalogue/ChannelSearch.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -204,6 +207,29 @@ void BM_SearchFindString(benchmark::State& state) {
         state.SkipWithError("the search found another item");
 }
 BENCHMARK(BM_SearchFindString)
+    ->ArgName("first0_middle1_last2_none3")
+    ->DenseRange(First, None)
+    ->Unit(benchmark::kMillisecond);
+
+// What a keystroke in the search box costs as the user meets it: the box's text changes, the
+// search runs and the list selects and scrolls to the item found (or clears its selection).
+void BM_SearchKeystroke(benchmark::State& state) {
+    ChannelListBox& box = const_cast<ChannelListBox&>(loadedBox());
+    const auto target = Target(state.range(0));
+    const QString typed = typedText(box, target);
+    QLineEdit text;
+    QRadioButton latch;
+    ChannelSearch search(&text, &box, &latch, [] {}, nullptr);
+    for (auto _ : state) {
+        state.PauseTiming();
+        text.setText(typed.left(1)); // the keystrokes before the last one
+        state.ResumeTiming();
+        text.setText(typed);
+    }
+    if (box.currentRow() != expectedRow(box, target))
+        state.SkipWithError("the search selected another item");
+}
+BENCHMARK(BM_SearchKeystroke)
     ->ArgName("first0_middle1_last2_none3")
     ->DenseRange(First, None)
     ->Unit(benchmark::kMillisecond);
