@@ -1,5 +1,7 @@
 #include "MpvGlVideoWidget.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -80,6 +82,14 @@ QByteArray MpvGlVideoWidget::probeRenderer() {
         return out;
     }();
     return renderer;
+}
+
+bool MpvGlVideoWidget::gpuDevicePresent() {
+    static const bool present = !QDir(QStringLiteral("/dev/dri"))
+                                     .entryList({QStringLiteral("renderD*")}, QDir::System | QDir::AllEntries)
+                                     .isEmpty() ||
+                                QFileInfo::exists(QStringLiteral("/dev/nvidia0"));
+    return present;
 }
 
 bool MpvGlVideoWidget::isSoftwareRenderer(const QByteArray& glRenderer) {

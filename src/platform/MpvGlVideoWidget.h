@@ -41,6 +41,10 @@ public:
     // The GL_RENDERER of a context made the way attach() makes one, or empty when none can be
     // made current. Probed once per process.
     static QByteArray probeRenderer();
+    // Whether the machine has a GPU that OpenGL could draw with (a DRM render node, or NVIDIA's
+    // own device). Without one OpenGL can only be drawn by the CPU, and finding that out by
+    // making a context would map Mesa's software rasterizer and LLVM (tens of MiB) for nothing.
+    static bool gpuDevicePresent();
     // llvmpipe, softpipe, swrast and friends: OpenGL drawn by the CPU, where the software back
     // end costs far less.
     static bool isSoftwareRenderer(const QByteArray& glRenderer);

@@ -29,6 +29,8 @@ MpvVideoWidget::Backend MpvVideoWidget::pictureBackend() {
     const QByteArray forced = qgetenv("SINTONEX_VIDEO").trimmed().toLower();
     if (forced == "sw")
         return Backend::Software; // and no GL context is ever made
+    if (forced != "gl" && !MpvGlVideoWidget::gpuDevicePresent())
+        return Backend::Software; // the same, where only the CPU could draw OpenGL
     const QByteArray renderer = MpvGlVideoWidget::probeRenderer();
     if (renderer.isEmpty())
         return Backend::Software;
