@@ -1,5 +1,8 @@
 #include "Allocator.h"
 
+#include <QRunnable>
+#include <QThreadPool>
+#include <atomic>
 #include <malloc.h>
 
 namespace allocator {
@@ -8,10 +11,17 @@ void tuneForPlayback() {
     // mpv starts and ends threads with every channel; glibc would give many of them an allocation
     // arena of their own that never shrinks, and memory would creep up channel after channel.
     mallopt(M_ARENA_MAX, 2);
-    // Decoded pictures are large and change size from channel to channel. glibc raises its mmap
-    // threshold each time such a block is freed, after which pictures come from the heap and leave
-    // holes there that are never handed back: a fixed threshold keeps them in mappings of their own.
-    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+}
+
+void releaseFreeMemory() {
+    // One at a time is plenty: a request made while one runs is served by it.
+    static std::atomic<bool> running{false};
+    if (running.exchange(true))
+        return;
+    QThreadPool::globalInstance()->start([] {
+        malloc_trim(0);
+        running = false;
+    });
 }
 
 } // namespace allocator

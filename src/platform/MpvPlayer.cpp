@@ -1,5 +1,6 @@
 #include "MpvPlayer.h"
 
+#include "Allocator.h"
 #include "IcyTitle.h"
 #include "MpvVideoWidget.h"
 
@@ -65,6 +66,11 @@ MpvPlayer::MpvPlayer(QWidget* parent, QNetworkAccessManager* nam, const MpvPlaye
         m_reconnectTimer->setEnabled(false);
         if (m_phase == Phase::Reconnecting)
             loadSource();
+    });
+    m_trimTimer = new Timer(this, 3000);
+    connect(m_trimTimer, &Timer::tick, this, [this] {
+        m_trimTimer->setEnabled(false);
+        allocator::releaseFreeMemory();
     });
     buildWidgets(options.video);
     startCore(options);
@@ -257,6 +263,10 @@ void MpvPlayer::handleEvent(const mpv_event& e) {
             m_video->videoReconfigured();
         break;
     case MPV_EVENT_PLAYBACK_RESTART:
+        // A new file plays and the old one's buffers are gone. Not pushed back by further
+        // changes: zapping through channels is when there is most to give back.
+        if (m_fileStarted && m_phase == Phase::Opening && !m_trimTimer->Enabled())
+            m_trimTimer->setEnabled(true);
         if (m_fileStarted && (m_phase == Phase::Opening || m_phase == Phase::Playing)) {
             m_restarted = true;
             m_phase = Phase::Playing;

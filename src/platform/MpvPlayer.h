@@ -143,6 +143,7 @@ private:
 
     // Coming back after a live stream dropped.
     Timer* m_reconnectTimer = nullptr;
+    Timer* m_trimTimer = nullptr; // gives the last channel's memory back once the new one plays
     bool m_reconnecting = false;
     int m_reconnectAttempt = 0;
     int m_reconnectWaitedMs = 0;
