@@ -120,6 +120,11 @@ TEST_P(AliveStatus, RadioNowPlayingKeepsItsCaptionWithoutATitle) {
     player->itemName.clear();
     rig.clock.advance(45);
     EXPECT_EQ(title->text(), "Artista - Canción");
+    // A new title reported by the player shows at once, without waiting for the tick (whose real
+    // interval is longer than its nominal one).
+    player->itemName = "Otra - Canción";
+    emit player->MediaChange();
+    EXPECT_EQ(title->text(), "Otra - Canción");
 }
 
 TEST_P(AliveStatus, RecordButtonReadiesAfterSevenAndAHalfSecondsUnlessAPageFollows) {
