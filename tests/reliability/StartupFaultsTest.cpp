@@ -10,6 +10,7 @@
 #include "app/sistema_ini.h"
 #include "platform/HiddenBrowser.h"
 #include "support/FakePeers.h"
+#include "support/FaultSupport.h"
 #include "support/ServiceFixture.h"
 #include "windows/PlayerWindow.h"
 
@@ -28,44 +29,6 @@
 using design::Ctl;
 
 namespace {
-
-struct Fault {
-    const char* mode;
-    int value;
-};
-
-std::string describe(const Fault& f) {
-    return std::string(f.mode) + "=" + std::to_string(f.value);
-}
-
-// Ticks every 10 ms of real time and keeps the longest gap between two ticks: a blocked event loop
-// shows as a long gap.
-class LoopWatch {
-public:
-    LoopWatch() {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (m_since.isValid())
-                m_maxGap = std::max(m_maxGap, m_since.restart());
-            else
-                m_since.start();
-        });
-        m_timer.start(10);
-    }
-    qint64 maxGapMs() const { return m_maxGap; }
-    void reset() {
-        m_maxGap = 0;
-        m_since.invalidate();
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_since;
-    qint64 m_maxGap = 0;
-};
-
-// Generous for a shared two-core machine under the sanitizers, far below anything a user calls a
-// hang.
-constexpr qint64 kMaxLoopGapMs = 750;
 
 const QString kDesignNotice = QStringLiteral("Comprobando si tienes la ultima versión.........");
 const QString kNewVersionNotice = QStringLiteral("Existe una nueva versión, PULSA AQUI para actualizar");
@@ -227,9 +190,8 @@ qint64 expectedHandOver(const Start& s) {
 // window in both windows' turn. Only a slow answer still counts: the notice then says a new version
 // exists and the list offer comes.
 TEST_F(StartupFaults, StartReachesThePlayerWindowWhateverTheServiceDoes) {
-    const Fault faults[] = {{"delay", 1500}, {"error", 500}, {"garbage", 4096}, {"drop", 10}, {"endless", 0}};
     bool tv = true;
-    for (const Fault& f : faults) {
+    for (const Fault& f : kFaults) {
         SCOPED_TRACE(describe(f));
         svc.clearFaults();
         ASSERT_TRUE(svc.setFault("/windows/contador/", f.mode, f.value));

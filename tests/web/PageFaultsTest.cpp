@@ -6,6 +6,7 @@
 #include "app/Program.h"
 #include "platform/web/WebEnginePage.h"
 #include "support/FakePeers.h"
+#include "support/FaultSupport.h"
 #include "support/ServiceFixture.h"
 #include "windows/PlayerWindow.h"
 #include "windows/txt.h"
@@ -30,44 +31,6 @@ const bool kPrepared = [] {
     prepareWebEngine();
     return true;
 }();
-
-struct Fault {
-    const char* mode;
-    int value;
-};
-
-std::string describe(const Fault& f) {
-    return std::string(f.mode) + "=" + std::to_string(f.value);
-}
-
-// Ticks every 10 ms of real time and keeps the longest gap between two ticks: a blocked event loop
-// shows as a long gap.
-class LoopWatch {
-public:
-    LoopWatch() {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (m_since.isValid())
-                m_maxGap = std::max(m_maxGap, m_since.restart());
-            else
-                m_since.start();
-        });
-        m_timer.start(10);
-    }
-    qint64 maxGapMs() const { return m_maxGap; }
-    void reset() {
-        m_maxGap = 0;
-        m_since.invalidate();
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_since;
-    qint64 m_maxGap = 0;
-};
-
-// The engine's first page starts Chromium, which may hold the loop for a moment even on a quiet
-// machine; after that nothing should.
-constexpr qint64 kMaxLoopGapMs = 750;
 
 // The local ends of the open TCP connections to `port` on this machine, whoever holds them: the
 // engine fetches in a process of its own.
