@@ -91,7 +91,11 @@ TEST(ServiceFaults, DropCutsPagesAndStreams) {
     const QByteArray cut = page.read(kOkPage.size(), 3000);
     EXPECT_EQ(cut, kOkPage.left(20));
     EXPECT_TRUE(page.peerClosed());
-    EXPECT_FALSE(ServiceFixture::get(svc.serviceBase() + kCheck).error.isEmpty());
+    // Through Qt the page never arrives whole. (Qt 6.4 usually reports the early close as an
+    // error, but when the cut body and the close arrive together it may finish "successfully"
+    // with the 20 bytes only: the program's downloads check lengths for that reason.)
+    const ServiceFixture::Reply viaQt = ServiceFixture::get(svc.serviceBase() + kCheck);
+    EXPECT_TRUE(!viaQt.error.isEmpty() || viaQt.body == kOkPage.left(20)) << viaQt.body.toStdString();
 
     if (!QFile::exists(svc.mediaDir() + "/radio/radio.mp3"))
         GTEST_SKIP() << "no demo media";
