@@ -53,12 +53,10 @@ PlayerTimers::PlayerTimers(PlayerWindow& window)
     mirror = timer(tv ? "Timer5" : "Timer7", 1, true, &PlayerTimers::mirror_Timer);
     repaint = timer(tv ? "Timer9" : "Timer11", 3000, true, &PlayerTimers::repaint_Timer);
     Timer3 = timer("Timer3", 30000, true, &PlayerTimers::Timer3_Timer);
-    // These two copy state that the events connected below already copy when it changes, so
+    // These three copy state that the events connected below already copy when it changes, so
     // their ticks only catch what no event reports. At the event loop's pace they would wake an
-    // idle program about 120 times a second; a quarter of a second is soon enough for the rest.
-    // The layout copy keeps the event loop's pace: slowed the same way, channel changes took about
-    // 75 ms longer (the first picture waits for one of its ticks).
-    for (Timer* t : {dockChat, mirror}) {
+    // idle program about 190 times a second; a quarter of a second is soon enough for the rest.
+    for (Timer* t : {applyLayout, dockChat, mirror}) {
         t->setRealIntervalFloor(250);
         t->setEnabled(true); // the floor holds from the next start
     }
