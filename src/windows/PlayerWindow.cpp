@@ -64,9 +64,15 @@ QWidget* makeControl(const design::ControlDesign& d, const design::Face& face, Q
     case Kind::Button:
         w = new QPushButton(text(face.caption), body);
         break;
-    case Kind::Label:
-        w = new ClickLabel(text(face.caption), body);
+    case Kind::Label: {
+        auto* label = new ClickLabel(text(face.caption), body);
+        // Labels show channel names, stream titles and service replies: text to show as it is,
+        // never markup to interpret. Plain text also spares the marquee's ten steps a second the
+        // rich-text guess.
+        label->setTextFormat(Qt::PlainText);
+        w = label;
         break;
+    }
     case Kind::Picture: {
         auto* picture = new ClickLabel(body);
         picture->setPixmap(art::picture(symbolOf(d.role), twips::toPx(d.twips.height())));

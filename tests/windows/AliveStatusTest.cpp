@@ -127,6 +127,25 @@ TEST_P(AliveStatus, RadioNowPlayingKeepsItsCaptionWithoutATitle) {
     EXPECT_EQ(title->text(), "Otra - Canción");
 }
 
+// Titles come from the stream and names from the list: markup in them is shown, not obeyed.
+TEST_P(AliveStatus, MarkupInTitlesAndStatusIsShownAsItIs) {
+    open();
+    const auto showsLiterally = [](QLabel* l) {
+        // Interpreted, the markup would vanish and leave a much narrower line.
+        return l->sizeHint().width() >= l->fontMetrics().horizontalAdvance(l->text());
+    };
+    player->statusText = "<b>Error</b> <img src=\"x.png\">";
+    emit player->StatusChange();
+    EXPECT_TRUE(label(Ctl::StatusLine)->text().contains("<b>Error</b>"));
+    EXPECT_TRUE(showsLiterally(label(Ctl::StatusLine)));
+    if (tv())
+        return;
+    player->itemName = "<h1>Artista</h1> - <a href=\"http://x\">Canción</a>";
+    emit player->MediaChange();
+    EXPECT_EQ(label(Ctl::NowPlaying)->text(), player->itemName);
+    EXPECT_TRUE(showsLiterally(label(Ctl::NowPlaying)));
+}
+
 TEST_P(AliveStatus, RecordButtonReadiesAfterSevenAndAHalfSecondsUnlessAPageFollows) {
     open();
     QPushButton* record = button(Ctl::Record);
