@@ -1,5 +1,6 @@
 #include "app/sistema_ini.h"
 #include "platform/ProfileStrings.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,17 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeRaw(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 class Settings : public ::testing::Test {
 protected:
@@ -34,7 +24,7 @@ TEST_F(Settings, MissingFileSectionKeyOrEmptyValueReadAsError) {
     EXPECT_EQ(ini.LeeIni("config", "vers_local_canales"), "error");
     EXPECT_FALSE(QFile::exists(ini.path())); // reading never creates the file
 
-    writeRaw(ini.path(), "[otra]\nvers_local_canales=5\n[config]\nfondo=\n");
+    writeAll(ini.path(), "[otra]\nvers_local_canales=5\n[config]\nfondo=\n");
     EXPECT_EQ(ini.LeeIni("config", "vers_local_canales"), "error"); // only in another section
     EXPECT_EQ(ini.LeeIni("config", "fondo"), "error");              // empty value
     EXPECT_EQ(ini.LeeIni("nada", "fondo"), "error");
@@ -66,7 +56,7 @@ TEST_F(Settings, LongValuesAreCutAt949Characters) {
 
 TEST_F(Settings, NamesMatchWithoutCaseAndBlanksAroundAreIgnored) {
     // As another editor might leave it: odd case, blanks, CR LF, comments, quotes.
-    writeRaw(ini.path(), "; written by hand\r\n[ CONFIG ]\r\n  Fondo  =   /home/ana/mar.jpg  \r\n"
+    writeAll(ini.path(), "; written by hand\r\n[ CONFIG ]\r\n  Fondo  =   /home/ana/mar.jpg  \r\n"
                          "GRABADORA=\"/home/ana/Grab/\"\r\n");
     EXPECT_EQ(ini.LeeIni("config", "fondo"), "/home/ana/mar.jpg");
     EXPECT_EQ(ini.LeeIni("Config", "FONDO"), "/home/ana/mar.jpg");
@@ -76,7 +66,7 @@ TEST_F(Settings, NamesMatchWithoutCaseAndBlanksAroundAreIgnored) {
 TEST_F(Settings, WritesKeepEveryOtherLineByteForByte) {
     const QByteArray before =
         "; comentario\r\n[Config]\r\nFondo=C:\\\r\nzeta = 1\r\n\r\n[otra]\r\nx=\xe9\r\n";
-    writeRaw(ini.path(), before);
+    writeAll(ini.path(), before);
     ini.EscribeIni("config", "fondo", "/tmp/a.png");
     ini.EscribeIni("config", "donaciones01", "0");
     ini.EscribeIni("nueva", "clave", "valor");
@@ -92,7 +82,7 @@ TEST_F(Settings, EncodingFollowsTheFile) {
     EXPECT_EQ(ini.LeeIni("config", "fondo"), QString::fromUtf8("/home/añ/fondo.jpg"));
 
     // A Windows-1252 file stays Windows-1252.
-    writeRaw(ini.path(), "[config]\r\nfondo=C:\\Im\xe1genes\\a.bmp\r\n");
+    writeAll(ini.path(), "[config]\r\nfondo=C:\\Im\xe1genes\\a.bmp\r\n");
     EXPECT_EQ(ini.LeeIni("config", "fondo"), QString::fromUtf8("C:\\Imágenes\\a.bmp"));
     ini.EscribeIni("config", "grabadora", QString::fromUtf8("/tmp/Grabación/"));
     EXPECT_EQ(readAll(ini.path()), QByteArray("[config]\r\nfondo=C:\\Im\xe1genes\\a.bmp\r\n"
@@ -103,7 +93,7 @@ TEST_F(Settings, AKilledWriterNeverLeavesHalfAFile) {
     // A writer killed at a random moment leaves either the old or the new file, whole.
     const QString big1 = QString(400000, QChar('a'));
     const QString big2 = QString(400000, QChar('b'));
-    writeRaw(ini.path(), "[config]\nfondo=" + big1.toLatin1() + "\nvers_local_canales=7\n");
+    writeAll(ini.path(), "[config]\nfondo=" + big1.toLatin1() + "\nvers_local_canales=7\n");
     for (int round = 0; round < 12; ++round) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);

@@ -11,6 +11,7 @@
 #include "platform/Timer.h"
 #include "playback/Recorder.h"
 #include "support/FaultSupport.h"
+#include "support/Files.h"
 #include "support/ServiceFixture.h"
 #include "support/TestPlatform.h"
 #include "update/Form1.h"
@@ -33,17 +34,6 @@
 #include <QWidget>
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 class StandIn : public Form {
 public:

@@ -1,24 +1,10 @@
 // What the fuzz targets found in the parsers, kept here so each stays mended.
 #include "platform/ProfileStrings.h"
+#include "support/Files.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeRaw(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-} // namespace
 
 // A Windows-1252 config.ini (written by an older version on Windows) given a value that Windows-1252
 // cannot hold: one UTF-8 line in it used to make the whole file read back as garbage, this value
@@ -26,7 +12,7 @@ void writeRaw(const QString& path, const QByteArray& bytes) {
 TEST(FuzzFindings, ValueOutsideWindows1252MovesTheWholeIniToUtf8) {
     QTemporaryDir dir;
     const QString path = dir.filePath("config.ini");
-    writeRaw(path, "[config]\r\ngrabadora=/home/jos\xe9/m\xfasica\r\n[Ultima]\r\ncanal=Tel\xe9 Sur\r\n");
+    writeAll(path, "[config]\r\ngrabadora=/home/jos\xe9/m\xfasica\r\n[Ultima]\r\ncanal=Tel\xe9 Sur\r\n");
 
     const QString value = QStringLiteral("Канал 1 ★");
     ASSERT_TRUE(profile::write(path, "Ultima", "radio", value));
@@ -39,7 +25,7 @@ TEST(FuzzFindings, ValueOutsideWindows1252MovesTheWholeIniToUtf8) {
                   value.toUtf8() + "\r\n");
 
     // A section name outside Windows-1252 does the same.
-    writeRaw(path, "[config]\nfondo=ni\xf1o\n");
+    writeAll(path, "[config]\nfondo=ni\xf1o\n");
     ASSERT_TRUE(profile::write(path, QStringLiteral("Ωmega"), "k", "v"));
     EXPECT_EQ(profile::read(path, QStringLiteral("Ωmega"), "k"), "v");
     EXPECT_EQ(profile::read(path, "config", "fondo"), QStringLiteral("niño"));
@@ -49,7 +35,7 @@ TEST(FuzzFindings, ValueOutsideWindows1252MovesTheWholeIniToUtf8) {
 TEST(FuzzFindings, ValueInsideWindows1252KeepsTheFileInWindows1252) {
     QTemporaryDir dir;
     const QString path = dir.filePath("config.ini");
-    writeRaw(path, "[Ultima]\ncanal=Tel\xe9 Sur\n");
+    writeAll(path, "[Ultima]\ncanal=Tel\xe9 Sur\n");
     ASSERT_TRUE(profile::write(path, "Ultima", "radio", QStringLiteral("Canción €")));
     EXPECT_EQ(readAll(path), QByteArray("[Ultima]\ncanal=Tel\xe9 Sur\nradio=Canci\xf3n \x80\n"));
 }

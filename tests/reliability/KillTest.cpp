@@ -10,6 +10,7 @@
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
 #include "playback/Recorder.h"
+#include "support/Files.h"
 #include "support/ServiceFixture.h"
 #include "support/TestPlatform.h"
 #include "update/actualizarcanale.h"
@@ -27,17 +28,6 @@
 #include <cstdlib>
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(bytes);
-}
 
 // The value the ini writer stores on its n-th write: long enough that a write takes a moment.
 QString iniValue(int n) {

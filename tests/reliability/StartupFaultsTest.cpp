@@ -11,6 +11,7 @@
 #include "platform/HiddenBrowser.h"
 #include "support/FakePeers.h"
 #include "support/FaultSupport.h"
+#include "support/Files.h"
 #include "support/ServiceFixture.h"
 #include "windows/PlayerWindow.h"
 
@@ -32,11 +33,6 @@ namespace {
 
 const QString kDesignNotice = QStringLiteral("Comprobando si tienes la ultima versión.........");
 const QString kNewVersionNotice = QStringLiteral("Existe una nueva versión, PULSA AQUI para actualizar");
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 // What one start did, in virtual time from the splash's load.
 struct Start {

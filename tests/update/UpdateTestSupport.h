@@ -8,6 +8,7 @@
 #include "app/sistema_ini.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
+#include "support/Files.h"
 #include "support/TestPlatform.h"
 
 #include <QDir>
@@ -105,14 +106,3 @@ protected:
         return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     }
 };
-
-inline QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-inline void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
