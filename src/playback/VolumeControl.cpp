@@ -18,10 +18,6 @@ static void initVolumeResources() {
     (void)done;
 }
 
-namespace {
-constexpr int kRealPollFloorMs = 250;
-} // namespace
-
 void prepareVolumeSlider(QScrollBar& slider) {
     slider.setMinimum(0);
     slider.setMaximum(100);
@@ -74,10 +70,7 @@ VolumeControl::VolumeControl(Form& window, const QString& timerName, std::functi
     connect(m_volscroll, &QScrollBar::valueChanged, this, &VolumeControl::volscroll_Change);
     connect(m_timer, &Timer::tick, this, &VolumeControl::poll_Timer);
     connect(&m_volbas, &volbas::changed, this, &VolumeControl::poll_Timer);
-    // The mixer reports outside changes as they happen (volbas::changed); the poll only catches
-    // what that misses (a mixer reopened after another window closed it), so it need not wake an
-    // idle window 60 times a second.
-    m_timer->setRealIntervalFloor(kRealPollFloorMs);
+    m_timer->setRealIntervalFloor(kVolumePollRealFloorMs);
     m_timer->setEnabled(true);
 }
 

@@ -34,7 +34,8 @@ TEST(VolumeCost, IdleWindowsCostLittleAndFollowOutsideChangesAtOnce) {
     std::printf(
         "[ volume ] idle: %.2f %% of one core with two sliders polling (%d ticks in 3 s), %.2f %% without\n",
         idleCpu, ticks, baseCpu);
-    EXPECT_GT(ticks, 100); // the polls did run
+    // The polls did run: each at most every quarter second in real time, some 24 ticks in all.
+    EXPECT_GE(ticks, 16);
     EXPECT_LT(idleCpu, 5.0);
 
     // One poll through the open handle, and one that reopens the mixer as each tick once did.
