@@ -75,6 +75,16 @@ protected:
         forms = std::make_unique<Forms>(*platform);
         registerProgramForms(*forms);
     }
+    // The page meets one fault (an endless page sends a line every 20 ms), in a new run of the program.
+    [[nodiscard]] bool newRunWith(const QString& path, const Fault& f) {
+        svc.clearFaults();
+        if (!svc.setFault(path, f.mode, f.value))
+            return false;
+        newRun();
+        return true;
+    }
+    static constexpr Fault kPageFaults[] = {
+        {"delay", 1500}, {"error", 500}, {"garbage", 4096}, {"drop", 10}, {"endless", 20}};
     void endRun() {
         forms.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -122,16 +132,12 @@ protected:
 TEST_F(PageFaults, TeletextWindowStaysUsableWhateverItsPageMeets) {
     const QString path = QStringLiteral("/windows/txt.htm");
     const QString url = svc.serviceBase() + path;
-    const Fault faults[] = {
-        {"delay", 1500}, {"error", 500}, {"garbage", 4096}, {"drop", 10}, {"endless", 20}};
     bool engineStarted = false;
     QSet<QByteArray> pageConnections;
-    for (const Fault& f : faults) {
+    for (const Fault& f : kPageFaults) {
         SCOPED_TRACE(describe(f));
         const QString mode = QString::fromLatin1(f.mode);
-        svc.clearFaults();
-        ASSERT_TRUE(svc.setFault(path, f.mode, f.value));
-        newRun();
+        ASSERT_TRUE(newRunWith(path, f));
         const int before = requests(path);
         const QSet<QByteArray> earlier = connectionsTo(svc.servicePort());
         forms->show("txt");
@@ -196,14 +202,10 @@ TEST_F(PageFaults, TeletextWindowStaysUsableWhateverItsPageMeets) {
 // does, and a chat whose page never ends goes with the player window that opened it.
 TEST_F(PageFaults, ChatLeavesAndClosesWhateverItsPageMeets) {
     const QString path = QStringLiteral("/windows/chat.html");
-    const Fault faults[] = {
-        {"delay", 1500}, {"error", 500}, {"garbage", 4096}, {"drop", 10}, {"endless", 20}};
-    for (const Fault& f : faults) {
+    for (const Fault& f : kPageFaults) {
         SCOPED_TRACE(describe(f));
         const QString mode = QString::fromLatin1(f.mode);
-        svc.clearFaults();
-        ASSERT_TRUE(svc.setFault(path, f.mode, f.value));
-        newRun();
+        ASSERT_TRUE(newRunWith(path, f));
         forms->show("tvquelvar");
         auto& tv = *static_cast<PlayerWindow*>(forms->find("tvquelvar"));
         const int before = requests(path);
