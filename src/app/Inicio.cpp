@@ -52,6 +52,7 @@ Inicio::Inicio(Forms& forms)
     Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label4 = label(this, "Label4", {360, 120, 5280, 255}, 7);
     Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label4->setTextFormat(Qt::PlainText); // the version page's title, as the service wrote it
 
     Text1 = new QLineEdit(QStringLiteral("10"), this);
     Text1->setObjectName(QStringLiteral("Text1"));

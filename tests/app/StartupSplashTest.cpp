@@ -54,6 +54,11 @@ TEST_F(Splash, RegistersTheStartAndAsksForTheVersionSilently) {
 
     browser("WebBrowser2").changeTitle("Sintonex está al día");
     EXPECT_EQ(splash->Label4->text(), "Sintonex está al día");
+    // The title is the service's: markup in it is shown as written, not obeyed (interpreted, it
+    // would vanish and leave a narrower line).
+    browser("WebBrowser2").changeTitle("<h1>Nueva</h1> <img src=\"x.png\">");
+    EXPECT_GE(splash->Label4->sizeHint().width(),
+              splash->Label4->fontMetrics().horizontalAdvance(splash->Label4->text()));
 }
 
 TEST_F(Splash, CountsOnePercentEvery50MsAndStopsAt100) {
