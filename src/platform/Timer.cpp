@@ -86,6 +86,14 @@ void Timer::setInterval(int ms) {
         clock()->start(this);
 }
 
+void Timer::setRealIntervalFloor(int ms) {
+    m_realFloor = ms;
+    // Only the event loop's clock heeds the floor (and only it makes a QTimer): a running count
+    // restarts at the new pace, while virtual time in tests runs on undisturbed.
+    if (m_enabled && m_qt)
+        clock()->start(this);
+}
+
 void Timer::setEnabled(bool on) {
     m_enabled = on;
     if (on)

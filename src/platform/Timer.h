@@ -27,6 +27,10 @@ public:
     static void setCurrent(Clock* c); // nullptr restores the event-loop clock
 };
 
+// The real-time floor of a tick that only catches what change notifications missed: soon enough
+// for anyone to see, and an idle program wakes four times a second instead of sixty.
+constexpr int kFallbackTickFloorMs = 250;
+
 class Timer : public QObject {
     Q_OBJECT
 public:
@@ -37,10 +41,10 @@ public:
     void setInterval(int ms);
     bool Enabled() const { return m_enabled; }
     void setEnabled(bool on);
-    // The shortest interval the event loop runs this timer at, from its next start. For a timer
-    // whose work an event does as well (a poll backed by change notifications): it may wake the
-    // program far less often without anyone seeing a difference. Virtual time ignores it.
-    void setRealIntervalFloor(int ms) { m_realFloor = ms; }
+    // The shortest interval the event loop runs this timer at, from now on. For a timer whose work
+    // an event does as well (a poll backed by change notifications): it may wake the program far
+    // less often without anyone seeing a difference. Virtual time ignores it.
+    void setRealIntervalFloor(int ms);
     int realIntervalFloor() const { return m_realFloor; }
 
     // Used by clocks only.

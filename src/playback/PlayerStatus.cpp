@@ -59,8 +59,7 @@ PlayerStatus::PlayerStatus(PlayerWindow& window)
         // The player reports a new title as it comes; the tick only catches what it does not,
         // and at the event loop's pace it would wake an idle program 60 times a second.
         connect(window.WMPradio, &MediaPlayer::MediaChange, this, &PlayerStatus::nowPlaying_Timer);
-        nowPlaying->setRealIntervalFloor(250);
-        nowPlaying->setEnabled(true); // the floor holds from the next start
+        nowPlaying->setRealIntervalFloor(kFallbackTickFloorMs);
     }
     lockOut = new Timer(this, 6000, false);
     lockOut->setObjectName(tv ? QStringLiteral("Timer8") : QStringLiteral("Timer10"));

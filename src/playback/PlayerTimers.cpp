@@ -55,11 +55,9 @@ PlayerTimers::PlayerTimers(PlayerWindow& window)
     Timer3 = timer("Timer3", 30000, true, &PlayerTimers::Timer3_Timer);
     // These three copy state that the events connected below already copy when it changes, so
     // their ticks only catch what no event reports. At the event loop's pace they would wake an
-    // idle program about 190 times a second; a quarter of a second is soon enough for the rest.
-    for (Timer* t : {applyLayout, dockChat, mirror}) {
-        t->setRealIntervalFloor(250);
-        t->setEnabled(true); // the floor holds from the next start
-    }
+    // idle program about 190 times a second.
+    for (Timer* t : {applyLayout, dockChat, mirror})
+        t->setRealIntervalFloor(kFallbackTickFloorMs);
     playback::endTimersWithWindow(window, this);
 
     connect(window.button(Ctl::HideList), &QPushButton::clicked, this, &PlayerTimers::Command18_Click);

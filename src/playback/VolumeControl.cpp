@@ -70,7 +70,9 @@ VolumeControl::VolumeControl(Form& window, const QString& timerName, std::functi
     connect(m_volscroll, &QScrollBar::valueChanged, this, &VolumeControl::volscroll_Change);
     connect(m_timer, &Timer::tick, this, &VolumeControl::poll_Timer);
     connect(&m_volbas, &volbas::changed, this, &VolumeControl::poll_Timer);
-    m_timer->setRealIntervalFloor(kVolumePollRealFloorMs);
+    // The mixer reports outside changes as they happen (volbas::changed); the poll only catches
+    // what that misses (a mixer reopened after another window closed it).
+    m_timer->setRealIntervalFloor(kFallbackTickFloorMs);
     m_timer->setEnabled(true);
 }
 

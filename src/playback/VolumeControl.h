@@ -18,11 +18,6 @@ class volbas;
 // Range 0-100, large change 1: what every volume slider is given at its window's load.
 void prepareVolumeSlider(QScrollBar& slider);
 
-// The mixer reports outside changes as they happen (volbas::changed); a slider's poll only catches
-// what that misses (a mixer reopened after another window closed it), so in real time it need not
-// wake an idle program more often than this.
-constexpr int kVolumePollRealFloorMs = 250;
-
 class VolumeControl : public QWidget {
     Q_OBJECT
 public:

@@ -22,7 +22,7 @@ volumini::volumini(Forms& forms)
     connect(m_volscroll, &QScrollBar::valueChanged, this, &volumini::volscroll_Change);
     connect(m_timer1, &Timer::tick, this, &volumini::Timer1_Timer);
     connect(&m_volbas, &volbas::changed, this, &volumini::Timer1_Timer);
-    m_timer1->setRealIntervalFloor(kVolumePollRealFloorMs);
+    m_timer1->setRealIntervalFloor(kFallbackTickFloorMs); // as the sliders' poll
     m_timer1->setEnabled(true);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
 #include <QStringList>
 
 TEST(ManualClock, FiresDueTicksInTimeOrderAndRestartsOnChange) {
@@ -76,4 +77,20 @@ TEST(ManualClock, ATimerOutlivingItsClockIsHarmless) {
     EXPECT_FALSE(t->Enabled());
     EXPECT_EQ(t->Interval(), 5);
     delete t;
+}
+
+// A floor given to a running timer holds at once, not from its next start: a fallback tick set up
+// after its timer began must not go on waking the program at the event loop's pace.
+TEST(EventLoopClock, ARealIntervalFloorSlowsARunningTimerAtOnce) {
+    Timer t(nullptr, 1, true);
+    int ticks = 0;
+    QObject::connect(&t, &Timer::tick, [&] { ++ticks; });
+    t.setRealIntervalFloor(200);
+    QEventLoop loop;
+    QTimer::singleShot(500, &loop, &QEventLoop::quit);
+    loop.exec();
+    // About 30 at the loop's pace; two (at 200 and 400 ms) with the floor, three at the most.
+    EXPECT_GE(ticks, 1);
+    EXPECT_LE(ticks, 3);
+    EXPECT_TRUE(t.Enabled());
 }
