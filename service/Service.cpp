@@ -98,10 +98,43 @@ BaseAddresses Service::bases() const {
     return {base(servicePort()), base(webPort()), base(forumPort())};
 }
 
-bool Service::start(std::string& error) {
-    if (m_options.cataloguePath.empty())
+bool Service::loadCatalogue(std::string& error) {
+    if (m_options.cataloguePath.empty()) {
         m_catalogue = Catalogue::builtIn();
-    else if (!m_catalogue.load(m_options.cataloguePath, error))
+        return true;
+    }
+    return m_catalogue.load(m_options.cataloguePath, error);
+}
+
+bool Service::exportLists(std::string& error) {
+    if (!loadCatalogue(error))
+        return false;
+    const auto base = [](int port) { return "http://127.0.0.1:" + std::to_string(port); };
+    const BaseAddresses addresses{base(m_options.servicePort), base(m_options.webPort),
+                                  base(m_options.forumPort)};
+    const struct {
+        const char* name;
+        std::string bytes;
+    } files[] = {
+        {"vqrcv8xotv.exe", m_catalogue.listFile(ListKind::Tv, addresses)},
+        {"oftwy69jrad.exe", m_catalogue.listFile(ListKind::Radio, addresses)},
+        {"list-version", m_options.listVersion + "\n"},
+    };
+    for (const auto& f : files) {
+        const std::string path = m_options.exportDir + "/" + f.name;
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << f.bytes;
+        out.close();
+        if (!out) {
+            error = "cannot write " + path;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Service::start(std::string& error) {
+    if (!loadCatalogue(error))
         return false;
     if (!m_options.logPath.empty() && !m_log.open(m_options.logPath)) {
         error = "cannot open the log file " + m_options.logPath;

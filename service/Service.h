@@ -32,6 +32,7 @@ struct ServiceOptions {
     std::string listVersion = "37";
     std::string cataloguePath; // empty: the built-in demo catalogue
     std::string programFile;   // empty: a small shell script stands in for the new program
+    std::string exportDir;     // set: write the published lists there and exit instead of serving
     double titleSeconds = 5;   // of audio per ICY title
 };
 
@@ -44,6 +45,10 @@ public:
 
     // Loads the catalogue, binds the three ports and starts serving. False with a message on failure.
     bool start(std::string& error);
+    // Writes the two list files as the program names them beside itself, and "list-version" with
+    // the version they carry, into exportDir; the addresses in them are those of the configured
+    // ports. This is how a build or a package gets the lists a first start needs.
+    bool exportLists(std::string& error);
     void stop();
 
     int servicePort() const;
@@ -55,6 +60,7 @@ private:
     struct Host;
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 
+    bool loadCatalogue(std::string& error);
     void route(Host& host, const std::string& pattern, Handler handler);
     void setUpHost(Host& host);
     void addServiceRoutes(Host& host);

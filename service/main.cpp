@@ -16,6 +16,7 @@ void usage() {
         << "usage: sintonex-servicio [--service-port P] [--web-port P] [--forum-port P] [--bind ADDR]\n"
            "                         [--media DIR] [--log FILE] [--program-version V] [--list-version N]\n"
            "                         [--catalogue FILE] [--program-file FILE] [--title-seconds S]\n"
+           "                         [--export-lists DIR]\n"
            "Ports default to 47800, 47801 and 47802; 0 picks a free port.\n";
 }
 
@@ -65,6 +66,8 @@ int main(int argc, char** argv) {
             o.cataloguePath = value;
         else if (arg == "--program-file")
             o.programFile = value;
+        else if (arg == "--export-lists")
+            o.exportDir = value;
         else if (arg == "--title-seconds")
             ok = (o.titleSeconds = std::atof(value)) > 0;
         else
@@ -86,6 +89,12 @@ int main(int argc, char** argv) {
 
     Service service(o);
     std::string error;
+    if (!o.exportDir.empty()) {
+        if (service.exportLists(error))
+            return 0;
+        std::cerr << "sintonex-servicio: " << error << "\n";
+        return 1;
+    }
     if (!service.start(error)) {
         std::cerr << "sintonex-servicio: " << error << "\n";
         return 1;
