@@ -14,12 +14,17 @@ const char* const kPrompt = "La lista de canales no está actualizada o no exist
                             "¿Deseas descargar la lista de canales actualizada?";
 const char* const kTitle = "Lista de canales";
 
+bool questionOpen = false; // one user-interface thread
+
 void offerDownload(Forms& forms, ListKind kind) {
     if (QFileInfo::exists(listFilePath(forms.platform().programFolder, kind)))
         return;
     Dialogs& dialogs = *forms.platform().dialogs;
-    if (dialogs.MsgBox(QString::fromUtf8(kPrompt), MsgStyle::YesNoQuestion, QString::fromUtf8(kTitle)) !=
-        kAnswerYes)
+    questionOpen = true;
+    const int answer =
+        dialogs.MsgBox(QString::fromUtf8(kPrompt), MsgStyle::YesNoQuestion, QString::fromUtf8(kTitle));
+    questionOpen = false;
+    if (answer != kAnswerYes)
         return; // the window stays open with its empty list
     // The update window is shown before the player window goes: with no window left loaded the
     // run would end before it could appear.
@@ -35,6 +40,10 @@ void offerDownload(Forms& forms, ListKind kind) {
 }
 
 } // namespace
+
+bool listQuestionOpen() {
+    return questionOpen;
+}
 
 void checkListPresence(Forms& forms, ListKind kind) {
     try {

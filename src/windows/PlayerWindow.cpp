@@ -12,6 +12,7 @@
 #include "catalogue/ChannelList.h"
 #include "catalogue/ChannelListBox.h"
 #include "catalogue/ChannelSearch.h"
+#include "catalogue/ListPresence.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
@@ -349,6 +350,9 @@ void PlayerWindow::versionBrowser_DocumentComplete() {
 void PlayerWindow::vercanales_DocumentComplete() {
     list_check_reply = vercanales->innerText();
     if (list_check_reply != QLatin1String("no"))
+        return;
+    // The lists are already being fetched, or the user is being asked the same thing.
+    if (forms().isLoaded(QStringLiteral("actualizarcanale")) || catalogue::listQuestionOpen())
         return;
     const int answer = platform().dialogs->MsgBox(
         QStringLiteral("Existe una actualización de canales\r\n"

@@ -1,6 +1,7 @@
 // Opening the TV and radio windows: their design state, the load sequence and the replies of
 // the version checks.
 #include "catalogue/ChannelListBox.h"
+#include "catalogue/ListPresence.h"
 #include "support/FakePeers.h"
 #include "windows/radi.h"
 #include "windows/tvquelvar.h"
@@ -137,6 +138,32 @@ TEST_P(PlayerLoad, AListReplyOfExactlyNoOffersTheUpdate) {
     EXPECT_FALSE(rig.forms->isLoaded(GetParam()));
     EXPECT_TRUE(rig.forms->find("actualizarcanale")->isVisible());
     EXPECT_FALSE(rig.forms->ended());
+}
+
+TEST_P(PlayerLoad, TheListOfferIsNotStackedOnAnotherListQuestion) {
+    ScriptedDialogs& dialogs = dialogsOf(*rig.platform);
+    PlayerWindow& w = open();
+    FakeBrowser* lists = fakeBrowser(&w, "vercanales");
+
+    // The list-version reply arrives while the chooser's missing-list question is up.
+    dialogs.answers = {kAnswerNo};
+    dialogs.onShow = [&](const ShownMessage&) { lists->complete("no"); };
+    catalogue::checkListPresence(*rig.forms, tv() ? catalogue::ListKind::Tv : catalogue::ListKind::Radio);
+    dialogs.onShow = nullptr;
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].title, "Lista de canales");
+
+    // The list update is already under way.
+    rig.forms->form("actualizarcanale");
+    lists->complete("no");
+    EXPECT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(rig.forms->isLoaded(GetParam()));
+
+    // Afterwards the offer comes as before.
+    rig.forms->unload("actualizarcanale");
+    dialogs.answers = {kAnswerNo};
+    lists->complete("no");
+    EXPECT_EQ(dialogs.shown.size(), 2);
 }
 
 TEST_P(PlayerLoad, PlaybackControlsStartUnusableUnderTheirOwnNames) {
