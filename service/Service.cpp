@@ -71,13 +71,17 @@ void html(Response& res, const std::string& body, int status = 200) {
     res.set_content(body, kHtml);
 }
 
+uint64_t contentHash(const std::string& bytes) {
+    uint64_t hash = 14695981039346656037ull; // FNV-1a
+    for (const char c : bytes)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return hash;
+}
+
 // A strong validator: the same bytes give the same tag on every instance of the service.
 std::string entityTag(const std::string& body) {
-    uint64_t hash = 14695981039346656037ull;
-    for (const char c : body)
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     char out[24];
-    std::snprintf(out, sizeof out, "\"%016llx\"", static_cast<unsigned long long>(hash));
+    std::snprintf(out, sizeof out, "\"%016llx\"", static_cast<unsigned long long>(contentHash(body)));
     return out;
 }
 
@@ -233,7 +237,16 @@ void Service::publish(const BaseAddresses& addresses) {
 
     const std::shared_ptr<const Published> previous = published();
     if (!previous) {
-        next->version = m_options.listVersion;
+        // Lists built from playlists start at a version of their own: a program that holds other
+        // lists (the demo ones a build places, those of an earlier run) is offered these, and a
+        // restart over the same playlists offers nothing.
+        const bool derived = !m_sources.empty() && !m_options.listVersionGiven;
+        // Hashed apart from the addresses the lists name, which differ from instance to instance.
+        const BaseAddresses placeholders{"{service}", "{web}", "{forum}"};
+        const std::string lists = next->catalogue.listFile(ListKind::Tv, placeholders) +
+                                  next->catalogue.listFile(ListKind::Radio, placeholders);
+        next->version =
+            derived ? 100 + static_cast<long>(contentHash(lists) % 900000) : m_options.listVersion;
         next->changed = std::time(nullptr);
     } else if (previous->tv == next->tv && previous->radio == next->radio) {
         next->version = previous->version;

@@ -35,9 +35,10 @@ struct ServiceOptions {
     std::string mediaDir = "media";
     std::string logPath; // empty: the log is kept in memory only
     std::string programVersion = "245";
-    long listVersion = 37;     // of the first lists; one more at every change
-    std::string cataloguePath; // empty: the built-in demo catalogue
-    bool demo = true;          // false: no built-in demo channels (a catalogue file still counts)
+    long listVersion = 37;         // of the first lists; one more at every change
+    bool listVersionGiven = false; // without it, playlists' first version comes from their lists
+    std::string cataloguePath;     // empty: the built-in demo catalogue
+    bool demo = true;              // false: no built-in demo channels (a catalogue file still counts)
     std::vector<std::string> tvPlaylists, radioPlaylists; // files or http(s) addresses
     double refreshMinutes = 60;                           // playlists read again this often (and on reload())
     bool checkStreams = false; // leave channels whose streams do not answer out of the lists

@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
         else if (arg == "--program-version")
             o.programVersion = value;
         else if (arg == "--list-version")
-            ok = parseVersion(value, o.listVersion);
+            ok = o.listVersionGiven = parseVersion(value, o.listVersion);
         else if (arg == "--catalogue")
             o.cataloguePath = value;
         else if (arg == "--program-file")

@@ -223,8 +223,18 @@ TEST(ServicePlaylists, ChangedSourcesRaiseTheVersionOnceAndAFailingSourceKeepsIt
     EXPECT_EQ(get(svc, kRadio), "Radio A||>asx\r\n");
     EXPECT_EQ(versionOf(svc), "38");
 
+    // Without --list-version the first version comes from the lists: not the demo lists' 37, the
+    // same for the same playlists at every start, another for other playlists.
+    ServiceFixture first({"--tv-playlist", dir.filePath("tv.m3u")}),
+        again({"--tv-playlist", dir.filePath("tv.m3u")});
+    ServiceFixture other({"--radio-playlist", dir.filePath("tv.m3u")});
+    EXPECT_NE(versionOf(first), "37");
+    EXPECT_EQ(versionOf(first), versionOf(again));
+    EXPECT_NE(versionOf(other), versionOf(first));
+
     // The refresh period needs no signal.
-    ServiceFixture timed({"--no-demo", "--refresh", "0.01", "--tv-playlist", dir.filePath("tv.m3u")});
+    ServiceFixture timed(
+        {"--no-demo", "--list-version", "37", "--refresh", "0.01", "--tv-playlist", dir.filePath("tv.m3u")});
     ASSERT_TRUE(timed.ok()) << timed.error().toStdString();
     write(dir.filePath("tv.m3u"), "#EXTINF:-1,Canal C\nhttp://127.0.0.1:9/c\n");
     EXPECT_TRUE(timed.waitForLog("lists changed: version 38", 5000));
@@ -246,8 +256,8 @@ TEST(ServicePlaylists, StreamsThatDoNotAnswerStayOutUntilTheyDo) {
            "\n#EXTINF:-1,Dos caminos\n" + live + "\n#EXTINF:-1,Perdida\n" + missing + "\n#EXTINF:-1,Lenta\n" +
            slow + "\n#EXTINF:-1,Otra red\nrtsp://127.0.0.1/x\n")
               .toUtf8());
-    ServiceFixture svc({"--no-demo", "--check-streams", "--check-seconds", "2", "--radio-playlist",
-                        dir.filePath("radio.m3u")});
+    ServiceFixture svc({"--no-demo", "--list-version", "37", "--check-streams", "--check-seconds", "2",
+                        "--radio-playlist", dir.filePath("radio.m3u")});
     ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
 
     // Until the first check is done everything is published, and answers do not wait for it.
