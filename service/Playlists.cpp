@@ -131,7 +131,8 @@ std::string resolveAddress(std::string raw, const std::string& origin) {
     if (originScheme == 0 || !(startsWithNoCase(origin, "http://") || startsWithNoCase(origin, "https://")))
         return {}; // a path on the service's own disk means nothing to a program elsewhere
     if (raw.starts_with("//"))
-        return escapeAddress(origin.substr(0, originScheme - 3) + ":" + raw);
+        return raw.size() > 2 && raw[2] != '/' ? escapeAddress(origin.substr(0, originScheme - 3) + ":" + raw)
+                                               : std::string();
     const size_t pathStart = std::min(origin.find_first_of("/?#", originScheme), origin.size());
     const std::string authority = origin.substr(0, pathStart);
     std::string path = raw.starts_with("/") ? std::string() : origin.substr(pathStart);
