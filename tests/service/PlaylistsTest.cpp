@@ -63,7 +63,11 @@ TEST(ServicePlaylists, M3uAndPlsVariantsGiveTheirChannelsAndSayWhatWasSkipped) {
                                       "#EXTINF:-1,Absoluta\n"
                                       "/raiz/b.m3u8?x=1\n"
                                       "#EXTINF:-1,Subida\n"
-                                      "../c.m3u8\n");
+                                      "../c.m3u8\n"
+                                      "#EXTINF:-1,Sin anfitrión\n"
+                                      "//\n"
+                                      "#EXTINF:-1,Otro anfitrión\n"
+                                      "//127.0.0.1:9/d.m3u8\n");
     ServiceFixture origin({"--media", dir.path()});
     ASSERT_TRUE(origin.ok()) << origin.error().toStdString();
     const QString remote = origin.serviceBase() + "/media/lista.m3u8";
@@ -97,7 +101,7 @@ TEST(ServicePlaylists, M3uAndPlsVariantsGiveTheirChannelsAndSayWhatWasSkipped) {
     ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
     EXPECT_EQ(get(svc, kTv), "Canal Uno||>asx\r\nSin T\xEDtulo||>asx\r\nCon espacios||>asx\r\n"
                              "127.0.0.1/vivo/canal||>asx\r\nRelativa||>asx\r\nAbsoluta||>asx\r\n"
-                             "Subida||>asx\r\n");
+                             "Subida||>asx\r\nOtro anfitri\xF3n||>asx\r\n");
     EXPECT_EQ(get(svc, kRadio), "Radio Uno||>asx\r\nRadio Dos||>asx\r\nSe\xF1"
                                 "al Espa\xF1ola||>asx\r\n");
     EXPECT_EQ(refs(svc, "Sin T\xEDtulo"), QStringList{"http://127.0.0.1:9/sin.m3u8"});
@@ -105,6 +109,7 @@ TEST(ServicePlaylists, M3uAndPlsVariantsGiveTheirChannelsAndSayWhatWasSkipped) {
     EXPECT_EQ(refs(svc, "Relativa"), QStringList{origin.serviceBase() + "/media/directo/a.m3u8"});
     EXPECT_EQ(refs(svc, "Absoluta"), QStringList{origin.serviceBase() + "/raiz/b.m3u8?x=1"});
     EXPECT_EQ(refs(svc, "Subida"), QStringList{origin.serviceBase() + "/c.m3u8"});
+    EXPECT_EQ(refs(svc, "Otro anfitri\xF3n"), QStringList{"http://127.0.0.1:9/d.m3u8"});
     EXPECT_EQ(refs(svc, "Radio Uno"), QStringList{"mms://127.0.0.1/uno"});
     const QStringList log = svc.log();
     EXPECT_TRUE(

@@ -7,8 +7,8 @@
 #include "catalogue/ChannelListBox.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Timer.h"
-#include "platform/WebBrowser.h"
 #include "support/Files.h"
+#include "support/ListUpdateSteps.h"
 #include "support/ServiceFixture.h"
 #include "support/TestPlatform.h"
 #include "windows/PlayerWindow.h"
@@ -132,14 +132,8 @@ TEST_F(OwnChannels, AChangedPlaylistIsOfferedToTheProgramAndInstalledByTheListUp
     EXPECT_TRUE(dialogsOf(*platform).shown[0].prompt.startsWith("Existe una actualización de canales"));
     EXPECT_FALSE(forms->isLoaded("radi"));
 
-    auto* version = forms->loadedControl<WebBrowser>("actualizarcanale", "numero_ver_canales");
-    ASSERT_TRUE(waitFor([&] { return version->innerText() == "38"; }, 10000));
-    clock.advance(4000);
-    auto* check = forms->loadedControl<WebBrowser>("actualizarcanale", "verificar");
-    ASSERT_TRUE(waitFor([&] { return check->innerText() == "ok"; }, 10000));
-    clock.advance(5000 + 1500);
-    auto* start = forms->loadedControl<QPushButton>("actualizarcanale", "Command1");
-    ASSERT_TRUE(start && start->isEnabled());
+    QPushButton* start = reachListUpdateStart(*forms, clock, "38");
+    ASSERT_TRUE(start);
     start->click();
     ASSERT_TRUE(waitFor([&] { return dialogsOf(*platform).shown.size() == 2; }, 15000));
 
