@@ -2,6 +2,11 @@
 
 #include <httplib.h>
 
+#include <netdb.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -88,6 +93,48 @@ bool read(const std::string& source, std::string& bytes, std::string& error) {
 
 namespace {
 
+// SHOUTcast servers may answer "ICY 200 OK", which is no HTTP status line: asked again over a plain
+// socket, is that what this one says?
+bool answersIcy(const std::string& address, double timeoutSeconds) {
+    std::string origin, target;
+    split(address, origin, target);
+    std::string host = origin.substr(origin.find("://") + 3), port = "80";
+    host = host.substr(host.find('@') + 1);
+    const size_t colon = host.rfind(':');
+    if (colon != std::string::npos && host.find(']', colon) == std::string::npos) {
+        port = host.substr(colon + 1);
+        host = host.substr(0, colon);
+    }
+    if (host.size() > 1 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0)
+        return false;
+    timeval limit{};
+    limit.tv_sec = static_cast<time_t>(timeoutSeconds);
+    limit.tv_usec = static_cast<suseconds_t>((timeoutSeconds - static_cast<double>(limit.tv_sec)) * 1e6);
+    bool icy = false;
+    for (addrinfo* a = found; a && !icy; a = a->ai_next) {
+        const int fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0)
+            continue;
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit); // bounds connect() too
+        const std::string request = "GET " + target + " HTTP/1.0\r\nHost: " + host + "\r\n\r\n";
+        char head[8] = {};
+        if (connect(fd, a->ai_addr, a->ai_addrlen) == 0 &&
+            send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size()))
+            icy =
+                recv(fd, head, sizeof head, MSG_WAITALL) == sizeof head && std::string(head, 8) == "ICY 200 ";
+        close(fd);
+    }
+    freeaddrinfo(found);
+    return icy;
+}
+
 bool answers(const std::string& address, double timeoutSeconds) {
     std::string origin, target;
     split(address, origin, target);
@@ -108,6 +155,8 @@ bool answers(const std::string& address, double timeoutSeconds) {
             someBytes = true;
             return false; // the first bytes are enough: a live stream never ends
         });
+    if (status == 0 && !result && result.error() == httplib::Error::Read && address.starts_with("http://"))
+        return answersIcy(address, timeoutSeconds);
     if (status < 200 || status >= 400)
         return false;
     return result || (someBytes && result.error() == httplib::Error::Canceled);

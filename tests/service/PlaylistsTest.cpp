@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -51,6 +52,21 @@ int refusingPort() {
     s.listen(QHostAddress::LocalHost);
     return s.serverPort();
 }
+
+// A SHOUTcast server of the old kind: "ICY 200 OK" instead of an HTTP status line.
+class IcyServer : public QTcpServer {
+public:
+    IcyServer() {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = nextPendingConnection())
+                connect(s, &QTcpSocket::readyRead, s, [s] {
+                    s->write("ICY 200 OK\r\nicy-name: Vieja\r\n\r\n" + QByteArray(4096, '\xFF'));
+                    s->disconnectFromHost();
+                });
+        });
+    }
+};
 
 } // namespace
 
@@ -256,10 +272,12 @@ TEST(ServicePlaylists, StreamsThatDoNotAnswerStayOutUntilTheyDo) {
     const QString slow = streams.serviceBase() + "/media/vivo.mp3?lento";
     const QString refused = QStringLiteral("http://127.0.0.1:%1/x.mp3").arg(refusingPort());
     ASSERT_TRUE(streams.setFault("/media/vivo.mp3?lento", "delay", 6000));
+    IcyServer icy;
+    const QString shoutcast = QStringLiteral("http://127.0.0.1:%1/;").arg(icy.serverPort());
     write(dir.filePath("radio.m3u"),
           ("#EXTINF:-1,Viva\n" + live + "\n#EXTINF:-1,Dos caminos\n" + refused +
            "\n#EXTINF:-1,Dos caminos\n" + live + "\n#EXTINF:-1,Perdida\n" + missing + "\n#EXTINF:-1,Lenta\n" +
-           slow + "\n#EXTINF:-1,Otra red\nrtsp://127.0.0.1/x\n")
+           slow + "\n#EXTINF:-1,Otra red\nrtsp://127.0.0.1/x\n#EXTINF:-1,Vieja\n" + shoutcast + "\n")
               .toUtf8());
     ServiceFixture svc({"--no-demo", "--list-version", "37", "--check-streams", "--check-seconds", "2",
                         "--radio-playlist", dir.filePath("radio.m3u")});
@@ -268,12 +286,12 @@ TEST(ServicePlaylists, StreamsThatDoNotAnswerStayOutUntilTheyDo) {
     // Until the first check is done everything is published, and answers do not wait for it.
     QElapsedTimer answered;
     answered.start();
-    EXPECT_EQ(get(svc, kRadio),
-              "Viva||>asx\r\nDos caminos||>asx\r\nPerdida||>asx\r\nLenta||>asx\r\nOtra red||>asx\r\n");
+    EXPECT_EQ(get(svc, kRadio), "Viva||>asx\r\nDos caminos||>asx\r\nPerdida||>asx\r\nLenta||>asx\r\nOtra "
+                                "red||>asx\r\nVieja||>asx\r\n");
     EXPECT_LT(answered.elapsed(), 1000);
-    ASSERT_TRUE(svc.waitForLog("checked 5 stream addresses: 3 do not answer", 15000))
+    ASSERT_TRUE(svc.waitForLog("checked 6 stream addresses: 3 do not answer", 15000))
         << svc.log().join('\n').toStdString();
-    EXPECT_EQ(get(svc, kRadio), "Viva||>asx\r\nDos caminos||>asx\r\nOtra red||>asx\r\n");
+    EXPECT_EQ(get(svc, kRadio), "Viva||>asx\r\nDos caminos||>asx\r\nOtra red||>asx\r\nVieja||>asx\r\n");
     EXPECT_EQ(versionOf(svc), "38");
     EXPECT_EQ(refs(svc, "Dos caminos"), QStringList{live});
     EXPECT_TRUE(refs(svc, "Perdida").isEmpty());
@@ -282,9 +300,9 @@ TEST(ServicePlaylists, StreamsThatDoNotAnswerStayOutUntilTheyDo) {
     write(dir.filePath("no-existe.mp3"), "y");
     ASSERT_TRUE(streams.clearFaults());
     ASSERT_TRUE(svc.signal(SIGHUP));
-    ASSERT_TRUE(svc.waitForLog("checked 5 stream addresses: 1 do not answer", 15000));
-    EXPECT_EQ(get(svc, kRadio),
-              "Viva||>asx\r\nDos caminos||>asx\r\nPerdida||>asx\r\nLenta||>asx\r\nOtra red||>asx\r\n");
+    ASSERT_TRUE(svc.waitForLog("checked 6 stream addresses: 1 do not answer", 15000));
+    EXPECT_EQ(get(svc, kRadio), "Viva||>asx\r\nDos caminos||>asx\r\nPerdida||>asx\r\nLenta||>asx\r\nOtra "
+                                "red||>asx\r\nVieja||>asx\r\n");
     EXPECT_EQ(versionOf(svc), "39");
 }
 
