@@ -223,10 +223,10 @@ void Service::checkStreams() {
 void Service::publish(const BaseAddresses& addresses) {
     auto next = std::make_shared<Published>();
     next->catalogue = m_base;
-    size_t taken = 0;
+    size_t clashes = 0;
     for (const Source& source : m_sources)
         for (const auto& [name, address] : source.entries)
-            taken += next->catalogue.addStream(source.list, name, address) ? 0 : 1;
+            clashes += next->catalogue.addStream(source.list, name, address) ? 0 : 1;
     if (!m_dead.empty())
         next->catalogue.filterAddresses([this](const std::string& a) { return !m_dead.contains(a); });
     next->catalogue.finish();
@@ -256,8 +256,8 @@ void Service::publish(const BaseAddresses& addresses) {
         next->changed = std::time(nullptr);
         say("lists changed: version " + std::to_string(next->version));
     }
-    if (taken > 0 && (!previous || previous->version != next->version))
-        say(std::to_string(taken) + " playlist entries left out: their names belong to catalogue channels");
+    if (clashes > 0 && (!previous || previous->version != next->version))
+        say(std::to_string(clashes) + " playlist entries left out: their names belong to catalogue channels");
     std::lock_guard lock(m_publishedMutex);
     m_published = std::move(next);
 }
