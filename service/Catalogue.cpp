@@ -2,6 +2,7 @@
 
 #include "Text.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -134,10 +135,74 @@ bool Catalogue::parse(const std::string& text, std::string& error) {
         ch.slug = makeSlug(ch.name);
         for (int n = 2; findBySlugIn(channels, ch.slug); ++n)
             ch.slug = makeSlug(ch.name) + "-" + std::to_string(n);
+        if (ch.stream == StreamKind::Url)
+            ch.addresses = {ch.source};
         channels.push_back(ch);
     }
     m_channels = std::move(channels);
+    reindexNames();
+    finish();
     return true;
+}
+
+void Catalogue::reindexNames() {
+    for (auto& names : m_names)
+        names.clear();
+    for (size_t i = 0; i < m_channels.size(); ++i)
+        m_names[m_channels[i].list == ListKind::Radio].emplace(m_channels[i].name, i);
+}
+
+bool Catalogue::addStream(ListKind list, const std::string& name, const std::string& address) {
+    auto& names = m_names[list == ListKind::Radio];
+    const auto found = names.find(name);
+    if (found == names.end()) {
+        Channel ch;
+        ch.list = list;
+        ch.name = name;
+        ch.data = "asx";
+        ch.stream = StreamKind::Url;
+        ch.source = address;
+        ch.addresses = {address};
+        names.emplace(name, m_channels.size());
+        m_channels.push_back(std::move(ch));
+        return true;
+    }
+    Channel& ch = m_channels[found->second];
+    if (ch.stream != StreamKind::Url || ch.data != "asx")
+        return false;
+    if (std::find(ch.addresses.begin(), ch.addresses.end(), address) == ch.addresses.end())
+        ch.addresses.push_back(address);
+    return true;
+}
+
+void Catalogue::finish() {
+    // Windows-1252 when every name and data of the list can be held in it and the program, which
+    // reads a list that is valid UTF-8 as UTF-8, would not misread the bytes; UTF-8 otherwise,
+    // rather than turning characters into '?' (which would make several channels one name).
+    for (const ListKind list : {ListKind::Tv, ListKind::Radio}) {
+        bool fits = true, looksUtf8 = true, ascii = true;
+        for (const Channel& ch : m_channels) {
+            if (ch.list != list)
+                continue;
+            for (const std::string* s : {&ch.name, &ch.data}) {
+                const std::string bytes = text::utf8ToCp1252(*s);
+                fits = fits && text::cp1252ToUtf8(bytes) == *s;
+                looksUtf8 = looksUtf8 && text::isValidUtf8(bytes);
+                ascii = ascii && bytes == *s;
+            }
+        }
+        m_utf8[list == ListKind::Radio] = !fits || (looksUtf8 && !ascii);
+    }
+    m_byPublished.clear();
+    m_byName.clear();
+    m_byCp1252.clear();
+    for (size_t i = 0; i < m_channels.size(); ++i) {
+        Channel& ch = m_channels[i];
+        ch.published = isUtf8(ch.list) ? ch.name : text::utf8ToCp1252(ch.name);
+        m_byPublished.emplace(ch.published, i);
+        m_byName.emplace(ch.name, i);
+        m_byCp1252.emplace(text::utf8ToCp1252(ch.name), i);
+    }
 }
 
 bool Catalogue::load(const std::string& path, std::string& error) {
@@ -152,9 +217,13 @@ bool Catalogue::load(const std::string& path, std::string& error) {
 }
 
 const Channel* Catalogue::find(const std::string& nameBytes) const {
-    for (const Channel& ch : m_channels)
-        if (ch.name == nameBytes || text::utf8ToCp1252(ch.name) == nameBytes)
-            return &ch;
+    // The bytes of the list file first: another channel's name in the other encoding may be the
+    // same bytes.
+    for (const auto* index : {&m_byPublished, &m_byName, &m_byCp1252}) {
+        const auto found = index->find(nameBytes);
+        if (found != index->end())
+            return &m_channels[found->second];
+    }
     return nullptr;
 }
 
@@ -170,7 +239,8 @@ std::string Catalogue::listFile(ListKind list, const BaseAddresses& bases) const
         std::string data = replaceAll(ch.data, "{service}", bases.service);
         data = replaceAll(data, "{web}", bases.web);
         data = replaceAll(data, "{forum}", bases.forum);
-        out += text::utf8ToCp1252(ch.name + "||>" + data) + "\r\n";
+        out += isUtf8(list) ? ch.name + "||>" + data + "\r\n"
+                            : text::utf8ToCp1252(ch.name + "||>" + data) + "\r\n";
     }
     return out;
 }

@@ -1,8 +1,10 @@
 // Catalogue: the channels the service publishes in its two list files and resolves by name.
-// Loaded once at start-up and read-only afterwards, so any thread may use it.
+// Built whole (from the catalogue text and the playlists) and read-only once published, so any
+// thread may read a published one.
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 enum class ListKind { Tv, Radio };
@@ -14,7 +16,7 @@ enum class StreamKind {
     Ts,      // an endless MPEG-TS byte stream over the same segments, at real-time pace
     Mp3,     // an endless MP3 stream with ICY titles, at real-time pace
     Missing, // a playlist whose stream answers 404: a channel that is off the air
-    Url,     // an address given as it is
+    Url,     // addresses given as they are: the first, and the others as its alternatives
 };
 
 struct Channel {
@@ -22,8 +24,10 @@ struct Channel {
     std::string name; // UTF-8
     std::string data; // as published after "||>"; {service}, {web} and {forum} stand for base addresses
     StreamKind stream = StreamKind::None;
-    std::string source; // media folder (Hls, Ts), media file (Mp3) or address (Url)
-    std::string slug;   // path-safe, unique: names the channel's stream paths
+    std::string source;                 // media folder (Hls, Ts), media file (Mp3) or first address (Url)
+    std::vector<std::string> addresses; // Url: every address, in order, without repeats
+    std::string slug;                   // path-safe, unique: names the channel's stream paths (empty: none)
+    std::string published;              // the name's bytes in its list file: what a program sends back
 };
 
 struct BaseAddresses {
@@ -38,14 +42,43 @@ public:
     bool parse(const std::string& text, std::string& error);
     bool load(const std::string& path, std::string& error);
 
+    // A playlist entry: joins the Url channel of that name in that list as a further address, or
+    // becomes a new one. False when the name belongs to a channel of another kind.
+    bool addStream(ListKind list, const std::string& name, const std::string& address);
+    // Keeps only the addresses `keep` accepts; Url channels left without one are dropped.
+    template <typename Keep> void filterAddresses(Keep keep);
+    // Settles each list's encoding and the names' published bytes; call after changes, before use.
+    void finish();
+
     // The channel whose name has these bytes, in UTF-8 or in Windows-1252; nullptr when unknown.
     const Channel* find(const std::string& nameBytes) const;
     const Channel* findBySlug(const std::string& slug) const;
     const std::vector<Channel>& channels() const { return m_channels; }
 
-    // The list file as published: "name||>data" lines ending in CR LF, Windows-1252 bytes.
+    // The list file as published: "name||>data" lines ending in CR LF, in Windows-1252 unless a
+    // name needs UTF-8 (see finish()).
     std::string listFile(ListKind list, const BaseAddresses& bases) const;
+    bool isUtf8(ListKind list) const { return m_utf8[list == ListKind::Radio]; }
 
 private:
     std::vector<Channel> m_channels;
+    std::unordered_map<std::string, size_t> m_byPublished, m_byName, m_byCp1252;
+    std::unordered_map<std::string, size_t> m_names[2]; // name -> channel, per list
+    void reindexNames();
+    bool m_utf8[2] = {false, false};
 };
+
+template <typename Keep> void Catalogue::filterAddresses(Keep keep) {
+    std::vector<Channel> kept;
+    for (Channel& ch : m_channels) {
+        if (ch.stream == StreamKind::Url) {
+            std::erase_if(ch.addresses, [&](const std::string& a) { return !keep(a); });
+            if (ch.addresses.empty())
+                continue;
+            ch.source = ch.addresses.front();
+        }
+        kept.push_back(std::move(ch));
+    }
+    m_channels = std::move(kept);
+    reindexNames();
+}

@@ -124,10 +124,12 @@ std::string forumTopic(const std::string& number) {
                 "<h1>Tema " + escapeXml(number) + "</h1><p>Escribe aquí los canales que no funcionan.</p>");
 }
 
-std::string asx(const std::string& title, const std::string& href) {
+std::string asx(const std::string& title, const std::vector<std::string>& hrefs) {
+    std::string refs;
+    for (const std::string& href : hrefs)
+        refs += "<ref href=\"" + escapeXml(href) + "\" />\r\n";
     return "<asx version=\"3.0\">\r\n<title>" + escapeXml(title) + "</title>\r\n<entry>\r\n<title>" +
-           escapeXml(title) + "</title>\r\n<author>Sintonex</author>\r\n<ref href=\"" + escapeXml(href) +
-           "\" />\r\n</entry>\r\n</asx>\r\n";
+           escapeXml(title) + "</title>\r\n<author>Sintonex</author>\r\n" + refs + "</entry>\r\n</asx>\r\n";
 }
 
 } // namespace pages

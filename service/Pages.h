@@ -5,6 +5,7 @@
 #include "Catalogue.h"
 
 #include <string>
+#include <vector>
 
 namespace pages {
 
@@ -32,7 +33,7 @@ std::string recommended(const std::string& friends);
 std::string forumHome();
 std::string forumTopic(const std::string& number);
 
-// An ASX playlist with one entry.
-std::string asx(const std::string& title, const std::string& href);
+// An ASX playlist with one entry: its first address, the others as alternatives tried in order.
+std::string asx(const std::string& title, const std::vector<std::string>& hrefs);
 
 } // namespace pages

@@ -2,12 +2,16 @@
 
 #include "PacedStream.h"
 #include "Pages.h"
+#include "Playlists.h"
+#include "Sources.h"
 #include "Text.h"
 
 #include <httplib.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <random>
 #include <sstream>
 
@@ -67,6 +71,52 @@ void html(Response& res, const std::string& body, int status = 200) {
     res.set_content(body, kHtml);
 }
 
+uint64_t contentHash(const std::string& bytes) {
+    uint64_t hash = 14695981039346656037ull; // FNV-1a
+    for (const char c : bytes)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return hash;
+}
+
+// A strong validator: the same bytes give the same tag on every instance of the service.
+std::string entityTag(const std::string& body) {
+    char out[24];
+    std::snprintf(out, sizeof out, "\"%016llx\"", static_cast<unsigned long long>(contentHash(body)));
+    return out;
+}
+
+std::string httpDate(std::time_t t) {
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char out[40];
+    std::strftime(out, sizeof out, "%a, %d %b %Y %H:%M:%S GMT", &tm);
+    return out;
+}
+
+// -1 when the text is no HTTP date.
+std::time_t parseHttpDate(const std::string& text) {
+    std::tm tm{};
+    const char* end = strptime(text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &tm);
+    return end && *end == '\0' ? timegm(&tm) : -1;
+}
+
+// Whether an If-None-Match header names `tag` (weak comparison, as for a GET).
+bool tagListed(const std::string& header, const std::string& tag) {
+    std::istringstream in(header);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        const auto b = item.find_first_not_of(" \t");
+        if (b == std::string::npos)
+            continue;
+        item = item.substr(b, item.find_last_not_of(" \t") - b + 1);
+        if (item.starts_with("W/"))
+            item = item.substr(2);
+        if (item == "*" || item == tag)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 struct Service::Host {
@@ -77,7 +127,12 @@ struct Service::Host {
 
 Service::Service(ServiceOptions options)
     : m_options(std::move(options)),
-      m_media(m_options.mediaDir, Media::Clock::now() - std::chrono::seconds(30)) {}
+      m_media(m_options.mediaDir, Media::Clock::now() - std::chrono::seconds(30)) {
+    for (const std::string& address : m_options.tvPlaylists)
+        m_sources.push_back({ListKind::Tv, address, {}, {}});
+    for (const std::string& address : m_options.radioPlaylists)
+        m_sources.push_back({ListKind::Radio, address, {}, {}});
+}
 
 Service::~Service() {
     stop();
@@ -99,26 +154,166 @@ BaseAddresses Service::bases() const {
 }
 
 bool Service::loadCatalogue(std::string& error) {
-    if (m_options.cataloguePath.empty()) {
-        m_catalogue = Catalogue::builtIn();
-        return true;
+    if (!m_options.cataloguePath.empty())
+        return m_base.load(m_options.cataloguePath, error);
+    if (m_options.demo)
+        m_base = Catalogue::builtIn();
+    return true;
+}
+
+void Service::say(const std::string& line) {
+    m_log.note("service", line);
+    std::cerr << "sintonex-servicio: " << line << "\n";
+}
+
+bool Service::readSources(bool atStart, std::string& error) {
+    for (Source& source : m_sources) {
+        if (m_stopping)
+            break;
+        const std::string list = source.list == ListKind::Tv ? "tv" : "radio";
+        std::string bytes, why;
+        PlaylistParse parsed;
+        if (sources::read(source.address, bytes, why)) {
+            parsed = parsePlaylist(bytes, source.address);
+            why = parsed.error;
+        }
+        if (!why.empty()) {
+            if (atStart) {
+                error = list + " playlist " + source.address + ": " + why;
+                return false;
+            }
+            say("source " + list + " " + source.address + " failed: " + why + "; keeping its last " +
+                std::to_string(source.entries.size()) + " entries");
+            source.summary.clear();
+            continue;
+        }
+        source.entries.clear();
+        for (PlaylistEntry& e : parsed.entries)
+            source.entries.emplace_back(std::move(e.name), std::move(e.address));
+        const std::string summary = "source " + list + " " + source.address + ": " +
+                                    std::to_string(source.entries.size()) + " entries taken, " +
+                                    std::to_string(parsed.skipped) + " skipped";
+        if (summary != source.summary)
+            say(summary);
+        source.summary = summary;
     }
-    return m_catalogue.load(m_options.cataloguePath, error);
+    return true;
+}
+
+void Service::checkStreams() {
+    std::vector<std::string> addresses;
+    std::set<std::string> seen;
+    for (const Source& source : m_sources)
+        for (const auto& entry : source.entries)
+            if (seen.insert(entry.second).second)
+                addresses.push_back(entry.second);
+    sources::CheckOptions options;
+    options.timeoutSeconds = m_options.checkSeconds;
+    const std::vector<bool> alive = sources::check(addresses, options, m_stopping);
+    if (m_stopping)
+        return;
+    m_dead.clear();
+    for (size_t i = 0; i < addresses.size(); ++i)
+        if (!alive[i])
+            m_dead.insert(addresses[i]);
+    say("checked " + std::to_string(addresses.size()) +
+        " stream addresses: " + std::to_string(m_dead.size()) + " do not answer");
+}
+
+void Service::publish(const BaseAddresses& addresses) {
+    auto next = std::make_shared<Published>();
+    next->catalogue = m_base;
+    size_t clashes = 0;
+    for (const Source& source : m_sources)
+        for (const auto& [name, address] : source.entries)
+            clashes += next->catalogue.addStream(source.list, name, address) ? 0 : 1;
+    if (!m_dead.empty())
+        next->catalogue.filterAddresses([this](const std::string& a) { return !m_dead.contains(a); });
+    next->catalogue.finish();
+    next->tv = next->catalogue.listFile(ListKind::Tv, addresses);
+    next->radio = next->catalogue.listFile(ListKind::Radio, addresses);
+    next->tvTag = entityTag(next->tv);
+    next->radioTag = entityTag(next->radio);
+
+    const std::shared_ptr<const Published> previous = published();
+    if (!previous) {
+        // Lists built from playlists start at a version of their own: a program that holds other
+        // lists (the demo ones a build places, those of an earlier run) is offered these, and a
+        // restart over the same playlists offers nothing.
+        const bool derived = !m_sources.empty() && !m_options.listVersionGiven;
+        // Hashed apart from the addresses the lists name, which differ from instance to instance.
+        const BaseAddresses placeholders{"{service}", "{web}", "{forum}"};
+        const std::string lists = next->catalogue.listFile(ListKind::Tv, placeholders) +
+                                  next->catalogue.listFile(ListKind::Radio, placeholders);
+        next->version =
+            derived ? 100 + static_cast<long>(contentHash(lists) % 900000) : m_options.listVersion;
+        next->changed = std::time(nullptr);
+    } else if (previous->tv == next->tv && previous->radio == next->radio) {
+        next->version = previous->version;
+        next->changed = previous->changed;
+    } else {
+        next->version = previous->version + 1;
+        next->changed = std::time(nullptr);
+        say("lists changed: version " + std::to_string(next->version));
+    }
+    if (clashes > 0 && (!previous || previous->version != next->version))
+        say(std::to_string(clashes) + " playlist entries left out: their names belong to catalogue channels");
+    std::lock_guard lock(m_publishedMutex);
+    m_published = std::move(next);
+}
+
+std::shared_ptr<const Service::Published> Service::published() const {
+    std::lock_guard lock(m_publishedMutex);
+    return m_published;
+}
+
+void Service::reload() {
+    std::lock_guard lock(m_refreshMutex);
+    m_reloadAsked = true;
+    m_refreshWake.notify_all();
+}
+
+void Service::refreshLoop() {
+    const std::chrono::duration<double, std::ratio<60>> period(m_options.refreshMinutes);
+    for (;;) {
+        // Checked before they are published: a refresh does not show a dead channel for a moment.
+        if (m_options.checkStreams) {
+            checkStreams();
+            if (m_stopping)
+                return;
+            publish(bases());
+        }
+        {
+            std::unique_lock lock(m_refreshMutex);
+            m_refreshWake.wait_for(lock, period, [this] { return m_reloadAsked || m_stopping; });
+            if (m_stopping)
+                return;
+            m_reloadAsked = false;
+        }
+        std::string unused;
+        readSources(false, unused);
+        if (m_stopping)
+            return;
+        if (!m_options.checkStreams)
+            publish(bases());
+    }
 }
 
 bool Service::exportLists(std::string& error) {
-    if (!loadCatalogue(error))
+    if (!loadCatalogue(error) || !readSources(true, error))
         return false;
+    if (m_options.checkStreams)
+        checkStreams();
     const auto base = [](int port) { return "http://127.0.0.1:" + std::to_string(port); };
-    const BaseAddresses addresses{base(m_options.servicePort), base(m_options.webPort),
-                                  base(m_options.forumPort)};
+    publish({base(m_options.servicePort), base(m_options.webPort), base(m_options.forumPort)});
+    const auto lists = published();
     const struct {
         const char* name;
         std::string bytes;
     } files[] = {
-        {"vqrcv8xotv.exe", m_catalogue.listFile(ListKind::Tv, addresses)},
-        {"oftwy69jrad.exe", m_catalogue.listFile(ListKind::Radio, addresses)},
-        {"list-version", m_options.listVersion + "\n"},
+        {"vqrcv8xotv.exe", lists->tv},
+        {"oftwy69jrad.exe", lists->radio},
+        {"list-version", std::to_string(lists->version) + "\n"},
     };
     for (const auto& f : files) {
         const std::string path = m_options.exportDir + "/" + f.name;
@@ -134,12 +329,12 @@ bool Service::exportLists(std::string& error) {
 }
 
 bool Service::start(std::string& error) {
-    if (!loadCatalogue(error))
-        return false;
     if (!m_options.logPath.empty() && !m_log.open(m_options.logPath)) {
         error = "cannot open the log file " + m_options.logPath;
         return false;
     }
+    if (!loadCatalogue(error) || !readSources(true, error))
+        return false;
 
     const std::pair<const char*, int> hosts[] = {
         {"service", m_options.servicePort}, {"web", m_options.webPort}, {"forum", m_options.forumPort}};
@@ -162,6 +357,7 @@ bool Service::start(std::string& error) {
             return false;
         }
     }
+    publish(bases());
     addServiceRoutes(*m_hosts[0]);
     addControlRoutes(*m_hosts[0]);
     addMediaRoutes(*m_hosts[0]);
@@ -170,11 +366,19 @@ bool Service::start(std::string& error) {
     addForumRoutes(*m_hosts[2]);
     for (auto& h : m_hosts)
         m_threads.emplace_back([&server = h->server] { server.listen_after_bind(); });
+    if (!m_sources.empty())
+        m_refresher = std::thread([this] { refreshLoop(); });
     return true;
 }
 
 void Service::stop() {
-    m_stopping = true;
+    {
+        std::lock_guard lock(m_refreshMutex);
+        m_stopping = true;
+        m_refreshWake.notify_all();
+    }
+    if (m_refresher.joinable())
+        m_refresher.join();
     for (auto& h : m_hosts)
         h->server.stop();
     for (auto& t : m_threads)
@@ -303,64 +507,104 @@ void Service::applyDrop(const Request& req, Response& res) {
     };
 }
 
-std::string Service::streamAddress(const Channel& channel, const Request& req) const {
+std::vector<std::string> Service::streamAddresses(const Channel& channel, const Request& req) const {
     const std::string hostHeader = req.get_header_value("Host");
     const std::string base = hostHeader.empty() ? bases().service : "http://" + hostHeader;
     switch (channel.stream) {
     case StreamKind::Hls:
-        return base + "/media/" + channel.source + "/live.m3u8";
+        return {base + "/media/" + channel.source + "/live.m3u8"};
     case StreamKind::Ts:
     case StreamKind::Mp3:
-        return base + "/stream/" + channel.slug;
+        return {base + "/stream/" + channel.slug};
     case StreamKind::Missing:
-        return base + "/media/fuera-de-emision/" + channel.slug + ".m3u8";
+        return {base + "/media/fuera-de-emision/" + channel.slug + ".m3u8"};
     case StreamKind::Url:
-        return channel.source;
+        return channel.addresses;
     case StreamKind::None:
         break;
     }
     return {};
 }
 
+void Service::serveCached(const Request& req, Response& res, const std::string& body, const char* type,
+                          const std::string& tag, std::time_t changed, const char* cacheControl) {
+    res.set_header("ETag", tag);
+    res.set_header("Last-Modified", httpDate(changed));
+    res.set_header("Cache-Control", cacheControl);
+    // If-None-Match decides when present; If-Modified-Since only without it.
+    bool fresh = false;
+    if (req.has_header("If-None-Match")) {
+        fresh = tagListed(req.get_header_value("If-None-Match"), tag);
+    } else if (req.has_header("If-Modified-Since")) {
+        const std::time_t since = parseHttpDate(req.get_header_value("If-Modified-Since"));
+        fresh = since >= 0 && changed <= since;
+    }
+    if (fresh) {
+        res.status = 304;
+        return;
+    }
+    res.set_content(body, type);
+}
+
 void Service::addServiceRoutes(Host& host) {
     route(host, "/windows/contador/contador.html",
           [](const Request&, Response& res) { html(res, pages::counter()); });
-    route(host, "/windows/versiones/comprobar_ver_act.php", [this](const Request& req, Response& res) {
-        const std::string display = text::displayVersion(m_options.programVersion);
-        if (param(req, "ver") == m_options.programVersion)
-            html(res, pages::reply("Sintonex " + display + " - versión al día", "ok"));
-        else
-            html(res, pages::reply("Sintonex " + display + " - nueva versión disponible", "no"));
-    });
-    route(host, "/windows/versiones/comprobar_ver_canales.php", [this](const Request& req, Response& res) {
-        const bool current = param(req, "ver") == m_options.listVersion;
-        html(res, pages::reply("Listas de canales de Sintonex", current ? "ok" : "no"));
-    });
-    route(host, "/windows/versiones/obtener_ver_actual.php", [this](const Request&, Response& res) {
-        html(res, pages::reply("Versión de las listas de canales", m_options.listVersion));
-    });
+    // Version pages change with the lists: caches may keep them briefly. The lists themselves are
+    // revalidated every time, since a list older than its version page would be installed under
+    // the newer version number.
+    const char* const versionLifetime = "public, max-age=30";
+    route(host, "/windows/versiones/comprobar_ver_act.php",
+          [this, versionLifetime](const Request& req, Response& res) {
+              const std::string display = text::displayVersion(m_options.programVersion);
+              const bool current = param(req, "ver") == m_options.programVersion;
+              const std::string body =
+                  current ? pages::reply("Sintonex " + display + " - versión al día", "ok")
+                          : pages::reply("Sintonex " + display + " - nueva versión disponible", "no");
+              serveCached(req, res, body, kHtml, entityTag(body), published()->changed, versionLifetime);
+          });
+    route(host, "/windows/versiones/comprobar_ver_canales.php",
+          [this, versionLifetime](const Request& req, Response& res) {
+              const auto lists = published();
+              const bool current = param(req, "ver") == std::to_string(lists->version);
+              const std::string body = pages::reply("Listas de canales de Sintonex", current ? "ok" : "no");
+              serveCached(req, res, body, kHtml, entityTag(body), lists->changed, versionLifetime);
+          });
+    route(host, "/windows/versiones/obtener_ver_actual.php",
+          [this, versionLifetime](const Request& req, Response& res) {
+              const auto lists = published();
+              const std::string body =
+                  pages::reply("Versión de las listas de canales", std::to_string(lists->version));
+              serveCached(req, res, body, kHtml, entityTag(body), lists->changed, versionLifetime);
+          });
     route(host, "/windows/pqlrvbxdk27/canalasx.php", [this](const Request& req, Response& res) {
         const std::string name = param(req, "canala");
-        const Channel* ch = m_catalogue.find(name);
+        const auto lists = published();
+        const Channel* ch = lists->catalogue.find(name);
         if (!ch)
             return html(res, pages::unknownChannel(text::decodeValue(name)), 404);
-        const std::string address = streamAddress(*ch, req);
-        if (address.empty())
+        const std::vector<std::string> addresses = streamAddresses(*ch, req);
+        if (addresses.empty())
             return html(res, pages::error(404, ch->name + " no emite por streaming"), 404);
-        res.set_content(pages::asx(ch->name, address), "video/x-ms-asf");
+        res.set_content(pages::asx(ch->name, addresses), "video/x-ms-asf");
     });
     route(host, "/windows/pqlrvbxdk27/canalhtml.php", [this](const Request& req, Response& res) {
         const std::string name = param(req, "canalb");
-        const Channel* ch = m_catalogue.find(name);
+        const auto lists = published();
+        const Channel* ch = lists->catalogue.find(name);
         if (!ch)
             return html(res, pages::unknownChannel(text::decodeValue(name)), 404);
-        html(res, pages::channelPage(*ch, streamAddress(*ch, req)));
+        const std::vector<std::string> addresses = streamAddresses(*ch, req);
+        html(res, pages::channelPage(*ch, addresses.empty() ? std::string() : addresses.front()));
     });
-    route(host, "/windows/hmtzc4wn8ue/canalestv.exe", [this](const Request&, Response& res) {
-        res.set_content(m_catalogue.listFile(ListKind::Tv, bases()), "application/octet-stream");
+    route(host, "/windows/hmtzc4wn8ue/canalestv.exe", [this](const Request& req, Response& res) {
+        const auto lists = published();
+        serveCached(req, res, lists->tv, "application/octet-stream", lists->tvTag, lists->changed,
+                    "public, no-cache");
     });
-    route(host, "/windows/hmtzc4wn8ue/canalesradio.exe", [this](const Request&, Response& res) {
-        res.set_content(m_catalogue.listFile(ListKind::Radio, bases()), "application/octet-stream");
+    route(host, "/windows/hmtzc4wn8ue/canalesradio.exe", [this](const Request& req, Response& res) {
+        const auto lists = published();
+        serveCached(req, res, lists->radio, "application/octet-stream", lists->radioTag, lists->changed,
+                    "public, no-cache");
     });
     route(host, "/windows/actualizar/sintonex.exe", [this](const Request&, Response& res) {
         std::string program = kDefaultProgram;
@@ -370,9 +614,9 @@ void Service::addServiceRoutes(Host& host) {
     });
     route(host, "/windows/chat.html", [](const Request&, Response& res) { html(res, pages::chat()); });
     route(host, "/windows/txt.htm",
-          [this](const Request&, Response& res) { html(res, pages::teletext(m_catalogue, 100)); });
+          [this](const Request&, Response& res) { html(res, pages::teletext(published()->catalogue, 100)); });
     route(host, "/windows/txt2.htm",
-          [this](const Request&, Response& res) { html(res, pages::teletext(m_catalogue, 101)); });
+          [this](const Request&, Response& res) { html(res, pages::teletext(published()->catalogue, 101)); });
     route(host, "/windows/soporte/soportevertres.php", [this, &host](const Request& req, Response& res) {
         m_log.note(host.name, "soporte " + decodedFields(req, {"nombre", "mail", "mensaje", "ver", "sisop"}));
         const bool complete =
@@ -380,7 +624,8 @@ void Service::addServiceRoutes(Host& host) {
         html(res, pages::reply("Soporte Sintonex", complete ? "ok" : "no"));
     });
     route(host, R"(/stream/([a-z0-9-]+))", [this, &host](const Request& req, Response& res) {
-        const Channel* ch = m_catalogue.findBySlug(req.matches[1]);
+        const auto lists = published();
+        const Channel* ch = lists->catalogue.findBySlug(req.matches[1]);
         if (!ch || (ch->stream != StreamKind::Mp3 && ch->stream != StreamKind::Ts))
             return html(res, pages::error(404, "No existe esa emisión"), 404);
         serveChannelStream(host, *ch, req, res);
@@ -471,7 +716,7 @@ void Service::addWebRoutes(Host& host) {
     });
     route(host, "/tv/programa/anuncios_asx/version_242.php", [](const Request& req, Response& res) {
         const std::string base = "http://" + req.get_header_value("Host");
-        res.set_content(pages::asx("Sintonex", base + "/media/intro/intro.mp4"), "video/x-ms-asf");
+        res.set_content(pages::asx("Sintonex", {base + "/media/intro/intro.mp4"}), "video/x-ms-asf");
     });
     route(host, "/sintonex/ayuda/principal/",
           [](const Request&, Response& res) { html(res, pages::help()); });

@@ -1,6 +1,8 @@
 // Service: the three hosts the program talks to (the maker's service, its web site and its forum),
 // each an HTTP server on its own port of one address, sharing one catalogue, one media folder,
-// one request log and one set of fault switches. Handlers run on the servers' worker threads.
+// one request log and one set of fault switches. Handlers run on the servers' worker threads; the
+// playlists are read again and their streams checked on a thread of their own, which replaces the
+// published catalogue whole, so a handler always sees one consistent catalogue.
 #pragma once
 
 #include "Catalogue.h"
@@ -9,8 +11,12 @@
 #include "RequestLog.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <ctime>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,8 +35,14 @@ struct ServiceOptions {
     std::string mediaDir = "media";
     std::string logPath; // empty: the log is kept in memory only
     std::string programVersion = "245";
-    std::string listVersion = "37";
-    std::string cataloguePath; // empty: the built-in demo catalogue
+    long listVersion = 37;         // of the first lists; one more at every change
+    bool listVersionGiven = false; // without it, playlists' first version comes from their lists
+    std::string cataloguePath;     // empty: the built-in demo catalogue
+    bool demo = true;              // false: no built-in demo channels (a catalogue file still counts)
+    std::vector<std::string> tvPlaylists, radioPlaylists; // files or http(s) addresses
+    double refreshMinutes = 60;                           // playlists read again this often (and on reload())
+    bool checkStreams = false; // leave channels whose streams do not answer out of the lists
+    double checkSeconds = 5;   // a stream's time to answer
     std::string programFile;   // empty: a small shell script stands in for the new program
     std::string exportDir;     // set: write the published lists there and exit instead of serving
     double titleSeconds = 5;   // of audio per ICY title
@@ -50,6 +62,8 @@ public:
     // ports. This is how a build or a package gets the lists a first start needs.
     bool exportLists(std::string& error);
     void stop();
+    // Reads the playlists again now (SIGHUP), on the refresh thread.
+    void reload();
 
     int servicePort() const;
     int webPort() const;
@@ -60,7 +74,32 @@ private:
     struct Host;
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 
+    // What the service publishes: replaced whole when the playlists or their streams change.
+    struct Published {
+        Catalogue catalogue;
+        std::string tv, radio; // list files
+        std::string tvTag, radioTag;
+        long version = 0;
+        std::time_t changed = 0; // when the lists last changed
+    };
+    struct Source {
+        ListKind list;
+        std::string address;
+        std::vector<std::pair<std::string, std::string>> entries; // last good: name, address
+        std::string summary; // of the last reading, said again only when it changes
+    };
+
     bool loadCatalogue(std::string& error);
+    bool readSources(bool atStart, std::string& error);
+    void checkStreams();
+    void publish(const BaseAddresses& addresses);
+    std::shared_ptr<const Published> published() const;
+    void refreshLoop();
+    void say(const std::string& line); // to the request log and standard error
+    // An answer that caches may keep: validators, lifetime, and 304 to a conditional request.
+    static void serveCached(const httplib::Request& req, httplib::Response& res, const std::string& body,
+                            const char* type, const std::string& tag, std::time_t changed,
+                            const char* cacheControl);
     void route(Host& host, const std::string& pattern, Handler handler);
     void setUpHost(Host& host);
     void addServiceRoutes(Host& host);
@@ -72,11 +111,20 @@ private:
     void applyDrop(const httplib::Request& req, httplib::Response& res);
     void serveChannelStream(const Host& host, const Channel& channel, const httplib::Request& req,
                             httplib::Response& res);
-    std::string streamAddress(const Channel& channel, const httplib::Request& req) const;
+    // The addresses the resolver answers with, alternatives after the first; none: nothing to play.
+    std::vector<std::string> streamAddresses(const Channel& channel, const httplib::Request& req) const;
     BaseAddresses bases() const;
 
     ServiceOptions m_options;
-    Catalogue m_catalogue;
+    Catalogue m_base; // the demo or file catalogue, before the playlists
+    std::vector<Source> m_sources;
+    std::set<std::string> m_dead; // stream addresses that did not answer at the last check
+    mutable std::mutex m_publishedMutex;
+    std::shared_ptr<const Published> m_published;
+    std::mutex m_refreshMutex;
+    std::condition_variable m_refreshWake;
+    bool m_reloadAsked = false;
+    std::thread m_refresher;
     Media m_media;
     RequestLog m_log;
     Faults m_faults;

@@ -16,8 +16,23 @@ void usage() {
         << "usage: sintonex-servicio [--service-port P] [--web-port P] [--forum-port P] [--bind ADDR]\n"
            "                         [--media DIR] [--log FILE] [--program-version V] [--list-version N]\n"
            "                         [--catalogue FILE] [--program-file FILE] [--title-seconds S]\n"
-           "                         [--export-lists DIR]\n"
-           "Ports default to 47800, 47801 and 47802; 0 picks a free port.\n";
+           "                         [--export-lists DIR] [--no-demo]\n"
+           "                         [--tv-playlist FILE_OR_URL]... [--radio-playlist FILE_OR_URL]...\n"
+           "                         [--refresh MINUTES] [--check-streams] [--check-seconds S]\n"
+           "Ports default to 47800, 47801 and 47802; 0 picks a free port. Playlists are M3U/M3U8 or\n"
+           "PLS, read again every --refresh minutes (60) and on SIGHUP.\n";
+}
+
+bool parseNumber(const char* text, double& out) {
+    char* end = nullptr;
+    out = std::strtod(text, &end);
+    return end != text && *end == '\0' && out > 0 && out <= 1e6;
+}
+
+bool parseVersion(const char* text, long& out) {
+    char* end = nullptr;
+    out = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && text[0] >= '0' && text[0] <= '9' && out < 1000000000L;
 }
 
 bool parsePort(const char* text, int& port) {
@@ -38,6 +53,10 @@ int main(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             usage();
             return 0;
+        }
+        if (arg == "--no-demo" || arg == "--check-streams") {
+            (arg == "--no-demo" ? o.demo : o.checkStreams) = arg == "--check-streams";
+            continue;
         }
         if (i + 1 >= argc) {
             std::cerr << "sintonex-servicio: " << arg << " needs a value\n";
@@ -61,13 +80,21 @@ int main(int argc, char** argv) {
         else if (arg == "--program-version")
             o.programVersion = value;
         else if (arg == "--list-version")
-            o.listVersion = value;
+            ok = o.listVersionGiven = parseVersion(value, o.listVersion);
         else if (arg == "--catalogue")
             o.cataloguePath = value;
         else if (arg == "--program-file")
             o.programFile = value;
         else if (arg == "--export-lists")
             o.exportDir = value;
+        else if (arg == "--tv-playlist")
+            o.tvPlaylists.push_back(value);
+        else if (arg == "--radio-playlist")
+            o.radioPlaylists.push_back(value);
+        else if (arg == "--refresh")
+            ok = parseNumber(value, o.refreshMinutes);
+        else if (arg == "--check-seconds")
+            ok = parseNumber(value, o.checkSeconds);
         else if (arg == "--title-seconds")
             ok = (o.titleSeconds = std::atof(value)) > 0;
         else
@@ -80,11 +107,12 @@ int main(int argc, char** argv) {
     }
 
     // The signals are taken by sigwait below, not by whichever worker thread they hit.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     Service service(o);
@@ -112,7 +140,8 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     int signal = 0;
-    sigwait(&stopSignals, &signal);
+    while (sigwait(&signals, &signal) == 0 && signal == SIGHUP)
+        service.reload();
     // Streams may hold workers for a long time; the log is already flushed, so do not wait for them.
     std::fflush(nullptr);
     std::_Exit(0);

@@ -12,6 +12,7 @@
 #include "playback/Recorder.h"
 #include "support/FaultSupport.h"
 #include "support/Files.h"
+#include "support/ListUpdateSteps.h"
 #include "support/ServiceFixture.h"
 #include "support/TestPlatform.h"
 #include "update/Form1.h"
@@ -154,14 +155,8 @@ TEST_F(FaultTest, ListUpdateKeepsTheInstalledListsWhateverTheDownloadMeets) {
     const QByteArray oldTv = "TV vieja||>asx\r\n", oldRadio = "Radio vieja||>asx\r\n";
     const auto openAndConfirm = [&] {
         forms->show("actualizarcanale");
-        auto* version = forms->loadedControl<WebBrowser>("actualizarcanale", "numero_ver_canales");
-        ASSERT_TRUE(waitFor([&] { return version->innerText() == "37"; }, 10000));
-        clock.advance(4000);
-        auto* check = forms->loadedControl<WebBrowser>("actualizarcanale", "verificar");
-        ASSERT_TRUE(waitFor([&] { return check->innerText() == "ok"; }, 10000));
-        clock.advance(5000 + 1500);
-        auto* start = forms->loadedControl<QPushButton>("actualizarcanale", "Command1");
-        ASSERT_TRUE(start && start->isEnabled());
+        QPushButton* start = reachListUpdateStart(*forms, clock, "37");
+        ASSERT_TRUE(start);
         loop.reset();
         start->click();
     };

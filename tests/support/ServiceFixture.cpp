@@ -84,6 +84,11 @@ QString ServiceFixture::logPath() const {
     return m_dir.filePath(QStringLiteral("servicio.log"));
 }
 
+bool ServiceFixture::signal(int number) const {
+    const qint64 pid = m_process.processId();
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), number) == 0;
+}
+
 QStringList ServiceFixture::log() const {
     QFile f(logPath());
     if (!f.open(QIODevice::ReadOnly))

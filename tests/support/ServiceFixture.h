@@ -32,6 +32,8 @@ public:
     QString forumBase() const;
     QString mediaDir() const;
     QString logPath() const;
+    // Sends the service a signal (SIGHUP: read the playlists again).
+    bool signal(int number) const;
 
     // The request log so far: "<host> <METHOD> <target as received>" and "<host> NOTE ..." lines.
     QStringList log() const;

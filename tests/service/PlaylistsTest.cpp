@@ -1,0 +1,334 @@
+// Channel lists built from people's own playlists: what is taken from M3U and PLS files, the names
+// and encodings published, alternatives, refreshing, dead streams and the answers caches rely on.
+#include "support/ServiceFixture.h"
+#include "support/TestPlatform.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kTv = QStringLiteral("/windows/hmtzc4wn8ue/canalestv.exe");
+const QString kRadio = QStringLiteral("/windows/hmtzc4wn8ue/canalesradio.exe");
+const QString kVersion = QStringLiteral("/windows/versiones/obtener_ver_actual.php");
+
+void write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    f.write(bytes);
+}
+
+QByteArray get(const ServiceFixture& svc, const QString& path) {
+    return ServiceFixture::get(svc.serviceBase() + path).body;
+}
+
+QStringList refs(const ServiceFixture& svc, const QByteArray& nameBytes) {
+    const auto r = ServiceFixture::get(svc.serviceBase() + "/windows/pqlrvbxdk27/canalasx.php?canala=" +
+                                       QString::fromLatin1(nameBytes.toPercentEncoding()) +
+                                       "&versionlistacanales=37&versionprograma=245");
+    static const QRegularExpression ref(QStringLiteral("<ref href=\"([^\"]+)\""));
+    QStringList out;
+    for (auto it = ref.globalMatch(QString::fromUtf8(r.body)); it.hasNext();)
+        out << it.next().captured(1);
+    return out;
+}
+
+QString versionOf(const ServiceFixture& svc) {
+    static const QRegularExpression body(QStringLiteral("<body>(.*)</body>"));
+    return body.match(QString::fromUtf8(get(svc, kVersion))).captured(1);
+}
+
+// A port on 127.0.0.1 where nothing listens.
+int refusingPort() {
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost);
+    return s.serverPort();
+}
+
+// A SHOUTcast server of the old kind: "ICY 200 OK" instead of an HTTP status line.
+class IcyServer : public QTcpServer {
+public:
+    IcyServer() {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = nextPendingConnection())
+                connect(s, &QTcpSocket::readyRead, s, [s] {
+                    s->write("ICY 200 OK\r\nicy-name: Vieja\r\n\r\n" + QByteArray(4096, '\xFF'));
+                    s->disconnectFromHost();
+                });
+        });
+    }
+};
+
+} // namespace
+
+TEST(ServicePlaylists, M3uAndPlsVariantsGiveTheirChannelsAndSayWhatWasSkipped) {
+    QTemporaryDir dir;
+    // Served by a second service from its media folder, to be read over HTTP.
+    write(dir.filePath("lista.m3u8"), "#EXTM3U x-tvg-url=\"g.xml\"\n"
+                                      "#EXTINF:-1 tvg-id=\"a\",Relativa\n"
+                                      "directo/a.m3u8\n"
+                                      "#EXTINF:-1,Absoluta\n"
+                                      "/raiz/b.m3u8?x=1\n"
+                                      "#EXTINF:-1,Subida\n"
+                                      "../c.m3u8\n"
+                                      "#EXTINF:-1,Sin anfitrión\n"
+                                      "//\n"
+                                      "#EXTINF:-1,Otro anfitrión\n"
+                                      "//127.0.0.1:9/d.m3u8\n");
+    ServiceFixture origin({"--media", dir.path()});
+    ASSERT_TRUE(origin.ok()) << origin.error().toStdString();
+    const QString remote = origin.serviceBase() + "/media/lista.m3u8";
+    write(dir.filePath("hls.m3u8"), "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\nseg0.ts\n");
+
+    write(dir.filePath("tv.m3u"),
+          "\xEF\xBB\xBF#EXTM3U\r\n"
+          "#EXTINF:-1 tvg-name=\"Uno HD\" group-title=\"Noticias, 24h\",Canal Uno\r\n"
+          "http://127.0.0.1:9/uno.m3u8\r\n"
+          "#EXTINF:-1 tvg-name=\"Sin T\xC3\xADtulo\" group-title=\"X\",\r\n" // no display name
+          "http://127.0.0.1:9/sin.m3u8|User-Agent=VLC\r\n"                   // player headers
+          "#EXTVLCOPT:http-referrer=http://x\r\n"
+          "#EXTINF:-1,Hu\xC3\xA9rfano\r\n" // no address
+          "#EXTINF:-1,Local\r\n"
+          "canales/local.m3u8\r\n" // relative: nothing to play
+          "#EXTINF:-1,Fichero\r\n"
+          "file:///etc/passwd\r\n"
+          "#EXTINF:-1,Con espacios\r\n"
+          "  HTTP://127.0.0.1:9/con espacios.m3u8  \r\n"
+          "rtmp://127.0.0.1/vivo/canal\r\n" // plain line: named by address
+          "#EXTINF:-1,Huérfano final\r\n");
+    write(dir.filePath("radio.pls"), "[playlist]\rFile2=http://127.0.0.1:9/dos.mp3\rTitle2=Radio Dos\r"
+                                     "File1=mms://127.0.0.1/uno\rTitle1=Radio Uno\rTitle3=Sin fichero\r"
+                                     "NumberOfEntries=3\rbasura\rVersion=2\r");
+    write(dir.filePath("viejo.m3u"), "#EXTINF:-1,Se\xF1"
+                                     "al Espa\xF1ola\nhttp://127.0.0.1:9/e.mp3\n");
+
+    ServiceFixture svc({"--no-demo", "--tv-playlist", dir.filePath("tv.m3u"), "--tv-playlist", remote,
+                        "--radio-playlist", dir.filePath("radio.pls"), "--radio-playlist",
+                        dir.filePath("viejo.m3u")});
+    ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
+    EXPECT_EQ(get(svc, kTv), "Canal Uno||>asx\r\nSin T\xEDtulo||>asx\r\nCon espacios||>asx\r\n"
+                             "127.0.0.1/vivo/canal||>asx\r\nRelativa||>asx\r\nAbsoluta||>asx\r\n"
+                             "Subida||>asx\r\nOtro anfitri\xF3n||>asx\r\n");
+    EXPECT_EQ(get(svc, kRadio), "Radio Uno||>asx\r\nRadio Dos||>asx\r\nSe\xF1"
+                                "al Espa\xF1ola||>asx\r\n");
+    EXPECT_EQ(refs(svc, "Sin T\xEDtulo"), QStringList{"http://127.0.0.1:9/sin.m3u8"});
+    EXPECT_EQ(refs(svc, "Con espacios"), QStringList{"http://127.0.0.1:9/con%20espacios.m3u8"});
+    EXPECT_EQ(refs(svc, "Relativa"), QStringList{origin.serviceBase() + "/media/directo/a.m3u8"});
+    EXPECT_EQ(refs(svc, "Absoluta"), QStringList{origin.serviceBase() + "/raiz/b.m3u8?x=1"});
+    EXPECT_EQ(refs(svc, "Subida"), QStringList{origin.serviceBase() + "/c.m3u8"});
+    EXPECT_EQ(refs(svc, "Otro anfitri\xF3n"), QStringList{"http://127.0.0.1:9/d.m3u8"});
+    EXPECT_EQ(refs(svc, "Radio Uno"), QStringList{"mms://127.0.0.1/uno"});
+    const QStringList log = svc.log();
+    EXPECT_TRUE(
+        log.contains("service NOTE source tv " + dir.filePath("tv.m3u") + ": 4 entries taken, 4 skipped"))
+        << log.join('\n').toStdString();
+    EXPECT_TRUE(log.contains("service NOTE source radio " + dir.filePath("radio.pls") +
+                             ": 2 entries taken, 2 skipped"));
+
+    // A source given at start that cannot be read stops the service with a reason.
+    for (const QStringList& bad : {QStringList{"--tv-playlist", dir.filePath("no-existe.m3u")},
+                                   QStringList{"--radio-playlist", origin.serviceBase() + "/media/no.pls"},
+                                   QStringList{"--tv-playlist", origin.serviceBase() + "/media/hls.m3u8"}}) {
+        QProcess p;
+        p.start(QStringLiteral(SINTONEX_SERVICE_BIN),
+                QStringList{"--service-port", "0", "--web-port", "0", "--forum-port", "0"} + bad);
+        ASSERT_TRUE(p.waitForFinished(20000));
+        EXPECT_EQ(p.exitCode(), 1) << bad.join(' ').toStdString();
+        EXPECT_TRUE(p.readAllStandardError().contains(bad[1].toUtf8())) << bad.join(' ').toStdString();
+    }
+}
+
+TEST(ServicePlaylists, NamesAreCleanedRepeatsBecomeAlternativesAndEachListKeepsItsEncoding) {
+    QTemporaryDir dir;
+    write(dir.filePath("tv.m3u"),
+          "#EXTM3U\n#EXTINF:-1,  Canal \t  Uno  \nhttp://127.0.0.1:9/uno-a\n"
+          "#EXTINF:-1,Canal Uno\nhttp://127.0.0.1:9/uno-b\n"
+          "#EXTINF:-1,Canal ||>Uno\nhttp://127.0.0.1:9/uno-a\n" // the same address again
+          "#EXTINF:-1,Niños\xC2\xA0y\xE2\x80\xA8mayores\nhttp://127.0.0.1:9/n\n"
+          "#EXTINF:-1,Canal Dos\nhttp://127.0.0.1:9/dos\n" // a demo channel's name
+          "#EXTINF:-1,Televisión Ñ\nhttp://127.0.0.1:9/tn\n");
+    const QByteArray world = QStringLiteral("Радио Мир\nhttp://127.0.0.1:9/ru\n"
+                                            "#EXTINF:-1,إذاعة القرآن\nhttp://127.0.0.1:9/ar\n"
+                                            "#EXTINF:-1,Música 🎵\nhttp://127.0.0.1:9/emoji\n"
+                                            "#EXTINF:-1,Radio ?\nhttp://127.0.0.1:9/q\n")
+                                 .toUtf8();
+    write(dir.filePath("radio.m3u"), "#EXTINF:-1," + world);
+    ServiceFixture svc(
+        {"--tv-playlist", dir.filePath("tv.m3u"), "--radio-playlist", dir.filePath("radio.m3u")});
+    ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
+
+    // TV: every name fits Windows-1252, so the list stays in it, demo channels first.
+    const QByteArray tv = get(svc, kTv);
+    EXPECT_TRUE(tv.startsWith("Canal Uno||>asx\r\nCanal Dos||>asx\r\nTel\xE9 Sur||>asx\r\n"));
+    EXPECT_TRUE(tv.endsWith("Web Externa||>" + svc.webBase().toLatin1() +
+                            "/externa\r\nNi\xF1os y"
+                            "mayores||>asx\r\n"))
+        << tv.toStdString();
+    EXPECT_EQ(tv.count("Canal Uno||>"), 1);
+    EXPECT_EQ(tv.count("Televisi\xF3n \xD1||>"), 1);
+    // The demo's own "Canal Uno" plays its demo stream, not the playlist's.
+    EXPECT_TRUE(refs(svc, "Canal Uno").value(0).startsWith(svc.serviceBase()));
+
+    // Radio: names no single-byte code page holds; the list goes out in UTF-8 and every name comes
+    // back to its channel, not to another that would read "?" the same.
+    const QByteArray radio = get(svc, kRadio);
+    EXPECT_TRUE(radio.contains(QStringLiteral("Радио Мир||>asx\r\n").toUtf8()));
+    EXPECT_TRUE(radio.contains(QStringLiteral("إذاعة القرآن||>asx\r\n").toUtf8()));
+    EXPECT_TRUE(radio.contains(QStringLiteral("Música 🎵||>asx\r\n").toUtf8()));
+    EXPECT_TRUE(radio.contains(QStringLiteral("Éxitos + Clásicos||>asx\r\n").toUtf8()));
+    EXPECT_EQ(refs(svc, QStringLiteral("Радио Мир").toUtf8()), QStringList{"http://127.0.0.1:9/ru"});
+    EXPECT_EQ(refs(svc, QStringLiteral("إذاعة القرآن").toUtf8()), QStringList{"http://127.0.0.1:9/ar"});
+    EXPECT_EQ(refs(svc, QStringLiteral("Música 🎵").toUtf8()), QStringList{"http://127.0.0.1:9/emoji"});
+    EXPECT_EQ(refs(svc, "Radio ?"), QStringList{"http://127.0.0.1:9/q"});
+
+    // Alternatives, in playlist order and once each, when the name is no demo channel's.
+    write(dir.filePath("tv.m3u"), "#EXTINF:-1,  Canal \t  Tres  \nhttp://127.0.0.1:9/tres-a\n"
+                                  "#EXTINF:-1,Canal Tres\nhttp://127.0.0.1:9/tres-b\n"
+                                  "#EXTINF:-1,Canal ||>Tres\nhttp://127.0.0.1:9/tres-a\n");
+    ServiceFixture own({"--no-demo", "--tv-playlist", dir.filePath("tv.m3u")});
+    ASSERT_TRUE(own.ok()) << own.error().toStdString();
+    EXPECT_EQ(get(own, kTv), "Canal Tres||>asx\r\n");
+    EXPECT_EQ(refs(own, "Canal Tres"),
+              (QStringList{"http://127.0.0.1:9/tres-a", "http://127.0.0.1:9/tres-b"}));
+
+    // What the build places beside a new program is what the service publishes.
+    QProcess exporter;
+    exporter.start(QStringLiteral(SINTONEX_SERVICE_BIN),
+                   {"--service-port", QString::number(svc.servicePort()), "--web-port",
+                    QString::number(svc.webPort()), "--forum-port", QString::number(svc.forumPort()),
+                    "--tv-playlist", dir.filePath("tv.m3u"), "--radio-playlist", dir.filePath("radio.m3u"),
+                    "--export-lists", dir.path()});
+    ASSERT_TRUE(exporter.waitForFinished(20000));
+    ASSERT_EQ(exporter.exitCode(), 0);
+    QFile exported(dir.filePath("oftwy69jrad.exe"));
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    EXPECT_EQ(exported.readAll(), radio);
+}
+
+TEST(ServicePlaylists, ChangedSourcesRaiseTheVersionOnceAndAFailingSourceKeepsItsChannels) {
+    QTemporaryDir dir;
+    write(dir.filePath("radio.pls"), "[playlist]\nFile1=http://127.0.0.1:9/a\nTitle1=Radio A\n");
+    ServiceFixture origin({"--media", dir.path()});
+    ASSERT_TRUE(origin.ok()) << origin.error().toStdString();
+    write(dir.filePath("tv.m3u"), "#EXTINF:-1,Canal A\nhttp://127.0.0.1:9/a\n");
+    ServiceFixture svc({"--no-demo", "--list-version", "37", "--tv-playlist", dir.filePath("tv.m3u"),
+                        "--radio-playlist", origin.serviceBase() + "/media/radio.pls"});
+    ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
+    EXPECT_EQ(versionOf(svc), "37");
+
+    // Nothing changed: no new version.
+    ASSERT_TRUE(svc.signal(SIGHUP));
+    ASSERT_TRUE(waitFor([&] { return origin.log().count("service GET /media/radio.pls") == 2; }, 5000));
+    EXPECT_EQ(versionOf(svc), "37");
+
+    write(dir.filePath("tv.m3u"),
+          "#EXTINF:-1,Canal A\nhttp://127.0.0.1:9/a\n#EXTINF:-1,Canal B\nhttp://127.0.0.1:9/b\n");
+    ASSERT_TRUE(svc.signal(SIGHUP));
+    ASSERT_TRUE(svc.waitForLog("lists changed: version 38", 5000));
+    EXPECT_EQ(versionOf(svc), "38");
+    EXPECT_EQ(get(svc, kTv), "Canal A||>asx\r\nCanal B||>asx\r\n");
+
+    // A source that fails keeps its last channels, and the version stays.
+    ASSERT_TRUE(origin.setFault("/media/radio.pls", "error", 503));
+    ASSERT_TRUE(svc.signal(SIGHUP));
+    ASSERT_TRUE(svc.waitForLog("radio.pls failed: HTTP status 503; keeping its last 1 entries", 5000));
+    EXPECT_EQ(get(svc, kRadio), "Radio A||>asx\r\n");
+    EXPECT_EQ(versionOf(svc), "38");
+
+    // Without --list-version the first version comes from the lists: not the demo lists' 37, the
+    // same for the same playlists at every start, another for other playlists.
+    ServiceFixture first({"--tv-playlist", dir.filePath("tv.m3u")}),
+        again({"--tv-playlist", dir.filePath("tv.m3u")});
+    ServiceFixture other({"--radio-playlist", dir.filePath("tv.m3u")});
+    EXPECT_NE(versionOf(first), "37");
+    EXPECT_EQ(versionOf(first), versionOf(again));
+    EXPECT_NE(versionOf(other), versionOf(first));
+
+    // The refresh period needs no signal.
+    ServiceFixture timed(
+        {"--no-demo", "--list-version", "37", "--refresh", "0.01", "--tv-playlist", dir.filePath("tv.m3u")});
+    ASSERT_TRUE(timed.ok()) << timed.error().toStdString();
+    write(dir.filePath("tv.m3u"), "#EXTINF:-1,Canal C\nhttp://127.0.0.1:9/c\n");
+    EXPECT_TRUE(timed.waitForLog("lists changed: version 38", 5000));
+    EXPECT_EQ(get(timed, kTv), "Canal C||>asx\r\n");
+}
+
+TEST(ServicePlaylists, StreamsThatDoNotAnswerStayOutUntilTheyDo) {
+    QTemporaryDir dir;
+    write(dir.filePath("vivo.mp3"), QByteArray(8192, 'x'));
+    ServiceFixture streams({"--media", dir.path()});
+    ASSERT_TRUE(streams.ok()) << streams.error().toStdString();
+    const QString live = streams.serviceBase() + "/media/vivo.mp3";
+    const QString missing = streams.serviceBase() + "/media/no-existe.mp3";
+    const QString slow = streams.serviceBase() + "/media/vivo.mp3?lento";
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/x.mp3").arg(refusingPort());
+    ASSERT_TRUE(streams.setFault("/media/vivo.mp3?lento", "delay", 6000));
+    IcyServer icy;
+    const QString shoutcast = QStringLiteral("http://127.0.0.1:%1/;").arg(icy.serverPort());
+    write(dir.filePath("radio.m3u"),
+          ("#EXTINF:-1,Viva\n" + live + "\n#EXTINF:-1,Dos caminos\n" + refused +
+           "\n#EXTINF:-1,Dos caminos\n" + live + "\n#EXTINF:-1,Perdida\n" + missing + "\n#EXTINF:-1,Lenta\n" +
+           slow + "\n#EXTINF:-1,Otra red\nrtsp://127.0.0.1/x\n#EXTINF:-1,Vieja\n" + shoutcast + "\n")
+              .toUtf8());
+    ServiceFixture svc({"--no-demo", "--list-version", "37", "--check-streams", "--check-seconds", "2",
+                        "--radio-playlist", dir.filePath("radio.m3u")});
+    ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
+
+    // Until the first check is done everything is published, and answers do not wait for it.
+    QElapsedTimer answered;
+    answered.start();
+    EXPECT_EQ(get(svc, kRadio), "Viva||>asx\r\nDos caminos||>asx\r\nPerdida||>asx\r\nLenta||>asx\r\nOtra "
+                                "red||>asx\r\nVieja||>asx\r\n");
+    EXPECT_LT(answered.elapsed(), 1000);
+    ASSERT_TRUE(svc.waitForLog("checked 6 stream addresses: 3 do not answer", 15000))
+        << svc.log().join('\n').toStdString();
+    EXPECT_EQ(get(svc, kRadio), "Viva||>asx\r\nDos caminos||>asx\r\nOtra red||>asx\r\nVieja||>asx\r\n");
+    EXPECT_EQ(versionOf(svc), "38");
+    EXPECT_EQ(refs(svc, "Dos caminos"), QStringList{live});
+    EXPECT_TRUE(refs(svc, "Perdida").isEmpty());
+
+    // Back on the air at the next check.
+    write(dir.filePath("no-existe.mp3"), "y");
+    ASSERT_TRUE(streams.clearFaults());
+    ASSERT_TRUE(svc.signal(SIGHUP));
+    ASSERT_TRUE(svc.waitForLog("checked 6 stream addresses: 1 do not answer", 15000));
+    EXPECT_EQ(get(svc, kRadio), "Viva||>asx\r\nDos caminos||>asx\r\nPerdida||>asx\r\nLenta||>asx\r\nOtra "
+                                "red||>asx\r\nVieja||>asx\r\n");
+    EXPECT_EQ(versionOf(svc), "39");
+}
+
+TEST(ServicePlaylists, ListsAndVersionPagesCarryValidatorsAndAnswerConditionalRequestsWith304) {
+    ServiceFixture svc;
+    ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
+    const QString versionCheck = QStringLiteral("/windows/versiones/comprobar_ver_canales.php?ver=37");
+    for (const QString& path : {kTv, kRadio, kVersion, versionCheck}) {
+        SCOPED_TRACE(path.toStdString());
+        const auto full = ServiceFixture::get(svc.serviceBase() + path);
+        ASSERT_EQ(full.status, 200);
+        const QByteArray tag = full.headers.value("etag"), modified = full.headers.value("last-modified");
+        ASSERT_TRUE(tag.startsWith('"') && tag.endsWith('"')) << tag.toStdString();
+        EXPECT_TRUE(modified.endsWith(" GMT")) << modified.toStdString();
+        EXPECT_EQ(full.headers.value("cache-control"),
+                  path.startsWith("/windows/versiones/") ? "public, max-age=30" : "public, no-cache");
+        const auto same = [&](const QByteArray& header, const QByteArray& value) {
+            return ServiceFixture::get(svc.serviceBase() + path, {{header, value}});
+        };
+        const auto notModified = same("If-None-Match", "\"otra\", W/" + tag);
+        EXPECT_EQ(notModified.status, 304);
+        EXPECT_TRUE(notModified.body.isEmpty());
+        EXPECT_EQ(notModified.headers.value("etag"), tag);
+        EXPECT_EQ(same("If-None-Match", "\"otra\"").status, 200);
+        EXPECT_EQ(same("If-Modified-Since", modified).status, 304);
+        EXPECT_EQ(same("If-Modified-Since", "Sat, 01 Jan 2000 00:00:00 GMT").status, 200);
+        EXPECT_EQ(same("If-Modified-Since", "ayer").status, 200);
+    }
+}
