@@ -35,7 +35,7 @@ public:
         if (!installed.isEmpty()) {
             m_path = installed;
             m_installed = true;
-            m_copied = QFileInfo(installed).isExecutable();
+            m_copied = QFileInfo(installed).isExecutable() && QDir(m_dir.path()).mkdir("casa");
             return;
         }
         m_path = QDir(m_dir.path()).filePath("sintonex");
