@@ -41,6 +41,15 @@ QString Endpoints::base(const char* key, const char* fallback) const {
 QString Endpoints::serviceBase() const {
     return base("servidor", SINTONEX_SERVICE_URL);
 }
+QString Endpoints::defaultServiceBase() {
+    return QStringLiteral(SINTONEX_SERVICE_URL);
+}
+QString Endpoints::defaultWebBase() {
+    return QStringLiteral(SINTONEX_WEB_URL);
+}
+QString Endpoints::defaultForumBase() {
+    return QStringLiteral(SINTONEX_FORUM_URL);
+}
 QString Endpoints::webBase() const {
     return base("web", SINTONEX_WEB_URL);
 }
@@ -131,6 +140,9 @@ QString Endpoints::donationPage() const {
 }
 QString Endpoints::reportForm() const {
     return webBase() + "/informar/";
+}
+QString Endpoints::downloadPage() const {
+    return webBase() + "/sintonex/descargar/";
 }
 QString Endpoints::skinsHelp() const {
     return webBase() + "/sintonex/ayuda/fondos/";

@@ -14,6 +14,10 @@ public:
     explicit Endpoints(const sistema_ini& settings);
 
     QString serviceBase() const;
+    // The compiled-in base addresses, used when config.ini names none.
+    static QString defaultServiceBase();
+    static QString defaultWebBase();
+    static QString defaultForumBase();
     QString webBase() const;
     QString forumBase() const;
     // The web site's host name, as the windows show it.
@@ -43,6 +47,8 @@ public:
     QString lyricsSearch(const QString& title) const;
     QString donationPage() const;
     QString reportForm() const;
+    // Where a newer program is offered for download, for an install the program cannot replace.
+    QString downloadPage() const;
     QString skinsHelp() const;
 
 private:

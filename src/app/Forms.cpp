@@ -1,6 +1,7 @@
 #include "Forms.h"
 
 #include "Endpoints.h"
+#include "ProgramIcon.h"
 #include "platform/Platform.h"
 #include "sistema_ini.h"
 
@@ -73,7 +74,10 @@ void Form::closeEvent(QCloseEvent* e) {
 
 Forms::Forms(Platform& platform, QObject* parent)
     : QObject(parent), m_platform(platform), m_settings(new sistema_ini(platform.programFolder)),
-      m_endpoints(new Endpoints(*m_settings)) {}
+      m_endpoints(new Endpoints(*m_settings)) {
+    // Windows without an icon of their own, message boxes included, take the application's.
+    QGuiApplication::setWindowIcon(programIcon());
+}
 
 Forms::~Forms() {
     m_ended = true;

@@ -24,6 +24,9 @@ struct Platform {
 
     // The folder that holds the program: config.ini and the list files live here.
     QString programFolder;
+    // An installed program: the system's package manager owns its files, so it never replaces
+    // itself and its program folder is a per-user one.
+    bool installed = false;
 
     std::unique_ptr<Dialogs> dialogs;
     std::unique_ptr<Shell> shell;

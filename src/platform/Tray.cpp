@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCursor>
 #include <QMenu>
-#include <QStyle>
 #include <QSystemTrayIcon>
 
 namespace {
@@ -17,8 +16,7 @@ public:
             return;
         // A tray entry without a picture is invisible on most desktops, and then the hidden radio
         // window could not be reached.
-        const QIcon shown =
-            icon.isNull() ? QApplication::style()->standardIcon(QStyle::SP_MediaVolume) : icon;
+        const QIcon shown = icon.isNull() ? QApplication::windowIcon() : icon;
         m_icon = new QSystemTrayIcon(shown, this);
         m_icon->setToolTip(tip);
         connect(m_icon, &QSystemTrayIcon::activated, this,

@@ -2,6 +2,7 @@
 
 #include "UpdateScript.h"
 #include "actualizacion.h"
+#include "app/Endpoints.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 
@@ -17,6 +18,9 @@
 namespace {
 const QString kHecho =
     QStringLiteral("Sintonex se ha actualizado correctamente, vuelve a ejecutar Sintonex.");
+const QString kGestorDePaquetes = QStringLiteral(
+    "Sintonex está instalado en el sistema y no puede actualizarse a sí mismo.\r\n"
+    "Actualízalo con el gestor de paquetes de tu sistema. Ahora se abrirá la página de descarga.");
 const QString kNoCompletado =
     QStringLiteral("No se ha podido completar la actualización. Inténtalo más tarde.");
 constexpr QFile::Permissions kExecutable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
@@ -64,6 +68,15 @@ QString Form1::scriptFile() const {
 }
 
 void Form1::Form_Load() {
+    if (platform().installed) {
+        // The package manager owns the program: it is told where to get the new one, and the
+        // user goes on with this one.
+        platform().dialogs->MsgBox(kGestorDePaquetes, MsgStyle::OkOnly);
+        platform().shell->open(endpoints().downloadPage());
+        forms().show(QStringLiteral("elegir"));
+        forms().unload(this);
+        return;
+    }
     // Loading it starts the download; it enables Timer1 once the whole file is here.
     forms().form(QString::fromLatin1(actualizacion::kName));
 }

@@ -1,7 +1,9 @@
 // Form1: the program's self-update. It has `actualizacion` download the new executable under a
 // temporary name in the program folder, writes the script that swaps it in once this program has
 // ended, tells the user, and starts the script. Nothing is replaced unless the download was
-// complete and the script could be written and started. GUI thread only.
+// complete and the script could be written and started. An installed program, which the system's
+// package manager owns, is never replaced: the user is sent to the download page instead. GUI
+// thread only.
 #pragma once
 
 #include "app/Forms.h"

@@ -1,8 +1,10 @@
 // The real `sintonex` program on its own X server: from the splash through the chooser to the TV
 // window and its first channel, watched from the outside as a user would.
 #include "XSession.h"
+#include "app/LocalService.h"
 #include "app/sistema_ini.h"
 #include "catalogue/ChannelList.h"
+#include "support/Files.h"
 #include "support/TestPlatform.h"
 
 #include <QDir>
@@ -26,10 +28,16 @@ constexpr std::uint32_t kKeyReturn = 0xff0d;
 const QString kChooserTitle = QString::fromUtf8("Sintonex - Televisión o radio");
 
 // A copy of the program in a folder of its own (its config.ini and lists live beside it), run on
-// the session's display.
+// the session's display. Or an installed program, run as a new user would: a fresh home.
 class ProgramRun {
 public:
-    ProgramRun() {
+    explicit ProgramRun(const QString& installed = {}) {
+        if (!installed.isEmpty()) {
+            m_path = installed;
+            m_installed = true;
+            m_copied = QFileInfo(installed).isExecutable() && QDir(m_dir.path()).mkdir("casa");
+            return;
+        }
         m_path = QDir(m_dir.path()).filePath("sintonex");
         m_copied = QFile::copy(QStringLiteral(SINTONEX_PROGRAM_BIN), m_path) &&
                    QFile::setPermissions(m_path, QFile::permissions(m_path) | QFile::ExeOwner);
@@ -41,7 +49,8 @@ public:
         }
     }
     bool copied() const { return m_copied; }
-    QString folder() const { return m_dir.path(); }
+    // Where the program keeps config.ini and the lists.
+    QString folder() const { return m_installed ? m_dir.filePath("datos/sintonex") : m_dir.path(); }
     void setting(const QString& key, const QString& value) const {
         sistema_ini(folder()).EscribeIni("config", key, value);
     }
@@ -54,17 +63,27 @@ public:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("QT_QPA_PLATFORM"); // the tests' own offscreen setting is not the program's
         env.insert("DISPLAY", x.display());
+        if (m_installed) {
+            env.insert("HOME", m_dir.filePath("casa"));
+            env.insert("XDG_DATA_HOME", m_dir.filePath("datos"));
+        }
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.start(m_path, {});
     }
     bool running() const { return m_process.state() == QProcess::Running; }
+    // Ends it as a desktop's session would.
+    bool terminate() {
+        m_process.terminate();
+        return m_process.waitForFinished(10000);
+    }
 
 private:
     QTemporaryDir m_dir;
     QString m_path;
     bool m_copied = false;
+    bool m_installed = false;
     QProcess m_process;
 };
 
@@ -99,12 +118,24 @@ void playFirstChannel(XSession& x, const XSession::Window& tv) {
     x.key(tv, kKeyReturn);
 }
 
-[[maybe_unused]] int distinctColours(const QImage& image) {
+int distinctColours(const QImage& image) {
     QSet<QRgb> colours;
     for (int y = 0; y < image.height(); y += 4)
         for (int x = 0; x < image.width(); x += 4)
             colours.insert(image.pixel(x, y));
     return int(colours.size());
+}
+
+// The middle of the TV window's player area, clear of the menu bar whatever its height.
+QRect playerArea(const XSession::Window& tv) {
+    return {tv.geometry.topLeft() + at(tv, 8745, 900, 1500),
+            tv.geometry.topLeft() + at(tv, 8745, 5200, 4200)};
+}
+
+bool moving(const XSession& x, const QRect& area) {
+    const QImage first = x.grab(area);
+    waitFor([] { return false; }, 1000);
+    return !first.isNull() && distinctColours(first) > 16 && x.grab(area) != first;
 }
 
 } // namespace
@@ -188,10 +219,7 @@ TEST(Startup, TheFirstTelevisionChannelOfTheShippedListShowsMovingPictures) {
         EXPECT_FALSE(w.title.startsWith("Lista de canales"))
             << "a list question came up: " << w.title.toStdString();
 
-    // The middle of the player area, clear of the menu bar whatever its height.
-    const QPoint from = tv->geometry.topLeft() + at(*tv, 8745, 900, 1500);
-    const QPoint to = tv->geometry.topLeft() + at(*tv, 8745, 5200, 4200);
-    const QRect area(from, to);
+    const QRect area = playerArea(*tv);
     QImage first;
     EXPECT_TRUE(waitFor(
         [&] {
@@ -213,3 +241,45 @@ TEST(Startup, TheFirstTelevisionChannelOfTheShippedListShowsMovingPictures) {
 }
 
 #endif
+
+// An installed program, started from its installed path by a user with a fresh home: it makes
+// the user's folder from the installed lists, starts the service it brings along and plays the
+// first channel. Run by scripts/test-package, which installs the package and names the program
+// in SINTONEX_INSTALLED_PROGRAM; off in ordinary runs, where nothing is installed.
+TEST(Installed, DISABLED_TheInstalledProgramBringsItsListsAndServiceAndPlaysTheFirstChannel) {
+    const QString installed = qEnvironmentVariable("SINTONEX_INSTALLED_PROGRAM");
+    ASSERT_FALSE(installed.isEmpty()) << "SINTONEX_INSTALLED_PROGRAM names no installed program";
+    const QUrl service(QStringLiteral("http://127.0.0.1:47800"));
+    ASSERT_FALSE(LocalService::answers(service)) << "another service answers at the default address";
+    XSession x;
+    if (!x.ok())
+        GTEST_SKIP() << x.error().toStdString();
+    ProgramRun program(installed);
+    ASSERT_TRUE(program.copied());
+    program.start(x);
+
+    const auto tv = openTelevision(x);
+    ASSERT_TRUE(tv.has_value()) << "the TV window did not appear";
+    const QString shared = QFileInfo(installed).absolutePath() + "/../share/sintonex/lists/";
+    for (const char* list : {"vqrcv8xotv.exe", "oftwy69jrad.exe"})
+        EXPECT_EQ(readAll(program.folder() + "/" + list), readAll(shared + list)) << list;
+    EXPECT_EQ(sistema_ini(program.folder()).LeeIni("config", "vers_local_canales"),
+              QString::fromUtf8(readAll(shared + "list-version")).trimmed());
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(installed).absolutePath() + "/config.ini"));
+    EXPECT_TRUE(LocalService::answers(service)) << "the program did not start its service";
+
+    // The window's intro clip plays first: once it has ended, moving pictures are the channel's.
+    const QRect area = playerArea(*tv);
+    waitFor([&] { return moving(x, area); }, 8000);
+    ASSERT_TRUE(waitFor([&] { return !moving(x, area); }, 20000)) << "the intro clip never ended";
+    bool plays = false;
+    for (int attempt = 0; attempt < 3 && !plays; ++attempt) { // the first keys may precede the focus
+        playFirstChannel(x, *tv);
+        plays = waitFor([&] { return moving(x, area); }, 15000);
+    }
+    EXPECT_TRUE(plays) << "the first channel shows no moving pictures";
+
+    ASSERT_TRUE(program.terminate());
+    EXPECT_TRUE(waitFor([&] { return !LocalService::answers(service, 200); }, 5000))
+        << "the service outlived the program";
+}

@@ -1,4 +1,5 @@
 #include "UpdateTestSupport.h"
+#include "app/Endpoints.h"
 #include "update/Form1.h"
 #include "update/actualizacion.h"
 
@@ -153,6 +154,29 @@ TEST_F(SelfUpdate, ClosingTheWindowBeforeTheScriptAbandonsTheUpdate) {
     forms->form("Form1")->close();
     clock.advance(60000);
     EXPECT_TRUE(dialogs().shown.isEmpty());
+    EXPECT_EQ(readAll(program), kOldProgram);
+    EXPECT_EQ(folderContents(), (QStringList{"config.ini", "sintonex"}));
+}
+
+// The package manager owns an installed program: the question was answered Yes, and the user is
+// sent to the download page and goes on with the program as it is.
+TEST_F(SelfUpdate, AnInstalledProgramIsNeverReplaced) {
+    platform->installed = true;
+    startProgram();
+    newRun();
+    forms->show("Form1");
+    EXPECT_EQ(prompts(), QStringList{"Sintonex está instalado en el sistema y no puede actualizarse a sí "
+                                     "mismo.\r\nActualízalo con el gestor de paquetes de tu sistema. Ahora "
+                                     "se abrirá la página de descarga."});
+    EXPECT_EQ(shellOf(*platform).opened, QStringList{Endpoints::defaultWebBase() + "/sintonex/descargar/"});
+    EXPECT_FALSE(forms->isLoaded("Form1"));
+    EXPECT_FALSE(forms->isLoaded("actualizacion"));
+    EXPECT_TRUE(forms->form("elegir")->isVisible());
+    clock.advance(60000);
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(peer.countOf(kProgramPath), 0);
+    EXPECT_EQ(dialogs().shown.size(), 1);
+    EXPECT_EQ(running.state(), QProcess::Running);
     EXPECT_EQ(readAll(program), kOldProgram);
     EXPECT_EQ(folderContents(), (QStringList{"config.ini", "sintonex"}));
 }

@@ -1,5 +1,6 @@
 // The radio's tray window: the icon and its tip, the menu a left press pops up, mute and unmute
 // on the radio window's slider, restoring the radio window and leaving the program.
+#include "app/ProgramIcon.h"
 #include "catalogue/ChannelListBox.h"
 #include "support/FakePeers.h"
 #include "windows/radi.h"
@@ -60,6 +61,13 @@ TEST_F(TrayWindow, LoadingItPutsNoIconInAndItIsNeverSeen) {
     EXPECT_TRUE(window().isMinimized());
     EXPECT_TRUE(tray.hasIcon());
     EXPECT_EQ(tray.tip, "Radio Uno en Sintonex");
+
+    // The program's own picture, in the tray and on the windows, not a theme's.
+    const QImage own = programIcon().pixmap(32).toImage();
+    ASSERT_FALSE(own.isNull());
+    EXPECT_EQ(tray.icon.pixmap(32).toImage(), own);
+    for (const char* name : {"radi", "tvquelvar", "elegir", "Inicio", "volumini"})
+        EXPECT_EQ(rig.forms->form(name)->windowIcon().pixmap(32).toImage(), own) << name;
 }
 
 TEST_F(TrayWindow, TheTipIsTheCaptionWhenTheIconWentInCutToWhatItHolds) {

@@ -1,0 +1,7 @@
+// The program's own icon, in every size the desktop may ask for: the icon of every window, of the
+// message boxes and of the tray.
+#pragma once
+
+#include <QIcon>
+
+QIcon programIcon();
