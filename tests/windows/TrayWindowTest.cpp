@@ -1,5 +1,5 @@
-// The radio's tray window: the icon and its tip, the menu a left press pops up, mute and unmute
-// on the radio window's slider, restoring the radio window and leaving the program.
+// The radio's tray window: the icon and its tip, the menu a left press or a right click pops up,
+// mute and unmute on the radio window's slider, restoring the radio window and leaving the program.
 #include "catalogue/ChannelListBox.h"
 #include "support/FakePeers.h"
 #include "windows/radi.h"
@@ -70,14 +70,16 @@ TEST_F(TrayWindow, TheTipIsTheCaptionWhenTheIconWentInCutToWhatItHolds) {
     EXPECT_EQ(tray.tip, longCaption.left(63)) << "the icon is never modified";
 }
 
-TEST_F(TrayWindow, ALeftPressPopsUpTheMenuAndNothingElseDoes) {
+TEST_F(TrayWindow, ALeftPressOrARightClickPopsUpTheMenuAndNothingElseDoes) {
     toTray();
-    for (const Tray::Click other : {Tray::Click::RightPress, Tray::Click::DoubleClick, Tray::Click::Other})
+    for (const Tray::Click other : {Tray::Click::DoubleClick, Tray::Click::Other})
         tray.click(other);
     EXPECT_TRUE(tray.menus.isEmpty());
+    tray.click(Tray::Click::RightPress);
     tray.click(Tray::Click::LeftPress);
-    ASSERT_EQ(tray.menus.size(), 1);
+    ASSERT_EQ(tray.menus.size(), 2);
     EXPECT_EQ(tray.menus[0], kMenu);
+    EXPECT_EQ(tray.menus[1], kMenu) << "the right click's menu is the left press's";
     QStringList captions;
     for (QAction* a : window().mnuSystray->actions())
         captions << a->text();
