@@ -1,4 +1,5 @@
 // Sintonex: internet TV and radio from two curated channel lists.
+#include "app/DisplayPlatform.h"
 #include "app/Forms.h"
 #include "app/Program.h"
 #include "platform/Allocator.h"
@@ -13,6 +14,7 @@
 
 int main(int argc, char** argv) {
     allocator::tuneForPlayback();
+    chooseDisplayPlatform();
     // libmpv parses numbers with the C locale and refuses to start otherwise.
     setenv("LC_NUMERIC", "C", 1);
     QApplication app(argc, argv);
