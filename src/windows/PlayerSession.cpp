@@ -188,7 +188,7 @@ void PlayerSession::raise() {
                 return;
             }
         }
-        if (auto* tray = forms.find<systra>();
+        if (auto* tray = qobject_cast<systra*>(forms.find(QString::fromLatin1(systra::kName)));
             tray && m_window.platform().tray && m_window.platform().tray->hasIcon()) {
             tray->mnuRestore_Click();
             return;

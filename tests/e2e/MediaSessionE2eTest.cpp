@@ -208,9 +208,32 @@ TEST(MediaSession, TheDesktopSeesWhatTheRadioPlaysAndDrivesIt) {
     ASSERT_TRUE(service.waitForLog(requestFor(channels[1]), 10000));
     EXPECT_TRUE(waitFor([&] { return trackIdOf(mpris.metadata()) == "/org/sintonex/canal/1"; }, 10000));
     EXPECT_TRUE(mpris.get(kPlayer, "CanGoPrevious").toBool());
-    EXPECT_TRUE(watch.saw([&](const QVariantMap& c) {
-        return mapOf(c.value("Metadata")).value("xesam:title") == channels[1].name;
-    })) << "the new channel's name was not announced";
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return watch.saw([&](const QVariantMap& c) {
+                return mapOf(c.value("Metadata")).value("xesam:title") == channels[1].name;
+            });
+        },
+        5000))
+        << "the new channel's name was not announced";
+
+    // The volume a panel sets is the slider's, and the slider's is told back.
+    const double target = qAbs(volume - 0.35) < 0.005 ? 0.6 : 0.35;
+    const auto setVolume = [&](double v) {
+        QDBusMessage set = QDBusMessage::createMethodCall(kService, kPath, kProperties, "Set");
+        set << kPlayer << QString("Volume") << QVariant::fromValue(QDBusVariant(v));
+        return bus.bus().call(set, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
+    };
+    EXPECT_TRUE(setVolume(target));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return watch.saw([target](const QVariantMap& c) {
+                return c.contains("Volume") && qAbs(c.value("Volume").toDouble() - target) < 1e-9;
+            });
+        },
+        5000))
+        << "the new volume was not announced; it reads " << mpris.get(kPlayer, "Volume").toDouble();
+    setVolume(volume); // the master volume as it was
 
     // Quit ends the program as its exit command does.
     ASSERT_TRUE(mpris.call("Quit", kRoot));
