@@ -1,6 +1,8 @@
 // The radio's tray window: the icon and its tip, the menu a left press or a right click pops up,
-// mute and unmute on the radio window's slider, restoring the radio window and leaving the program.
+// mute and unmute on the radio window's slider, restoring the radio window (from the menu or the
+// desktop's media controls) and leaving the program.
 #include "catalogue/ChannelListBox.h"
+#include "platform/MediaSession.h"
 #include "support/FakePeers.h"
 #include "windows/radi.h"
 #include "windows/systra.h"
@@ -117,6 +119,8 @@ TEST_F(TrayWindow, UnmutingReturnsToTheLevelBeforeMuting) {
 }
 
 TEST_F(TrayWindow, RestoringShowsTheRadioAndTakesTheIconOutUntilTheNextVerMini) {
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/sintonex"); // no desktop to tell here
+    rig.platform->mediaSession = makeMprisSession();
     radi& radio = toTray("Radio Uno en Sintonex");
     choose("mnuRestore");
     EXPECT_TRUE(radio.isVisible());
@@ -130,6 +134,11 @@ TEST_F(TrayWindow, RestoringShowsTheRadioAndTakesTheIconOutUntilTheNextVerMini) 
     rig.forms->show("systra");
     EXPECT_TRUE(tray.hasIcon());
     EXPECT_EQ(tray.tip, "Radio Dos en Sintonex");
+
+    // The desktop's media controls raise the player the same way.
+    emit rig.platform->mediaSession->raiseRequested();
+    EXPECT_TRUE(radio.isVisible());
+    EXPECT_FALSE(tray.hasIcon());
 }
 
 TEST_F(TrayWindow, LeavingTakesTheIconOutBeforeTheProgramEnds) {
