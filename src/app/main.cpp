@@ -1,4 +1,5 @@
 // Sintonex: internet TV and radio from two curated channel lists.
+#include "app/DisplayPlatform.h"
 #include "app/Endpoints.h"
 #include "app/Forms.h"
 #include "app/LocalService.h"
@@ -17,6 +18,7 @@
 
 int main(int argc, char** argv) {
     allocator::tuneForPlayback();
+    chooseDisplayPlatform();
     // libmpv parses numbers with the C locale and refuses to start otherwise.
     setenv("LC_NUMERIC", "C", 1);
     QApplication app(argc, argv);

@@ -23,6 +23,10 @@ public:
 
     virtual QString status() const = 0;
 
+    // Whether sound and pictures are on their way: connecting and buffering count as playing.
+    enum class PlayState { Stopped, Paused, Playing };
+    virtual PlayState playState() const = 0;
+
     virtual bool hasCurrentMedia() const = 0;
     // currentMedia.sourceURL: the address actually playing, after playlist resolution.
     virtual QString sourceURL() const = 0;
@@ -43,6 +47,7 @@ public:
 
 signals:
     void StatusChange();
+    void PlayStateChange();
     void DoubleClick();
     void OpenStateChange(int state);
     // Emitted whenever the title of the current item changes (stream metadata).

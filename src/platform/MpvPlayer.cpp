@@ -704,6 +704,19 @@ QString MpvPlayer::computeStatus() const {
     return {};
 }
 
+MediaPlayer::PlayState MpvPlayer::computePlayState() const {
+    switch (m_phase) {
+    case Phase::Resolving:
+    case Phase::Reconnecting:
+        return PlayState::Playing;
+    case Phase::Opening:
+    case Phase::Playing:
+        return m_paused ? PlayState::Paused : PlayState::Playing;
+    default:
+        return PlayState::Stopped;
+    }
+}
+
 QString MpvPlayer::computeName() const {
     if (!m_item)
         return {};
@@ -727,11 +740,16 @@ void MpvPlayer::refresh() {
     const QString name = computeName();
     const QString status = computeStatus();
     const bool nameChanged = name != m_name;
+    const PlayState playState = computePlayState();
     const bool statusChanged = status != m_status;
+    const bool playStateChanged = playState != m_playState;
     m_name = name;
     m_status = status;
+    m_playState = playState;
     if (statusChanged)
         emit StatusChange();
+    if (playStateChanged)
+        emit PlayStateChange();
     if (nameChanged)
         emit MediaChange();
 }

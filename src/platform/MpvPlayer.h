@@ -42,6 +42,7 @@ public:
     void play() override;
     void stop() override;
     QString status() const override { return m_status; }
+    PlayState playState() const override { return m_playState; }
     bool hasCurrentMedia() const override { return m_item; }
     QString sourceURL() const override { return m_item ? m_source : QString(); }
     std::optional<QString> getItemInfo(const QString& attribute) const override;
@@ -96,6 +97,7 @@ private:
     void setPause(bool on);
     void refresh(); // recomputes status and title, emitting on change
     QString computeStatus() const;
+    PlayState computePlayState() const;
     QString computeName() const;
 
     mpv_handle* m_mpv = nullptr;
@@ -150,6 +152,7 @@ private:
 
     // Last values signalled.
     QString m_status;
+    PlayState m_playState = PlayState::Stopped;
     QString m_name;
 };
 

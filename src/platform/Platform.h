@@ -15,6 +15,7 @@ class MediaPlayer;
 class WebBrowser;
 class Mixer;
 class Tray;
+class MediaSession;
 
 struct Platform {
     Platform();
@@ -32,8 +33,9 @@ struct Platform {
     std::unique_ptr<Shell> shell;
     std::unique_ptr<WindowSystem> windowSystem;
     std::unique_ptr<Mixer> mixer;
-    std::unique_ptr<Tray> tray;               // the notification-area icon
-    QNetworkAccessManager* network = nullptr; // owned
+    std::unique_ptr<Tray> tray;                 // the notification-area icon
+    std::unique_ptr<MediaSession> mediaSession; // what plays, for the desktop; may be null
+    QNetworkAccessManager* network = nullptr;   // owned
 
     std::function<MediaPlayer*(QWidget* parent)> createPlayer;
     std::function<WebBrowser*(QWidget* parent)> createPageBrowser; // visible page

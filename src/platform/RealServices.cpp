@@ -3,6 +3,7 @@
 #include "Platform.h"
 
 #include "MediaPlayer.h"
+#include "MediaSession.h"
 #include "Mixer.h"
 #include "MpvPlayer.h"
 #include "Tray.h"
@@ -101,6 +102,7 @@ std::unique_ptr<Platform> Platform::makeReal(const QString& programFolder) {
     p->windowSystem = std::make_unique<QtWindowSystem>();
     p->mixer = makeAlsaMixer();
     p->tray = makeSystemTray();
+    p->mediaSession = makeMprisSession();
     p->network = new QNetworkAccessManager();
     QNetworkAccessManager* nam = p->network;
     p->createPlayer = [nam](QWidget* parent) { return makeMpvPlayer(parent, nam); };

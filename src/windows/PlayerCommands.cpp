@@ -1,5 +1,6 @@
 #include "PlayerCommands.h"
 
+#include "PlayerSession.h"
 #include "PlayerWindow.h"
 #include "PlayerWindowWidgets.h"
 #include "WindowModes.h"
@@ -72,6 +73,8 @@ PlayerCommands::PlayerCommands(PlayerWindow& window, const playback::CurrentChan
     };
     connectControls();
     connectMenus();
+    if (MediaSession* session = m_window.platform().mediaSession.get())
+        new PlayerSession(m_window, *this, *session);
 }
 
 void PlayerCommands::connectControls() {

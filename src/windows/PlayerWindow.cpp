@@ -320,6 +320,7 @@ void PlayerWindow::Form_Unload() {
 
 void PlayerWindow::playSelectedChannel(playback::Trigger trigger) {
     playback::dispatchChannel(m_dispatch, platform(), endpoints(), trigger);
+    emit channelDispatched();
 }
 
 void PlayerWindow::canales_DblClick() {

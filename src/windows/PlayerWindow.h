@@ -71,6 +71,10 @@ public:
     qint16 list_position = design::kListShownLeft;   // next list position the slide tries
     qint16 player_width = design::kPlayerShownWidth; // next player width the slide tries
 
+signals:
+    // A channel was just dispatched (whatever its kind): the one selected in `canales`.
+    void channelDispatched();
+
 protected:
     // TV only: the record of the channel last dispatched.
     void setCurrentChannelRecord(playback::CurrentChannel* record) { m_dispatch.current = record; }

@@ -80,9 +80,10 @@ void systra::Form_Resize() {
     }
 }
 
-// Only a left-button press opens the menu; every other click on the icon is ignored.
+// A left-button press opens the menu, and so does a right click, as desktops have taught users to
+// expect of an icon there; double clicks and moves are ignored.
 void systra::Icon_Click(Tray::Click click) {
-    if (click == Tray::Click::LeftPress && tray())
+    if ((click == Tray::Click::LeftPress || click == Tray::Click::RightPress) && tray())
         tray()->popupMenu(mnuSystray);
 }
 

@@ -1,5 +1,6 @@
 // The real `sintonex` program on its own X server: from the splash through the chooser to the TV
 // window and its first channel, watched from the outside as a user would.
+#include "ProgramRun.h"
 #include "XSession.h"
 #include "app/LocalService.h"
 #include "app/sistema_ini.h"
@@ -25,92 +26,6 @@ namespace {
 
 constexpr std::uint32_t kKeyHome = 0xff50;
 constexpr std::uint32_t kKeyReturn = 0xff0d;
-const QString kChooserTitle = QString::fromUtf8("Sintonex - Televisión o radio");
-
-// A copy of the program in a folder of its own (its config.ini and lists live beside it), run on
-// the session's display. Or an installed program, run as a new user would: a fresh home.
-class ProgramRun {
-public:
-    explicit ProgramRun(const QString& installed = {}) {
-        if (!installed.isEmpty()) {
-            m_path = installed;
-            m_installed = true;
-            m_copied = QFileInfo(installed).isExecutable() && QDir(m_dir.path()).mkdir("casa");
-            return;
-        }
-        m_path = QDir(m_dir.path()).filePath("sintonex");
-        m_copied = QFile::copy(QStringLiteral(SINTONEX_PROGRAM_BIN), m_path) &&
-                   QFile::setPermissions(m_path, QFile::permissions(m_path) | QFile::ExeOwner);
-    }
-    ~ProgramRun() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-    bool copied() const { return m_copied; }
-    // Where the program keeps config.ini and the lists.
-    QString folder() const { return m_installed ? m_dir.filePath("datos/sintonex") : m_dir.path(); }
-    void setting(const QString& key, const QString& value) const {
-        sistema_ini(folder()).EscribeIni("config", key, value);
-    }
-    void writeFile(const QString& name, const QByteArray& bytes) const {
-        QFile f(QDir(folder()).filePath(name));
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
-    }
-    void start(const XSession& x) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("QT_QPA_PLATFORM"); // the tests' own offscreen setting is not the program's
-        env.insert("DISPLAY", x.display());
-        if (m_installed) {
-            env.insert("HOME", m_dir.filePath("casa"));
-            env.insert("XDG_DATA_HOME", m_dir.filePath("datos"));
-        }
-        m_process.setProcessEnvironment(env);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.start(m_path, {});
-    }
-    bool running() const { return m_process.state() == QProcess::Running; }
-    // Ends it as a desktop's session would.
-    bool terminate() {
-        m_process.terminate();
-        return m_process.waitForFinished(10000);
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_path;
-    bool m_copied = false;
-    bool m_installed = false;
-    QProcess m_process;
-};
-
-// Design coordinates (twips) of a window to its pixels, scaled as the window was.
-QPoint at(const XSession::Window& w, int designWidthTwips, int x, int y) {
-    const double scale = double(w.geometry.width()) / designWidthTwips;
-    return {int(x * scale), int(y * scale)};
-}
-
-bool titled(const XSession::Window& w, const QString& title) {
-    return w.title == title;
-}
-
-// Splash, chooser, "Ver la televisión": the TV window, or nothing.
-std::optional<XSession::Window> openTelevision(XSession& x) {
-    if (!x.waitForWindow([](const XSession::Window& w) { return titled(w, "Sintonex"); }, 10000))
-        return std::nullopt;
-    const auto chooser =
-        x.waitForWindow([](const XSession::Window& w) { return titled(w, kChooserTitle); }, 20000);
-    if (!chooser)
-        return std::nullopt;
-    waitFor([] { return false; }, 1500);               // the fade-in takes the input for a moment
-    x.click(*chooser, at(*chooser, 6300, 1650, 2887)); // Command1
-    return x.waitForWindow([](const XSession::Window& w) { return w.title.startsWith("Sintonex 2.4.5"); },
-                           15000);
-}
-
 // A click into the channel list, Home for its first entry, Enter to play it.
 void playFirstChannel(XSession& x, const XSession::Window& tv) {
     x.click(tv, at(tv, 8745, 7370, 3300));
@@ -153,7 +68,7 @@ TEST(Startup, TheProgramReachesTheTelevisionWindowAndAnswersEnterInItsList) {
     program.writeFile("vqrcv8xotv.exe", "Canal Propio||>http://127.0.0.1:9/propio\r\nOtro||>asx\r\n");
     program.start(x);
 
-    const auto tv = openTelevision(x);
+    const auto tv = openPlayerWindow(x, PlayerChoice::Television);
     ASSERT_TRUE(tv.has_value()) << "the TV window did not appear";
     // The chooser unloads right after showing the TV window; the X server may take a moment.
     EXPECT_TRUE(waitFor(
@@ -201,7 +116,7 @@ TEST(Startup, TheFirstTelevisionChannelOfTheShippedListShowsMovingPictures) {
     ASSERT_EQ(channels.first().data, "asx") << "the demo list should start with a stream";
     program.start(x);
 
-    const auto tv = openTelevision(x);
+    const auto tv = openPlayerWindow(x, PlayerChoice::Television);
     ASSERT_TRUE(tv.has_value()) << "the TV window did not appear";
     ASSERT_TRUE(service.waitForLog("comprobar_ver_canales.php", 10000))
         << "the lists' version was not checked";
@@ -258,7 +173,7 @@ TEST(Installed, DISABLED_TheInstalledProgramBringsItsListsAndServiceAndPlaysTheF
     ASSERT_TRUE(program.copied());
     program.start(x);
 
-    const auto tv = openTelevision(x);
+    const auto tv = openPlayerWindow(x, PlayerChoice::Television);
     ASSERT_TRUE(tv.has_value()) << "the TV window did not appear";
     const QString shared = QFileInfo(installed).absolutePath() + "/../share/sintonex/lists/";
     for (const char* list : {"vqrcv8xotv.exe", "oftwy69jrad.exe"})

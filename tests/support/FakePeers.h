@@ -24,6 +24,7 @@ public:
     void play() override { ++playCalls; }
     void stop() override { ++stopCalls; }
     QString status() const override { return statusText; }
+    PlayState playState() const override { return PlayState::Stopped; }
     bool hasCurrentMedia() const override { return !m_url.isEmpty(); }
     QString sourceURL() const override { return m_url; }
     std::optional<QString> getItemInfo(const QString& attribute) const override;

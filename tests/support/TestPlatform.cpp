@@ -1,6 +1,7 @@
 #include "TestPlatform.h"
 
 #include "platform/MediaPlayer.h"
+#include "platform/MediaSession.h"
 #include "platform/Mixer.h"
 #include "platform/MpvPlayer.h"
 #include "platform/WebBrowser.h"
@@ -71,6 +72,7 @@ std::unique_ptr<Platform> makeTestPlatform(const QString& folder, TestPlatformOp
     p->dialogs = std::make_unique<ScriptedDialogs>();
     p->shell = std::make_unique<RecordingShell>();
     p->tray = std::make_unique<RecordingTray>();
+    p->mediaSession.reset(); // the desktop's bus is not the tests' to use
     // Silent players; a picture only for the tests that look at it.
     QNetworkAccessManager* nam = p->network;
     p->createPlayer = [nam, video = opts.video](QWidget* parent) {

@@ -1,11 +1,16 @@
 // The player windows' playback commands: the stop/play button and pictures, the enlarge picture
-// and "Ver &Mini" for every kind of channel, and "&Grabar".
+// and "Ver &Mini" for every kind of channel, "&Grabar", and the same commands asked for by the
+// desktop's media controls.
 #include "CommandsFixture.h"
 
+#include "catalogue/ChannelListBox.h"
+#include "platform/MediaSession.h"
+#include "playback/VolumeControl.h"
 #include "playback/descarga.h"
 #include "windows/tvquelvar.h"
 
 #include <QLineEdit>
+#include <QScrollBar>
 
 using design::Ctl;
 
@@ -107,6 +112,66 @@ TEST_P(Playback, RecordHandsThePlayingAddressToTheRecorder) {
     commands(w).Command15_Click();
     ASSERT_NE(rig.forms->find<descarga>(), nullptr);
     EXPECT_EQ(rig.forms->find<descarga>()->url->text(), address);
+}
+
+// The desktop's media controls ask through the media session; the window answers with its own
+// commands, so its button, pictures and list end as the user's clicks would leave them.
+TEST_P(Playback, TheDesktopsRequestsAreTheWindowsOwnCommands) {
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/sintonex"); // no desktop to tell here
+    rig.platform->mediaSession = makeMprisSession();
+    MediaSession& session = *rig.platform->mediaSession;
+    PlayerWindow& w = openParam();
+    FakePlayer& p = player(w);
+    ASSERT_NE(session.owner(), nullptr) << "the loaded window speaks for the program";
+    EXPECT_TRUE(session.canNext());
+    EXPECT_FALSE(session.canPrevious());
+
+    emit session.previousRequested(); // nothing selected: nothing before it
+    EXPECT_TRUE(p.urls.isEmpty());
+    emit session.nextRequested();
+    EXPECT_EQ(w.canales->ListIndex(), 0);
+    ASSERT_FALSE(p.urls.isEmpty());
+    EXPECT_TRUE(p.urls.last().startsWith(kAsx)) << p.urls.last().toStdString();
+    EXPECT_EQ(session.track().index, 0);
+    EXPECT_EQ(session.track().channel, w.canales->item(0)->text());
+
+    rig.clock.advance(7500); // the stop/play button is usable
+    QPushButton* pause = w.button(Ctl::Pause);
+    emit session.pauseRequested();
+    EXPECT_EQ(pause->text(), ">");
+    EXPECT_EQ(p.stopCalls, 1);
+    emit session.playRequested();
+    EXPECT_EQ(pause->text(), "II");
+    EXPECT_FALSE(pause->isEnabled()) << "the same lock-out as a click";
+    EXPECT_EQ(p.playCalls, 1);
+    // Stop, and play while the button waits: the stop and play pictures.
+    emit session.stopRequested();
+    EXPECT_EQ(p.stopCalls, 2);
+    EXPECT_FALSE(w.control(Ctl::PlayState)->isHidden());
+    EXPECT_TRUE(w.control(Ctl::StopPicture)->isHidden());
+    emit session.playPauseRequested();
+    EXPECT_EQ(p.playCalls, 2);
+    EXPECT_TRUE(w.control(Ctl::PlayState)->isHidden());
+    EXPECT_FALSE(w.control(Ctl::StopPicture)->isHidden());
+
+    emit session.volumeRequested(35);
+    EXPECT_EQ(w.volume->volscroll()->value(), 35);
+    EXPECT_EQ(session.volume(), 35);
+
+    emit session.nextRequested();
+    EXPECT_EQ(w.canales->ListIndex(), 1);
+    EXPECT_EQ(session.track().channel, w.canales->item(1)->text());
+    EXPECT_TRUE(session.canPrevious());
+    emit session.previousRequested();
+    EXPECT_EQ(w.canales->ListIndex(), 0);
+    EXPECT_TRUE(p.urls.last().startsWith(kAsx));
+
+    w.hide();
+    emit session.raiseRequested();
+    EXPECT_TRUE(w.isVisible());
+
+    rig.forms->unload(&w);
+    EXPECT_EQ(session.owner(), nullptr) << "nothing is offered once the window is gone";
 }
 
 INSTANTIATE_TEST_SUITE_P(BothWindows, Playback, ::testing::Values("tvquelvar", "radi"));

@@ -1,7 +1,9 @@
-// The radio's tray window: the icon and its tip, the menu a left press pops up, mute and unmute
-// on the radio window's slider, restoring the radio window and leaving the program.
+// The radio's tray window: the icon and its tip, the menu a left press or a right click pops up,
+// mute and unmute on the radio window's slider, restoring the radio window (from the menu or the
+// desktop's media controls) and leaving the program.
 #include "app/ProgramIcon.h"
 #include "catalogue/ChannelListBox.h"
+#include "platform/MediaSession.h"
 #include "support/FakePeers.h"
 #include "windows/radi.h"
 #include "windows/systra.h"
@@ -78,14 +80,16 @@ TEST_F(TrayWindow, TheTipIsTheCaptionWhenTheIconWentInCutToWhatItHolds) {
     EXPECT_EQ(tray.tip, longCaption.left(63)) << "the icon is never modified";
 }
 
-TEST_F(TrayWindow, ALeftPressPopsUpTheMenuAndNothingElseDoes) {
+TEST_F(TrayWindow, ALeftPressOrARightClickPopsUpTheMenuAndNothingElseDoes) {
     toTray();
-    for (const Tray::Click other : {Tray::Click::RightPress, Tray::Click::DoubleClick, Tray::Click::Other})
+    for (const Tray::Click other : {Tray::Click::DoubleClick, Tray::Click::Other})
         tray.click(other);
     EXPECT_TRUE(tray.menus.isEmpty());
+    tray.click(Tray::Click::RightPress);
     tray.click(Tray::Click::LeftPress);
-    ASSERT_EQ(tray.menus.size(), 1);
+    ASSERT_EQ(tray.menus.size(), 2);
     EXPECT_EQ(tray.menus[0], kMenu);
+    EXPECT_EQ(tray.menus[1], kMenu) << "the right click's menu is the left press's";
     QStringList captions;
     for (QAction* a : window().mnuSystray->actions())
         captions << a->text();
@@ -123,6 +127,8 @@ TEST_F(TrayWindow, UnmutingReturnsToTheLevelBeforeMuting) {
 }
 
 TEST_F(TrayWindow, RestoringShowsTheRadioAndTakesTheIconOutUntilTheNextVerMini) {
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/sintonex"); // no desktop to tell here
+    rig.platform->mediaSession = makeMprisSession();
     radi& radio = toTray("Radio Uno en Sintonex");
     choose("mnuRestore");
     EXPECT_TRUE(radio.isVisible());
@@ -136,6 +142,11 @@ TEST_F(TrayWindow, RestoringShowsTheRadioAndTakesTheIconOutUntilTheNextVerMini) 
     rig.forms->show("systra");
     EXPECT_TRUE(tray.hasIcon());
     EXPECT_EQ(tray.tip, "Radio Dos en Sintonex");
+
+    // The desktop's media controls raise the player the same way.
+    emit rig.platform->mediaSession->raiseRequested();
+    EXPECT_TRUE(radio.isVisible());
+    EXPECT_FALSE(tray.hasIcon());
 }
 
 TEST_F(TrayWindow, LeavingTakesTheIconOutBeforeTheProgramEnds) {

@@ -1,0 +1,243 @@
+// The real program on a private session bus, driven as a desktop's media controls drive players:
+// property reads, PropertiesChanged signals and Player calls, while the reference service's radio
+// changes its title. It is started as in a Wayland session with XWayland (a Wayland display it
+// cannot reach beside the X one) and must come up on the X display all the same.
+#include "ProgramRun.h"
+#include "catalogue/ChannelList.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QVariantMap>
+#include <gtest/gtest.h>
+
+#include "support/ServiceFixture.h"
+
+namespace {
+
+const QString kService = QStringLiteral("org.mpris.MediaPlayer2.sintonex");
+const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
+const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+
+// A session bus of the test's own, and the test's connection to it.
+class PrivateBus {
+public:
+    PrivateBus() {
+        m_daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+        if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000))
+            return;
+        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+        m_bus = QDBusConnection::connectToBus(m_address, QStringLiteral("mpris-prueba"));
+    }
+    ~PrivateBus() {
+        QDBusConnection::disconnectFromBus(QStringLiteral("mpris-prueba"));
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+    bool ok() const { return m_bus.isConnected(); }
+    QString address() const { return m_address; }
+    QDBusConnection& bus() { return m_bus; }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+    QDBusConnection m_bus{QString()};
+};
+
+// Values inside a variant arrive still marshalled.
+QVariantMap mapOf(const QVariant& v) {
+    if (v.canConvert<QDBusArgument>())
+        return qdbus_cast<QVariantMap>(v.value<QDBusArgument>());
+    return v.toMap();
+}
+
+QString trackIdOf(const QVariantMap& metadata) {
+    const QVariant id = metadata.value("mpris:trackid");
+    if (id.canConvert<QDBusObjectPath>())
+        return id.value<QDBusObjectPath>().path();
+    return id.canConvert<QDBusArgument>() ? qdbus_cast<QDBusObjectPath>(id.value<QDBusArgument>()).path()
+                                          : id.toString();
+}
+
+// Every PropertiesChanged of the player interface, as a panel would receive them.
+class PropertyWatch : public QObject {
+    Q_OBJECT
+public:
+    QList<QVariantMap> changes;
+    bool saw(const std::function<bool(const QVariantMap&)>& match) const {
+        return std::any_of(changes.begin(), changes.end(), match);
+    }
+
+public slots:
+    void changed(const QString& interface, const QVariantMap& properties, const QStringList&) {
+        if (interface == kPlayer)
+            changes.append(properties);
+    }
+};
+
+class Mpris {
+public:
+    explicit Mpris(QDBusConnection& bus) : m_bus(bus) {}
+    QVariant get(const QString& interface, const QString& name) const {
+        QDBusMessage m = QDBusMessage::createMethodCall(kService, kPath, kProperties, "Get");
+        m << interface << name;
+        const QDBusMessage reply = m_bus.call(m, QDBus::Block, 5000);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return {};
+        return reply.arguments().first().value<QDBusVariant>().variant();
+    }
+    QVariantMap metadata() const { return mapOf(get(kPlayer, "Metadata")); }
+    QString status() const { return get(kPlayer, "PlaybackStatus").toString(); }
+    bool call(const QString& method, const QString& interface = kPlayer) {
+        const QDBusMessage m = QDBusMessage::createMethodCall(kService, kPath, interface, method);
+        return m_bus.call(m, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
+    }
+
+private:
+    QDBusConnection& m_bus;
+};
+
+bool statusChangedTo(const QVariantMap& change, const QString& status) {
+    return change.value("PlaybackStatus").toString() == status;
+}
+
+} // namespace
+
+TEST(MediaSession, TheDesktopSeesWhatTheRadioPlaysAndDrivesIt) {
+    if (!QFileInfo::exists(QStringLiteral(SINTONEX_SERVICE_BIN)))
+        GTEST_SKIP() << "the reference service is not built";
+    if (QStandardPaths::findExecutable("dbus-daemon").isEmpty())
+        GTEST_SKIP() << "no dbus-daemon (scripts/setup installs it)";
+    XSession x;
+    if (!x.ok())
+        GTEST_SKIP() << x.error().toStdString();
+    ServiceFixture service({"--list-version", "37", "--title-seconds", "2"});
+    ASSERT_TRUE(service.ok()) << service.error().toStdString();
+    PrivateBus bus;
+    ASSERT_TRUE(bus.ok()) << "the private session bus did not start";
+
+    ProgramRun program;
+    ASSERT_TRUE(program.copied());
+    service.writeConfig(program.folder());
+    program.setting("vers_local_canales", "37");
+    const ServiceFixture::Reply list =
+        ServiceFixture::get(service.serviceBase() + "/windows/hmtzc4wn8ue/canalesradio.exe");
+    ASSERT_EQ(list.status, 200);
+    program.writeFile("oftwy69jrad.exe", list.body);
+    const QList<catalogue::ChannelEntry> channels = catalogue::parseChannelList(list.body);
+    ASSERT_GE(channels.size(), 2);
+    ASSERT_EQ(channels[0].data, "asx");
+    ASSERT_EQ(channels[1].data, "asx");
+    const auto requestFor = [](const catalogue::ChannelEntry& c) {
+        return "canalasx.php?canala=" + QString::fromLatin1(c.nameBytes.toPercentEncoding());
+    };
+
+    program.start(x, {{"DBUS_SESSION_BUS_ADDRESS", bus.address()},
+                      {"WAYLAND_DISPLAY", "wayland-sin-servidor"},
+                      {"XDG_SESSION_TYPE", "wayland"}});
+    ASSERT_TRUE(openPlayerWindow(x, PlayerChoice::Radio).has_value())
+        << "the radio window did not appear on the X display";
+    ASSERT_TRUE(waitFor([&] { return bus.bus().interface()->isServiceRegistered(kService).value(); }, 10000))
+        << "the player is not on the bus while its window is loaded";
+
+    Mpris mpris(bus.bus());
+    EXPECT_EQ(mpris.get(kRoot, "Identity").toString(), "Sintonex");
+    EXPECT_EQ(mpris.get(kRoot, "DesktopEntry").toString(), "sintonex");
+    EXPECT_TRUE(mpris.get(kRoot, "CanRaise").toBool());
+    EXPECT_TRUE(mpris.get(kRoot, "CanQuit").toBool());
+    EXPECT_TRUE(mpris.get(kPlayer, "CanGoNext").toBool());
+    const double volume = mpris.get(kPlayer, "Volume").toDouble();
+    EXPECT_TRUE(volume >= 0.0 && volume <= 1.0) << volume;
+
+    PropertyWatch watch;
+    ASSERT_TRUE(bus.bus().connect(QString(), kPath, kProperties, "PropertiesChanged", &watch,
+                                  SLOT(changed(QString, QVariantMap, QStringList))));
+
+    // Next with nothing selected: the list's first channel, as a double-click on it plays it.
+    ASSERT_TRUE(mpris.call("Next"));
+    ASSERT_TRUE(service.waitForLog(requestFor(channels[0]), 10000));
+    // The station's "Artist - Title" reaches the panel split, beside the channel's name, and
+    // follows each new title.
+    QStringList titles;
+    const auto newTitle = [&] {
+        for (const QVariantMap& change : watch.changes) {
+            const QVariantMap m = mapOf(change.value("Metadata"));
+            const QStringList artists = m.value("xesam:artist").toStringList();
+            const QString title = m.value("xesam:title").toString();
+            if (m.value("xesam:album") == channels[0].name && artists.size() == 1 &&
+                artists[0].startsWith("Artista ") && title.startsWith(QString::fromUtf8("Canción ")) &&
+                !titles.contains(title)) {
+                titles << title;
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(waitFor(newTitle, 20000)) << "no stream title reached the bus";
+    EXPECT_TRUE(waitFor(newTitle, 10000))
+        << "the next stream title did not follow: " << titles.join(", ").toStdString();
+    EXPECT_EQ(trackIdOf(mpris.metadata()), "/org/sintonex/canal/0");
+    EXPECT_TRUE(waitFor([&] { return mpris.status() == "Playing"; }, 10000));
+    EXPECT_TRUE(watch.saw([](const QVariantMap& c) { return statusChangedTo(c, "Playing"); }));
+
+    // PlayPause stops the radio, as its stop command does, and starts it again.
+    watch.changes.clear();
+    ASSERT_TRUE(mpris.call("PlayPause"));
+    EXPECT_TRUE(
+        waitFor([&] { return watch.saw([](const QVariantMap& c) { return statusChangedTo(c, "Stopped"); }); },
+                10000));
+    EXPECT_EQ(mpris.status(), "Stopped");
+    const int requestsBefore = int(service.log().filter(requestFor(channels[0])).size());
+    ASSERT_TRUE(mpris.call("PlayPause"));
+    EXPECT_TRUE(
+        waitFor([&] { return watch.saw([](const QVariantMap& c) { return statusChangedTo(c, "Playing"); }); },
+                10000));
+    EXPECT_TRUE(
+        waitFor([&] { return service.log().filter(requestFor(channels[0])).size() > requestsBefore; }, 10000))
+        << "playing again asks the service for the channel again";
+
+    // Next: the list's second channel.
+    ASSERT_TRUE(mpris.call("Next"));
+    ASSERT_TRUE(service.waitForLog(requestFor(channels[1]), 10000));
+    EXPECT_TRUE(waitFor([&] { return trackIdOf(mpris.metadata()) == "/org/sintonex/canal/1"; }, 10000));
+    EXPECT_TRUE(mpris.get(kPlayer, "CanGoPrevious").toBool());
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return watch.saw([&](const QVariantMap& c) {
+                return mapOf(c.value("Metadata")).value("xesam:title") == channels[1].name;
+            });
+        },
+        5000))
+        << "the new channel's name was not announced";
+
+    // The volume a panel sets is the slider's, and the slider's is told back.
+    const double target = qAbs(volume - 0.35) < 0.005 ? 0.6 : 0.35;
+    const auto setVolume = [&](double v) {
+        QDBusMessage set = QDBusMessage::createMethodCall(kService, kPath, kProperties, "Set");
+        set << kPlayer << QString("Volume") << QVariant::fromValue(QDBusVariant(v));
+        return bus.bus().call(set, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
+    };
+    EXPECT_TRUE(setVolume(target));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return watch.saw([target](const QVariantMap& c) {
+                return c.contains("Volume") && qAbs(c.value("Volume").toDouble() - target) < 1e-9;
+            });
+        },
+        5000))
+        << "the new volume was not announced; it reads " << mpris.get(kPlayer, "Volume").toDouble();
+    setVolume(volume); // the master volume as it was
+
+    // Quit ends the program as its exit command does.
+    ASSERT_TRUE(mpris.call("Quit", kRoot));
+    EXPECT_TRUE(program.waitForEnd(10000)) << "the program is still running after Quit";
+}
+
+#include "MediaSessionE2eTest.moc"
