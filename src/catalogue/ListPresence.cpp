@@ -15,7 +15,8 @@ const char* const kPrompt = "La lista de canales no está actualizada o no exist
 const char* const kTitle = "Lista de canales";
 
 void offerDownload(Forms& forms, ListKind kind) {
-    if (QFileInfo::exists(listFilePath(forms.platform().programFolder, kind)))
+    // A folder (or anything else) of the list's name is no list.
+    if (QFileInfo(listFilePath(forms.platform().programFolder, kind)).isFile())
         return;
     Dialogs& dialogs = *forms.platform().dialogs;
     if (dialogs.MsgBox(QString::fromUtf8(kPrompt), MsgStyle::YesNoQuestion, QString::fromUtf8(kTitle)) !=

@@ -170,7 +170,8 @@ TEST_F(Chooser, AMissingTelevisionListIsOfferedAndYesOpensTheUpdate) {
     EXPECT_FALSE(rig.forms->ended());
 }
 
-TEST_F(Chooser, AMissingRadioListDeclinedLeavesTheRadioWindowEmpty) {
+TEST_F(Chooser, ARadioListThatIsAFolderDeclinedLeavesTheRadioWindowEmpty) {
+    ASSERT_TRUE(QDir(rig.folder()).mkdir("oftwy69jrad.exe"));
     dialogs().answers = {kAnswerNo};
     fadeIn();
     chooser->Command2->click();
