@@ -15,6 +15,9 @@
 #ifndef SINTONEX_FORUM_URL
 #define SINTONEX_FORUM_URL "http://127.0.0.1:47802"
 #endif
+#ifndef SINTONEX_SUPPORT_ADDRESS
+#define SINTONEX_SUPPORT_ADDRESS ""
+#endif
 
 using text::queryValue;
 
@@ -46,6 +49,14 @@ QString Endpoints::webBase() const {
 }
 QString Endpoints::forumBase() const {
     return base("foro", SINTONEX_FORUM_URL);
+}
+QString Endpoints::supportAddress() const {
+    const QString configured = m_settings.LeeIni(QStringLiteral("config"), QStringLiteral("soporte")).trimmed();
+    if (!configured.isEmpty() && configured != QLatin1String("error"))
+        return configured;
+    const QString compiled = QString::fromUtf8(SINTONEX_SUPPORT_ADDRESS).trimmed();
+    // With no address of its own, support is reached through the web site, which does exist.
+    return compiled.isEmpty() ? webHome() : compiled;
 }
 QString Endpoints::webHostName() const {
     const QUrl u(webBase());

@@ -1,6 +1,6 @@
 // Endpoints: every request the program makes to the maker's service, web site and forum, built in
 // one place. The three base addresses are compiled defaults that config.ini may override
-// ("servidor", "web", "foro" in section "config"). Every query value is percent-encoded, so the
+// ("servidor", "web", "foro" in section "config"; the support address likewise, "soporte"). Every query value is percent-encoded, so the
 // service receives exactly the text (for a channel name: the bytes of the list file).
 #pragma once
 
@@ -16,6 +16,8 @@ public:
     QString serviceBase() const;
     QString webBase() const;
     QString forumBase() const;
+    // Where users reach support by other means: an e-mail or web address ("soporte" in config.ini).
+    QString supportAddress() const;
     // The web site's host name, as the windows show it.
     QString webHostName() const;
 
