@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QUrl>
 
 namespace playback {
 
@@ -83,7 +84,7 @@ struct Dispatch {
     }
 
     // The channel's own address: the TV window offers the desktop's browser, the radio window
-    // shows it in its own.
+    // shows it in its own when it is a web page.
     void ownAddress(const QString& address) const {
         if (c.tv) {
             c.mini->setEnabled(false);
@@ -100,6 +101,13 @@ struct Dispatch {
         }
         c.browser->setSilent(true);
         c.recordReady->setEnabled(false);
+        if (!isWebPage(QUrl(address, QUrl::StrictMode))) {
+            c.record->setText(kNotAvailable);
+            pictures(false);
+            platform.dialogs->MsgBox(QStringLiteral("Este canal no puede reproducirse en Sintonex"),
+                                     MsgStyle::Exclamation, QStringLiteral("No puede reproducirse en Sintonex"));
+            return;
+        }
         c.browser->Navigate(kBlank);
         setShown(c.browserArea, true);
         setShown(c.frame, true);

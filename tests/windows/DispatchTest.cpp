@@ -24,7 +24,9 @@ const QByteArray kList = "Canal Uno||>asx\r\n"
                          "Parado||>htmlasx\r\n"
                          "Propio||>http://propio.example/directo\r\n"
                          "Mayúsculas||>ASX\r\n"
-                         "Sin datos\r\n";
+                         "Sin datos\r\n"
+                         "Archivo||>file:///etc/passwd\r\n"
+                         "Guion||>javascript:alert(1)\r\n";
 
 class Dispatch : public ::testing::Test {
 protected:
@@ -198,6 +200,21 @@ TEST_F(Dispatch, RadioPageAndOwnAddressShowInsideTheWindow) {
     EXPECT_FALSE(control(Ctl::PlayPicture)->isEnabled());
     EXPECT_FALSE(control(Ctl::StopPicture)->isEnabled());
     EXPECT_FALSE(w->recordReady->Enabled());
+
+    // Only web pages are shown: anything else is a channel that cannot be played.
+    for (int row : {6, 7}) {
+        dialogs().shown.clear();
+        page->navigations.clear();
+        const QStringList played = player->urls;
+        play(row);
+        EXPECT_EQ(page->navigations, QStringList{"about:blank"});
+        EXPECT_TRUE(w->pageArea->isHidden());
+        EXPECT_EQ(button(Ctl::Record)->text(), "No Disp.");
+        EXPECT_FALSE(button(Ctl::Record)->isEnabled());
+        ASSERT_EQ(dialogs().shown.size(), 1);
+        EXPECT_EQ(dialogs().shown[0].prompt, "Este canal no puede reproducirse en Sintonex");
+        EXPECT_EQ(player->urls, played);
+    }
 }
 
 TEST_F(Dispatch, RadioSearchBoxEnterLeavesThePicturesEnabledStateAlone) {
