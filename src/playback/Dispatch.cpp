@@ -100,7 +100,6 @@ struct Dispatch {
             return;
         }
         c.browser->setSilent(true);
-        c.recordReady->setEnabled(false);
         if (!isWebPage(QUrl(address, QUrl::StrictMode))) {
             c.record->setText(kNotAvailable);
             pictures(false);
@@ -139,10 +138,10 @@ void dispatchChannel(const DispatchControls& c, Platform& platform, const Endpoi
     c.player->close();
     c.Label6->setText(QString(kNameLeadBlanks, QLatin1Char(' ')) + channelName);
     c.record->setEnabled(false);
-    if (!c.tv) {
-        c.recordReady->setEnabled(false);
+    // A readiness still pending from the channel before must not ready recording for this one.
+    c.recordReady->setEnabled(false);
+    if (!c.tv)
         c.mini->setEnabled(true);
-    }
     setShown(c.browserArea, false);
 
     const QString data = c.channel_data->value(row);

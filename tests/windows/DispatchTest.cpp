@@ -117,6 +117,7 @@ TEST_F(Dispatch, TelevisionPageShowsTheResolvedPageAndCancelsTheRecordReadiness)
 TEST_F(Dispatch, TheJoinedKindOnlyStopsAndIsRecorded) {
     open("tvquelvar");
     play(0);
+    rig.clock.advance(3000);
     play(2);
     EXPECT_EQ(player->closeCalls, 2);
     EXPECT_EQ(player->urls.size(), 2) << "nothing more is played";
@@ -128,11 +129,16 @@ TEST_F(Dispatch, TheJoinedKindOnlyStopsAndIsRecorded) {
     EXPECT_EQ(tv().current_channel_kind, "htmlasx");
     EXPECT_EQ(tv().current_channel_name, "Parado");
     EXPECT_EQ(tv().current_index, "2");
+    rig.clock.advance(10000);
+    EXPECT_FALSE(button(Ctl::Record)->isEnabled()) << "the readiness of the channel before was cancelled";
+    EXPECT_NE(button(Ctl::Record)->text(), "Grabar");
 }
 
 TEST_F(Dispatch, TelevisionOffersTheDesktopBrowserForAnOwnAddress) {
     open("tvquelvar");
     dialogs().answers = {kAnswerNo};
+    play(0);
+    rig.clock.advance(3000);
     play(3);
     ASSERT_EQ(dialogs().shown.size(), 1);
     EXPECT_EQ(dialogs().shown[0].title, "No puede reproducirse en Sintonex");
@@ -148,7 +154,9 @@ TEST_F(Dispatch, TelevisionOffersTheDesktopBrowserForAnOwnAddress) {
     EXPECT_FALSE(control(Ctl::PlayPicture)->isEnabled());
     EXPECT_FALSE(control(Ctl::StopPicture)->isEnabled());
     EXPECT_EQ(tv().current_channel_kind, "http://propio.example/directo");
-    EXPECT_EQ(player->urls.size(), 0);
+    EXPECT_EQ(player->urls.size(), 2) << "only the stream played first";
+    rig.clock.advance(10000);
+    EXPECT_FALSE(button(Ctl::Record)->isEnabled()) << "nothing plays: recording is never readied";
 }
 
 TEST_F(Dispatch, CapitalAsxAndEmptyDataAreAddressesToo) {
