@@ -15,6 +15,9 @@
 #ifndef SINTONEX_FORUM_URL
 #define SINTONEX_FORUM_URL "http://127.0.0.1:47802"
 #endif
+#ifndef SINTONEX_SEARCH_URL
+#define SINTONEX_SEARCH_URL "https://www.google.com"
+#endif
 #ifndef SINTONEX_SUPPORT_ADDRESS
 #define SINTONEX_SUPPORT_ADDRESS ""
 #endif
@@ -134,8 +137,14 @@ QString Endpoints::forumHome() const {
 QString Endpoints::forumTopic() const {
     return forumBase() + "/topic/65";
 }
-QString Endpoints::lyricsSearch(const QString& title) const {
-    return webBase() + QString::fromLatin1("/buscar/search?q=" + v(title) + "+lyrics&btnI=1");
+QString Endpoints::lyricsSearch(const QString& words) const {
+    const QByteArray query = v(words) + "+lyrics"; // '+' left for the engine as the blank
+    // An engine given with its query part ("...?q=") takes the words as they are; a bare address
+    // gets the usual "/search?q=".
+    const QString engine = base("buscador", SINTONEX_SEARCH_URL);
+    if (engine.contains(QLatin1Char('?')))
+        return engine + QString::fromLatin1(query);
+    return engine + QString::fromLatin1("/search?q=" + query);
 }
 QString Endpoints::donationPage() const {
     return webBase() + "/donar/";

@@ -42,7 +42,8 @@ public:
     QString webHome() const;
     QString forumHome() const;
     QString forumTopic() const;
-    QString lyricsSearch(const QString& title) const;
+    // The search engine ("buscador" in config.ini) asked for the words and "lyrics".
+    QString lyricsSearch(const QString& words) const;
     QString donationPage() const;
     QString reportForm() const;
     QString skinsHelp() const;
