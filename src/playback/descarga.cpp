@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -233,8 +234,18 @@ void descarga::Timer12_Timer() {
 
 void descarga::Command1_Click() {
     Inet1->stop(); // every byte received is on disk and the file closed before the message
-    platform().dialogs->MsgBox(QStringLiteral("La grabación se ha guardado correctamente en ") +
-                               Text1->text());
+    if (Inet1->bytesWritten() > 0) {
+        platform().dialogs->MsgBox(QStringLiteral("La grabación se ha guardado correctamente en ") +
+                                   Text1->text());
+    } else {
+        // Stopped while still connecting (or before the stream sent anything): there is no
+        // recording, and an empty file of ours would only look like one.
+        if (Inet1->fileCreated())
+            QFile::remove(Text1->text());
+        platform().dialogs->MsgBox(
+            QStringLiteral("No se ha grabado nada: la emisión todavía no había enviado datos."),
+            MsgStyle::Exclamation);
+    }
 
     // Every other window closes through the registry, then this one, then the run ends even if
     // an unload handler brought a window back.

@@ -294,6 +294,17 @@ TEST_F(RecorderTest, PararEndsTheProgramThroughTheRegistryWhateverElseIsOpen) {
     EXPECT_TRUE(written == peer::pattern(0, written.size()));
 }
 
+TEST_F(RecorderTest, PararBeforeAnythingArrivedSaysNothingWasRecorded) {
+    descarga& d = open("/hang");
+    d.Command2->click();
+    ASSERT_TRUE(waitFor([&] { return peer.count("/hang") == 1; }, 5000));
+    d.Command1->click();
+    ASSERT_EQ(dialogs().shown.size(), 1);
+    EXPECT_EQ(dialogs().shown[0].prompt, "No se ha grabado nada: la emisión todavía no había enviado datos.");
+    EXPECT_FALSE(QFileInfo::exists(target()));
+    EXPECT_TRUE(forms->ended());
+}
+
 TEST_F(RecorderTest, CloseBoxOnlyCancelsAndKeepsWhatWasWritten) {
     forms->form(Dummy::kName);
     descarga& d = open("/stream");
