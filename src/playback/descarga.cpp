@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -13,7 +14,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMimeDatabase>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTime>
 #include <QVBoxLayout>
 
@@ -140,7 +143,26 @@ void descarga::open(Forms& forms, const QString& extension, const QString& sourc
 
 void descarga::setExtension(const QString& extension) {
     Label7->setText(extension);
+    if (Frame1->isEnabled() && !hasStoredFolder())
+        Text4->setText(defaultFolder(extension));
     Timer2_Timer();
+}
+
+bool descarga::hasStoredFolder() const {
+    const QString stored = settings().LeeIni(QStringLiteral("config"), QStringLiteral("grabadora"));
+    return !stored.isEmpty() && stored != QLatin1String("error");
+}
+
+QString descarga::defaultFolder(const QString& extension) {
+    // Sound goes with the user's music, anything with a picture with the videos.
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(QStringLiteral("grabacion") + extension,
+                                                           QMimeDatabase::MatchExtension);
+    const auto kind = type.name().startsWith(QLatin1String("audio/")) ? QStandardPaths::MusicLocation
+                                                                      : QStandardPaths::MoviesLocation;
+    QString folder = QStandardPaths::writableLocation(kind);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
 QString descarga::extension() const {
@@ -148,8 +170,10 @@ QString descarga::extension() const {
 }
 
 void descarga::Form_Load() {
-    // A missing setting shows as the settings store's "error", as it always has.
-    Text4->setText(settings().LeeIni(QStringLiteral("config"), QStringLiteral("grabadora")));
+    // A stored folder is used as it is; without one the desktop's own folder for the kind of
+    // recording is offered (the opener's extension refines it).
+    Text4->setText(hasStoredFolder() ? settings().LeeIni(QStringLiteral("config"), QStringLiteral("grabadora"))
+                                     : defaultFolder(Label7->text()));
     Text2->setText(QTime::currentTime().toString(QStringLiteral("hh_mm_ss")));
 }
 

@@ -20,6 +20,8 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <cerrno>
 #include <sys/mount.h>
 
@@ -124,11 +126,36 @@ TEST_F(RecorderTest, WindowTextsAndTargetPathFollowFolderNameAndExtension) {
     EXPECT_EQ(d.Text1->text(), "/data/Grab/09_05_07.asf");
 }
 
-TEST_F(RecorderTest, MissingFolderSettingShowsErrorAndCambiarKeepsOrSavesTheFolder) {
+TEST_F(RecorderTest, WithoutAStoredFolderTheDesktopsFolderIsOfferedAndCambiarSavesOne) {
+    // A home of the test's own whose desktop names its videos and music folders.
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/.config"));
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        oldConfig.isNull() ? qunsetenv("XDG_CONFIG_HOME") : void(qputenv("XDG_CONFIG_HOME", oldConfig));
+    });
+    ASSERT_TRUE(QDir(home.path()).mkpath(".config") && QDir(home.path()).mkpath("Vídeos"));
+    QFile dirs(home.path() + "/.config/user-dirs.dirs");
+    ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+    dirs.write(QStringLiteral("XDG_VIDEOS_DIR=\"$HOME/Vídeos\"\nXDG_MUSIC_DIR=\"$HOME/Música\"\n").toUtf8());
+    dirs.close();
+
     QFile::remove(forms->settings().path());
     descarga::open(*forms, ".asf", "");
+    EXPECT_EQ(recorder()->Text4->text(), home.path() + QString::fromUtf8("/Vídeos/"));
+    EXPECT_EQ(recorder()->Text1->text(), home.path() + QString::fromUtf8("/Vídeos/") + recorder()->Text2->text() + ".asf");
+    forms->unload(descarga::kName);
+    // A music folder that does not exist: home rather than a folder the recording cannot go to.
+    descarga::open(*forms, ".mp3", "");
+    EXPECT_EQ(recorder()->Text4->text(), home.path() + "/");
+    ASSERT_TRUE(QDir(home.path()).mkpath("Música"));
+    forms->unload(descarga::kName);
+    descarga::open(*forms, ".mp3", "");
     descarga& d = *recorder();
-    EXPECT_EQ(d.Text4->text(), "error");
+    EXPECT_EQ(d.Text4->text(), home.path() + QString::fromUtf8("/Música/"));
+    EXPECT_EQ(forms->settings().LeeIni("config", "grabadora"), "error") << "offered, not stored";
 
     dialogs().folders = {"/home/ana/Grabaciones", ""};
     d.Command3->click();
