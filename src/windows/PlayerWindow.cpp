@@ -12,6 +12,7 @@
 #include "catalogue/ChannelList.h"
 #include "catalogue/ChannelListBox.h"
 #include "catalogue/ChannelSearch.h"
+#include "community/skin.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
@@ -284,8 +285,12 @@ QLabel* PlayerWindow::label(Ctl role) const {
 
 void PlayerWindow::Form_Load() {
     // Every step goes on whatever the previous one did.
-    if (auto* chooser = qobject_cast<elegir*>(forms().form(QString::fromLatin1(elegir::kName))))
+    // The chooser is asked only when it is open: loading it hidden here would keep the run going
+    // with no window to see once this one closes.
+    if (auto* chooser = forms().find<elegir>())
         Image1->setPixmap(chooser->Image1->pixmap());
+    else if (const QPixmap background = skin::storedPicture(settings()); !background.isNull())
+        Image1->setPixmap(background);
     catalogue::loadChannelList(
         catalogue::listFilePath(platform().programFolder,
                                 isTv() ? catalogue::ListKind::Tv : catalogue::ListKind::Radio),
