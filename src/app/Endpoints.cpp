@@ -54,7 +54,8 @@ QString Endpoints::forumBase() const {
     return base("foro", SINTONEX_FORUM_URL);
 }
 QString Endpoints::supportAddress() const {
-    const QString configured = m_settings.LeeIni(QStringLiteral("config"), QStringLiteral("soporte")).trimmed();
+    const QString configured =
+        m_settings.LeeIni(QStringLiteral("config"), QStringLiteral("soporte")).trimmed();
     if (!configured.isEmpty() && configured != QLatin1String("error"))
         return configured;
     const QString compiled = QString::fromUtf8(SINTONEX_SUPPORT_ADDRESS).trimmed();

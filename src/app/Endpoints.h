@@ -1,7 +1,8 @@
 // Endpoints: every request the program makes to the maker's service, web site and forum, built in
-// one place. The three base addresses are compiled defaults that config.ini may override
-// ("servidor", "web", "foro" in section "config"; the support address likewise, "soporte"). Every query value is percent-encoded, so the
-// service receives exactly the text (for a channel name: the bytes of the list file).
+// one place. The three base addresses, the support address and the search engine are compiled
+// defaults that config.ini may override ("servidor", "web", "foro", "soporte", "buscador" in section
+// "config"). Every query value is percent-encoded, so the service receives exactly the text (for a
+// channel name: the bytes of the list file).
 #pragma once
 
 #include <QByteArray>

@@ -122,7 +122,8 @@ void frmTip::Form_Load() {
 void frmTip::Form_Unload() {
     // The chat was only ended while the appeal is read; without this "C&hat" stays dead for the run.
     for (auto [window, hat] : {std::pair{"tvquelvar", "Command11"}, {"radi", "Command4"}})
-        if (auto* button = forms().loadedControl<QPushButton>(QString::fromLatin1(window), QString::fromLatin1(hat)))
+        if (auto* button =
+                forms().loadedControl<QPushButton>(QString::fromLatin1(window), QString::fromLatin1(hat)))
             button->setEnabled(true);
 }
 

@@ -104,7 +104,8 @@ struct Dispatch {
             c.record->setText(kNotAvailable);
             pictures(false);
             platform.dialogs->MsgBox(QStringLiteral("Este canal no puede reproducirse en Sintonex"),
-                                     MsgStyle::Exclamation, QStringLiteral("No puede reproducirse en Sintonex"));
+                                     MsgStyle::Exclamation,
+                                     QStringLiteral("No puede reproducirse en Sintonex"));
             return;
         }
         c.browser->Navigate(kBlank);

@@ -42,9 +42,9 @@ int VolumeControl::pictureFor(int value) {
 VolumeControl::VolumeControl(Form& window, const QString& timerName, std::function<void(int)> setPlayerVolume,
                              std::function<int()> playerVolume)
     : QWidget(&window), m_volbas(volbas::of(window.forms())), m_setPlayerVolume(std::move(setPlayerVolume)),
-      m_playerVolume(std::move(playerVolume)),
-      m_volscroll(new QScrollBar(Qt::Horizontal, this)), m_visor(new QLabel(this)),
-      m_label(new QLabel(QStringLiteral("100%"), this)), m_timer(new Timer(this, 1)) {
+      m_playerVolume(std::move(playerVolume)), m_volscroll(new QScrollBar(Qt::Horizontal, this)),
+      m_visor(new QLabel(this)), m_label(new QLabel(QStringLiteral("100%"), this)),
+      m_timer(new Timer(this, 1)) {
     initVolumeResources();
     setObjectName(QStringLiteral("volume"));
     m_volscroll->setObjectName(QStringLiteral("volscroll"));

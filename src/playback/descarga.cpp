@@ -172,8 +172,9 @@ QString descarga::extension() const {
 void descarga::Form_Load() {
     // A stored folder is used as it is; without one the desktop's own folder for the kind of
     // recording is offered (the opener's extension refines it).
-    Text4->setText(hasStoredFolder() ? settings().LeeIni(QStringLiteral("config"), QStringLiteral("grabadora"))
-                                     : defaultFolder(Label7->text()));
+    Text4->setText(hasStoredFolder()
+                       ? settings().LeeIni(QStringLiteral("config"), QStringLiteral("grabadora"))
+                       : defaultFolder(Label7->text()));
     Text2->setText(QTime::currentTime().toString(QStringLiteral("hh_mm_ss")));
 }
 

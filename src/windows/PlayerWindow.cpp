@@ -157,9 +157,9 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
     volumeArea->setGeometry(px(design::kVolumeArea));
     auto* volumeLayout = new QVBoxLayout(volumeArea);
     volumeLayout->setContentsMargins(0, 0, 0, 0);
-    volume = new VolumeControl(*this, tv ? QStringLiteral("Timer7") : QStringLiteral("Timer9"),
-                               [this](int value) { WMPradio->setVolume(value); },
-                               [this] { return WMPradio->volume(); });
+    volume = new VolumeControl(
+        *this, tv ? QStringLiteral("Timer7") : QStringLiteral("Timer9"),
+        [this](int value) { WMPradio->setVolume(value); }, [this] { return WMPradio->volume(); });
     volumeLayout->addWidget(volume);
 
     label(Ctl::WebHost)->setText(endpoints().webHostName());

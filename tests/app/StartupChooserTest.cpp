@@ -234,13 +234,15 @@ TEST_F(Chooser, SwitchingBetweenThePlayerWindowsKeepsTheBackgroundAndEndsWithThe
 
     for (const char* next : {"radi", "tvquelvar", "radi"}) {
         SCOPED_TRACE(next);
-        auto* from = static_cast<PlayerWindow*>(rig.forms->find(QString(next) == "radi" ? "tvquelvar" : "radi"));
+        auto* from =
+            static_cast<PlayerWindow*>(rig.forms->find(QString(next) == "radi" ? "tvquelvar" : "radi"));
         ASSERT_NE(from, nullptr);
         from->button(design::Ctl::Switch)->click();
         ASSERT_TRUE(shown(next));
         EXPECT_FALSE(rig.forms->isLoaded("elegir")) << "no chooser loaded unseen";
-        EXPECT_EQ(static_cast<PlayerWindow*>(rig.forms->find(next))->Image1->pixmap().toImage().pixelColor(5, 5),
-                  QColor(Qt::darkBlue));
+        EXPECT_EQ(
+            static_cast<PlayerWindow*>(rig.forms->find(next))->Image1->pixmap().toImage().pixelColor(5, 5),
+            QColor(Qt::darkBlue));
     }
     rig.forms->find("radi")->close();
     EXPECT_TRUE(rig.forms->ended()) << "nothing hidden keeps the run going";

@@ -183,8 +183,9 @@ TEST_F(SupportTest, AnyOtherAnswerKeepsEverythingForARetry) {
     ASSERT_EQ(dialogs().shown.size(), 1);
     // With no support address of its own, the user is sent to the web site.
     EXPECT_EQ(dialogs().shown[0].prompt,
-              QStringLiteral("Ha ocurrido un error al intentar enviar el correo al soporte, intentalo más tarde.\r\n"
-                             "O puedes contactar con nosotros a través de http://web.local:9002/"));
+              QStringLiteral(
+                  "Ha ocurrido un error al intentar enviar el correo al soporte, intentalo más tarde.\r\n"
+                  "O puedes contactar con nosotros a través de http://web.local:9002/"));
     EXPECT_TRUE(w.isEnabled());
     EXPECT_TRUE(w.Frame2()->isHidden());
     EXPECT_EQ(w.Text1()->text(), "ana");

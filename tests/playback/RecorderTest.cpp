@@ -145,7 +145,8 @@ TEST_F(RecorderTest, WithoutAStoredFolderTheDesktopsFolderIsOfferedAndCambiarSav
     QFile::remove(forms->settings().path());
     descarga::open(*forms, ".asf", "");
     EXPECT_EQ(recorder()->Text4->text(), home.path() + QString::fromUtf8("/Vídeos/"));
-    EXPECT_EQ(recorder()->Text1->text(), home.path() + QString::fromUtf8("/Vídeos/") + recorder()->Text2->text() + ".asf");
+    EXPECT_EQ(recorder()->Text1->text(),
+              home.path() + QString::fromUtf8("/Vídeos/") + recorder()->Text2->text() + ".asf");
     forms->unload(descarga::kName);
     // A music folder that does not exist: home rather than a folder the recording cannot go to.
     descarga::open(*forms, ".mp3", "");

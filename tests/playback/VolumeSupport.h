@@ -31,14 +31,13 @@ namespace {
 class VolumeWindow : public Form {
 public:
     VolumeWindow(Forms& forms, const char* name, const char* timer)
-        : Form(forms, QString::fromLatin1(name)),
-          volume(new VolumeControl(
-              *this, QString::fromLatin1(timer),
-              [this](int v) {
-                  playerVolumes << v;
-                  playerVolume = v;
-              },
-              [this] { return playerVolume; })) {}
+        : Form(forms, QString::fromLatin1(name)), volume(new VolumeControl(
+                                                      *this, QString::fromLatin1(timer),
+                                                      [this](int v) {
+                                                          playerVolumes << v;
+                                                          playerVolume = v;
+                                                      },
+                                                      [this] { return playerVolume; })) {}
     void Form_Load() override { volume->Load(); }
 
     VolumeControl* volume;

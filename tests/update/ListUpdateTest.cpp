@@ -120,7 +120,8 @@ TEST_F(ListUpdate, NoAsksItsQuestionYesOpensTheChooserAndNoOffersTheUpdateAnyway
     ASSERT_TRUE(command1().isEnabled());
     command1().click();
     ASSERT_TRUE(waitFor([&] { return dialogs().shown.size() == 2; }, 10000));
-    EXPECT_EQ(dialogs().shown[1].prompt, "El proceso de actualización de los canales se ha completado exitosamente.");
+    EXPECT_EQ(dialogs().shown[1].prompt,
+              "El proceso de actualización de los canales se ha completado exitosamente.");
     EXPECT_EQ(readAll(file("vqrcv8xotv.exe")), tvList);
     EXPECT_EQ(installedVersion(), "12");
     EXPECT_TRUE(forms->form("elegir")->isVisible());

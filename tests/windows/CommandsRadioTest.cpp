@@ -73,9 +73,8 @@ TEST_F(Radio, TheLyricsSearchCarriesTheTitleIntact) {
     lyrics(w);
     p.itemName = "Rock & Pop #1";
     lyrics(w);
-    EXPECT_EQ(opened(),
-              (QStringList{"http://buscador.test/search?q=Mi%20canci%C3%B3n%20favorita+lyrics",
-                           "http://buscador.test/search?q=Rock%20%26%20Pop%20%231+lyrics"}));
+    EXPECT_EQ(opened(), (QStringList{"http://buscador.test/search?q=Mi%20canci%C3%B3n%20favorita+lyrics",
+                                     "http://buscador.test/search?q=Rock%20%26%20Pop%20%231+lyrics"}));
     EXPECT_EQ(commands(w).media_title, "Rock & Pop #1");
     EXPECT_EQ(commands(w).media_author, "");
 }
