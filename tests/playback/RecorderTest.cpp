@@ -134,7 +134,10 @@ TEST_F(RecorderTest, WithoutAStoredFolderTheDesktopsFolderIsOfferedAndCambiarSav
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/.config"));
     const auto restore = qScopeGuard([&] {
         qputenv("HOME", oldHome);
-        oldConfig.isNull() ? qunsetenv("XDG_CONFIG_HOME") : void(qputenv("XDG_CONFIG_HOME", oldConfig));
+        if (oldConfig.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", oldConfig);
     });
     ASSERT_TRUE(QDir(home.path()).mkpath(".config") && QDir(home.path()).mkpath("Vídeos"));
     QFile dirs(home.path() + "/.config/user-dirs.dirs");
