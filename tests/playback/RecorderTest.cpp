@@ -146,6 +146,7 @@ TEST_F(RecorderTest, WithoutAStoredFolderTheDesktopsFolderIsOfferedAndCambiarSav
     dirs.close();
 
     QFile::remove(forms->settings().path());
+    forms->form(Dummy::kName); // keeps the run alive between the recorders opened here
     descarga::open(*forms, ".asf", "");
     EXPECT_EQ(recorder()->Text4->text(), home.path() + QString::fromUtf8("/Vídeos/"));
     EXPECT_EQ(recorder()->Text1->text(),
