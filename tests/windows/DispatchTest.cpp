@@ -25,7 +25,7 @@ const QByteArray kList = "Canal Uno||>asx\r\n"
                          "Propio||>http://propio.example/directo\r\n"
                          "Mayúsculas||>ASX\r\n"
                          "Sin datos\r\n"
-                         "Archivo||>file:///etc/passwd\r\n"
+                         "Fichero||>file:///etc/passwd\r\n"
                          "Guion||>javascript:alert(1)\r\n";
 
 class Dispatch : public ::testing::Test {
@@ -244,6 +244,7 @@ TEST_F(Dispatch, NamesReachTheServiceAsTheListFileHoldsThem) {
     play(1);
     EXPECT_EQ(page->navigations.last(), kHtml + "Canal%2024%20%26amp%3B%20m%E1s" + kVersions);
 
+    rig.forms->form("systra"); // keeps the run alive while the window is opened again
     rig.forms->unload("tvquelvar");
     open("tvquelvar", "Canal Espa\xC3\xB1"
                       "a||>asx\r\n");
