@@ -138,6 +138,8 @@ void dispatchChannel(const DispatchControls& c, Platform& platform, const Endpoi
     d.blankBrowser();
     c.player->close();
     c.Label6->setText(QString(kNameLeadBlanks, QLatin1Char(' ')) + channelName);
+    if (c.dispatchedName)
+        *c.dispatchedName = channelName;
     c.record->setEnabled(false);
     // A readiness still pending from the channel before must not ready recording for this one.
     c.recordReady->setEnabled(false);

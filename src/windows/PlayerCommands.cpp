@@ -357,8 +357,7 @@ void PlayerCommands::Command7_Click() {
     media_author = player->getItemInfo(QStringLiteral("author")).value_or(QString());
     // A stream that tells no title: the channel's name is what is known of the song. A search
     // for "lyrics" alone would find nothing.
-    const QString words =
-        media_title.isEmpty() ? m_window.label(Ctl::ChannelName)->text().trimmed() : media_title;
+    const QString words = media_title.isEmpty() ? m_window.dispatched_name : media_title;
     if (words.isEmpty())
         return;
     openPage(m_window.endpoints().lyricsSearch(words));

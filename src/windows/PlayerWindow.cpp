@@ -241,6 +241,7 @@ void PlayerWindow::wireDispatch() {
     m_dispatch.stopPicture = control(Ctl::StopPicture);
     m_dispatch.recordReady = recordReady;
     m_dispatch.frame = control(Ctl::PageFrame);
+    m_dispatch.dispatchedName = &dispatched_name;
 }
 
 void PlayerWindow::buildControls(QWidget* body) {

@@ -83,6 +83,7 @@ TEST_F(Radio, WithoutATitleTheLyricsSearchAsksForTheChannel) {
     rig.setting("buscador", "http://buscador.test/?q=");
     PlayerWindow& w = openPlaying();
     player(w).itemName.clear(); // playing, but the stream has told no title
+    rig.clock.advance(5000);    // the name has scrolled in its label meanwhile
     lyrics(w);
     EXPECT_EQ(opened(), QStringList{"http://buscador.test/?q=Antena%20Sur+lyrics"});
     player(w).itemName = "Tema";
