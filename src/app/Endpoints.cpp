@@ -15,6 +15,12 @@
 #ifndef SINTONEX_FORUM_URL
 #define SINTONEX_FORUM_URL "http://127.0.0.1:47802"
 #endif
+#ifndef SINTONEX_SEARCH_URL
+#define SINTONEX_SEARCH_URL "https://www.google.com"
+#endif
+#ifndef SINTONEX_SUPPORT_ADDRESS
+#define SINTONEX_SUPPORT_ADDRESS ""
+#endif
 
 using text::queryValue;
 
@@ -55,6 +61,15 @@ QString Endpoints::webBase() const {
 }
 QString Endpoints::forumBase() const {
     return base("foro", SINTONEX_FORUM_URL);
+}
+QString Endpoints::supportAddress() const {
+    const QString configured =
+        m_settings.LeeIni(QStringLiteral("config"), QStringLiteral("soporte")).trimmed();
+    if (!configured.isEmpty() && configured != QLatin1String("error"))
+        return configured;
+    const QString compiled = QString::fromUtf8(SINTONEX_SUPPORT_ADDRESS).trimmed();
+    // With no address of its own, support is reached through the web site, which does exist.
+    return compiled.isEmpty() ? webHome() : compiled;
 }
 QString Endpoints::webHostName() const {
     const QUrl u(webBase());
@@ -132,8 +147,14 @@ QString Endpoints::forumHome() const {
 QString Endpoints::forumTopic() const {
     return forumBase() + "/topic/65";
 }
-QString Endpoints::lyricsSearch(const QString& title) const {
-    return webBase() + QString::fromLatin1("/buscar/search?q=" + v(title) + "+lyrics&btnI=1");
+QString Endpoints::lyricsSearch(const QString& words) const {
+    const QByteArray query = v(words) + "+lyrics"; // '+' left for the engine as the blank
+    // An engine given with its query part ("...?q=") takes the words as they are; a bare address
+    // gets the usual "/search?q=".
+    const QString engine = base("buscador", SINTONEX_SEARCH_URL);
+    if (engine.contains(QLatin1Char('?')))
+        return engine + QString::fromLatin1(query);
+    return engine + QString::fromLatin1("/search?q=" + query);
 }
 QString Endpoints::donationPage() const {
     return webBase() + "/donar/";

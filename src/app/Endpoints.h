@@ -1,7 +1,8 @@
 // Endpoints: every request the program makes to the maker's service, web site and forum, built in
-// one place. The three base addresses are compiled defaults that config.ini may override
-// ("servidor", "web", "foro" in section "config"). Every query value is percent-encoded, so the
-// service receives exactly the text (for a channel name: the bytes of the list file).
+// one place. The three base addresses, the support address and the search engine are compiled
+// defaults that config.ini may override ("servidor", "web", "foro", "soporte", "buscador" in section
+// "config"). Every query value is percent-encoded, so the service receives exactly the text (for a
+// channel name: the bytes of the list file).
 #pragma once
 
 #include <QByteArray>
@@ -20,6 +21,8 @@ public:
     static QString defaultForumBase();
     QString webBase() const;
     QString forumBase() const;
+    // Where users reach support by other means: an e-mail or web address ("soporte" in config.ini).
+    QString supportAddress() const;
     // The web site's host name, as the windows show it.
     QString webHostName() const;
 
@@ -44,7 +47,8 @@ public:
     QString webHome() const;
     QString forumHome() const;
     QString forumTopic() const;
-    QString lyricsSearch(const QString& title) const;
+    // The search engine ("buscador" in config.ini) asked for the words and "lyrics".
+    QString lyricsSearch(const QString& words) const;
     QString donationPage() const;
     QString reportForm() const;
     // Where a newer program is offered for download, for an install the program cannot replace.

@@ -2,6 +2,7 @@
 
 #include "Endpoints.h"
 #include "catalogue/ListPresence.h"
+#include "community/skin.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
@@ -101,9 +102,7 @@ void elegir::Form_Load() {
     WebBrowser1->setSilent(true);
     WebBrowser1->Navigate(endpoints().programVersionCheck());
 
-    const QString fondo = settings().LeeIni(QStringLiteral("config"), QStringLiteral("fondo"));
-    QPixmap background;
-    if (fondo != QLatin1String("error") && background.load(fondo))
+    if (const QPixmap background = skin::storedPicture(settings()); !background.isNull())
         Image1->setPixmap(background);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -17,7 +17,8 @@ const char* const kTitle = "Lista de canales";
 bool questionOpen = false; // one user-interface thread
 
 void offerDownload(Forms& forms, ListKind kind) {
-    if (QFileInfo::exists(listFilePath(forms.platform().programFolder, kind)))
+    // A folder (or anything else) of the list's name is no list.
+    if (QFileInfo(listFilePath(forms.platform().programFolder, kind)).isFile())
         return;
     Dialogs& dialogs = *forms.platform().dialogs;
     questionOpen = true;

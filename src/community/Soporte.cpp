@@ -29,8 +29,6 @@ constexpr char16_t kRefused[] = {0x00E9, 0x00ED, 0x00F3, 0x00FA, 0x00E1, 0x00E0,
                                  0x00F9, 0x0026, 0x0025, 0x0024, 0x0023, 0x007E, 0x002B, 0x002D, 0x002A,
                                  0x00B4, 0x00F1, 0x003D, 0x0060, 0x002B, 0x002B, 0x00E7, 0x005C, 0x002F};
 
-const char* const kSupportAddress = "soporte@sintonex.example";
-
 bool refused(QChar c) {
     return VerificaTecla(c.unicode()) == 0 && c.unicode() != 0;
 }
@@ -246,7 +244,7 @@ void Soporte::Timer1_Timer() {
     platform().dialogs->MsgBox(QStringLiteral("Ha ocurrido un error al intentar enviar el correo al soporte, "
                                               "intentalo más tarde.\r\nO puedes contactar con nosotros a "
                                               "través de ") +
-                               QLatin1String(kSupportAddress));
+                               endpoints().supportAddress());
     m_timer1->setEnabled(false);
     m_frame2->hide();
     setEnabled(true);

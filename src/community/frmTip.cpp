@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <utility>
 
 namespace {
 
@@ -116,6 +117,14 @@ frmTip::frmTip(Forms& forms)
 void frmTip::Form_Load() {
     m_mostrar->setChecked(true);
     endChat();
+}
+
+void frmTip::Form_Unload() {
+    // The chat was only ended while the appeal is read; without this "C&hat" stays dead for the run.
+    for (auto [window, hat] : {std::pair{"tvquelvar", "Command11"}, {"radi", "Command4"}})
+        if (auto* button =
+                forms().loadedControl<QPushButton>(QString::fromLatin1(window), QString::fromLatin1(hat)))
+            button->setEnabled(true);
 }
 
 void frmTip::endChat() {

@@ -1,6 +1,6 @@
 // frmTip: the donation appeal. Its check box decides whether the radio window offers it at start;
 // "Aceptar" switches off the start-up reminders of both player windows. Opening it ends a running
-// chat. GUI thread only.
+// chat and holds "C&hat" off until it closes. GUI thread only.
 #pragma once
 
 #include "app/Forms.h"
@@ -17,6 +17,7 @@ public:
     explicit frmTip(Forms& forms);
 
     void Form_Load() override;
+    void Form_Unload() override;
 
     QCheckBox* mostrar() const { return m_mostrar; }
     QLabel* Image2() const { return m_image2; }

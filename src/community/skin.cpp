@@ -95,6 +95,11 @@ QPixmap skin::loadPicture(const QString& path) {
     return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
 }
 
+QPixmap skin::storedPicture(const sistema_ini& settings) {
+    const QString stored = settings.LeeIni(kSection, kKey);
+    return stored == QLatin1String("error") ? QPixmap() : loadPicture(stored);
+}
+
 void skin::Form_Load() {
     m_fader->fadeIn();
     const QString stored = settings().LeeIni(kSection, kKey);
@@ -125,7 +130,7 @@ void skin::Command2_Click() {
     // background would leave it running unseen. The others read the setting when they load.
     for (const char* window : {"tvquelvar", "radi", "elegir"}) {
         QLabel* image = forms().loadedControl<QLabel>(QString::fromLatin1(window), QStringLiteral("Image1"));
-        const QPixmap picture = loadPicture(settings().LeeIni(kSection, kKey));
+        const QPixmap picture = storedPicture(settings());
         if (image && !picture.isNull())
             image->setPixmap(picture);
     }

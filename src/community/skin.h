@@ -8,6 +8,7 @@
 #include <QPixmap>
 
 class Fader;
+class sistema_ini;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -26,6 +27,8 @@ public:
     // The picture in a file, or a null pixmap when the path holds no picture (a folder, a missing
     // file, a file of another kind).
     static QPixmap loadPicture(const QString& path);
+    // The background the settings name, or a null pixmap when they name no picture.
+    static QPixmap storedPicture(const sistema_ini& settings);
 
     QLineEdit* Text1() const { return m_text1; }
     QLabel* Image1() const { return m_image1; }

@@ -54,10 +54,7 @@ class DesktopShell : public Shell {
 public:
     void open(const QString& address) override {
         const QUrl url = QUrl::fromUserInput(address);
-        // Addresses can come from a downloaded channel list: only web pages go to the desktop,
-        // never files or other handlers it may have.
-        const QString scheme = url.scheme().toLower();
-        if (url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")))
+        if (isWebPage(url))
             QDesktopServices::openUrl(url);
     }
 };

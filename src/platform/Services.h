@@ -4,9 +4,17 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <functional>
 
 class QWidget;
+
+// Addresses can come from a downloaded channel list: only web pages may be opened or shown, never
+// files, scripts or other handlers a desktop may have.
+inline bool isWebPage(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
 
 // Message-box styles and answers as the windows use them.
 namespace MsgStyle {

@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QUrl>
 
 namespace playback {
 
@@ -83,7 +84,7 @@ struct Dispatch {
     }
 
     // The channel's own address: the TV window offers the desktop's browser, the radio window
-    // shows it in its own.
+    // shows it in its own when it is a web page.
     void ownAddress(const QString& address) const {
         if (c.tv) {
             c.mini->setEnabled(false);
@@ -99,7 +100,14 @@ struct Dispatch {
             return;
         }
         c.browser->setSilent(true);
-        c.recordReady->setEnabled(false);
+        if (!isWebPage(QUrl(address, QUrl::StrictMode))) {
+            c.record->setText(kNotAvailable);
+            pictures(false);
+            platform.dialogs->MsgBox(QStringLiteral("Este canal no puede reproducirse en Sintonex"),
+                                     MsgStyle::Exclamation,
+                                     QStringLiteral("No puede reproducirse en Sintonex"));
+            return;
+        }
         c.browser->Navigate(kBlank);
         setShown(c.browserArea, true);
         setShown(c.frame, true);
@@ -130,11 +138,13 @@ void dispatchChannel(const DispatchControls& c, Platform& platform, const Endpoi
     d.blankBrowser();
     c.player->close();
     c.Label6->setText(QString(kNameLeadBlanks, QLatin1Char(' ')) + channelName);
+    if (c.dispatchedName)
+        *c.dispatchedName = channelName;
     c.record->setEnabled(false);
-    if (!c.tv) {
-        c.recordReady->setEnabled(false);
+    // A readiness still pending from the channel before must not ready recording for this one.
+    c.recordReady->setEnabled(false);
+    if (!c.tv)
         c.mini->setEnabled(true);
-    }
     setShown(c.browserArea, false);
 
     const QString data = c.channel_data->value(row);

@@ -49,6 +49,7 @@ struct DispatchControls {
     Timer* recordReady = nullptr;      // Timer6 / Timer8
     QWidget* frame = nullptr;          // Frame2 (radio only)
     CurrentChannel* current = nullptr; // TV only
+    QString* dispatchedName = nullptr; // the name of the channel last dispatched, as the list shows it
 };
 
 enum class Trigger {

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QScrollBar>
+#include <algorithm>
 
 // The pictures live in a static library, whose resources are only registered when asked for.
 static void initVolumeResources() {
@@ -38,10 +39,12 @@ int VolumeControl::pictureFor(int value) {
     return picture;
 }
 
-VolumeControl::VolumeControl(Form& window, const QString& timerName, std::function<void(int)> setPlayerVolume)
+VolumeControl::VolumeControl(Form& window, const QString& timerName, std::function<void(int)> setPlayerVolume,
+                             std::function<int()> playerVolume)
     : QWidget(&window), m_volbas(volbas::of(window.forms())), m_setPlayerVolume(std::move(setPlayerVolume)),
-      m_volscroll(new QScrollBar(Qt::Horizontal, this)), m_visor(new QLabel(this)),
-      m_label(new QLabel(QStringLiteral("100%"), this)), m_timer(new Timer(this, 1)) {
+      m_playerVolume(std::move(playerVolume)), m_volscroll(new QScrollBar(Qt::Horizontal, this)),
+      m_visor(new QLabel(this)), m_label(new QLabel(QStringLiteral("100%"), this)),
+      m_timer(new Timer(this, 1)) {
     initVolumeResources();
     setObjectName(QStringLiteral("volume"));
     m_volscroll->setObjectName(QStringLiteral("volscroll"));
@@ -79,7 +82,8 @@ VolumeControl::VolumeControl(Form& window, const QString& timerName, std::functi
 void VolumeControl::Load() {
     prepareVolumeSlider(*m_volscroll);
     m_volbas.openAndRead();
-    m_volscroll->setValue(m_volbas.readPercentage());
+    const int master = m_volbas.readPercentage();
+    m_volscroll->setValue(shownVolume(master));
     m_visor->setToolTip(QString::number(m_volscroll->value()) + QStringLiteral(" %"));
     if (m_volscroll->value() == 0)
         m_visor->setPixmap(m_pictures[0]->pixmap());
@@ -94,6 +98,15 @@ void VolumeControl::volscroll_Change() {
     m_visor->setPixmap(m_pictures[pictureFor(value)]->pixmap());
 }
 
+int VolumeControl::shownVolume(int masterVolume) const {
+    // Held at 0 with no mixer, the slider would hand 0 to the player at its first touch and
+    // silence playback for the rest of the run.
+    if (m_volbas.lastResult() != 0 && m_playerVolume)
+        return std::clamp(m_playerVolume(), 0, 100);
+    return masterVolume;
+}
+
 void VolumeControl::poll_Timer() {
-    m_volscroll->setValue(m_volbas.pollPercentage());
+    const int master = m_volbas.pollPercentage();
+    m_volscroll->setValue(shownVolume(master));
 }

@@ -5,6 +5,8 @@
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -12,7 +14,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMimeDatabase>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTime>
 #include <QVBoxLayout>
 
@@ -139,7 +143,26 @@ void descarga::open(Forms& forms, const QString& extension, const QString& sourc
 
 void descarga::setExtension(const QString& extension) {
     Label7->setText(extension);
+    if (Frame1->isEnabled() && !hasStoredFolder())
+        Text4->setText(defaultFolder(extension));
     Timer2_Timer();
+}
+
+bool descarga::hasStoredFolder() const {
+    const QString stored = settings().LeeIni(QStringLiteral("config"), QStringLiteral("grabadora"));
+    return !stored.isEmpty() && stored != QLatin1String("error");
+}
+
+QString descarga::defaultFolder(const QString& extension) {
+    // Sound goes with the user's music, anything with a picture with the videos.
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(QStringLiteral("grabacion") + extension,
+                                                           QMimeDatabase::MatchExtension);
+    const auto kind = type.name().startsWith(QLatin1String("audio/")) ? QStandardPaths::MusicLocation
+                                                                      : QStandardPaths::MoviesLocation;
+    QString folder = QStandardPaths::writableLocation(kind);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
 QString descarga::extension() const {
@@ -147,8 +170,11 @@ QString descarga::extension() const {
 }
 
 void descarga::Form_Load() {
-    // A missing setting shows as the settings store's "error", as it always has.
-    Text4->setText(settings().LeeIni(QStringLiteral("config"), QStringLiteral("grabadora")));
+    // A stored folder is used as it is; without one the desktop's own folder for the kind of
+    // recording is offered (the opener's extension refines it).
+    Text4->setText(hasStoredFolder()
+                       ? settings().LeeIni(QStringLiteral("config"), QStringLiteral("grabadora"))
+                       : defaultFolder(Label7->text()));
     Text2->setText(QTime::currentTime().toString(QStringLiteral("hh_mm_ss")));
 }
 
@@ -233,8 +259,18 @@ void descarga::Timer12_Timer() {
 
 void descarga::Command1_Click() {
     Inet1->stop(); // every byte received is on disk and the file closed before the message
-    platform().dialogs->MsgBox(QStringLiteral("La grabación se ha guardado correctamente en ") +
-                               Text1->text());
+    if (Inet1->bytesWritten() > 0) {
+        platform().dialogs->MsgBox(QStringLiteral("La grabación se ha guardado correctamente en ") +
+                                   Text1->text());
+    } else {
+        // Stopped while still connecting (or before the stream sent anything): there is no
+        // recording, and an empty file of ours would only look like one.
+        if (Inet1->fileCreated())
+            QFile::remove(Text1->text());
+        platform().dialogs->MsgBox(
+            QStringLiteral("No se ha grabado nada: la emisión todavía no había enviado datos."),
+            MsgStyle::Exclamation);
+    }
 
     // Every other window closes through the registry, then this one, then the run ends even if
     // an unload handler brought a window back.

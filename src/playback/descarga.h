@@ -27,6 +27,9 @@ public:
 
     // Label7: the extension the opener sets; the target path follows it.
     void setExtension(const QString& extension);
+    // The folder offered when none is stored: the user's music folder for sound, videos folder
+    // otherwise (home when the desktop names none), ending in "/".
+    static QString defaultFolder(const QString& extension);
     QString extension() const;
 
     void Form_Load() override;
@@ -61,6 +64,7 @@ private:
     void Timer2_Timer();
     void Inet1_Ended(qint64 bytes);
     void reportError(const Recorder::Error& e, const QString& descriptionPrefix);
+    bool hasStoredFolder() const;
 
     QLabel* Label7;
     int rec_seconds = 0;

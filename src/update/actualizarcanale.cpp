@@ -128,9 +128,16 @@ void actualizarcanale::Timer3_Timer() {
         if (answer == kAnswerYes) {
             forms().show(QStringLiteral("elegir"));
             forms().unload(this);
+            return;
         }
+        // Staying is asking for the lists all the same: a window left "Verificando..." would be
+        // a dead end. The download keeps its own checks; only the unconfirmed version is not stored.
+        m_command1->setText(QStringLiteral("Comenzar actualización"));
+        m_command1->setEnabled(true);
     } else {
         platform().dialogs->MsgBox(kRespuestaRara + version_check_reply, MsgStyle::OkOnly);
+        // As after a failed download: closing the only window would end the program unasked.
+        forms().show(QStringLiteral("elegir"));
         forms().unload(this);
     }
 }
@@ -174,8 +181,10 @@ void actualizarcanale::installLists() {
         listsFailed();
         return;
     }
-    settings().EscribeIni(QStringLiteral("config"), QStringLiteral("vers_local_canales"),
-                          current_list_version);
+    // A version the service did not confirm is not recorded: the next check offers the lists again.
+    if (version_check_reply == QLatin1String("ok"))
+        settings().EscribeIni(QStringLiteral("config"), QStringLiteral("vers_local_canales"),
+                              current_list_version);
     platform().dialogs->MsgBox(kCompletado, MsgStyle::OkOnly);
     forms().show(QStringLiteral("elegir"));
     forms().unload(this);

@@ -358,10 +358,12 @@ void PlayerCommands::Command7_Click() {
         return;
     media_title = player->getItemInfo(QStringLiteral("Name")).value_or(QString());
     media_author = player->getItemInfo(QStringLiteral("author")).value_or(QString());
-    // A search for "lyrics" alone would find nothing of the song.
-    if (media_title.isEmpty())
+    // A stream that tells no title: the channel's name is what is known of the song. A search
+    // for "lyrics" alone would find nothing.
+    const QString words = media_title.isEmpty() ? m_window.dispatched_name : media_title;
+    if (words.isEmpty())
         return;
-    openPage(m_window.endpoints().lyricsSearch(media_title));
+    openPage(m_window.endpoints().lyricsSearch(words));
 }
 
 void PlayerCommands::Command9_Click() {

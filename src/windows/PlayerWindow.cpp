@@ -13,6 +13,7 @@
 #include "catalogue/ChannelListBox.h"
 #include "catalogue/ChannelSearch.h"
 #include "catalogue/ListPresence.h"
+#include "community/skin.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
@@ -157,8 +158,9 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
     volumeArea->setGeometry(px(design::kVolumeArea));
     auto* volumeLayout = new QVBoxLayout(volumeArea);
     volumeLayout->setContentsMargins(0, 0, 0, 0);
-    volume = new VolumeControl(*this, tv ? QStringLiteral("Timer7") : QStringLiteral("Timer9"),
-                               [this](int value) { WMPradio->setVolume(value); });
+    volume = new VolumeControl(
+        *this, tv ? QStringLiteral("Timer7") : QStringLiteral("Timer9"),
+        [this](int value) { WMPradio->setVolume(value); }, [this] { return WMPradio->volume(); });
     volumeLayout->addWidget(volume);
 
     label(Ctl::WebHost)->setText(endpoints().webHostName());
@@ -240,6 +242,7 @@ void PlayerWindow::wireDispatch() {
     m_dispatch.stopPicture = control(Ctl::StopPicture);
     m_dispatch.recordReady = recordReady;
     m_dispatch.frame = control(Ctl::PageFrame);
+    m_dispatch.dispatchedName = &dispatched_name;
 }
 
 void PlayerWindow::buildControls(QWidget* body) {
@@ -285,8 +288,12 @@ QLabel* PlayerWindow::label(Ctl role) const {
 
 void PlayerWindow::Form_Load() {
     // Every step goes on whatever the previous one did.
-    if (auto* chooser = qobject_cast<elegir*>(forms().form(QString::fromLatin1(elegir::kName))))
+    // The chooser is asked only when it is open: loading it hidden here would keep the run going
+    // with no window to see once this one closes.
+    if (auto* chooser = forms().find<elegir>())
         Image1->setPixmap(chooser->Image1->pixmap());
+    else if (const QPixmap background = skin::storedPicture(settings()); !background.isNull())
+        Image1->setPixmap(background);
     catalogue::loadChannelList(
         catalogue::listFilePath(platform().programFolder,
                                 isTv() ? catalogue::ListKind::Tv : catalogue::ListKind::Radio),

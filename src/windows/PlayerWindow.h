@@ -68,6 +68,7 @@ public:
     QStringList channel_data;
     QString list_version;
     QString list_check_reply;
+    QString dispatched_name; // the channel last played from the list (its name scrolls in Label6)
     qint16 list_position = design::kListShownLeft;   // next list position the slide tries
     qint16 player_width = design::kPlayerShownWidth; // next player width the slide tries
 

@@ -100,8 +100,21 @@ TEST_F(EndpointsTest, TypedTextReachesTheServiceExactly) {
     EXPECT_EQ(params(rec).size(), 4);
 
     const QString lyr = ep.lyricsSearch("Tom & Jerry #2");
-    EXPECT_EQ(params(lyr).size(), 2);
-    EXPECT_EQ(params(lyr)[0].second, "Tom & Jerry #2+lyrics"); // '+' left for the engine as the blank
+    EXPECT_EQ(params(lyr), (QList<QPair<QByteArray, QByteArray>>{{"q", "Tom & Jerry #2+lyrics"}}));
+}
+
+TEST_F(EndpointsTest, TheLyricsSearchGoesToTheConfiguredEngine) {
+    // By default a public engine of the web, not the program's own site.
+    const QUrl byDefault(ep.lyricsSearch("Tema"));
+    EXPECT_EQ(byDefault.scheme(), "https");
+    EXPECT_NE(byDefault.host(), "web.local");
+    EXPECT_EQ(byDefault.path(), "/search");
+    EXPECT_EQ(byDefault.query(QUrl::FullyEncoded), "q=Tema+lyrics");
+
+    ini.EscribeIni("config", "buscador", "http://buscador.local:9004/");
+    EXPECT_EQ(ep.lyricsSearch("Tema"), "http://buscador.local:9004/search?q=Tema+lyrics");
+    ini.EscribeIni("config", "buscador", "http://buscador.local/html/?kl=es-es&q=");
+    EXPECT_EQ(ep.lyricsSearch("Mi tema"), "http://buscador.local/html/?kl=es-es&q=Mi%20tema+lyrics");
 }
 
 TEST(Text, StoredBytesDecodeAsUtf8WhenValidElseWindows1252) {

@@ -170,7 +170,8 @@ TEST_F(Chooser, AMissingTelevisionListIsOfferedAndYesOpensTheUpdate) {
     EXPECT_FALSE(rig.forms->ended());
 }
 
-TEST_F(Chooser, AMissingRadioListDeclinedLeavesTheRadioWindowEmpty) {
+TEST_F(Chooser, ARadioListThatIsAFolderDeclinedLeavesTheRadioWindowEmpty) {
+    ASSERT_TRUE(QDir(rig.folder()).mkdir("oftwy69jrad.exe"));
     dialogs().answers = {kAnswerNo};
     fadeIn();
     chooser->Command2->click();
@@ -214,25 +215,35 @@ TEST_F(Chooser, AFailingUpdateWindowIsReportedUnderEachListsTitle) {
     }
 }
 
-TEST_F(Chooser, APlayerWindowOpenedWithoutTheChooserLoadsItHidden) {
+TEST_F(Chooser, SwitchingBetweenThePlayerWindowsKeepsTheBackgroundAndEndsWithTheLastWindow) {
     const QString picture = QDir(rig.folder()).filePath("fondo.png");
     QImage image(40, 30, QImage::Format_RGB32);
     image.fill(Qt::darkBlue);
     ASSERT_TRUE(image.save(picture));
     rig.setting("fondo", picture);
+    writeLists();
     keepRunAlive();
-    rig.forms->unload("elegir");
-    rig.forms->show("tvquelvar"); // as when switching from the radio window
+    rig.forms->unload("elegir"); // a chooser that has read the picture
+    open();
     rig.forms->unload("keeper");
+    fadeIn();
+    chooser->Command1->click();
+    rig.clock.advance(19);
+    ASSERT_TRUE(shown("tvquelvar"));
+    ASSERT_FALSE(rig.forms->isLoaded("elegir"));
 
-    elegir* hidden = rig.forms->find<elegir>();
-    ASSERT_NE(hidden, nullptr);
-    EXPECT_FALSE(hidden->isVisible());
-    EXPECT_TRUE(hidden->Timer5->Enabled());
-    EXPECT_EQ(fakeBrowser(hidden, "WebBrowser1")->navigations.size(), 1);
-    EXPECT_EQ(rig.forms->find<tvquelvar>()->Image1->pixmap().toImage().pixelColor(5, 5),
-              QColor(Qt::darkBlue));
-
-    rig.forms->unload("tvquelvar");
-    EXPECT_FALSE(rig.forms->ended()) << "the hidden chooser keeps the run alive";
+    for (const char* next : {"radi", "tvquelvar", "radi"}) {
+        SCOPED_TRACE(next);
+        auto* from =
+            static_cast<PlayerWindow*>(rig.forms->find(QString(next) == "radi" ? "tvquelvar" : "radi"));
+        ASSERT_NE(from, nullptr);
+        from->button(design::Ctl::Switch)->click();
+        ASSERT_TRUE(shown(next));
+        EXPECT_FALSE(rig.forms->isLoaded("elegir")) << "no chooser loaded unseen";
+        EXPECT_EQ(
+            static_cast<PlayerWindow*>(rig.forms->find(next))->Image1->pixmap().toImage().pixelColor(5, 5),
+            QColor(Qt::darkBlue));
+    }
+    rig.forms->find("radi")->close();
+    EXPECT_TRUE(rig.forms->ended()) << "nothing hidden keeps the run going";
 }

@@ -55,7 +55,7 @@ TEST_F(DonationTest, TheAppealOpensNoOtherWindow) {
         EXPECT_FALSE(forms->isLoaded(other)) << other;
 }
 
-TEST_F(DonationTest, OpeningTheAppealEndsARunningChat) {
+TEST_F(DonationTest, OpeningTheAppealEndsARunningChatUntilItCloses) {
     StandIn& tv = standIn("tvquelvar");
     StandIn& radio = standIn("radi");
     forms->show("chat");
@@ -74,6 +74,17 @@ TEST_F(DonationTest, OpeningTheAppealEndsARunningChat) {
     EXPECT_TRUE(radio.button("Command2")->isHidden());
     EXPECT_FALSE(radio.button("Command4")->isHidden());
     EXPECT_FALSE(radio.button("Command4")->isEnabled());
+
+    // Whichever way the appeal goes, chat can be opened again.
+    QTest::mouseClick(forms->get<frmTip>().cmdOK(), Qt::LeftButton);
+    EXPECT_TRUE(tv.button("Command11")->isEnabled());
+    EXPECT_TRUE(radio.button("Command4")->isEnabled());
+    open<frmTip>();
+    EXPECT_FALSE(tv.button("Command11")->isEnabled());
+    forms->get<frmTip>().close();
+    EXPECT_FALSE(forms->isLoaded("frmTip"));
+    EXPECT_TRUE(tv.button("Command11")->isEnabled());
+    EXPECT_TRUE(radio.button("Command4")->isEnabled());
 }
 
 TEST_F(DonationTest, CreditsShowTheVersionAndFadeWhileUsable) {

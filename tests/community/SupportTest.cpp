@@ -181,9 +181,11 @@ TEST_F(SupportTest, AnyOtherAnswerKeepsEverythingForARetry) {
     browser()->text = "no";
     clock.advance(7500);
     ASSERT_EQ(dialogs().shown.size(), 1);
-    EXPECT_TRUE(dialogs().shown[0].prompt.startsWith(QStringLiteral(
-        "Ha ocurrido un error al intentar enviar el correo al soporte, intentalo más tarde.\r\n"
-        "O puedes contactar con nosotros a través de ")));
+    // With no support address of its own, the user is sent to the web site.
+    EXPECT_EQ(dialogs().shown[0].prompt,
+              QStringLiteral(
+                  "Ha ocurrido un error al intentar enviar el correo al soporte, intentalo más tarde.\r\n"
+                  "O puedes contactar con nosotros a través de http://web.local:9002/"));
     EXPECT_TRUE(w.isEnabled());
     EXPECT_TRUE(w.Frame2()->isHidden());
     EXPECT_EQ(w.Text1()->text(), "ana");
@@ -195,11 +197,14 @@ TEST_F(SupportTest, AnyOtherAnswerKeepsEverythingForARetry) {
     EXPECT_EQ(dialogs().shown.size(), 1) << "the request is not repeated by itself";
     EXPECT_EQ(browser()->navigated.size(), 1);
 
-    // A page that has not loaded by then is a failure too; the retry goes through.
+    // A page that has not loaded by then is a failure too; the retry goes through. The address
+    // offered is the one configured.
+    writeSetting("soporte", "ayuda@radio.example");
     browser()->text.clear();
     w.Command1()->click();
     clock.advance(7500);
-    EXPECT_EQ(dialogs().shown.size(), 2);
+    ASSERT_EQ(dialogs().shown.size(), 2);
+    EXPECT_TRUE(dialogs().shown[1].prompt.endsWith(QStringLiteral("a través de ayuda@radio.example")));
     browser()->text = "ok";
     w.Command1()->click();
     clock.advance(7500);

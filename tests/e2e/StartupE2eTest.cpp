@@ -86,6 +86,41 @@ TEST(Startup, TheProgramReachesTheTelevisionWindowAndAnswersEnterInItsList) {
     EXPECT_TRUE(program.running());
 }
 
+// From the TV window to the radio window, then its close box: with the last window closed the
+// program ends, and nothing unseen keeps it running.
+TEST(Startup, ClosingTheRadioWindowReachedFromTheTelevisionEndsTheProgram) {
+    XSession x;
+    if (!x.ok())
+        GTEST_SKIP() << x.error().toStdString();
+    ProgramRun program;
+    ASSERT_TRUE(program.copied());
+    program.setting("servidor", "http://127.0.0.1:9");
+    program.setting("web", "http://127.0.0.1:9");
+    program.writeFile("vqrcv8xotv.exe", "Otro||>asx\r\n");
+    program.writeFile("oftwy69jrad.exe", "Radio||>asx\r\n");
+    program.start(x);
+
+    const auto tv = openTelevision(x);
+    ASSERT_TRUE(tv.has_value()) << "the TV window did not appear";
+    // "&Radio" lies below the menu bar (about 22 pixels) at its design place.
+    const QPoint radioButton = at(*tv, 8745, 3000 + 1335 / 2, 5820 + 375 / 2) + QPoint(0, 22);
+    x.click(*tv, radioButton);
+    const auto radio = x.waitForWindow(
+        [&](const XSession::Window& w) { return w.id != tv->id && w.title.startsWith("Sintonex 2.4.5"); },
+        15000);
+    ASSERT_TRUE(radio.has_value()) << "the radio window did not appear";
+    ASSERT_TRUE(waitFor(
+        [&x, &tv] {
+            const QList<XSession::Window> shown = x.windows();
+            return std::none_of(shown.begin(), shown.end(),
+                                [&tv](const XSession::Window& w) { return w.id == tv->id; });
+        },
+        5000))
+        << "the TV window is still there";
+    x.close(*radio);
+    EXPECT_TRUE(waitFor([&program] { return !program.running(); }, 10000)) << "the program runs on unseen";
+}
+
 #ifdef SINTONEX_HAVE_SERVICE_FIXTURE
 
 // A first start as the build leaves the program: its lists and their version beside it, so the

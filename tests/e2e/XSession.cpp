@@ -63,12 +63,13 @@ XSession::~XSession() {
     }
 }
 
+std::uint32_t XSession::atom(const char* name) const {
+    Reply<xcb_intern_atom_reply_t> r{xcb_intern_atom_reply(
+        m_connection, xcb_intern_atom(m_connection, 0, std::strlen(name), name), nullptr)};
+    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
 QString XSession::titleOf(std::uint32_t window) const {
-    const auto atom = [this](const char* name) {
-        Reply<xcb_intern_atom_reply_t> r{xcb_intern_atom_reply(
-            m_connection, xcb_intern_atom(m_connection, 0, std::strlen(name), name), nullptr)};
-        return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-    };
     Reply<xcb_get_property_reply_t> r{xcb_get_property_reply(
         m_connection,
         xcb_get_property(m_connection, 0, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 0, 1024),
@@ -169,6 +170,19 @@ void XSession::key(const Window& w, std::uint32_t keysym) {
         xcb_send_event(m_connection, 0, w.id, press ? XCB_EVENT_MASK_KEY_PRESS : XCB_EVENT_MASK_KEY_RELEASE,
                        reinterpret_cast<const char*>(&e));
     }
+    xcb_flush(m_connection);
+}
+
+void XSession::close(const Window& w) {
+    // What a window manager sends for the close box.
+    xcb_client_message_event_t e{};
+    e.response_type = XCB_CLIENT_MESSAGE;
+    e.format = 32;
+    e.window = w.id;
+    e.type = atom("WM_PROTOCOLS");
+    e.data.data32[0] = atom("WM_DELETE_WINDOW");
+    e.data.data32[1] = m_time += 100;
+    xcb_send_event(m_connection, 0, w.id, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&e));
     xcb_flush(m_connection);
 }
 

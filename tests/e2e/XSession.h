@@ -37,11 +37,14 @@ public:
 
     void click(const Window& w, QPoint at);
     void key(const Window& w, std::uint32_t keysym);
+    // The window's close box, as a window manager reports it.
+    void close(const Window& w);
     QImage grab(const QRect& screenRect) const;
 
 private:
     std::uint8_t keycodeOf(std::uint32_t keysym) const;
     QString titleOf(std::uint32_t window) const;
+    std::uint32_t atom(const char* name) const;
 
     QProcess m_server;
     QString m_display, m_error;

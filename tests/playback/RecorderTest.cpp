@@ -20,6 +20,8 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <cerrno>
 #include <sys/mount.h>
 
@@ -124,11 +126,41 @@ TEST_F(RecorderTest, WindowTextsAndTargetPathFollowFolderNameAndExtension) {
     EXPECT_EQ(d.Text1->text(), "/data/Grab/09_05_07.asf");
 }
 
-TEST_F(RecorderTest, MissingFolderSettingShowsErrorAndCambiarKeepsOrSavesTheFolder) {
+TEST_F(RecorderTest, WithoutAStoredFolderTheDesktopsFolderIsOfferedAndCambiarSavesOne) {
+    // A home of the test's own whose desktop names its videos and music folders.
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/.config"));
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        if (oldConfig.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", oldConfig);
+    });
+    ASSERT_TRUE(QDir(home.path()).mkpath(".config") && QDir(home.path()).mkpath("Vídeos"));
+    QFile dirs(home.path() + "/.config/user-dirs.dirs");
+    ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+    dirs.write(QStringLiteral("XDG_VIDEOS_DIR=\"$HOME/Vídeos\"\nXDG_MUSIC_DIR=\"$HOME/Música\"\n").toUtf8());
+    dirs.close();
+
     QFile::remove(forms->settings().path());
+    forms->form(Dummy::kName); // keeps the run alive between the recorders opened here
     descarga::open(*forms, ".asf", "");
+    EXPECT_EQ(recorder()->Text4->text(), home.path() + QString::fromUtf8("/Vídeos/"));
+    EXPECT_EQ(recorder()->Text1->text(),
+              home.path() + QString::fromUtf8("/Vídeos/") + recorder()->Text2->text() + ".asf");
+    forms->unload(descarga::kName);
+    // A music folder that does not exist: home rather than a folder the recording cannot go to.
+    descarga::open(*forms, ".mp3", "");
+    EXPECT_EQ(recorder()->Text4->text(), home.path() + "/");
+    ASSERT_TRUE(QDir(home.path()).mkpath("Música"));
+    forms->unload(descarga::kName);
+    descarga::open(*forms, ".mp3", "");
     descarga& d = *recorder();
-    EXPECT_EQ(d.Text4->text(), "error");
+    EXPECT_EQ(d.Text4->text(), home.path() + QString::fromUtf8("/Música/"));
+    EXPECT_EQ(forms->settings().LeeIni("config", "grabadora"), "error") << "offered, not stored";
 
     dialogs().folders = {"/home/ana/Grabaciones", ""};
     d.Command3->click();
@@ -292,6 +324,17 @@ TEST_F(RecorderTest, PararEndsTheProgramThroughTheRegistryWhateverElseIsOpen) {
     const QByteArray written = readFile(target());
     EXPECT_GT(written.size(), 0);
     EXPECT_TRUE(written == peer::pattern(0, written.size()));
+}
+
+TEST_F(RecorderTest, PararBeforeAnythingArrivedSaysNothingWasRecorded) {
+    descarga& d = open("/hang");
+    d.Command2->click();
+    ASSERT_TRUE(waitFor([&] { return peer.count("/hang") == 1; }, 5000));
+    d.Command1->click();
+    ASSERT_EQ(dialogs().shown.size(), 1);
+    EXPECT_EQ(dialogs().shown[0].prompt, "No se ha grabado nada: la emisión todavía no había enviado datos.");
+    EXPECT_FALSE(QFileInfo::exists(target()));
+    EXPECT_TRUE(forms->ended());
 }
 
 TEST_F(RecorderTest, CloseBoxOnlyCancelsAndKeepsWhatWasWritten) {

@@ -31,13 +31,18 @@ namespace {
 class VolumeWindow : public Form {
 public:
     VolumeWindow(Forms& forms, const char* name, const char* timer)
-        : Form(forms, QString::fromLatin1(name)),
-          volume(
-              new VolumeControl(*this, QString::fromLatin1(timer), [this](int v) { playerVolumes << v; })) {}
+        : Form(forms, QString::fromLatin1(name)), volume(new VolumeControl(
+                                                      *this, QString::fromLatin1(timer),
+                                                      [this](int v) {
+                                                          playerVolumes << v;
+                                                          playerVolume = v;
+                                                      },
+                                                      [this] { return playerVolume; })) {}
     void Form_Load() override { volume->Load(); }
 
     VolumeControl* volume;
-    QList<int> playerVolumes;
+    QList<int> playerVolumes; // every volume handed to the player
+    int playerVolume = 100;   // the player's own, as it starts
 };
 
 class TvWindow : public VolumeWindow {

@@ -51,7 +51,7 @@ TEST_F(VolumeRun, SpeakerPicturesFollowTheThresholds) {
     }
 }
 
-TEST_F(VolumeRun, WithoutASoundDeviceSlidersSitAtZeroAndNothingIsReported) {
+TEST_F(VolumeRun, WithoutASoundDeviceTheSliderDrivesThePlayersOwnVolume) {
     platform->mixer = makeAlsaMixerOn(QStringLiteral("hw:99"));
     startForms();
     auto& tv = forms->get<TvWindow>();
@@ -60,22 +60,26 @@ TEST_F(VolumeRun, WithoutASoundDeviceSlidersSitAtZeroAndNothingIsReported) {
     EXPECT_EQ(v.volscroll()->minimum(), 0);
     EXPECT_EQ(v.volscroll()->maximum(), 100);
     EXPECT_EQ(v.volscroll()->pageStep(), 1);
-    EXPECT_EQ(v.volscroll()->value(), 0);
-    EXPECT_EQ(v.volumen_visor()->toolTip(), QStringLiteral("0 %"));
-    EXPECT_TRUE(showsPicture(v.volumen_visor(), v.vol(0)));
-    EXPECT_TRUE(tv.playerVolumes.isEmpty()); // a load that reads 0 changes nothing
+    EXPECT_EQ(v.volscroll()->value(), 100) << "the player's volume as it is";
+    EXPECT_EQ(v.volumen_visor()->toolTip(), QStringLiteral("100 %"));
+    EXPECT_TRUE(showsPicture(v.volumen_visor(), v.vol(3)));
+    EXPECT_EQ(tv.playerVolumes, QList<int>{100});
     EXPECT_EQ(v.vol_label()->text(), QStringLiteral("100%"));
     EXPECT_EQ(v.pollTimer()->objectName(), QStringLiteral("Timer7"));
     EXPECT_EQ(v.pollTimer()->Interval(), 1);
     EXPECT_TRUE(v.pollTimer()->Enabled());
 
-    // A move lasts until the next poll, and the player's own volume follows both.
+    // A move sets the player's volume and stays: the polls never silence playback.
     v.volscroll()->setValue(50);
     EXPECT_TRUE(showsPicture(v.volumen_visor(), v.vol(2)));
-    clock().advance(1);
-    EXPECT_EQ(v.volscroll()->value(), 0);
-    EXPECT_EQ(tv.playerVolumes, (QList<int>{50, 0}));
-    EXPECT_TRUE(showsPicture(v.volumen_visor(), v.vol(0)));
+    clock().advance(5);
+    EXPECT_EQ(v.volscroll()->value(), 50);
+    EXPECT_EQ(tv.playerVolumes, (QList<int>{100, 50}));
+    EXPECT_TRUE(showsPicture(v.volumen_visor(), v.vol(2)));
+    v.volscroll()->setValue(0);
+    v.volscroll()->setValue(20);
+    clock().advance(5);
+    EXPECT_EQ(tv.playerVolumes, (QList<int>{100, 50, 0, 20}));
 
     auto& mini = forms->get<volumini>();
     EXPECT_EQ(mini.Caption(), QStringLiteral("Volumen"));
@@ -266,11 +270,13 @@ TEST_F(VolumeRun, ASoundServerThatGoesAwayAndComesBackIsFollowed) {
     VolumeControl& v = *tv.volume;
     ASSERT_EQ(v.volscroll()->value(), 30);
 
-    // Gone: the mixer notices by itself and the slider goes to 0 as with no device at all.
+    // Gone: the mixer notices by itself, and the slider shows the player's own volume as with no
+    // device at all; playback is not silenced.
     ASSERT_TRUE(server.stop());
-    EXPECT_TRUE(waitFor([&] { return v.volscroll()->value() == 0; }, 5000));
-    EXPECT_FALSE(platform->mixer->isOpen());
-    EXPECT_EQ(tv.playerVolumes.last(), 0);
+    EXPECT_TRUE(waitFor([&] { return !platform->mixer->isOpen(); }, 5000));
+    clock().advance(1);
+    EXPECT_EQ(v.volscroll()->value(), 30);
+    EXPECT_FALSE(tv.playerVolumes.contains(0));
 
     // A dead handle must not keep the event loop busy.
     timespec cpu0{}, cpu1{};

@@ -81,7 +81,7 @@ TEST_F(ListUpdate, OkEnablesTheButtonAndNothingIsDownloadedBeforeTheClick) {
     EXPECT_TRUE(forms->isLoaded("actualizarcanale"));
 }
 
-TEST_F(ListUpdate, RepliesOtherThanOkOrNoAreShownAfterTheMessageAndCloseTheWindow) {
+TEST_F(ListUpdate, RepliesOtherThanOkOrNoAreShownAndLeadBackToTheChooser) {
     for (const QByteArray& reply : {QByteArray("OK"), QByteArray("ok\n"), QByteArray("")}) {
         SCOPED_TRACE(reply.toStdString());
         newRun();
@@ -93,13 +93,13 @@ TEST_F(ListUpdate, RepliesOtherThanOkOrNoAreShownAfterTheMessageAndCloseTheWindo
         EXPECT_EQ(dialogs().shown[0].style, MsgStyle::OkOnly);
         EXPECT_EQ(dialogs().shown[0].title, "");
         EXPECT_FALSE(forms->isLoaded("actualizarcanale"));
-        EXPECT_FALSE(forms->isLoaded("elegir"));
-        EXPECT_TRUE(forms->ended());
+        EXPECT_TRUE(forms->isLoaded("elegir") && forms->find("elegir")->isVisible());
+        EXPECT_FALSE(forms->ended());
     }
     EXPECT_EQ(installedVersion(), "12");
 }
 
-TEST_F(ListUpdate, NoAsksItsQuestionAndYesOpensTheChooser) {
+TEST_F(ListUpdate, NoAsksItsQuestionYesOpensTheChooserAndNoOffersTheUpdateAnyway) {
     peer.route(kCheckPath, "no");
     dialogs().answers = {kAnswerNo};
     openAndCheck();
@@ -111,12 +111,20 @@ TEST_F(ListUpdate, NoAsksItsQuestionAndYesOpensTheChooser) {
               "conexión o bien nuestros servidores tienen algún problema.");
     EXPECT_EQ(m.style, 36);
     EXPECT_EQ(m.title, "Ha ocurrido un error");
-    // No: the window stays, still waiting, and the judgement is not repeated.
+    // No: the window stays, the judgement is not repeated, and the button downloads the lists
+    // all the same; the version the service did not confirm is not recorded.
     EXPECT_TRUE(forms->isLoaded("actualizarcanale"));
-    EXPECT_EQ(command1().text(), "Verificando...");
-    EXPECT_FALSE(command1().isEnabled());
     clock.advance(60000);
     EXPECT_EQ(dialogs().shown.size(), 1);
+    EXPECT_EQ(command1().text(), "Comenzar actualización");
+    ASSERT_TRUE(command1().isEnabled());
+    command1().click();
+    ASSERT_TRUE(waitFor([&] { return dialogs().shown.size() == 2; }, 10000));
+    EXPECT_EQ(dialogs().shown[1].prompt,
+              "El proceso de actualización de los canales se ha completado exitosamente.");
+    EXPECT_EQ(readAll(file("vqrcv8xotv.exe")), tvList);
+    EXPECT_EQ(installedVersion(), "12");
+    EXPECT_TRUE(forms->form("elegir")->isVisible());
 
     newRun();
     dialogs().shown.clear();

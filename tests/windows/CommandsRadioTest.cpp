@@ -66,27 +66,30 @@ TEST_F(Radio, WithoutATrayTheWindowIsMinimizedAndStaysReachable) {
 }
 
 TEST_F(Radio, TheLyricsSearchCarriesTheTitleIntact) {
+    rig.setting("buscador", "http://buscador.test/");
     PlayerWindow& w = openPlaying();
     FakePlayer& p = player(w);
     p.itemName = QString::fromUtf8("Mi canción favorita");
     lyrics(w);
     p.itemName = "Rock & Pop #1";
     lyrics(w);
-    EXPECT_EQ(opened(),
-              (QStringList{"http://web.test/buscar/search?q=Mi%20canci%C3%B3n%20favorita+lyrics&btnI=1",
-                           "http://web.test/buscar/search?q=Rock%20%26%20Pop%20%231+lyrics&btnI=1"}));
+    EXPECT_EQ(opened(), (QStringList{"http://buscador.test/search?q=Mi%20canci%C3%B3n%20favorita+lyrics",
+                                     "http://buscador.test/search?q=Rock%20%26%20Pop%20%231+lyrics"}));
     EXPECT_EQ(commands(w).media_title, "Rock & Pop #1");
     EXPECT_EQ(commands(w).media_author, "");
 }
 
-TEST_F(Radio, TheLyricsSearchNeedsATitle) {
+TEST_F(Radio, WithoutATitleTheLyricsSearchAsksForTheChannel) {
+    rig.setting("buscador", "http://buscador.test/?q=");
     PlayerWindow& w = openPlaying();
     player(w).itemName.clear(); // playing, but the stream has told no title
+    rig.clock.advance(5000);    // the name has scrolled in its label meanwhile
     lyrics(w);
+    EXPECT_EQ(opened(), QStringList{"http://buscador.test/?q=Antena%20Sur+lyrics"});
     player(w).itemName = "Tema";
     player(w).close(); // nothing playing
     lyrics(w);
-    EXPECT_TRUE(opened().isEmpty());
+    EXPECT_EQ(opened().size(), 1);
 }
 
 TEST_F(Radio, TheTestStationPlaysWithoutVersions) {

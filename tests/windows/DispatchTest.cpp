@@ -24,7 +24,9 @@ const QByteArray kList = "Canal Uno||>asx\r\n"
                          "Parado||>htmlasx\r\n"
                          "Propio||>http://propio.example/directo\r\n"
                          "Mayúsculas||>ASX\r\n"
-                         "Sin datos\r\n";
+                         "Sin datos\r\n"
+                         "Fichero||>file:///etc/passwd\r\n"
+                         "Guion||>javascript:alert(1)\r\n";
 
 class Dispatch : public ::testing::Test {
 protected:
@@ -115,6 +117,7 @@ TEST_F(Dispatch, TelevisionPageShowsTheResolvedPageAndCancelsTheRecordReadiness)
 TEST_F(Dispatch, TheJoinedKindOnlyStopsAndIsRecorded) {
     open("tvquelvar");
     play(0);
+    rig.clock.advance(3000);
     play(2);
     EXPECT_EQ(player->closeCalls, 2);
     EXPECT_EQ(player->urls.size(), 2) << "nothing more is played";
@@ -126,11 +129,16 @@ TEST_F(Dispatch, TheJoinedKindOnlyStopsAndIsRecorded) {
     EXPECT_EQ(tv().current_channel_kind, "htmlasx");
     EXPECT_EQ(tv().current_channel_name, "Parado");
     EXPECT_EQ(tv().current_index, "2");
+    rig.clock.advance(10000);
+    EXPECT_FALSE(button(Ctl::Record)->isEnabled()) << "the readiness of the channel before was cancelled";
+    EXPECT_NE(button(Ctl::Record)->text(), "Grabar");
 }
 
 TEST_F(Dispatch, TelevisionOffersTheDesktopBrowserForAnOwnAddress) {
     open("tvquelvar");
     dialogs().answers = {kAnswerNo};
+    play(0);
+    rig.clock.advance(3000);
     play(3);
     ASSERT_EQ(dialogs().shown.size(), 1);
     EXPECT_EQ(dialogs().shown[0].title, "No puede reproducirse en Sintonex");
@@ -146,7 +154,9 @@ TEST_F(Dispatch, TelevisionOffersTheDesktopBrowserForAnOwnAddress) {
     EXPECT_FALSE(control(Ctl::PlayPicture)->isEnabled());
     EXPECT_FALSE(control(Ctl::StopPicture)->isEnabled());
     EXPECT_EQ(tv().current_channel_kind, "http://propio.example/directo");
-    EXPECT_EQ(player->urls.size(), 0);
+    EXPECT_EQ(player->urls.size(), 2) << "only the stream played first";
+    rig.clock.advance(10000);
+    EXPECT_FALSE(button(Ctl::Record)->isEnabled()) << "nothing plays: recording is never readied";
 }
 
 TEST_F(Dispatch, CapitalAsxAndEmptyDataAreAddressesToo) {
@@ -198,6 +208,21 @@ TEST_F(Dispatch, RadioPageAndOwnAddressShowInsideTheWindow) {
     EXPECT_FALSE(control(Ctl::PlayPicture)->isEnabled());
     EXPECT_FALSE(control(Ctl::StopPicture)->isEnabled());
     EXPECT_FALSE(w->recordReady->Enabled());
+
+    // Only web pages are shown: anything else is a channel that cannot be played.
+    for (int row : {6, 7}) {
+        dialogs().shown.clear();
+        page->navigations.clear();
+        const QStringList played = player->urls;
+        play(row);
+        EXPECT_EQ(page->navigations, QStringList{"about:blank"});
+        EXPECT_TRUE(w->pageArea->isHidden());
+        EXPECT_EQ(button(Ctl::Record)->text(), "No Disp.");
+        EXPECT_FALSE(button(Ctl::Record)->isEnabled());
+        ASSERT_EQ(dialogs().shown.size(), 1);
+        EXPECT_EQ(dialogs().shown[0].prompt, "Este canal no puede reproducirse en Sintonex");
+        EXPECT_EQ(player->urls, played);
+    }
 }
 
 TEST_F(Dispatch, RadioSearchBoxEnterLeavesThePicturesEnabledStateAlone) {
@@ -219,6 +244,7 @@ TEST_F(Dispatch, NamesReachTheServiceAsTheListFileHoldsThem) {
     play(1);
     EXPECT_EQ(page->navigations.last(), kHtml + "Canal%2024%20%26amp%3B%20m%E1s" + kVersions);
 
+    rig.forms->form("systra"); // keeps the run alive while the window is opened again
     rig.forms->unload("tvquelvar");
     open("tvquelvar", "Canal Espa\xC3\xB1"
                       "a||>asx\r\n");

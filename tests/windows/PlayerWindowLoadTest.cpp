@@ -82,6 +82,7 @@ TEST_P(PlayerLoad, AsksWhetherTheProgramAndTheListsAreCurrent) {
     EXPECT_EQ(lists->silentOnNavigate, QList<bool>{true});
     EXPECT_EQ(w.list_version, "0");
 
+    rig.forms->form("systra"); // keeps the run alive while the window is opened again
     rig.forms->unload(GetParam());
     rig.setting("vers_local_canales", "37");
     PlayerWindow& again = open();
