@@ -100,7 +100,7 @@ TEST(Startup, ClosingTheRadioWindowReachedFromTheTelevisionEndsTheProgram) {
     program.writeFile("oftwy69jrad.exe", "Radio||>asx\r\n");
     program.start(x);
 
-    const auto tv = openTelevision(x);
+    const auto tv = openPlayerWindow(x, PlayerChoice::Television);
     ASSERT_TRUE(tv.has_value()) << "the TV window did not appear";
     // "&Radio" lies below the menu bar (about 22 pixels) at its design place.
     const QPoint radioButton = at(*tv, 8745, 3000 + 1335 / 2, 5820 + 375 / 2) + QPoint(0, 22);
