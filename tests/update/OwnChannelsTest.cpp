@@ -104,6 +104,7 @@ TEST_F(OwnChannels, EveryNameInEveryScriptPlaysAndDeadAddressesGiveWayToTheNextA
     EXPECT_EQ(tv.WMPradio->sourceURL(), media.serviceBase() + "/media/canal2/live.m3u8");
     EXPECT_TRUE(media.log().contains("service GET /windows/chat.html"));
     EXPECT_TRUE(media.log().contains("service GET /media/no-existe.m3u8"));
+    forms->form("systra"); // keeps the run alive while the other window opens
     forms->unload("tvquelvar");
 
     PlayerWindow& radio = open("radi");
