@@ -3,6 +3,7 @@
 #include "playback/VolumeControl.h"
 #include "playback/volbas.h"
 
+#include "PlayerCommands.h"
 #include "PlayerWindowArt.h"
 #include "PlayerWindowWidgets.h"
 #include "app/Endpoints.h"
@@ -175,7 +176,11 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
     timers = new PlayerTimers(*this);
 }
 
-PlayerWindow::~PlayerWindow() = default;
+PlayerWindow::~PlayerWindow() {
+    // The commands, and the desktop's media session with them, listen to the list, the player and
+    // the slider: they go first, so that nothing they hear comes from a half-destroyed window.
+    qDeleteAll(findChildren<PlayerCommands*>(Qt::FindDirectChildrenOnly));
+}
 
 // The player and, over it, the area where page channels show.
 void PlayerWindow::buildPlayerArea() {
