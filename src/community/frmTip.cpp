@@ -18,6 +18,10 @@
 
 namespace {
 
+// The "C&hat" button of each player window: disabled while the appeal is read, enabled after.
+constexpr std::pair<const char*, const char*> kChatButtons[] = {{"tvquelvar", "Command11"},
+                                                                {"radi", "Command4"}};
+
 QLabel* label(QWidget* parent, const char* name, const QString& text) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QString::fromLatin1(name));
@@ -121,7 +125,7 @@ void frmTip::Form_Load() {
 
 void frmTip::Form_Unload() {
     // The chat was only ended while the appeal is read; without this "C&hat" stays dead for the run.
-    for (auto [window, hat] : {std::pair{"tvquelvar", "Command11"}, {"radi", "Command4"}})
+    for (const auto& [window, hat] : kChatButtons)
         if (auto* button =
                 forms().loadedControl<QPushButton>(QString::fromLatin1(window), QString::fromLatin1(hat)))
             button->setEnabled(true);
@@ -133,20 +137,18 @@ void frmTip::endChat() {
     if (Form* chat = forms().find(QStringLiteral("chat")))
         if (auto* browser = chat->findChild<WebBrowser*>(QStringLiteral("WebBrowser1")))
             browser->Navigate(QStringLiteral("about:blank"));
-    if (auto* hat =
-            forms().loadedControl<QPushButton>(QStringLiteral("tvquelvar"), QStringLiteral("Command11"))) {
-        hat->show();
-        hat->setEnabled(false);
+    for (const auto& [window, hat] : kChatButtons) {
+        if (auto* button =
+                forms().loadedControl<QPushButton>(QString::fromLatin1(window), QString::fromLatin1(hat))) {
+            button->show();
+            button->setEnabled(false);
+        }
     }
     if (auto* leave =
             forms().loadedControl<QPushButton>(QStringLiteral("tvquelvar"), QStringLiteral("Command1")))
         leave->hide();
     if (auto* leave = forms().loadedControl<QPushButton>(QStringLiteral("radi"), QStringLiteral("Command2")))
         leave->hide();
-    if (auto* hat = forms().loadedControl<QPushButton>(QStringLiteral("radi"), QStringLiteral("Command4"))) {
-        hat->setEnabled(false);
-        hat->show();
-    }
     forms().unload(QStringLiteral("chat"));
 }
 

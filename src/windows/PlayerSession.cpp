@@ -11,6 +11,7 @@
 
 #include <QPushButton>
 #include <QScrollBar>
+#include <functional>
 
 using design::Ctl;
 
@@ -51,26 +52,20 @@ PlayerSession::PlayerSession(PlayerWindow& window, PlayerCommands& commands, Med
     connect(window.volume->volscroll(), &QScrollBar::valueChanged, this, &PlayerSession::showVolume);
 
     // Only the window attached last answers: a switch loads the other window before this one goes.
-    const auto request = [this](void (MediaSession::*signal)(), void (PlayerSession::*handler)()) {
-        connect(&m_session, signal, this, [this, handler] {
+    const auto request = [this](void (MediaSession::*signal)(), std::function<void()> handler) {
+        connect(&m_session, signal, this, [this, handler = std::move(handler)] {
             if (mine())
-                (this->*handler)();
+                handler();
         });
     };
-    request(&MediaSession::playRequested, &PlayerSession::play);
-    request(&MediaSession::pauseRequested, &PlayerSession::pause);
-    request(&MediaSession::playPauseRequested, &PlayerSession::playPause);
-    request(&MediaSession::stopRequested, &PlayerSession::stop);
-    request(&MediaSession::raiseRequested, &PlayerSession::raise);
-    request(&MediaSession::quitRequested, &PlayerSession::quit);
-    connect(&m_session, &MediaSession::nextRequested, this, [this] {
-        if (mine())
-            step(1);
-    });
-    connect(&m_session, &MediaSession::previousRequested, this, [this] {
-        if (mine())
-            step(-1);
-    });
+    request(&MediaSession::playRequested, [this] { play(); });
+    request(&MediaSession::pauseRequested, [this] { pause(); });
+    request(&MediaSession::playPauseRequested, [this] { playPause(); });
+    request(&MediaSession::stopRequested, [this] { stop(); });
+    request(&MediaSession::raiseRequested, [this] { raise(); });
+    request(&MediaSession::quitRequested, [this] { quit(); });
+    request(&MediaSession::nextRequested, [this] { step(1); });
+    request(&MediaSession::previousRequested, [this] { step(-1); });
     connect(&m_session, &MediaSession::volumeRequested, this, [this](int percent) {
         if (mine())
             setVolume(percent);
