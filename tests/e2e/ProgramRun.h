@@ -40,6 +40,11 @@ public:
     void setting(const QString& key, const QString& value) const {
         sistema_ini(folder()).EscribeIni("config", key, value);
     }
+    // Service and web site where nothing listens: the program runs on with every request failing.
+    void withoutService() const {
+        setting("servidor", "http://127.0.0.1:9");
+        setting("web", "http://127.0.0.1:9");
+    }
     void writeFile(const QString& name, const QByteArray& bytes) const {
         QFile f(QDir(folder()).filePath(name));
         if (f.open(QIODevice::WriteOnly))

@@ -63,8 +63,7 @@ TEST(Startup, TheProgramReachesTheTelevisionWindowAndAnswersEnterInItsList) {
         GTEST_SKIP() << x.error().toStdString();
     ProgramRun program;
     ASSERT_TRUE(program.copied());
-    program.setting("servidor", "http://127.0.0.1:9"); // nothing listens there
-    program.setting("web", "http://127.0.0.1:9");
+    program.withoutService();
     program.writeFile("vqrcv8xotv.exe", "Canal Propio||>http://127.0.0.1:9/propio\r\nOtro||>asx\r\n");
     program.start(x);
 
@@ -94,8 +93,7 @@ TEST(Startup, ClosingTheRadioWindowReachedFromTheTelevisionEndsTheProgram) {
         GTEST_SKIP() << x.error().toStdString();
     ProgramRun program;
     ASSERT_TRUE(program.copied());
-    program.setting("servidor", "http://127.0.0.1:9");
-    program.setting("web", "http://127.0.0.1:9");
+    program.withoutService();
     program.writeFile("vqrcv8xotv.exe", "Otro||>asx\r\n");
     program.writeFile("oftwy69jrad.exe", "Radio||>asx\r\n");
     program.start(x);
