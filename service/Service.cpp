@@ -71,20 +71,6 @@ void html(Response& res, const std::string& body, int status = 200) {
     res.set_content(body, kHtml);
 }
 
-uint64_t contentHash(const std::string& bytes) {
-    uint64_t hash = 14695981039346656037ull; // FNV-1a
-    for (const char c : bytes)
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return hash;
-}
-
-// A strong validator: the same bytes give the same tag on every instance of the service.
-std::string entityTag(const std::string& body) {
-    char out[24];
-    std::snprintf(out, sizeof out, "\"%016llx\"", static_cast<unsigned long long>(contentHash(body)));
-    return out;
-}
-
 std::string httpDate(std::time_t t) {
     std::tm tm{};
     gmtime_r(&t, &tm);
@@ -126,7 +112,8 @@ struct Service::Host {
 };
 
 Service::Service(ServiceOptions options)
-    : m_options(std::move(options)),
+    : m_options(std::move(options)), m_lists(m_options.listVersion, !m_options.listVersionGiven,
+                                             [this](const std::string& line) { say(line); }),
       m_media(m_options.mediaDir, Media::Clock::now() - std::chrono::seconds(30)) {
     for (const std::string& address : m_options.tvPlaylists)
         m_sources.push_back({ListKind::Tv, address, {}, {}});
@@ -167,7 +154,7 @@ void Service::say(const std::string& line) {
 }
 
 bool Service::readSources(bool atStart, std::string& error) {
-    for (Source& source : m_sources) {
+    for (PlaylistSource& source : m_sources) {
         if (m_stopping)
             break;
         const std::string list = source.list == ListKind::Tv ? "tv" : "radio";
@@ -203,7 +190,7 @@ bool Service::readSources(bool atStart, std::string& error) {
 void Service::checkStreams() {
     std::vector<std::string> addresses;
     std::set<std::string> seen;
-    for (const Source& source : m_sources)
+    for (const PlaylistSource& source : m_sources)
         for (const auto& entry : source.entries)
             if (seen.insert(entry.second).second)
                 addresses.push_back(entry.second);
@@ -221,50 +208,7 @@ void Service::checkStreams() {
 }
 
 void Service::publish(const BaseAddresses& addresses) {
-    auto next = std::make_shared<Published>();
-    next->catalogue = m_base;
-    size_t clashes = 0;
-    for (const Source& source : m_sources)
-        for (const auto& [name, address] : source.entries)
-            clashes += next->catalogue.addStream(source.list, name, address) ? 0 : 1;
-    if (!m_dead.empty())
-        next->catalogue.filterAddresses([this](const std::string& a) { return !m_dead.contains(a); });
-    next->catalogue.finish();
-    next->tv = next->catalogue.listFile(ListKind::Tv, addresses);
-    next->radio = next->catalogue.listFile(ListKind::Radio, addresses);
-    next->tvTag = entityTag(next->tv);
-    next->radioTag = entityTag(next->radio);
-
-    const std::shared_ptr<const Published> previous = published();
-    if (!previous) {
-        // Lists built from playlists start at a version of their own: a program that holds other
-        // lists (the demo ones a build places, those of an earlier run) is offered these, and a
-        // restart over the same playlists offers nothing.
-        const bool derived = !m_sources.empty() && !m_options.listVersionGiven;
-        // Hashed apart from the addresses the lists name, which differ from instance to instance.
-        const BaseAddresses placeholders{"{service}", "{web}", "{forum}"};
-        const std::string lists = next->catalogue.listFile(ListKind::Tv, placeholders) +
-                                  next->catalogue.listFile(ListKind::Radio, placeholders);
-        next->version =
-            derived ? 100 + static_cast<long>(contentHash(lists) % 900000) : m_options.listVersion;
-        next->changed = std::time(nullptr);
-    } else if (previous->tv == next->tv && previous->radio == next->radio) {
-        next->version = previous->version;
-        next->changed = previous->changed;
-    } else {
-        next->version = previous->version + 1;
-        next->changed = std::time(nullptr);
-        say("lists changed: version " + std::to_string(next->version));
-    }
-    if (clashes > 0 && (!previous || previous->version != next->version))
-        say(std::to_string(clashes) + " playlist entries left out: their names belong to catalogue channels");
-    std::lock_guard lock(m_publishedMutex);
-    m_published = std::move(next);
-}
-
-std::shared_ptr<const Service::Published> Service::published() const {
-    std::lock_guard lock(m_publishedMutex);
-    return m_published;
+    m_lists.publish(m_base, m_sources, m_dead, addresses);
 }
 
 void Service::reload() {
@@ -306,26 +250,7 @@ bool Service::exportLists(std::string& error) {
         checkStreams();
     const auto base = [](int port) { return "http://127.0.0.1:" + std::to_string(port); };
     publish({base(m_options.servicePort), base(m_options.webPort), base(m_options.forumPort)});
-    const auto lists = published();
-    const struct {
-        const char* name;
-        std::string bytes;
-    } files[] = {
-        {"vqrcv8xotv.exe", lists->tv},
-        {"oftwy69jrad.exe", lists->radio},
-        {"list-version", std::to_string(lists->version) + "\n"},
-    };
-    for (const auto& f : files) {
-        const std::string path = m_options.exportDir + "/" + f.name;
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out << f.bytes;
-        out.close();
-        if (!out) {
-            error = "cannot write " + path;
-            return false;
-        }
-    }
-    return true;
+    return ListPublisher::exportTo(*published(), m_options.exportDir, error);
 }
 
 bool Service::start(std::string& error) {

@@ -7,6 +7,7 @@
 
 #include "Catalogue.h"
 #include "Faults.h"
+#include "ListPublisher.h"
 #include "Media.h"
 #include "RequestLog.h"
 
@@ -74,26 +75,11 @@ private:
     struct Host;
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 
-    // What the service publishes: replaced whole when the playlists or their streams change.
-    struct Published {
-        Catalogue catalogue;
-        std::string tv, radio; // list files
-        std::string tvTag, radioTag;
-        long version = 0;
-        std::time_t changed = 0; // when the lists last changed
-    };
-    struct Source {
-        ListKind list;
-        std::string address;
-        std::vector<std::pair<std::string, std::string>> entries; // last good: name, address
-        std::string summary; // of the last reading, said again only when it changes
-    };
-
     bool loadCatalogue(std::string& error);
     bool readSources(bool atStart, std::string& error);
     void checkStreams();
     void publish(const BaseAddresses& addresses);
-    std::shared_ptr<const Published> published() const;
+    std::shared_ptr<const ListPublisher::Lists> published() const { return m_lists.current(); }
     void refreshLoop();
     void say(const std::string& line); // to the request log and standard error
     // An answer that caches may keep: validators, lifetime, and 304 to a conditional request.
@@ -117,10 +103,9 @@ private:
 
     ServiceOptions m_options;
     Catalogue m_base; // the demo or file catalogue, before the playlists
-    std::vector<Source> m_sources;
+    std::vector<PlaylistSource> m_sources;
     std::set<std::string> m_dead; // stream addresses that did not answer at the last check
-    mutable std::mutex m_publishedMutex;
-    std::shared_ptr<const Published> m_published;
+    ListPublisher m_lists;
     std::mutex m_refreshMutex;
     std::condition_variable m_refreshWake;
     bool m_reloadAsked = false;

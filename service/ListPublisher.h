@@ -1,0 +1,65 @@
+// ListPublisher: the two channel lists the service publishes, and their version. It builds them
+// from the demo or file catalogue and the playlists' last good entries, gives them validators for
+// caches, raises the version only when a list file changes, and writes them out for a build or a
+// package. A published set is replaced whole and read-only afterwards: publish() runs on one thread
+// at a time (start-up, then the refresh thread), current() on any thread.
+#pragma once
+
+#include "Catalogue.h"
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+// One playlist given to the service, with the entries of its last good reading.
+struct PlaylistSource {
+    ListKind list;
+    std::string address;
+    std::vector<std::pair<std::string, std::string>> entries; // name, stream address
+    std::string summary; // of the last reading, said again only when it changes
+};
+
+// FNV-1a over the bytes: the same lists give the same hash on every instance of the service.
+uint64_t contentHash(const std::string& bytes);
+// A strong validator for `body`: the same bytes give the same tag on every instance.
+std::string entityTag(const std::string& body);
+
+class ListPublisher {
+public:
+    // What the service publishes at one time.
+    struct Lists {
+        Catalogue catalogue;
+        std::string tv, radio; // list files
+        std::string tvTag, radioTag;
+        long version = 0;
+        std::time_t changed = 0; // when the lists last changed
+    };
+
+    // `firstVersion` is the first lists' version unless `derivedVersion`, in which case lists built
+    // from playlists take one from their contents. `say` reports changes to the operator.
+    ListPublisher(long firstVersion, bool derivedVersion, std::function<void(const std::string&)> say);
+
+    // Builds the lists from `base` and the sources' entries, leaving out the stream addresses in
+    // `dead`, naming the hosts by `addresses`, and makes them current.
+    void publish(const Catalogue& base, const std::vector<PlaylistSource>& sources,
+                 const std::set<std::string>& dead, const BaseAddresses& addresses);
+    // The lists last published; null before the first publish().
+    std::shared_ptr<const Lists> current() const;
+
+    // Writes the two list files as the program names them beside itself, and "list-version", into
+    // `folder`. False with a message when a file cannot be written.
+    static bool exportTo(const Lists& lists, const std::string& folder, std::string& error);
+
+private:
+    const long m_firstVersion;
+    const bool m_derivedVersion;
+    std::function<void(const std::string&)> m_say;
+    mutable std::mutex m_mutex;
+    std::shared_ptr<const Lists> m_current;
+};
