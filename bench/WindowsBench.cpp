@@ -2,7 +2,7 @@
 // (libmpv player, ALSA mixer, HTTP), opened as the chooser opens them, then left alone. The
 // process's CPU time over the measuring span is its cost, threads included.
 //
-//   bench_windows --folder DIR [--window tvquelvar|radi|bare] [--hide] [--settle S] [--seconds S]
+//   bench_windows --folder DIR [--window TvWindow|RadioWindow|bare] [--hide] [--settle S] [--seconds S]
 //
 // DIR holds config.ini and the list files, as the program's folder does. `--hide` hides the window
 // after it opened (the radio window in the tray). `--settle` waits first, so that the intro clip
@@ -11,8 +11,8 @@
 // `--window bare` is the reference: a plain Qt window of the player window's size with nothing but
 // a status line of the same place, font and colours whose text turns one character every 100 ms,
 // as an idle player window's does. It is what any Qt Widgets window pays for that line alone.
-#include "app/Forms.h"
 #include "app/Program.h"
+#include "base/Forms.h"
 #include "platform/Platform.h"
 #include "windows/PlayerWindowDesign.h"
 
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QCommandLineParser cli;
     cli.addOptions({{"folder", "program folder", "dir"},
-                    {"window", "tvquelvar or radi", "name", "tvquelvar"},
+                    {"window", "TvWindow or RadioWindow", "name", "TvWindow"},
                     {"hide", "hide the window once open"},
                     {"settle", "seconds to wait before measuring", "s", "10"},
                     {"seconds", "seconds measured", "s", "60"}});
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
         registerProgramForms(forms);
         // What the chooser does: the player window loads and shows, then the chooser goes.
         forms.show(window);
-        forms.unload(QStringLiteral("elegir"));
+        forms.unload(QStringLiteral("ChooserWindow"));
         if (cli.isSet("hide"))
             forms.hide(window);
     }

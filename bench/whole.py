@@ -533,7 +533,7 @@ def bench_radio(env, starts):
 def bench_idle(env, seconds):
     folder = env.program_folder(["Canal Uno||>asx", "Canal Dos||>asx"], ["Antena Sur||>asx"])
     results = {}
-    for key, args in (("tv_window", ["--window", "tvquelvar"]), ("radio_window_hidden", ["--window", "radi", "--hide"]),
+    for key, args in (("tv_window", ["--window", "TvWindow"]), ("radio_window_hidden", ["--window", "RadioWindow", "--hide"]),
                       ("reference_bare_status_line", ["--window", "bare"])):
         out = subprocess.run([os.path.join(env.build, "bench", "bench_windows"), "--folder", folder,
                               "--seconds", str(seconds), "--settle", "10"] + args,

@@ -1,8 +1,8 @@
 // Every request the program builds from text the user typed or a list file holds: whatever the
 // text, the request keeps exactly its parameters and the service decodes exactly the text's bytes.
-#include "app/Endpoints.h"
+#include "base/Endpoints.h"
 #include "FuzzSupport.h"
-#include "app/sistema_ini.h"
+#include "base/Settings.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -15,7 +15,7 @@
 namespace {
 
 QTemporaryDir* folder = nullptr;
-sistema_ini* settings = nullptr;
+Settings* settings = nullptr;
 
 using Params = std::vector<std::pair<const char*, QByteArray>>;
 
@@ -61,9 +61,9 @@ QString text(FuzzedDataProvider& in) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     folder = new QTemporaryDir;
-    settings = new sistema_ini(folder->path());
-    settings->EscribeIni(QStringLiteral("config"), QStringLiteral("buscador"),
-                         QStringLiteral("http://buscador.test"));
+    settings = new Settings(folder->path());
+    settings->write(QStringLiteral("config"), QStringLiteral("buscador"),
+                    QStringLiteral("http://buscador.test"));
     return 0;
 }
 

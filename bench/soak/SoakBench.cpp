@@ -1,8 +1,8 @@
 // Plays the reference service's channels for a long time, changing channel at a steady pace, and
 // checks that memory after the first minute grows by no more than 5%. Duration and number of
 // changes come from SINTONEX_SOAK_MINUTES and SINTONEX_SOAK_ZAPS (30 and 500 by default).
-#include "app/Endpoints.h"
-#include "app/sistema_ini.h"
+#include "base/Endpoints.h"
+#include "base/Settings.h"
 #include "platform/Allocator.h"
 #include "platform/MpvPlayer.h"
 #include "support/ServiceFixture.h"
@@ -53,7 +53,7 @@ TEST(Soak, MemoryStaysFlatThroughLongPlaybackAndManyChannelChanges) {
     ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
     QTemporaryDir folder;
     svc.writeConfig(folder.path());
-    const sistema_ini settings(folder.path());
+    const Settings settings(folder.path());
     const Endpoints endpoints(settings);
     // HLS, an endless MPEG-TS and an ICY radio: every kind of stream the service has.
     const QStringList channels = {QStringLiteral("Canal Uno"), QStringLiteral("Telé Sur"),

@@ -1,13 +1,13 @@
-#include "elegir.h"
+#include "ChooserWindow.h"
 
-#include "Endpoints.h"
+#include "base/Endpoints.h"
+#include "base/Settings.h"
+#include "base/WindowOpacity.h"
 #include "catalogue/ListPresence.h"
-#include "community/skin.h"
+#include "community/BackgroundChooser.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
-#include "sistema_ini.h"
-#include "windows/Module2.h"
 #include "windows/PlayerWindowArt.h"
 #include "windows/PlayerWindowWidgets.h"
 
@@ -38,14 +38,14 @@ ClickLabel* imageButton(QWidget* parent, const char* name, art::Symbol symbol, Q
 
 } // namespace
 
-elegir::elegir(Forms& forms)
+ChooserWindow::ChooserWindow(Forms& forms)
     : Form(forms, QString::fromLatin1(kName)), Timer5(new Timer(this, 1, false)),
       Timer31(new Timer(this, 1, false)), Timer32(new Timer(this, 1, false)),
       Timer3(new Timer(this, 1, false)) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setCaption(QStringLiteral("Sintonex - Televisión o radio"));
     setSizeTwips(kWidthTwips, kHeightTwips);
-    setStyleSheet(QStringLiteral("elegir { background: #0c1a3a; } QLabel { color: #e8eef8; }"));
+    setStyleSheet(QStringLiteral("ChooserWindow { background: #0c1a3a; } QLabel { color: #e8eef8; }"));
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
@@ -73,14 +73,14 @@ elegir::elegir(Forms& forms)
     for (auto [timer, name] :
          {std::pair{Timer5, "Timer5"}, {Timer31, "Timer31"}, {Timer32, "Timer32"}, {Timer3, "Timer3"}})
         timer->setObjectName(QString::fromLatin1(name));
-    connect(Timer5, &Timer::tick, this, &elegir::Timer5_Timer);
-    connect(Timer31, &Timer::tick, this, &elegir::Timer31_Timer);
-    connect(Timer32, &Timer::tick, this, &elegir::Timer32_Timer);
-    connect(Timer3, &Timer::tick, this, &elegir::Timer3_Timer);
+    connect(Timer5, &Timer::tick, this, &ChooserWindow::Timer5_Timer);
+    connect(Timer31, &Timer::tick, this, &ChooserWindow::Timer31_Timer);
+    connect(Timer32, &Timer::tick, this, &ChooserWindow::Timer32_Timer);
+    connect(Timer3, &Timer::tick, this, &ChooserWindow::Timer3_Timer);
 
     // Both the change and the drag of the bar apply its value as opacity.
-    connect(HScroll1, &QScrollBar::valueChanged, this, [this](int v) { AplicaTransparencia(this, v); });
-    connect(HScroll1, &QScrollBar::sliderMoved, this, [this](int v) { AplicaTransparencia(this, v); });
+    connect(HScroll1, &QScrollBar::valueChanged, this, [this](int v) { applyOpacity(this, v); });
+    connect(HScroll1, &QScrollBar::sliderMoved, this, [this](int v) { applyOpacity(this, v); });
 
     const auto enable = [](Timer* t) { return [t] { t->setEnabled(true); }; };
     connect(Command1, &QPushButton::clicked, this, enable(Timer31));
@@ -90,9 +90,9 @@ elegir::elegir(Forms& forms)
     connect(Image2, &ClickLabel::Click, this, enable(Timer3));
 }
 
-void elegir::Form_Load() {
+void ChooserWindow::Form_Load() {
     Timer5->setEnabled(true);
-    AplicaTransparencia(this, HScroll1->value());
+    applyOpacity(this, HScroll1->value());
     HScroll1->setMaximum(255);
     HScroll1->setMinimum(0);
     HScroll1->setValue(0);
@@ -102,7 +102,7 @@ void elegir::Form_Load() {
     WebBrowser1->setSilent(true);
     WebBrowser1->Navigate(endpoints().programVersionCheck());
 
-    if (const QPixmap background = skin::storedPicture(settings()); !background.isNull())
+    if (const QPixmap background = BackgroundChooser::storedPicture(settings()); !background.isNull())
         Image1->setPixmap(background);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -112,7 +112,7 @@ void elegir::Form_Load() {
     }
 }
 
-void elegir::Timer5_Timer() {
+void ChooserWindow::Timer5_Timer() {
     setEnabled(false); // no choice while fading in
     fade_level = qint16(fade_level + kFadeStep);
     if (!setScrollValue(*HScroll1, fade_level)) {
@@ -121,7 +121,7 @@ void elegir::Timer5_Timer() {
     }
 }
 
-bool elegir::fadeOutStep(Timer* timer) {
+bool ChooserWindow::fadeOutStep(Timer* timer) {
     setEnabled(false);
     fade_level = qint16(fade_level - kFadeStep);
     if (setScrollValue(*HScroll1, fade_level))
@@ -131,7 +131,7 @@ bool elegir::fadeOutStep(Timer* timer) {
     return true;
 }
 
-void elegir::openPlayerWindow(Timer* timer, const char* window, catalogue::ListKind list) {
+void ChooserWindow::openPlayerWindow(Timer* timer, const char* window, catalogue::ListKind list) {
     if (!fadeOutStep(timer))
         return;
     // The player window loads while the chooser still exists, so it can copy Image1.
@@ -141,15 +141,15 @@ void elegir::openPlayerWindow(Timer* timer, const char* window, catalogue::ListK
     catalogue::checkListPresence(f, list);
 }
 
-void elegir::Timer31_Timer() {
-    openPlayerWindow(Timer31, "tvquelvar", catalogue::ListKind::Tv);
+void ChooserWindow::Timer31_Timer() {
+    openPlayerWindow(Timer31, "TvWindow", catalogue::ListKind::Tv);
 }
 
-void elegir::Timer32_Timer() {
-    openPlayerWindow(Timer32, "radi", catalogue::ListKind::Radio);
+void ChooserWindow::Timer32_Timer() {
+    openPlayerWindow(Timer32, "RadioWindow", catalogue::ListKind::Radio);
 }
 
-void elegir::Timer3_Timer() {
+void ChooserWindow::Timer3_Timer() {
     if (fadeOutStep(Timer3))
         forms().unload(this);
 }

@@ -1,9 +1,9 @@
-// elegir: the TV/radio chooser. It fades in, offers television or radio, fades out and opens the
+// ChooserWindow: the TV/radio chooser. It fades in, offers television or radio, fades out and opens the
 // chosen player window, then checks that its list file exists. It also holds the user's
 // background picture, which the player windows copy when they load.
 #pragma once
 
-#include "Forms.h"
+#include "base/Forms.h"
 #include "catalogue/ChannelList.h"
 
 class ClickLabel;
@@ -13,11 +13,11 @@ class QScrollBar;
 class Timer;
 class WebBrowser;
 
-class elegir : public Form {
+class ChooserWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "elegir";
-    explicit elegir(Forms& forms);
+    static constexpr const char* kName = "ChooserWindow";
+    explicit ChooserWindow(Forms& forms);
 
     void Form_Load() override;
 

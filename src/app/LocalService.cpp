@@ -1,6 +1,6 @@
 #include "LocalService.h"
 
-#include "Endpoints.h"
+#include "base/Endpoints.h"
 
 #include <QFileInfo>
 #include <QHostAddress>

@@ -1,11 +1,11 @@
-#include "Inicio.h"
+#include "SplashWindow.h"
 
-#include "Endpoints.h"
-#include "Version.h"
+#include "base/Endpoints.h"
+#include "base/Version.h"
+#include "base/WindowOpacity.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
-#include "windows/Module2.h"
 
 #include <QDate>
 #include <QGuiApplication>
@@ -36,7 +36,7 @@ QLabel* label(QWidget* parent, const char* name, QRect twipsRect, int pointSize)
 
 } // namespace
 
-Inicio::Inicio(Forms& forms)
+SplashWindow::SplashWindow(Forms& forms)
     : Form(forms, QString::fromLatin1(kName)), Timer1(new Timer(this, 5000, false)),
       Timer2(new Timer(this, 1000, true)), Timer3(new Timer(this, 5, true)),
       Timer4(new Timer(this, 40, true)), Timer5(new Timer(this, 50, true)),
@@ -72,27 +72,27 @@ Inicio::Inicio(Forms& forms)
                                {Timer4, "Timer4"},
                                {Timer5, "Timer5"}})
         timer->setObjectName(QString::fromLatin1(name));
-    connect(Timer1, &Timer::tick, this, &Inicio::Timer1_Timer);
-    connect(Timer2, &Timer::tick, this, &Inicio::Timer2_Timer);
-    connect(Timer3, &Timer::tick, this, &Inicio::Timer3_Timer);
-    connect(Timer4, &Timer::tick, this, &Inicio::Timer4_Timer);
-    connect(Timer5, &Timer::tick, this, &Inicio::Timer5_Timer);
-    connect(m_handOverLimit, &Timer::tick, this, &Inicio::Timer1_Timer);
+    connect(Timer1, &Timer::tick, this, &SplashWindow::Timer1_Timer);
+    connect(Timer2, &Timer::tick, this, &SplashWindow::Timer2_Timer);
+    connect(Timer3, &Timer::tick, this, &SplashWindow::Timer3_Timer);
+    connect(Timer4, &Timer::tick, this, &SplashWindow::Timer4_Timer);
+    connect(Timer5, &Timer::tick, this, &SplashWindow::Timer5_Timer);
+    connect(m_handOverLimit, &Timer::tick, this, &SplashWindow::Timer1_Timer);
 
-    connect(HScroll1, &QScrollBar::valueChanged, this, [this](int v) { AplicaTransparencia(this, v); });
-    connect(WebBrowser1, &WebBrowser::FileDownload, this, &Inicio::armHandOver);
+    connect(HScroll1, &QScrollBar::valueChanged, this, [this](int v) { applyOpacity(this, v); });
+    connect(WebBrowser1, &WebBrowser::FileDownload, this, &SplashWindow::armHandOver);
     // The counter page may never arrive; an error arms the hand-over as its download would.
-    connect(WebBrowser1, &WebBrowser::NavigateError, this, &Inicio::armHandOver);
+    connect(WebBrowser1, &WebBrowser::NavigateError, this, &SplashWindow::armHandOver);
     connect(WebBrowser2, &WebBrowser::TitleChange, this,
             [this](const QString&) { Label4->setText(WebBrowser2->LocationName()); });
 }
 
-void Inicio::Form_Load() {
+void SplashWindow::Form_Load() {
     Label2->setText(QStringLiteral("Copyright © ") + QDate::currentDate().toString(QStringLiteral("yyyy")) +
                     QStringLiteral(" Sintonex. Todos los derechos reservados."));
     Label3->setText(QStringLiteral("Versión ") + version::display());
 
-    AplicaTransparencia(this, HScroll1->value());
+    applyOpacity(this, HScroll1->value());
     HScroll1->setMaximum(255);
     HScroll1->setMinimum(0);
     HScroll1->setValue(0);
@@ -108,29 +108,29 @@ void Inicio::Form_Load() {
     }
 }
 
-void Inicio::armHandOver() {
+void SplashWindow::armHandOver() {
     // Only the first notification counts: a later one must not put the hand-over off.
     if (!Timer1->Enabled())
         Timer1->setEnabled(true);
 }
 
-void Inicio::Timer1_Timer() {
+void SplashWindow::Timer1_Timer() {
     Timer1->setEnabled(false);
     m_handOverLimit->setEnabled(false);
     Timer5->setEnabled(false);
     Label1->setText(QStringLiteral("Cargando 100%"));
-    forms().show(QStringLiteral("elegir"));
+    forms().show(QStringLiteral("ChooserWindow"));
     forms().unload(this);
 }
 
-void Inicio::Timer2_Timer() {
+void SplashWindow::Timer2_Timer() {
     Timer2->setEnabled(true);
     Timer2->setEnabled(false);
     Timer2->setInterval(1000);
     platform().windowSystem->setTopmost(this, true);
 }
 
-void Inicio::Timer3_Timer() {
+void SplashWindow::Timer3_Timer() {
     Timer3->setEnabled(true);
     Timer3->setInterval(1);
     fade_level = qint16(std::min(fade_level + 3, 255));
@@ -139,21 +139,21 @@ void Inicio::Timer3_Timer() {
         Timer3->setEnabled(false); // fully opaque: later ticks would change nothing
 }
 
-void Inicio::Timer4_Timer() {
+void SplashWindow::Timer4_Timer() {
     bool ok = false;
     const int level = Text1->text().toInt(&ok);
     if (ok)
         setScrollValue(*HScroll1, level);
 }
 
-void Inicio::Timer5_Timer() {
+void SplashWindow::Timer5_Timer() {
     ++load_percent;
     Label1->setText(QStringLiteral("Cargando ") + QString::number(load_percent) + QStringLiteral("%"));
     if (load_percent >= 100)
         Timer5->setEnabled(false);
 }
 
-void Inicio::paintEvent(QPaintEvent*) {
+void SplashWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient g(0, 0, 0, height());

@@ -1,9 +1,9 @@
-// Inicio: the splash window that starts every run. It fades in, counts "Cargando N%" to 100,
-// registers the start with the service's counter page and hands over to the chooser `elegir`
+// SplashWindow: the splash window that starts every run. It fades in, counts "Cargando N%" to 100,
+// registers the start with the service's counter page and hands over to the chooser `ChooserWindow`
 // five seconds after the counter page began to arrive.
 #pragma once
 
-#include "Forms.h"
+#include "base/Forms.h"
 
 class QLabel;
 class QLineEdit;
@@ -11,11 +11,11 @@ class QScrollBar;
 class Timer;
 class WebBrowser;
 
-class Inicio : public Form {
+class SplashWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "Inicio";
-    explicit Inicio(Forms& forms);
+    static constexpr const char* kName = "SplashWindow";
+    explicit SplashWindow(Forms& forms);
 
     void Form_Load() override;
 

@@ -1,11 +1,12 @@
 // Sintonex: internet TV and radio from two curated channel lists.
 #include "app/DisplayPlatform.h"
-#include "app/Endpoints.h"
-#include "app/Forms.h"
 #include "app/LocalService.h"
 #include "app/Program.h"
-#include "app/ProgramFolder.h"
-#include "app/sistema_ini.h"
+#include "base/Endpoints.h"
+#include "base/Forms.h"
+#include "base/ProgramFolder.h"
+#include "base/Settings.h"
+#include "catalogue/ChannelList.h"
 #include "platform/Allocator.h"
 #include "platform/Platform.h"
 
@@ -28,7 +29,9 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("sintonex")); // the desktop entry's name
 
     const ProgramFolder folder = ProgramFolder::forThisProgram();
-    if (!folder.prepare())
+    const QStringList lists{catalogue::listFileName(catalogue::ListKind::Tv),
+                            catalogue::listFileName(catalogue::ListKind::Radio)};
+    if (!folder.prepare(lists))
         qWarning("Sintonex: no se puede crear la carpeta %s", qPrintable(folder.path()));
     auto platform = Platform::makeReal(folder.path());
     platform->installed = folder.installed();
@@ -37,7 +40,7 @@ int main(int argc, char** argv) {
 #endif
     // An installed program brings its service along where nothing else answers for it.
     LocalService service(LocalService::installed(folder.libraryDir(), folder.dataDir()));
-    service.startFor(Endpoints(sistema_ini(folder.path())).serviceBase());
+    service.startFor(Endpoints(Settings(folder.path())).serviceBase());
     Forms forms(*platform);
     QObject::connect(&forms, &Forms::runEnded, &app, &QApplication::quit, Qt::QueuedConnection);
     registerProgramForms(forms);

@@ -1,8 +1,8 @@
 #include "Endpoints.h"
 
+#include "Settings.h"
 #include "Version.h"
 #include "platform/Text.h"
-#include "sistema_ini.h"
 
 #include <QUrl>
 
@@ -33,10 +33,10 @@ QByteArray compact() {
 }
 } // namespace
 
-Endpoints::Endpoints(const sistema_ini& settings) : m_settings(settings) {}
+Endpoints::Endpoints(const Settings& settings) : m_settings(settings) {}
 
 QString Endpoints::base(const char* key, const char* fallback) const {
-    QString b = m_settings.LeeIni(QStringLiteral("config"), QString::fromLatin1(key)).trimmed();
+    QString b = m_settings.read(QStringLiteral("config"), QString::fromLatin1(key)).trimmed();
     if (b == QLatin1String("error") || b.isEmpty())
         b = QString::fromLatin1(fallback);
     while (b.endsWith('/'))
@@ -63,8 +63,7 @@ QString Endpoints::forumBase() const {
     return base("foro", SINTONEX_FORUM_URL);
 }
 QString Endpoints::supportAddress() const {
-    const QString configured =
-        m_settings.LeeIni(QStringLiteral("config"), QStringLiteral("soporte")).trimmed();
+    const QString configured = m_settings.read(QStringLiteral("config"), QStringLiteral("soporte")).trimmed();
     if (!configured.isEmpty() && configured != QLatin1String("error"))
         return configured;
     const QString compiled = QString::fromUtf8(SINTONEX_SUPPORT_ADDRESS).trimmed();

@@ -8,11 +8,11 @@
 #include <QByteArray>
 #include <QString>
 
-class sistema_ini;
+class Settings;
 
 class Endpoints {
 public:
-    explicit Endpoints(const sistema_ini& settings);
+    explicit Endpoints(const Settings& settings);
 
     QString serviceBase() const;
     // The compiled-in base addresses, used when config.ini names none.
@@ -59,5 +59,5 @@ private:
     QString base(const char* key, const char* fallback) const;
     QString service(const QByteArray& pathAndQuery) const;
 
-    const sistema_ini& m_settings;
+    const Settings& m_settings;
 };

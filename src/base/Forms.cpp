@@ -2,8 +2,8 @@
 
 #include "Endpoints.h"
 #include "ProgramIcon.h"
+#include "Settings.h"
 #include "platform/Platform.h"
-#include "sistema_ini.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -37,7 +37,7 @@ Form::~Form() = default;
 Platform& Form::platform() const {
     return m_forms.platform();
 }
-const sistema_ini& Form::settings() const {
+const Settings& Form::settings() const {
     return m_forms.settings();
 }
 const Endpoints& Form::endpoints() const {
@@ -73,7 +73,7 @@ void Form::closeEvent(QCloseEvent* e) {
 }
 
 Forms::Forms(Platform& platform, QObject* parent)
-    : QObject(parent), m_platform(platform), m_settings(new sistema_ini(platform.programFolder)),
+    : QObject(parent), m_platform(platform), m_settings(new Settings(platform.programFolder)),
       m_endpoints(new Endpoints(*m_settings)) {
     // Windows without an icon of their own, message boxes included, take the application's.
     QGuiApplication::setWindowIcon(programIcon());

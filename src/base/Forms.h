@@ -14,7 +14,7 @@
 
 struct Platform;
 class Forms;
-class sistema_ini;
+class Settings;
 class Endpoints;
 
 // Base of every window. Geometry that the windows reason about is in twips.
@@ -27,7 +27,7 @@ public:
     const QString& formName() const { return m_name; }
     Forms& forms() const { return m_forms; }
     Platform& platform() const;
-    const sistema_ini& settings() const;
+    const Settings& settings() const;
     const Endpoints& endpoints() const;
 
     virtual void Form_Load() {}
@@ -59,7 +59,7 @@ public:
     ~Forms() override;
 
     Platform& platform() const { return m_platform; }
-    const sistema_ini& settings() const { return *m_settings; }
+    const Settings& settings() const { return *m_settings; }
     const Endpoints& endpoints() const { return *m_endpoints; }
 
     using Factory = std::function<Form*(Forms&)>;
@@ -107,7 +107,7 @@ private:
     void checkRunEnd();
 
     Platform& m_platform;
-    sistema_ini* m_settings;
+    Settings* m_settings;
     Endpoints* m_endpoints;
     QHash<QString, Factory> m_factories;
     QHash<QString, Form*> m_loaded;

@@ -1,7 +1,6 @@
 #include "ProgramFolder.h"
 
-#include "catalogue/ChannelList.h"
-#include "sistema_ini.h"
+#include "Settings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -48,7 +47,7 @@ ProgramFolder ProgramFolder::forThisProgram() {
                   QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
 }
 
-bool ProgramFolder::prepare() const {
+bool ProgramFolder::prepare(const QStringList& listFiles) const {
     if (!m_installed)
         return true;
     if (!QDir().mkpath(m_path))
@@ -57,23 +56,23 @@ bool ProgramFolder::prepare() const {
         return true;
     const QString from = m_dataDir + QLatin1Char('/') + kLists + QLatin1Char('/');
     bool placed = false;
-    for (const auto kind : {catalogue::ListKind::Tv, catalogue::ListKind::Radio}) {
-        const QString target = catalogue::listFilePath(m_path, kind);
-        const QString source = from + catalogue::listFileName(kind);
+    for (const QString& name : listFiles) {
+        const QString target = m_path + QLatin1Char('/') + name;
+        const QString source = from + name;
         if (!QFileInfo::exists(target) && QFile::copy(source, target)) {
             // Copies keep the installed file's read-only mode; the list update replaces them.
             QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
             placed = true;
         }
     }
-    const sistema_ini settings(m_path);
-    if (placed && settings.LeeIni(QStringLiteral("config"), QStringLiteral("vers_local_canales")) ==
+    const Settings settings(m_path);
+    if (placed && settings.read(QStringLiteral("config"), QStringLiteral("vers_local_canales")) ==
                       QLatin1String("error")) {
         QFile version(from + kListVersion);
         if (version.open(QIODevice::ReadOnly)) {
             const QString v = QString::fromUtf8(version.readAll()).trimmed();
             if (!v.isEmpty())
-                settings.EscribeIni(QStringLiteral("config"), QStringLiteral("vers_local_canales"), v);
+                settings.write(QStringLiteral("config"), QStringLiteral("vers_local_canales"), v);
         }
     }
     return true;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class ProgramFolder {
 public:
@@ -22,10 +23,11 @@ public:
     // Where the program's own modules and helper programs are: beside it, or the installed ones.
     const QString& libraryDir() const { return m_libraryDir; }
 
-    // Creates the per-user folder and puts in the installed lists that are missing, with their
-    // version when config.ini has none. Lists and settings already there are the user's and are
-    // kept. Nothing to do for an uninstalled program. False when the folder cannot be made.
-    bool prepare() const;
+    // Creates the per-user folder and puts in the installed lists (`listFiles`, by file name) that
+    // are missing, with their version when config.ini has none. Lists and settings already there
+    // are the user's and are kept. Nothing to do for an uninstalled program. False when the folder
+    // cannot be made.
+    bool prepare(const QStringList& listFiles) const;
 
 private:
     QString m_path;

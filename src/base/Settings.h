@@ -1,15 +1,15 @@
-// sistema_ini: the settings module. Every read goes to "config.ini" in the program folder and
+// Settings: the settings module. Every read goes to "config.ini" in the program folder and
 // every write goes to it at once; there is no cache. A missing or empty key reads as "error".
 #pragma once
 
 #include <QString>
 
-class sistema_ini {
+class Settings {
 public:
-    explicit sistema_ini(QString programFolder);
+    explicit Settings(QString programFolder);
 
-    QString LeeIni(const QString& section, const QString& key) const;
-    bool EscribeIni(const QString& section, const QString& key, const QString& value) const;
+    QString read(const QString& section, const QString& key) const;
+    bool write(const QString& section, const QString& key, const QString& value) const;
 
     QString path() const { return m_path; }
     const QString& programFolder() const { return m_folder; }

@@ -1,11 +1,11 @@
-#include "Module2.h"
+#include "WindowOpacity.h"
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 #include "platform/Platform.h"
 
 #include <QAbstractSlider>
 
-int AplicaTransparencia(Platform& platform, QWidget* window, int alpha) {
+int applyOpacity(Platform& platform, QWidget* window, int alpha) {
     if (alpha < 0 || alpha > 255)
         return opacity::kOutOfRange;
     if (!window || !platform.windowSystem)
@@ -14,13 +14,13 @@ int AplicaTransparencia(Platform& platform, QWidget* window, int alpha) {
     return opacity::kApplied;
 }
 
-int AplicaTransparencia(QWidget* window, int alpha) {
+int applyOpacity(QWidget* window, int alpha) {
     if (alpha < 0 || alpha > 255)
         return opacity::kOutOfRange;
     auto* form = window ? qobject_cast<Form*>(window->window()) : nullptr;
     if (!form)
         return opacity::kFailed;
-    return AplicaTransparencia(form->platform(), form, alpha);
+    return applyOpacity(form->platform(), form, alpha);
 }
 
 bool setScrollValue(QAbstractSlider& bar, int value) {

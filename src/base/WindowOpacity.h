@@ -1,4 +1,4 @@
-// Module2: window opacity for the fading windows, and the scroll-bar behaviour the fades and
+// WindowOpacity: window opacity for the fading windows, and the scroll-bar behaviour the fades and
 // slides rely on.
 #pragma once
 
@@ -16,9 +16,9 @@ constexpr int kFailed = 2;     // no window, or no window system to apply it wit
 // Sets the opacity of `window` (its top-level window) to alpha 0 (transparent) … 255 (opaque).
 // The one opacity procedure of the program: every fading window goes through it. Callers may
 // ignore the code; a window that cannot fade still works.
-int AplicaTransparencia(Platform& platform, QWidget* window, int alpha);
+int applyOpacity(Platform& platform, QWidget* window, int alpha);
 // The same for a window of the registry, whose platform it uses.
-int AplicaTransparencia(QWidget* window, int alpha);
+int applyOpacity(QWidget* window, int alpha);
 
 // Sets the bar's value when it lies within minimum..maximum and returns true; otherwise leaves
 // the bar as it was and returns false. A refused value is how every fade and slide ends.

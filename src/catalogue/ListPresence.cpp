@@ -1,6 +1,6 @@
 #include "ListPresence.h"
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 #include "platform/Platform.h"
 
 #include <QFileInfo>
@@ -29,14 +29,14 @@ void offerDownload(Forms& forms, ListKind kind) {
         return; // the window stays open with its empty list
     // The update window is shown before the player window goes: with no window left loaded the
     // run would end before it could appear.
-    if (!forms.form(QStringLiteral("actualizarcanale")))
+    if (!forms.form(QStringLiteral("ListUpdateWindow")))
         throw std::runtime_error("No se pudo abrir la ventana de actualización de canales.");
-    forms.show(QStringLiteral("actualizarcanale"));
+    forms.show(QStringLiteral("ListUpdateWindow"));
     if (kind == ListKind::Tv) {
-        forms.unload(QStringLiteral("tvquelvar"));
-        forms.unload(QStringLiteral("elegir"));
+        forms.unload(QStringLiteral("TvWindow"));
+        forms.unload(QStringLiteral("ChooserWindow"));
     } else {
-        forms.unload(QStringLiteral("radi"));
+        forms.unload(QStringLiteral("RadioWindow"));
     }
 }
 

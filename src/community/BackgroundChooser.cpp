@@ -1,8 +1,8 @@
-#include "skin.h"
+#include "BackgroundChooser.h"
 
 #include "Fade.h"
-#include "app/Endpoints.h"
-#include "app/sistema_ini.h"
+#include "base/Endpoints.h"
+#include "base/Settings.h"
 #include "platform/Platform.h"
 
 #include <QGridLayout>
@@ -30,10 +30,10 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption) {
 }
 } // namespace
 
-const QString skin::kFilter =
+const QString BackgroundChooser::kFilter =
     QStringLiteral("Imágenes JPG (*.jpg);;Imágenes JPGE (*.jpge);;Imágenes BMP (*.bmp)");
 
-skin::skin(Forms& forms)
+BackgroundChooser::BackgroundChooser(Forms& forms)
     : Form(forms, QString::fromLatin1(kName)), m_text1(new QLineEdit(this)), m_text2(new QLineEdit(this)),
       m_image1(new QLabel(this)), m_command1(button(this, "Command1", QStringLiteral("Buscar"))),
       m_command2(button(this, "Command2", QStringLiteral("Aplicar fondo"))),
@@ -79,14 +79,14 @@ skin::skin(Forms& forms)
         6, 0, 1, 3);
     resize(420, 330);
 
-    connect(m_command1, &QPushButton::clicked, this, &skin::Command1_Click);
-    connect(m_command2, &QPushButton::clicked, this, &skin::Command2_Click);
-    connect(m_command3, &QPushButton::clicked, this, &skin::Command3_Click);
-    connect(m_command4, &QPushButton::clicked, this, &skin::Command4_Click);
-    connect(m_command5, &QPushButton::clicked, this, &skin::Command5_Click);
+    connect(m_command1, &QPushButton::clicked, this, &BackgroundChooser::Command1_Click);
+    connect(m_command2, &QPushButton::clicked, this, &BackgroundChooser::Command2_Click);
+    connect(m_command3, &QPushButton::clicked, this, &BackgroundChooser::Command3_Click);
+    connect(m_command4, &QPushButton::clicked, this, &BackgroundChooser::Command4_Click);
+    connect(m_command5, &QPushButton::clicked, this, &BackgroundChooser::Command5_Click);
 }
 
-QPixmap skin::loadPicture(const QString& path) {
+QPixmap BackgroundChooser::loadPicture(const QString& path) {
     if (path.isEmpty())
         return {};
     QImageReader reader(path);
@@ -95,20 +95,20 @@ QPixmap skin::loadPicture(const QString& path) {
     return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
 }
 
-QPixmap skin::storedPicture(const sistema_ini& settings) {
-    const QString stored = settings.LeeIni(kSection, kKey);
+QPixmap BackgroundChooser::storedPicture(const Settings& settings) {
+    const QString stored = settings.read(kSection, kKey);
     return stored == QLatin1String("error") ? QPixmap() : loadPicture(stored);
 }
 
-void skin::Form_Load() {
+void BackgroundChooser::Form_Load() {
     m_fader->fadeIn();
-    const QString stored = settings().LeeIni(kSection, kKey);
+    const QString stored = settings().read(kSection, kKey);
     // A missing setting shows an empty path, not the settings' "error" marker.
     m_text1->setText(stored == QLatin1String("error") ? QString() : stored);
     showPreview();
 }
 
-void skin::showPreview() {
+void BackgroundChooser::showPreview() {
     const QPixmap picture = loadPicture(m_text1->text());
     if (picture.isNull())
         m_image1->clear();
@@ -116,19 +116,19 @@ void skin::showPreview() {
         m_image1->setPixmap(picture);
 }
 
-void skin::Command1_Click() {
+void BackgroundChooser::Command1_Click() {
     const QString chosen = platform().dialogs->openFile(this, kFilter);
     if (!chosen.isEmpty())
         m_text1->setText(chosen);
     showPreview();
 }
 
-void skin::Command2_Click() {
+void BackgroundChooser::Command2_Click() {
     m_fader->fadeOut();
-    settings().EscribeIni(kSection, kKey, m_text1->text());
+    settings().write(kSection, kKey, m_text1->text());
     // Only windows that are open take the picture now: loading a player window just to change its
     // background would leave it running unseen. The others read the setting when they load.
-    for (const char* window : {"tvquelvar", "radi", "elegir"}) {
+    for (const char* window : {"TvWindow", "RadioWindow", "ChooserWindow"}) {
         QLabel* image = forms().loadedControl<QLabel>(QString::fromLatin1(window), QStringLiteral("Image1"));
         const QPixmap picture = storedPicture(settings());
         if (image && !picture.isNull())
@@ -136,16 +136,16 @@ void skin::Command2_Click() {
     }
 }
 
-void skin::Command3_Click() {
-    settings().EscribeIni(kSection, kKey, m_text2->text());
+void BackgroundChooser::Command3_Click() {
+    settings().write(kSection, kKey, m_text2->text());
     platform().dialogs->MsgBox(QStringLiteral("El fondo se reestablecerá cuando se reinicie el programa"));
     m_fader->fadeOut();
 }
 
-void skin::Command4_Click() {
+void BackgroundChooser::Command4_Click() {
     platform().shell->open(endpoints().skinsHelp());
 }
 
-void skin::Command5_Click() {
+void BackgroundChooser::Command5_Click() {
     m_fader->fadeOut();
 }

@@ -3,24 +3,24 @@
 // in and out, taking no input while it fades. GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 
 #include <QPixmap>
 
 class Fader;
-class sistema_ini;
+class Settings;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class skin : public Form {
+class BackgroundChooser : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "skin";
+    static constexpr const char* kName = "BackgroundChooser";
     // The open-file dialog's choices: three kinds of picture.
     static const QString kFilter;
 
-    explicit skin(Forms& forms);
+    explicit BackgroundChooser(Forms& forms);
 
     void Form_Load() override;
 
@@ -28,7 +28,7 @@ public:
     // file, a file of another kind).
     static QPixmap loadPicture(const QString& path);
     // The background the settings name, or a null pixmap when they name no picture.
-    static QPixmap storedPicture(const sistema_ini& settings);
+    static QPixmap storedPicture(const Settings& settings);
 
     QLineEdit* Text1() const { return m_text1; }
     QLabel* Image1() const { return m_image1; }

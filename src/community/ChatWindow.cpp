@@ -1,11 +1,11 @@
-#include "chat.h"
+#include "ChatWindow.h"
 
 #include "platform/Platform.h"
 #include "platform/WebBrowser.h"
 
 #include <QVBoxLayout>
 
-chat::chat(Forms& forms)
+ChatWindow::ChatWindow(Forms& forms)
     : Form(forms, QString::fromLatin1(kName)), m_browser(platform().createPageBrowser(this)) {
     setCaption(QStringLiteral("Chat"));
     auto* layout = new QVBoxLayout(this);

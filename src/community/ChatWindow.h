@@ -2,16 +2,16 @@
 // no behaviour of its own. GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 
 class WebBrowser;
 
-class chat : public Form {
+class ChatWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "chat";
+    static constexpr const char* kName = "ChatWindow";
 
-    explicit chat(Forms& forms);
+    explicit ChatWindow(Forms& forms);
 
     WebBrowser* WebBrowser1() const { return m_browser; }
 

@@ -1,8 +1,8 @@
-#include "Autor.h"
+#include "CreditsWindow.h"
 
 #include "Fade.h"
-#include "app/Endpoints.h"
-#include "app/Version.h"
+#include "base/Endpoints.h"
+#include "base/Version.h"
 #include "platform/Platform.h"
 
 #include <QLabel>
@@ -29,7 +29,7 @@ QLabel* label(QWidget* parent, const char* name, const QString& text) {
 }
 } // namespace
 
-Autor::Autor(Forms& forms)
+CreditsWindow::CreditsWindow(Forms& forms)
     : Form(forms, QString::fromLatin1(kName)), m_label1(label(this, "Label1", {})),
       m_text1(new QPlainTextEdit(this)), m_command1(new QPushButton(QStringLiteral("&Salir"), this)),
       m_fader(new Fader(*this, Fader::Input::Free)) {
@@ -61,7 +61,7 @@ Autor::Autor(Forms& forms)
     connect(m_command1, &QPushButton::clicked, m_fader, &Fader::fadeOut);
 }
 
-void Autor::Form_Load() {
+void CreditsWindow::Form_Load() {
     m_fader->fadeIn();
     platform().windowSystem->setTopmost(this, true);
     m_label1->setText(version::programCaption());

@@ -1,20 +1,20 @@
-// Autor: the credits. Program name and version and the people who took part; fades in and out
+// CreditsWindow: the credits. Program name and version and the people who took part; fades in and out
 // above every other window, usable while it fades. GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 
 class Fader;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-class Autor : public Form {
+class CreditsWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "Autor";
+    static constexpr const char* kName = "CreditsWindow";
 
-    explicit Autor(Forms& forms);
+    explicit CreditsWindow(Forms& forms);
 
     void Form_Load() override;
 

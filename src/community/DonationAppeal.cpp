@@ -1,7 +1,7 @@
-#include "frmTip.h"
+#include "DonationAppeal.h"
 
-#include "app/Endpoints.h"
-#include "app/sistema_ini.h"
+#include "base/Endpoints.h"
+#include "base/Settings.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
@@ -19,8 +19,8 @@
 namespace {
 
 // The "C&hat" button of each player window: disabled while the appeal is read, enabled after.
-constexpr std::pair<const char*, const char*> kChatButtons[] = {{"tvquelvar", "Command11"},
-                                                                {"radi", "Command4"}};
+constexpr std::pair<const char*, const char*> kChatButtons[] = {{"TvWindow", "Command11"},
+                                                                {"RadioWindow", "Command4"}};
 
 QLabel* label(QWidget* parent, const char* name, const QString& text) {
     auto* l = new QLabel(text, parent);
@@ -62,7 +62,7 @@ QPixmap donateButton() {
 
 } // namespace
 
-frmTip::frmTip(Forms& forms)
+DonationAppeal::DonationAppeal(Forms& forms)
     : Form(forms, QString::fromLatin1(kName)),
       m_mostrar(new QCheckBox(QStringLiteral("&Mostrar siempre al iniciar"), this)),
       m_image2(new QLabel(this)), m_cmdOK(new QPushButton(QStringLiteral("Aceptar"), this)) {
@@ -114,16 +114,16 @@ frmTip::frmTip(Forms& forms)
     resize(560, 400);
 
     // clicked, unlike toggled, is the user's doing only: opening the window writes nothing.
-    connect(m_mostrar, &QCheckBox::clicked, this, &frmTip::mostrar_Click);
-    connect(m_cmdOK, &QPushButton::clicked, this, &frmTip::cmdOK_Click);
+    connect(m_mostrar, &QCheckBox::clicked, this, &DonationAppeal::mostrar_Click);
+    connect(m_cmdOK, &QPushButton::clicked, this, &DonationAppeal::cmdOK_Click);
 }
 
-void frmTip::Form_Load() {
+void DonationAppeal::Form_Load() {
     m_mostrar->setChecked(true);
     endChat();
 }
 
-void frmTip::Form_Unload() {
+void DonationAppeal::Form_Unload() {
     // The chat was only ended while the appeal is read; without this "C&hat" stays dead for the run.
     for (const auto& [window, hat] : kChatButtons)
         if (auto* button =
@@ -131,10 +131,10 @@ void frmTip::Form_Unload() {
             button->setEnabled(true);
 }
 
-void frmTip::endChat() {
+void DonationAppeal::endChat() {
     // Only windows that are open are touched: loading a player window here would leave it running
     // unseen after the user has closed everything else.
-    if (Form* chat = forms().find(QStringLiteral("chat")))
+    if (Form* chat = forms().find(QStringLiteral("ChatWindow")))
         if (auto* browser = chat->findChild<WebBrowser*>(QStringLiteral("WebBrowser1")))
             browser->Navigate(QStringLiteral("about:blank"));
     for (const auto& [window, hat] : kChatButtons) {
@@ -145,14 +145,15 @@ void frmTip::endChat() {
         }
     }
     if (auto* leave =
-            forms().loadedControl<QPushButton>(QStringLiteral("tvquelvar"), QStringLiteral("Command1")))
+            forms().loadedControl<QPushButton>(QStringLiteral("TvWindow"), QStringLiteral("Command1")))
         leave->hide();
-    if (auto* leave = forms().loadedControl<QPushButton>(QStringLiteral("radi"), QStringLiteral("Command2")))
+    if (auto* leave =
+            forms().loadedControl<QPushButton>(QStringLiteral("RadioWindow"), QStringLiteral("Command2")))
         leave->hide();
-    forms().unload(QStringLiteral("chat"));
+    forms().unload(QStringLiteral("ChatWindow"));
 }
 
-bool frmTip::eventFilter(QObject* watched, QEvent* event) {
+bool DonationAppeal::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_image2 && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
         m_image2->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
@@ -162,17 +163,17 @@ bool frmTip::eventFilter(QObject* watched, QEvent* event) {
     return Form::eventFilter(watched, event);
 }
 
-void frmTip::mostrar_Click(bool checked) {
-    settings().EscribeIni(QStringLiteral("config"), QStringLiteral("donaciones01"),
-                          checked ? QStringLiteral("1") : QStringLiteral("0"));
+void DonationAppeal::mostrar_Click(bool checked) {
+    settings().write(QStringLiteral("config"), QStringLiteral("donaciones01"),
+                     checked ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void frmTip::Image2_Click() {
+void DonationAppeal::Image2_Click() {
     platform().shell->open(endpoints().donationPage());
 }
 
-void frmTip::cmdOK_Click() {
-    for (const char* window : {"tvquelvar", "radi"})
+void DonationAppeal::cmdOK_Click() {
+    for (const char* window : {"TvWindow", "RadioWindow"})
         if (auto* reminder =
                 forms().loadedControl<Timer>(QString::fromLatin1(window), QStringLiteral("Timer3")))
             reminder->setEnabled(false);

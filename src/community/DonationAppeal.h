@@ -1,20 +1,20 @@
-// frmTip: the donation appeal. Its check box decides whether the radio window offers it at start;
+// DonationAppeal: the donation appeal. Its check box decides whether the radio window offers it at start;
 // "Aceptar" switches off the start-up reminders of both player windows. Opening it ends a running
 // chat and holds "C&hat" off until it closes. GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 
 class QCheckBox;
 class QLabel;
 class QPushButton;
 
-class frmTip : public Form {
+class DonationAppeal : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "frmTip";
+    static constexpr const char* kName = "DonationAppeal";
 
-    explicit frmTip(Forms& forms);
+    explicit DonationAppeal(Forms& forms);
 
     void Form_Load() override;
     void Form_Unload() override;

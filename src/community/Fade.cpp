@@ -1,18 +1,12 @@
 #include "Fade.h"
 
-#include "app/Forms.h"
+#include "base/Forms.h"
+#include "base/WindowOpacity.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
-#include "windows/Module2.h"
 
 #include <QScrollBar>
 #include <QSignalBlocker>
-
-namespace fade {
-int applyOpacity(Platform& platform, QWidget* window, int alpha) {
-    return AplicaTransparencia(platform, window, alpha);
-}
-} // namespace fade
 
 Fader::Fader(Form& window, Input input)
     : QObject(&window), m_form(window), m_input(input), m_bar(new QScrollBar(Qt::Horizontal, &window)),
@@ -34,7 +28,7 @@ void Fader::fadeIn() {
         const QSignalBlocker quiet(m_bar);
         m_bar->setValue(0);
     }
-    fade::applyOpacity(m_form.platform(), &m_form, 0);
+    applyOpacity(m_form.platform(), &m_form, 0);
 }
 
 void Fader::fadeOut() {
@@ -63,7 +57,7 @@ void Fader::Timer2_Timer() {
 }
 
 void Fader::HScroll1_Change(int value) {
-    fade::applyOpacity(m_form.platform(), &m_form, value);
+    applyOpacity(m_form.platform(), &m_form, value);
 }
 
 bool Fader::setBar(int value) {

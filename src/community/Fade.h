@@ -4,7 +4,7 @@
 // cannot take (above 255, below 0) ends the fade. GUI thread only.
 #pragma once
 
-#include "windows/Module2.h"
+#include "base/WindowOpacity.h"
 
 #include <QObject>
 
@@ -13,16 +13,6 @@ class QScrollBar;
 class QWidget;
 class Timer;
 struct Platform;
-
-namespace fade {
-// Result codes of applyOpacity(): those of AplicaTransparencia.
-constexpr int kApplied = opacity::kApplied;
-constexpr int kOutOfRange = opacity::kOutOfRange;
-constexpr int kFailed = opacity::kFailed;
-
-// Sets a window's opacity through AplicaTransparencia, the program's one opacity procedure.
-int applyOpacity(Platform& platform, QWidget* window, int alpha);
-} // namespace fade
 
 class Fader : public QObject {
     Q_OBJECT

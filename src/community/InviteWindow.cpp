@@ -1,6 +1,6 @@
-#include "invitar.h"
+#include "InviteWindow.h"
 
-#include "app/Endpoints.h"
+#include "base/Endpoints.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
@@ -20,7 +20,7 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, bool wrap 
 }
 } // namespace
 
-invitar::invitar(Forms& forms)
+InviteWindow::InviteWindow(Forms& forms)
     : Form(forms, QString::fromLatin1(kName)), m_text1(new QLineEdit(this)), m_text2(new QLineEdit(this)),
       m_text3(new QLineEdit(this)), m_text4(new QPlainTextEdit(this)),
       m_command2(new QPushButton(QStringLiteral("Enviar"), this)),
@@ -64,11 +64,11 @@ invitar::invitar(Forms& forms)
     grid->addWidget(m_command2, 8, 1, Qt::AlignRight);
     resize(440, 380);
 
-    connect(m_text1, &QLineEdit::textChanged, this, &invitar::Text_Change);
-    connect(m_text2, &QLineEdit::textChanged, this, &invitar::Text_Change);
-    connect(m_text3, &QLineEdit::textChanged, this, &invitar::Text_Change);
-    connect(m_command2, &QPushButton::clicked, this, &invitar::Command2_Click);
-    connect(m_timer1, &Timer::tick, this, &invitar::Timer1_Timer);
+    connect(m_text1, &QLineEdit::textChanged, this, &InviteWindow::Text_Change);
+    connect(m_text2, &QLineEdit::textChanged, this, &InviteWindow::Text_Change);
+    connect(m_text3, &QLineEdit::textChanged, this, &InviteWindow::Text_Change);
+    connect(m_command2, &QPushButton::clicked, this, &InviteWindow::Command2_Click);
+    connect(m_timer1, &Timer::tick, this, &InviteWindow::Timer1_Timer);
     if (m_browser) {
         m_browser->setObjectName(QStringLiteral("WebBrowser1"));
         connect(m_browser, &WebBrowser::DocumentComplete, this, [this] {
@@ -82,12 +82,12 @@ invitar::invitar(Forms& forms)
     }
 }
 
-void invitar::Text_Change() {
+void InviteWindow::Text_Change() {
     m_command2->setEnabled(!m_text1->text().isEmpty() && !m_text2->text().isEmpty() &&
                            !m_text3->text().isEmpty());
 }
 
-void invitar::Command2_Click() {
+void InviteWindow::Command2_Click() {
     m_outcome = Outcome::Pending;
     m_timer1->setEnabled(true);
     setEnabled(false);
@@ -96,7 +96,7 @@ void invitar::Command2_Click() {
             endpoints().recommend(m_text1->text(), m_text2->text(), m_text3->text(), m_text4->toPlainText()));
 }
 
-void invitar::Timer1_Timer() {
+void InviteWindow::Timer1_Timer() {
     m_timer1->setEnabled(false);
     const bool sent = m_outcome == Outcome::Sent;
     // A late answer to this request must not count for the next attempt.

@@ -1,9 +1,9 @@
-// invitar: recommends the program to friends through the web site. The invitation counts as sent
+// InviteWindow: recommends the program to friends through the web site. The invitation counts as sent
 // only when the site has answered the request with success by the time the confirmation is due.
 // GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -11,12 +11,12 @@ class QPushButton;
 class Timer;
 class WebBrowser;
 
-class invitar : public Form {
+class InviteWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "invitar";
+    static constexpr const char* kName = "InviteWindow";
 
-    explicit invitar(Forms& forms);
+    explicit InviteWindow(Forms& forms);
 
     QLineEdit* Text1() const { return m_text1; }
     QLineEdit* Text2() const { return m_text2; }

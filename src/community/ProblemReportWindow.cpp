@@ -1,12 +1,12 @@
-#include "report.h"
+#include "ProblemReportWindow.h"
 
-#include "app/Endpoints.h"
+#include "base/Endpoints.h"
 #include "platform/Platform.h"
 #include "platform/WebBrowser.h"
 
 #include <QVBoxLayout>
 
-report::report(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+ProblemReportWindow::ProblemReportWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     setCaption(QStringLiteral("Informar a Sintonex de un problema"));
     setSizeTwips(9600, 8400);
     auto* layout = new QVBoxLayout(this);
@@ -19,9 +19,9 @@ report::report(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     }
 }
 
-report::~report() = default;
+ProblemReportWindow::~ProblemReportWindow() = default;
 
-void report::Form_Load() {
+void ProblemReportWindow::Form_Load() {
     if (WebBrowser1)
         WebBrowser1->Navigate(endpoints().reportForm());
 }

@@ -1,18 +1,18 @@
-// The report window `report` ("Informar a Sintonex de un problema"): the online problem-report
+// The report window `ProblemReportWindow` ("Informar a Sintonex de un problema"): the online problem-report
 // form in an embedded browser; everything the user does there happens in that page. GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 
 class WebBrowser;
 
-class report : public Form {
+class ProblemReportWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "report";
+    static constexpr const char* kName = "ProblemReportWindow";
 
-    explicit report(Forms& forms);
-    ~report() override;
+    explicit ProblemReportWindow(Forms& forms);
+    ~ProblemReportWindow() override;
 
     void Form_Load() override;
 

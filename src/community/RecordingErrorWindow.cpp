@@ -1,4 +1,4 @@
-#include "error.h"
+#include "RecordingErrorWindow.h"
 
 #include "platform/Platform.h"
 #include "platform/Timer.h"
@@ -9,7 +9,7 @@
 #include <QTime>
 #include <QVBoxLayout>
 
-ErrorWindow::ErrorWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+RecordingErrorWindow::RecordingErrorWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     setCaption(QStringLiteral("Control de errores"));
     setSizeTwips(5400, 3600);
 
@@ -37,29 +37,29 @@ ErrorWindow::ErrorWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName))
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer2 = new Timer(this, 3500, false);
     Timer2->setObjectName(QStringLiteral("Timer2"));
-    connect(Timer1, &Timer::tick, this, &ErrorWindow::Timer1_Timer);
-    connect(Timer2, &Timer::tick, this, &ErrorWindow::Timer2_Timer);
-    connect(Command1, &QPushButton::clicked, this, &ErrorWindow::Command1_Click);
+    connect(Timer1, &Timer::tick, this, &RecordingErrorWindow::Timer1_Timer);
+    connect(Timer2, &Timer::tick, this, &RecordingErrorWindow::Timer2_Timer);
+    connect(Command1, &QPushButton::clicked, this, &RecordingErrorWindow::Command1_Click);
 }
 
-ErrorWindow::~ErrorWindow() = default;
+RecordingErrorWindow::~RecordingErrorWindow() = default;
 
-void ErrorWindow::Form_Load() {
+void RecordingErrorWindow::Form_Load() {
     Timer1_Timer();
 } // the clock is never blank, even before a tick
 
-void ErrorWindow::Timer1_Timer() {
+void RecordingErrorWindow::Timer1_Timer() {
     const QString now = QTime::currentTime().toString(QStringLiteral("hh_mm_ss"));
     if (Label3->text() != now)
         Label3->setText(now);
 }
 
-void ErrorWindow::Command1_Click() {
+void RecordingErrorWindow::Command1_Click() {
     setEnabled(false);
     Timer2->setEnabled(true);
 }
 
-void ErrorWindow::Timer2_Timer() {
+void RecordingErrorWindow::Timer2_Timer() {
     Timer2->setEnabled(false);
     platform().dialogs->MsgBox(QStringLiteral("Gracias por reportarnos el error"));
     forms().unload(this);

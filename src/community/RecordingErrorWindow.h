@@ -1,23 +1,23 @@
-// The error window `error` ("Control de errores"): shows the number and description of an error the
-// recorder met, with a running clock, and thanks the user for reporting it. Nothing is sent: the
-// acknowledgement is local. The class is ErrorWindow because glibc's <error.h> declares error().
+// The error window `RecordingErrorWindow` ("Control de errores"): shows the number and description of an
+// error the recorder met, with a running clock, and thanks the user for reporting it. Nothing is sent: the
+// acknowledgement is local. The class is RecordingErrorWindow because glibc's <error.h> declares error().
 // GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 
 class QGroupBox;
 class QLabel;
 class QPushButton;
 class Timer;
 
-class ErrorWindow : public Form {
+class RecordingErrorWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "error";
+    static constexpr const char* kName = "RecordingErrorWindow";
 
-    explicit ErrorWindow(Forms& forms);
-    ~ErrorWindow() override;
+    explicit RecordingErrorWindow(Forms& forms);
+    ~RecordingErrorWindow() override;
 
     void Form_Load() override;
 

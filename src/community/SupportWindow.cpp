@@ -1,7 +1,7 @@
-#include "Soporte.h"
+#include "SupportWindow.h"
 
-#include "app/Endpoints.h"
-#include "app/Version.h"
+#include "base/Endpoints.h"
+#include "base/Version.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
@@ -30,7 +30,7 @@ constexpr char16_t kRefused[] = {0x00E9, 0x00ED, 0x00F3, 0x00FA, 0x00E1, 0x00E0,
                                  0x00B4, 0x00F1, 0x003D, 0x0060, 0x002B, 0x002B, 0x00E7, 0x005C, 0x002F};
 
 bool refused(QChar c) {
-    return VerificaTecla(c.unicode()) == 0 && c.unicode() != 0;
+    return acceptedKey(c.unicode()) == 0 && c.unicode() != 0;
 }
 
 QString withoutRefused(const QString& s) {
@@ -83,14 +83,14 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, bool wrap 
 
 } // namespace
 
-int VerificaTecla(int keyCode) {
+int acceptedKey(int keyCode) {
     for (char16_t r : kRefused)
         if (keyCode == r)
             return 0;
     return keyCode;
 }
 
-Soporte::Soporte(Forms& forms)
+SupportWindow::SupportWindow(Forms& forms)
     : Form(forms, QString::fromLatin1(kName)), m_text1(new QLineEdit(this)), m_text2(new QLineEdit(this)),
       m_text3(new QPlainTextEdit(this)), m_combo1(new QComboBox(this)),
       m_ver(label(this, "ver", QStringLiteral("No disponible"))),
@@ -155,15 +155,15 @@ Soporte::Soporte(Forms& forms)
     for (QWidget* box :
          {static_cast<QWidget*>(m_text1), static_cast<QWidget*>(m_text2), static_cast<QWidget*>(m_text3)})
         box->installEventFilter(this);
-    connect(m_text1, &QLineEdit::textChanged, this, &Soporte::Text_Change);
-    connect(m_text2, &QLineEdit::textChanged, this, &Soporte::Text_Change);
-    connect(m_text3, &QPlainTextEdit::textChanged, this, &Soporte::Text_Change);
-    connect(m_text3, &QPlainTextEdit::textChanged, this, &Soporte::refreshCounter);
-    connect(m_command1, &QPushButton::clicked, this, &Soporte::Command1_Click);
-    connect(m_timer1, &Timer::tick, this, &Soporte::Timer1_Timer);
+    connect(m_text1, &QLineEdit::textChanged, this, &SupportWindow::Text_Change);
+    connect(m_text2, &QLineEdit::textChanged, this, &SupportWindow::Text_Change);
+    connect(m_text3, &QPlainTextEdit::textChanged, this, &SupportWindow::Text_Change);
+    connect(m_text3, &QPlainTextEdit::textChanged, this, &SupportWindow::refreshCounter);
+    connect(m_command1, &QPushButton::clicked, this, &SupportWindow::Command1_Click);
+    connect(m_timer1, &Timer::tick, this, &SupportWindow::Timer1_Timer);
 }
 
-void Soporte::Form_Load() {
+void SupportWindow::Form_Load() {
     m_ver->setText(version::compact());
     m_combo1->addItems({QStringLiteral("Windows 7"), QStringLiteral("Windows Vista"),
                         QStringLiteral("Windows XP"), QStringLiteral("Windows ME"),
@@ -172,7 +172,7 @@ void Soporte::Form_Load() {
     refreshCounter();
 }
 
-bool Soporte::eventFilter(QObject* watched, QEvent* event) {
+bool SupportWindow::eventFilter(QObject* watched, QEvent* event) {
     // Only typed text is checked; pasted text goes in as it is.
     if (event->type() == QEvent::KeyPress) {
         const QString typed = static_cast<QKeyEvent*>(event)->text();
@@ -193,17 +193,17 @@ bool Soporte::eventFilter(QObject* watched, QEvent* event) {
     return Form::eventFilter(watched, event);
 }
 
-void Soporte::resizeEvent(QResizeEvent* event) {
+void SupportWindow::resizeEvent(QResizeEvent* event) {
     Form::resizeEvent(event);
     placeFrame2();
 }
 
-void Soporte::placeFrame2() {
+void SupportWindow::placeFrame2() {
     const QSize s(std::min(width() - 40, 320), 90);
     m_frame2->setGeometry((width() - s.width()) / 2, (height() - s.height()) / 2, s.width(), s.height());
 }
 
-void Soporte::Text_Change() {
+void SupportWindow::Text_Change() {
     m_fieldsComplete = true;
     if (m_text1->text().isEmpty())
         m_fieldsComplete = false;
@@ -214,13 +214,13 @@ void Soporte::Text_Change() {
     m_command1->setEnabled(m_fieldsComplete);
 }
 
-void Soporte::refreshCounter() {
+void SupportWindow::refreshCounter() {
     m_label8->setText(QStringLiteral("Has escrito: %1 de %2")
                           .arg(m_text3->document()->characterCount() - 1)
                           .arg(kMaxMessage));
 }
 
-void Soporte::Command1_Click() {
+void SupportWindow::Command1_Click() {
     placeFrame2();
     m_frame2->raise();
     m_frame2->show();
@@ -231,7 +231,7 @@ void Soporte::Command1_Click() {
                                                 m_ver->text(), m_combo1->currentText()));
 }
 
-void Soporte::Timer1_Timer() {
+void SupportWindow::Timer1_Timer() {
     m_label12->setText(m_browser ? m_browser->innerText() : QString());
     if (m_label12->text() == QLatin1String("ok")) {
         platform().dialogs->MsgBox(

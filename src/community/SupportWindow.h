@@ -1,8 +1,8 @@
-// Soporte: the support message. Name, address, message and operating system go to the support
+// SupportWindow: the support message. Name, address, message and operating system go to the support
 // service in one request; its one-word answer is read 7.5 s later. GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 
 class QComboBox;
 class QFrame;
@@ -14,15 +14,15 @@ class Timer;
 class WebBrowser;
 
 // The key's character, or 0 when it is one the support service cannot take in a typed field.
-int VerificaTecla(int keyCode);
+int acceptedKey(int keyCode);
 
-class Soporte : public Form {
+class SupportWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "Soporte";
+    static constexpr const char* kName = "SupportWindow";
     static constexpr int kMaxMessage = 1800;
 
-    explicit Soporte(Forms& forms);
+    explicit SupportWindow(Forms& forms);
 
     void Form_Load() override;
 

@@ -1,6 +1,6 @@
 #include "Dispatch.h"
 
-#include "app/Endpoints.h"
+#include "base/Endpoints.h"
 #include "catalogue/ChannelList.h"
 #include "catalogue/ChannelListBox.h"
 #include "platform/MediaPlayer.h"

@@ -1,6 +1,6 @@
-#include "volbas.h"
+#include "MasterVolume.h"
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 #include "platform/Mixer.h"
 #include "platform/Platform.h"
 
@@ -18,26 +18,26 @@ long roundHalfEven(long long numerator, long long denominator) {
 }
 } // namespace
 
-volbas& volbas::of(Forms& forms) {
-    if (auto* v = forms.findChild<volbas*>(QString(), Qt::FindDirectChildrenOnly))
+MasterVolume& MasterVolume::of(Forms& forms) {
+    if (auto* v = forms.findChild<MasterVolume*>(QString(), Qt::FindDirectChildrenOnly))
         return *v;
-    return *new volbas(forms.platform(), &forms);
+    return *new MasterVolume(forms.platform(), &forms);
 }
 
-volbas::volbas(Platform& platform, QObject* parent) : QObject(parent), m_platform(platform) {
+MasterVolume::MasterVolume(Platform& platform, QObject* parent) : QObject(parent), m_platform(platform) {
     if (Mixer* mixer = m_platform.mixer.get())
-        connect(mixer, &Mixer::changed, this, &volbas::changed);
+        connect(mixer, &Mixer::changed, this, &MasterVolume::changed);
 }
 
-long volbas::percentToRaw(int percentage) {
+long MasterVolume::percentToRaw(int percentage) {
     return roundHalfEven(1LL * percentage * kRawFull, 100);
 }
 
-int volbas::rawToPercent(long raw) {
+int MasterVolume::rawToPercent(long raw) {
     return int(roundHalfEven(100LL * raw, kRawFull));
 }
 
-bool volbas::ensureOpen() {
+bool MasterVolume::ensureOpen() {
     Mixer* mixer = m_platform.mixer.get();
     if (!mixer) {
         m_lastResult = kFailed;
@@ -55,11 +55,11 @@ bool volbas::ensureOpen() {
     return m_found;
 }
 
-long volbas::openAndRead() {
+long MasterVolume::openAndRead() {
     return ensureOpen() ? readRaw() : -1;
 }
 
-bool volbas::findControl() {
+bool MasterVolume::findControl() {
     Mixer* mixer = m_platform.mixer.get();
     long lo = 0, hi = 0;
     if (!mixer || !mixer->findVolumeControl(lo, hi)) {
@@ -72,7 +72,7 @@ bool volbas::findControl() {
     return true;
 }
 
-long volbas::readRaw() {
+long MasterVolume::readRaw() {
     Mixer* mixer = m_platform.mixer.get();
     const long raw = m_found && mixer && mixer->isOpen() ? mixer->readRaw() : -1;
     m_lastResult = raw < 0 ? kFailed : 0;
@@ -81,19 +81,19 @@ long volbas::readRaw() {
     return raw;
 }
 
-bool volbas::writeRaw(long raw) {
+bool MasterVolume::writeRaw(long raw) {
     Mixer* mixer = m_platform.mixer.get();
     const bool ok = m_found && mixer && mixer->isOpen() && mixer->writeRaw(raw);
     m_lastResult = ok ? 0 : kFailed;
     return ok;
 }
 
-int volbas::readPercentage() {
+int MasterVolume::readPercentage() {
     const long raw = readRaw();
     return raw < 0 ? 0 : rawToPercent(raw);
 }
 
-void volbas::setPercentage(int percentage) {
+void MasterVolume::setPercentage(int percentage) {
     if (percentage < 0)
         return; // not a percentage; nothing a slider can send
     if (percentage > 100) {
@@ -109,13 +109,13 @@ void volbas::setPercentage(int percentage) {
         writeRaw(raw);
 }
 
-void volbas::close() {
+void MasterVolume::close() {
     if (Mixer* mixer = m_platform.mixer.get())
         mixer->close();
     m_found = false;
 }
 
-int volbas::pollPercentage() {
+int MasterVolume::pollPercentage() {
     openAndRead();
     return readPercentage();
 }

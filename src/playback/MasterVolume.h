@@ -1,5 +1,5 @@
-// volbas: the system's master volume as a percentage 0-100, shared by every window with a volume
-// slider. One instance per run, owned by the window registry (volbas::of), because the mixer
+// MasterVolume: the system's master volume as a percentage 0-100, shared by every window with a volume
+// slider. One instance per run, owned by the window registry (MasterVolume::of), because the mixer
 // handle is one per process: whichever window opened it last owns it, and a window that closes it
 // does not disturb the others, whose next poll opens it again. GUI thread only.
 #pragma once
@@ -9,13 +9,13 @@
 class Forms;
 struct Platform;
 
-class volbas : public QObject {
+class MasterVolume : public QObject {
     Q_OBJECT
 public:
     // The run's instance, created on first use as a child of the registry.
-    static volbas& of(Forms& forms);
+    static MasterVolume& of(Forms& forms);
 
-    explicit volbas(Platform& platform, QObject* parent = nullptr);
+    explicit MasterVolume(Platform& platform, QObject* parent = nullptr);
 
     // Opens the mixer (a no-op while it is open) and finds its volume control; the raw value, or
     // -1 when there is no mixer or no volume control.

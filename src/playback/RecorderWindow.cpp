@@ -1,7 +1,7 @@
-#include "descarga.h"
+#include "RecorderWindow.h"
 
-#include "app/sistema_ini.h"
-#include "community/error.h"
+#include "base/Settings.h"
+#include "community/RecordingErrorWindow.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 
@@ -36,7 +36,7 @@ QString twoDigits(int n) {
 
 } // namespace
 
-descarga::descarga(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+RecorderWindow::RecorderWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     setCaption(QStringLiteral("Grabadora Sintonex"));
     setSizeTwips(6500, 5400);
 
@@ -119,41 +119,41 @@ descarga::descarga(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     Inet1 = new Recorder(platform().network, this);
     Inet1->setObjectName(QStringLiteral("Inet1"));
 
-    connect(Text2, &QLineEdit::textChanged, this, &descarga::Timer2_Timer);
-    connect(Text4, &QLineEdit::textChanged, this, &descarga::Timer2_Timer);
-    connect(Command3, &QPushButton::clicked, this, &descarga::Command3_Click);
-    connect(Command2, &QPushButton::clicked, this, &descarga::Command2_Click);
-    connect(Command1, &QPushButton::clicked, this, &descarga::Command1_Click);
-    connect(Timer1, &Timer::tick, this, &descarga::Timer1_Timer);
-    connect(Timer12, &Timer::tick, this, &descarga::Timer12_Timer);
-    connect(Inet1, &Recorder::ended, this, &descarga::Inet1_Ended);
+    connect(Text2, &QLineEdit::textChanged, this, &RecorderWindow::Timer2_Timer);
+    connect(Text4, &QLineEdit::textChanged, this, &RecorderWindow::Timer2_Timer);
+    connect(Command3, &QPushButton::clicked, this, &RecorderWindow::Command3_Click);
+    connect(Command2, &QPushButton::clicked, this, &RecorderWindow::Command2_Click);
+    connect(Command1, &QPushButton::clicked, this, &RecorderWindow::Command1_Click);
+    connect(Timer1, &Timer::tick, this, &RecorderWindow::Timer1_Timer);
+    connect(Timer12, &Timer::tick, this, &RecorderWindow::Timer12_Timer);
+    connect(Inet1, &Recorder::ended, this, &RecorderWindow::Inet1_Ended);
     connect(Inet1, &Recorder::failed, this,
             [this](const Recorder::Error& e) { reportError(e, QStringLiteral("Descripcion: ")); });
 }
 
-descarga::~descarga() = default;
+RecorderWindow::~RecorderWindow() = default;
 
-void descarga::open(Forms& forms, const QString& extension, const QString& sourceUrl) {
-    if (auto* f = static_cast<descarga*>(forms.form(QString::fromLatin1(kName))))
+void RecorderWindow::open(Forms& forms, const QString& extension, const QString& sourceUrl) {
+    if (auto* f = static_cast<RecorderWindow*>(forms.form(QString::fromLatin1(kName))))
         f->setExtension(extension);
     forms.show(QString::fromLatin1(kName));
-    if (auto* f = forms.find<descarga>())
+    if (auto* f = forms.find<RecorderWindow>())
         f->url->setText(sourceUrl);
 }
 
-void descarga::setExtension(const QString& extension) {
+void RecorderWindow::setExtension(const QString& extension) {
     Label7->setText(extension);
     if (Frame1->isEnabled() && !hasStoredFolder())
         Text4->setText(defaultFolder(extension));
     Timer2_Timer();
 }
 
-bool descarga::hasStoredFolder() const {
-    const QString stored = settings().LeeIni(QStringLiteral("config"), QStringLiteral("grabadora"));
+bool RecorderWindow::hasStoredFolder() const {
+    const QString stored = settings().read(QStringLiteral("config"), QStringLiteral("grabadora"));
     return !stored.isEmpty() && stored != QLatin1String("error");
 }
 
-QString descarga::defaultFolder(const QString& extension) {
+QString RecorderWindow::defaultFolder(const QString& extension) {
     // Sound goes with the user's music, anything with a picture with the videos.
     const QMimeType type = QMimeDatabase().mimeTypeForFile(QStringLiteral("grabacion") + extension,
                                                            QMimeDatabase::MatchExtension);
@@ -165,25 +165,24 @@ QString descarga::defaultFolder(const QString& extension) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
-QString descarga::extension() const {
+QString RecorderWindow::extension() const {
     return Label7->text();
 }
 
-void descarga::Form_Load() {
+void RecorderWindow::Form_Load() {
     // A stored folder is used as it is; without one the desktop's own folder for the kind of
     // recording is offered (the opener's extension refines it).
-    Text4->setText(hasStoredFolder()
-                       ? settings().LeeIni(QStringLiteral("config"), QStringLiteral("grabadora"))
-                       : defaultFolder(Label7->text()));
+    Text4->setText(hasStoredFolder() ? settings().read(QStringLiteral("config"), QStringLiteral("grabadora"))
+                                     : defaultFolder(Label7->text()));
     Text2->setText(QTime::currentTime().toString(QStringLiteral("hh_mm_ss")));
 }
 
-void descarga::Form_Unload() {
+void RecorderWindow::Form_Unload() {
     // The close box (or any unload) cancels the request; what was received stays in the file.
     Inet1->stop();
 }
 
-void descarga::Timer2_Timer() {
+void RecorderWindow::Timer2_Timer() {
     // Once recording, the path is the file being written: an opener setting the extension again
     // must not point the size display and the saved message elsewhere.
     if (!Frame1->isEnabled())
@@ -192,16 +191,16 @@ void descarga::Timer2_Timer() {
     Text1->setText(Text4->text() + Text3->text() + Label7->text());
 }
 
-void descarga::Command3_Click() {
+void RecorderWindow::Command3_Click() {
     const QString path =
         platform().dialogs->chooseFolder(this, QStringLiteral("Elige la carpeta de destino"));
     if (!path.isEmpty())
         Text4->setText(path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/'));
     // Written back also when cancelled.
-    settings().EscribeIni(QStringLiteral("config"), QStringLiteral("grabadora"), Text4->text());
+    settings().write(QStringLiteral("config"), QStringLiteral("grabadora"), Text4->text());
 }
 
-void descarga::Command2_Click() {
+void RecorderWindow::Command2_Click() {
     Timer2_Timer();
     const QString target = Text1->text();
     const QFileInfo existing(target);
@@ -223,14 +222,14 @@ void descarga::Command2_Click() {
         reportError(e, QStringLiteral("Descripcion del error: "));
 }
 
-void descarga::Inet1_Ended(qint64 bytes) {
+void RecorderWindow::Inet1_Ended(qint64 bytes) {
     // A response with no body at all leaves an empty file and closes the window. Otherwise the
     // file is complete and closed, and the window waits for "Parar".
     if (bytes == 0)
         forms().unload(this);
 }
 
-void descarga::Timer1_Timer() {
+void RecorderWindow::Timer1_Timer() {
     // Until this recording has created the file, a file of that name is someone else's.
     if (!Inet1->fileCreated())
         return;
@@ -243,7 +242,7 @@ void descarga::Timer1_Timer() {
         Label1->setText(shown);
 }
 
-void descarga::Timer12_Timer() {
+void RecorderWindow::Timer12_Timer() {
     if (++rec_seconds == 60) {
         rec_seconds = 0;
         ++rec_minutes;
@@ -257,7 +256,7 @@ void descarga::Timer12_Timer() {
                      twoDigits(rec_seconds));
 }
 
-void descarga::Command1_Click() {
+void RecorderWindow::Command1_Click() {
     Inet1->stop(); // every byte received is on disk and the file closed before the message
     if (Inet1->bytesWritten() > 0) {
         platform().dialogs->MsgBox(QStringLiteral("La grabación se ha guardado correctamente en ") +
@@ -291,14 +290,15 @@ void descarga::Command1_Click() {
     forms().endProgram();
 }
 
-void descarga::reportError(const Recorder::Error& e, const QString& descriptionPrefix) {
+void RecorderWindow::reportError(const Recorder::Error& e, const QString& descriptionPrefix) {
     Inet1->stop();
     const QString number = QString::number(e.number);
-    if (auto* w = static_cast<ErrorWindow*>(forms().form(QString::fromLatin1(ErrorWindow::kName)))) {
+    if (auto* w = static_cast<RecordingErrorWindow*>(
+            forms().form(QString::fromLatin1(RecordingErrorWindow::kName)))) {
         w->Label1->setText(QStringLiteral("Numero error: ") + number);
         w->Label2->setText(descriptionPrefix + e.description);
     }
     platform().dialogs->MsgBox(QStringLiteral("Error: ") + number, MsgStyle::Critical);
     forms().unload(this);
-    forms().show(QString::fromLatin1(ErrorWindow::kName));
+    forms().show(QString::fromLatin1(RecordingErrorWindow::kName));
 }

@@ -1,9 +1,9 @@
-// descarga: the recorder window ("Grabadora Sintonex"). It fetches the stream the player is
+// RecorderWindow: the recorder window ("Grabadora Sintonex"). It fetches the stream the player is
 // playing with its own request and writes the bytes to a file, showing elapsed time and size.
 // "Parar" ends the whole program; the close box only cancels. GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 #include "playback/Recorder.h"
 
 class QGroupBox;
@@ -12,13 +12,13 @@ class QLineEdit;
 class QPushButton;
 class Timer;
 
-class descarga : public Form {
+class RecorderWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "descarga";
+    static constexpr const char* kName = "RecorderWindow";
 
-    explicit descarga(Forms& forms);
-    ~descarga() override;
+    explicit RecorderWindow(Forms& forms);
+    ~RecorderWindow() override;
 
     // What the TV and radio windows' "&Grabar" does once it has the player's source address:
     // the extension (".asf" or ".mp3") into Label7, the recorder shown without waiting, then the

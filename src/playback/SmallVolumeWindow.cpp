@@ -1,14 +1,14 @@
-#include "volumini.h"
+#include "SmallVolumeWindow.h"
 
+#include "MasterVolume.h"
 #include "VolumeControl.h"
 #include "platform/Timer.h"
-#include "volbas.h"
 
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-volumini::volumini(Forms& forms)
-    : Form(forms, QString::fromLatin1(kName)), m_volbas(volbas::of(forms)),
+SmallVolumeWindow::SmallVolumeWindow(Forms& forms)
+    : Form(forms, QString::fromLatin1(kName)), m_volbas(MasterVolume::of(forms)),
       m_volscroll(new QScrollBar(Qt::Horizontal, this)), m_timer1(new Timer(this, 1)) {
     setCaption(QStringLiteral("Volumen"));
     setSizeTwips(3600, 600);
@@ -19,31 +19,31 @@ volumini::volumini(Forms& forms)
     layout->addWidget(m_volscroll);
 
     // Tracking makes a drag a run of changes, so one signal covers both the change and the drag.
-    connect(m_volscroll, &QScrollBar::valueChanged, this, &volumini::volscroll_Change);
-    connect(m_timer1, &Timer::tick, this, &volumini::Timer1_Timer);
-    connect(&m_volbas, &volbas::changed, this, &volumini::Timer1_Timer);
+    connect(m_volscroll, &QScrollBar::valueChanged, this, &SmallVolumeWindow::volscroll_Change);
+    connect(m_timer1, &Timer::tick, this, &SmallVolumeWindow::Timer1_Timer);
+    connect(&m_volbas, &MasterVolume::changed, this, &SmallVolumeWindow::Timer1_Timer);
     m_timer1->setRealIntervalFloor(kFallbackTickFloorMs); // as the sliders' poll
     m_timer1->setEnabled(true);
 }
 
-void volumini::Form_Load() {
+void SmallVolumeWindow::Form_Load() {
     prepareVolumeSlider(*m_volscroll);
     m_volbas.openAndRead();
     m_volscroll->setValue(m_volbas.readPercentage());
 }
 
-void volumini::Form_Unload() {
+void SmallVolumeWindow::Form_Unload() {
     // The window is gone from here on, even before Qt deletes it: it must not reopen the mixer.
     m_timer1->setEnabled(false);
     disconnect(&m_volbas, nullptr, this, nullptr);
     m_volbas.close();
 }
 
-void volumini::volscroll_Change() {
+void SmallVolumeWindow::volscroll_Change() {
     setCaption(QStringLiteral("Volumen ") + QString::number(m_volscroll->value()) + QStringLiteral(" %"));
     m_volbas.setPercentage(m_volscroll->value());
 }
 
-void volumini::Timer1_Timer() {
+void SmallVolumeWindow::Timer1_Timer() {
     m_volscroll->setValue(m_volbas.pollPercentage());
 }

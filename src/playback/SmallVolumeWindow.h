@@ -1,18 +1,18 @@
-// volumini: the small volume window, opened from the generic window and the tray menu. Its
+// SmallVolumeWindow: the small volume window, opened from the generic window and the tray menu. Its
 // slider drives the master volume and shows the level in the caption. GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 
 class QScrollBar;
 class Timer;
-class volbas;
+class MasterVolume;
 
-class volumini : public Form {
+class SmallVolumeWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "volumini";
-    explicit volumini(Forms& forms);
+    static constexpr const char* kName = "SmallVolumeWindow";
+    explicit SmallVolumeWindow(Forms& forms);
 
     void Form_Load() override;
     void Form_Unload() override;
@@ -24,7 +24,7 @@ public:
     void Timer1_Timer();
 
 private:
-    volbas& m_volbas;
+    MasterVolume& m_volbas;
     QScrollBar* m_volscroll;
     Timer* m_timer1;
 };

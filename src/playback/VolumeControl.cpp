@@ -1,8 +1,8 @@
 #include "VolumeControl.h"
 
-#include "app/Forms.h"
+#include "MasterVolume.h"
+#include "base/Forms.h"
 #include "platform/Timer.h"
-#include "volbas.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -41,10 +41,10 @@ int VolumeControl::pictureFor(int value) {
 
 VolumeControl::VolumeControl(Form& window, const QString& timerName, std::function<void(int)> setPlayerVolume,
                              std::function<int()> playerVolume)
-    : QWidget(&window), m_volbas(volbas::of(window.forms())), m_setPlayerVolume(std::move(setPlayerVolume)),
-      m_playerVolume(std::move(playerVolume)), m_volscroll(new QScrollBar(Qt::Horizontal, this)),
-      m_visor(new QLabel(this)), m_label(new QLabel(QStringLiteral("100%"), this)),
-      m_timer(new Timer(this, 1)) {
+    : QWidget(&window), m_volbas(MasterVolume::of(window.forms())),
+      m_setPlayerVolume(std::move(setPlayerVolume)), m_playerVolume(std::move(playerVolume)),
+      m_volscroll(new QScrollBar(Qt::Horizontal, this)), m_visor(new QLabel(this)),
+      m_label(new QLabel(QStringLiteral("100%"), this)), m_timer(new Timer(this, 1)) {
     initVolumeResources();
     setObjectName(QStringLiteral("volume"));
     m_volscroll->setObjectName(QStringLiteral("volscroll"));
@@ -72,8 +72,8 @@ VolumeControl::VolumeControl(Form& window, const QString& timerName, std::functi
     // both the change and the drag of the slider.
     connect(m_volscroll, &QScrollBar::valueChanged, this, &VolumeControl::volscroll_Change);
     connect(m_timer, &Timer::tick, this, &VolumeControl::poll_Timer);
-    connect(&m_volbas, &volbas::changed, this, &VolumeControl::poll_Timer);
-    // The mixer reports outside changes as they happen (volbas::changed); the poll only catches
+    connect(&m_volbas, &MasterVolume::changed, this, &VolumeControl::poll_Timer);
+    // The mixer reports outside changes as they happen (MasterVolume::changed); the poll only catches
     // what that misses (a mixer reopened after another window closed it).
     m_timer->setRealIntervalFloor(kFallbackTickFloorMs);
     m_timer->setEnabled(true);

@@ -14,7 +14,7 @@ class Form;
 class QLabel;
 class QScrollBar;
 class Timer;
-class volbas;
+class MasterVolume;
 
 // Range 0-100, large change 1: what every volume slider is given at its window's load.
 void prepareVolumeSlider(QScrollBar& slider);
@@ -45,7 +45,7 @@ private:
     // What the slider shows: the master volume, or the player's own where no mixer answers.
     int shownVolume(int masterVolume) const;
 
-    volbas& m_volbas;
+    MasterVolume& m_volbas;
     std::function<void(int)> m_setPlayerVolume;
     std::function<int()> m_playerVolume;
     QScrollBar* m_volscroll;

@@ -1,6 +1,6 @@
-#include "Bajararchivo.h"
+#include "FileDownload.h"
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 #include "platform/Downloader.h"
 #include "platform/Platform.h"
 
@@ -20,7 +20,7 @@ void showProgress(QProgressBar* bar, qint64 received, qint64 total) {
 }
 } // namespace
 
-Downloader* Bajararchivo(Form& owner, const QString& url, const QString& path, QProgressBar* bar,
+Downloader* downloadFile(Form& owner, const QString& url, const QString& path, QProgressBar* bar,
                          std::function<void(bool ok)> done) {
     auto* download = new Downloader(owner.platform().network, &owner);
     if (bar) {

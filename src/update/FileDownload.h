@@ -1,4 +1,4 @@
-// Bajararchivo: how the update windows download a file. The transfer runs in the background and
+// downloadFile: how the update windows download a file. The transfer runs in the background and
 // shows its progress on a bar; the target file is replaced only when the whole file arrived (see
 // Downloader). The transfer belongs to `owner`: unloading that window ends it, with no outcome.
 #pragma once
@@ -11,5 +11,5 @@ class Form;
 class QProgressBar;
 
 // `done` runs once, from the event loop, with whether `path` now holds the file from `url`.
-Downloader* Bajararchivo(Form& owner, const QString& url, const QString& path, QProgressBar* bar,
+Downloader* downloadFile(Form& owner, const QString& url, const QString& path, QProgressBar* bar,
                          std::function<void(bool ok)> done);

@@ -1,8 +1,8 @@
-#include "actualizarcanale.h"
+#include "ListUpdateWindow.h"
 
-#include "Bajararchivo.h"
-#include "app/Endpoints.h"
-#include "app/sistema_ini.h"
+#include "FileDownload.h"
+#include "base/Endpoints.h"
+#include "base/Settings.h"
 #include "platform/Downloader.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
@@ -51,7 +51,7 @@ bool replaceFile(const QString& from, const QString& to) {
 }
 } // namespace
 
-actualizarcanale::actualizarcanale(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+ListUpdateWindow::ListUpdateWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     setCaption(QStringLiteral("Sintonex"));
     m_label1 = new QLabel(QStringLiteral("El proceso de actualización solo le llevará unos segundos."), this);
     m_label1->setObjectName(QStringLiteral("Label1"));
@@ -82,18 +82,18 @@ actualizarcanale::actualizarcanale(Forms& forms) : Form(forms, QString::fromLati
     m_timer3 = new Timer(this, 1500, false);
     m_timer3->setObjectName(QStringLiteral("Timer3"));
 
-    connect(m_timer2, &Timer::tick, this, &actualizarcanale::Timer2_Timer);
-    connect(m_timer1, &Timer::tick, this, &actualizarcanale::Timer1_Timer);
-    connect(m_timer3, &Timer::tick, this, &actualizarcanale::Timer3_Timer);
-    connect(m_command1, &QPushButton::clicked, this, &actualizarcanale::Command1_Click);
+    connect(m_timer2, &Timer::tick, this, &ListUpdateWindow::Timer2_Timer);
+    connect(m_timer1, &Timer::tick, this, &ListUpdateWindow::Timer1_Timer);
+    connect(m_timer3, &Timer::tick, this, &ListUpdateWindow::Timer3_Timer);
+    connect(m_command1, &QPushButton::clicked, this, &ListUpdateWindow::Command1_Click);
 }
 
-void actualizarcanale::Form_Load() {
+void ListUpdateWindow::Form_Load() {
     m_numeroVerCanales->setSilent(true);
     m_numeroVerCanales->Navigate(endpoints().currentListVersion());
 }
 
-void actualizarcanale::Form_Unload() {
+void ListUpdateWindow::Form_Unload() {
     m_timer1->setEnabled(false);
     m_timer2->setEnabled(false);
     m_timer3->setEnabled(false);
@@ -103,7 +103,7 @@ void actualizarcanale::Form_Unload() {
     }
 }
 
-void actualizarcanale::Timer2_Timer() {
+void ListUpdateWindow::Timer2_Timer() {
     // A page not loaded yet reads as "", and the confirmation's reply then decides.
     current_list_version = m_numeroVerCanales->innerText();
     m_verificar->Navigate(endpoints().listVersionCheck(current_list_version));
@@ -111,13 +111,13 @@ void actualizarcanale::Timer2_Timer() {
     m_timer1->setEnabled(true);
 }
 
-void actualizarcanale::Timer1_Timer() {
+void ListUpdateWindow::Timer1_Timer() {
     version_check_reply = m_verificar->innerText();
     m_timer1->setEnabled(false);
     m_timer3->setEnabled(true);
 }
 
-void actualizarcanale::Timer3_Timer() {
+void ListUpdateWindow::Timer3_Timer() {
     m_timer3->setEnabled(false);
     if (version_check_reply == QLatin1String("ok")) {
         m_command1->setText(QStringLiteral("Comenzar actualización"));
@@ -126,7 +126,7 @@ void actualizarcanale::Timer3_Timer() {
         const int answer = platform().dialogs->MsgBox(kNoVerificado, MsgStyle::YesNoQuestion,
                                                       QStringLiteral("Ha ocurrido un error"));
         if (answer == kAnswerYes) {
-            forms().show(QStringLiteral("elegir"));
+            forms().show(QStringLiteral("ChooserWindow"));
             forms().unload(this);
             return;
         }
@@ -137,19 +137,19 @@ void actualizarcanale::Timer3_Timer() {
     } else {
         platform().dialogs->MsgBox(kRespuestaRara + version_check_reply, MsgStyle::OkOnly);
         // As after a failed download: closing the only window would end the program unasked.
-        forms().show(QStringLiteral("elegir"));
+        forms().show(QStringLiteral("ChooserWindow"));
         forms().unload(this);
     }
 }
 
-void actualizarcanale::Command1_Click() {
-    forms().unload(QStringLiteral("tvquelvar"));
-    forms().unload(QStringLiteral("radi"));
+void ListUpdateWindow::Command1_Click() {
+    forms().unload(QStringLiteral("TvWindow"));
+    forms().unload(QStringLiteral("RadioWindow"));
     m_command1->hide();
     m_progreso->setFormat(QStringLiteral("Lista de televisión: %p%"));
     m_progreso->show();
     m_download =
-        Bajararchivo(*this, endpoints().tvListSource(), stagedFile(kTvList), m_progreso, [this](bool ok) {
+        downloadFile(*this, endpoints().tvListSource(), stagedFile(kTvList), m_progreso, [this](bool ok) {
             if (ok)
                 downloadRadioList();
             else
@@ -157,9 +157,9 @@ void actualizarcanale::Command1_Click() {
         });
 }
 
-void actualizarcanale::downloadRadioList() {
+void ListUpdateWindow::downloadRadioList() {
     m_progreso->setFormat(QStringLiteral("Lista de radio: %p%"));
-    m_download = Bajararchivo(*this, endpoints().radioListSource(), stagedFile(kRadioList), m_progreso,
+    m_download = downloadFile(*this, endpoints().radioListSource(), stagedFile(kRadioList), m_progreso,
                               [this](bool ok) {
                                   if (ok)
                                       installLists();
@@ -168,7 +168,7 @@ void actualizarcanale::downloadRadioList() {
                               });
 }
 
-void actualizarcanale::installLists() {
+void ListUpdateWindow::installLists() {
     m_download = nullptr;
     // Both files were just created in this folder, so renaming them here does not fail in practice;
     // if it ever did, the version stays as it was and the next version check offers the update again.
@@ -183,30 +183,30 @@ void actualizarcanale::installLists() {
     }
     // A version the service did not confirm is not recorded: the next check offers the lists again.
     if (version_check_reply == QLatin1String("ok"))
-        settings().EscribeIni(QStringLiteral("config"), QStringLiteral("vers_local_canales"),
-                              current_list_version);
+        settings().write(QStringLiteral("config"), QStringLiteral("vers_local_canales"),
+                         current_list_version);
     platform().dialogs->MsgBox(kCompletado, MsgStyle::OkOnly);
-    forms().show(QStringLiteral("elegir"));
+    forms().show(QStringLiteral("ChooserWindow"));
     forms().unload(this);
 }
 
-void actualizarcanale::listsFailed() {
+void ListUpdateWindow::listsFailed() {
     m_download = nullptr;
     removeStagedLists();
     platform().dialogs->MsgBox(kFallido, MsgStyle::OkOnly);
-    forms().show(QStringLiteral("elegir"));
+    forms().show(QStringLiteral("ChooserWindow"));
     forms().unload(this);
 }
 
-void actualizarcanale::removeStagedLists() const {
+void ListUpdateWindow::removeStagedLists() const {
     QFile::remove(stagedFile(kTvList));
     QFile::remove(stagedFile(kRadioList));
 }
 
-QString actualizarcanale::listFile(const char* name) const {
+QString ListUpdateWindow::listFile(const char* name) const {
     return platform().programFolder + QLatin1Char('/') + QLatin1String(name);
 }
 
-QString actualizarcanale::stagedFile(const char* name) const {
+QString ListUpdateWindow::stagedFile(const char* name) const {
     return listFile(name) + QLatin1String(kStagedEnding);
 }

@@ -1,10 +1,10 @@
-// actualizarcanale: the channel-list update. Asks the service which list version is current, has it
+// ListUpdateWindow: the channel-list update. Asks the service which list version is current, has it
 // confirm that version and, on the user's command, downloads both lists. The lists and the stored
 // version change together or not at all: both files arrive under temporary names first and replace
 // the installed ones only when both downloads are complete. GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 
 #include <QPointer>
 #include <QString>
@@ -16,11 +16,11 @@ class QPushButton;
 class Timer;
 class WebBrowser;
 
-class actualizarcanale : public Form {
+class ListUpdateWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "actualizarcanale";
-    explicit actualizarcanale(Forms& forms);
+    static constexpr const char* kName = "ListUpdateWindow";
+    explicit ListUpdateWindow(Forms& forms);
 
     void Form_Load() override;
     void Form_Unload() override;

@@ -1,8 +1,8 @@
-#include "actualizacion.h"
+#include "ProgramDownload.h"
 
-#include "Bajararchivo.h"
-#include "Form1.h"
-#include "app/Endpoints.h"
+#include "FileDownload.h"
+#include "SelfUpdate.h"
+#include "base/Endpoints.h"
 #include "platform/Downloader.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
@@ -24,31 +24,34 @@ bool looksLikeProgram(const QString& path) {
 }
 } // namespace
 
-actualizacion::actualizacion(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+ProgramDownload::ProgramDownload(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     setCaption(QStringLiteral("Actualizando..."));
 }
 
-void actualizacion::Form_Load() {
-    // The download goes where Form1's script expects it, and its progress shows on Form1's bar.
-    const QString target = platform().programFolder + QLatin1Char('/') + QLatin1String(Form1::kDownloadName);
-    m_download =
-        Bajararchivo(*this, endpoints().programSource(), target,
-                     forms().loadedControl<QProgressBar>(QStringLiteral("Form1"), QStringLiteral("progreso")),
-                     [this](bool ok) { downloaded(ok); });
+void ProgramDownload::Form_Load() {
+    // The download goes where SelfUpdate's script expects it, and its progress shows on SelfUpdate's bar.
+    const QString target =
+        platform().programFolder + QLatin1Char('/') + QLatin1String(SelfUpdate::kDownloadName);
+    m_download = downloadFile(
+        *this, endpoints().programSource(), target,
+        forms().loadedControl<QProgressBar>(QStringLiteral("SelfUpdate"), QStringLiteral("progreso")),
+        [this](bool ok) { downloaded(ok); });
 }
 
-void actualizacion::Form_Unload() {
+void ProgramDownload::Form_Unload() {
     if (m_download)
         m_download->abort();
 }
 
-void actualizacion::downloaded(bool ok) {
+void ProgramDownload::downloaded(bool ok) {
     m_download = nullptr;
-    const QString target = platform().programFolder + QLatin1Char('/') + QLatin1String(Form1::kDownloadName);
+    const QString target =
+        platform().programFolder + QLatin1Char('/') + QLatin1String(SelfUpdate::kDownloadName);
     if (ok && !looksLikeProgram(target))
         ok = false;
     if (ok) {
-        if (Timer* next = forms().loadedControl<Timer>(QStringLiteral("Form1"), QStringLiteral("Timer1")))
+        if (Timer* next =
+                forms().loadedControl<Timer>(QStringLiteral("SelfUpdate"), QStringLiteral("Timer1")))
             next->setEnabled(true);
         forms().unload(this);
         return;
@@ -56,7 +59,7 @@ void actualizacion::downloaded(bool ok) {
     platform().dialogs->MsgBox(
         QStringLiteral("No se ha podido descargar la actualización. Inténtalo más tarde."), MsgStyle::OkOnly);
     // The user goes on with the program as it is.
-    forms().show(QStringLiteral("elegir"));
-    forms().unload(QStringLiteral("Form1"));
+    forms().show(QStringLiteral("ChooserWindow"));
+    forms().unload(QStringLiteral("SelfUpdate"));
     forms().unload(this);
 }

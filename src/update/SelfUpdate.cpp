@@ -1,8 +1,8 @@
-#include "Form1.h"
+#include "SelfUpdate.h"
 
+#include "ProgramDownload.h"
 #include "UpdateScript.h"
-#include "actualizacion.h"
-#include "app/Endpoints.h"
+#include "base/Endpoints.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 
@@ -28,7 +28,7 @@ constexpr QFile::Permissions kExecutable = QFile::ReadOwner | QFile::WriteOwner 
                                            QFile::ExeOther;
 } // namespace
 
-Form1::Form1(Forms& forms)
+SelfUpdate::SelfUpdate(Forms& forms)
     : Form(forms, QString::fromLatin1(kName)), m_executable(QCoreApplication::applicationFilePath()),
       m_pid(QCoreApplication::applicationPid()) {
     setCaption(QStringLiteral("Form1"));
@@ -50,41 +50,41 @@ Form1::Form1(Forms& forms)
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer2 = new Timer(this, 1000, false);
     m_timer2->setObjectName(QStringLiteral("Timer2"));
-    connect(m_timer1, &Timer::tick, this, &Form1::Timer1_Timer);
-    connect(m_timer2, &Timer::tick, this, &Form1::Timer2_Timer);
+    connect(m_timer1, &Timer::tick, this, &SelfUpdate::Timer1_Timer);
+    connect(m_timer2, &Timer::tick, this, &SelfUpdate::Timer2_Timer);
 }
 
-void Form1::setProgram(const QString& executable, qint64 pid) {
+void SelfUpdate::setProgram(const QString& executable, qint64 pid) {
     m_executable = executable;
     m_pid = pid;
 }
 
-QString Form1::downloadFile() const {
+QString SelfUpdate::downloadFile() const {
     return platform().programFolder + QLatin1Char('/') + QLatin1String(kDownloadName);
 }
 
-QString Form1::scriptFile() const {
+QString SelfUpdate::scriptFile() const {
     return platform().programFolder + QLatin1Char('/') + QLatin1String(kScriptName);
 }
 
-void Form1::Form_Load() {
+void SelfUpdate::Form_Load() {
     if (platform().installed) {
         // The package manager owns the program: it is told where to get the new one, and the
         // user goes on with this one.
         platform().dialogs->MsgBox(kGestorDePaquetes, MsgStyle::OkOnly);
         platform().shell->open(endpoints().downloadPage());
-        forms().show(QStringLiteral("elegir"));
+        forms().show(QStringLiteral("ChooserWindow"));
         forms().unload(this);
         return;
     }
     // Loading it starts the download; it enables Timer1 once the whole file is here.
-    forms().form(QString::fromLatin1(actualizacion::kName));
+    forms().form(QString::fromLatin1(ProgramDownload::kName));
 }
 
-void Form1::Form_Unload() {
+void SelfUpdate::Form_Unload() {
     m_timer1->setEnabled(false);
     m_timer2->setEnabled(false);
-    forms().unload(QString::fromLatin1(actualizacion::kName));
+    forms().unload(QString::fromLatin1(ProgramDownload::kName));
     // Closed before the script took over: the update is abandoned and leaves nothing behind.
     if (!m_scriptStarted) {
         QFile::remove(downloadFile());
@@ -93,7 +93,7 @@ void Form1::Form_Unload() {
     }
 }
 
-void Form1::Timer1_Timer() {
+void SelfUpdate::Timer1_Timer() {
     m_timer1->setEnabled(false);
     const QByteArray script = update::completionScript({m_pid, m_executable, downloadFile(), scriptFile()});
     m_bat->setPlainText(QString::fromLocal8Bit(script));
@@ -114,7 +114,7 @@ void Form1::Timer1_Timer() {
     m_timer2->setEnabled(true);
 }
 
-void Form1::Timer2_Timer() {
+void SelfUpdate::Timer2_Timer() {
     m_timer2->setEnabled(false);
     platform().dialogs->MsgBox(kHecho, MsgStyle::OkOnly);
     if (!QProcess::startDetached(QStringLiteral("/bin/sh"), {scriptFile()}, platform().programFolder)) {
@@ -126,8 +126,8 @@ void Form1::Timer2_Timer() {
     forms().endProgram();
 }
 
-void Form1::giveUp() {
+void SelfUpdate::giveUp() {
     platform().dialogs->MsgBox(kNoCompletado, MsgStyle::OkOnly);
-    forms().show(QStringLiteral("elegir"));
+    forms().show(QStringLiteral("ChooserWindow"));
     forms().unload(this); // removes what the update left behind
 }

@@ -1,4 +1,4 @@
-// Form1: the program's self-update. It has `actualizacion` download the new executable under a
+// SelfUpdate: the program's self-update. It has `ProgramDownload` download the new executable under a
 // temporary name in the program folder, writes the script that swaps it in once this program has
 // ended, tells the user, and starts the script. Nothing is replaced unless the download was
 // complete and the script could be written and started. An installed program, which the system's
@@ -6,7 +6,7 @@
 // thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 
 #include <QString>
 
@@ -15,14 +15,14 @@ class QPlainTextEdit;
 class QProgressBar;
 class Timer;
 
-class Form1 : public Form {
+class SelfUpdate : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "Form1";
+    static constexpr const char* kName = "SelfUpdate";
     // In the program folder: the new executable until the script moves it, and the script.
     static constexpr const char* kDownloadName = "sintonextemp";
     static constexpr const char* kScriptName = "completa_actualizacion.sh";
-    explicit Form1(Forms& forms);
+    explicit SelfUpdate(Forms& forms);
 
     void Form_Load() override;
     void Form_Unload() override;

@@ -1,22 +1,22 @@
-#include "generico.h"
+#include "EnlargedPageWindow.h"
 
-#include "app/Endpoints.h"
+#include "MiniTvWindow.h"
+#include "base/Endpoints.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
-#include "tvmini.h"
 
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 
 namespace {
-const QString kTv = QStringLiteral("tvquelvar");
+const QString kTv = QStringLiteral("TvWindow");
 const QString kMiniButton = QStringLiteral("Command13");
 constexpr int kBrowserGap = 50;
 } // namespace
 
-generico::generico(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+EnlargedPageWindow::EnlargedPageWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     setWindowFlags(Qt::Tool);
     menuBar = new QMenuBar(this);
     menuBar->setNativeMenuBar(false);
@@ -30,18 +30,18 @@ generico::generico(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     Timer1->setObjectName(QStringLiteral("Timer1"));
     resize(twips::toPx(9600), twips::toPx(7200));
 
-    connect(Timer1, &Timer::tick, this, &generico::Timer1_Timer);
-    connect(Command1, &QPushButton::clicked, this, &generico::Command1_Click);
+    connect(Timer1, &Timer::tick, this, &EnlargedPageWindow::Timer1_Timer);
+    connect(Command1, &QPushButton::clicked, this, &EnlargedPageWindow::Command1_Click);
 }
 
-QAction* generico::showing(QMenu* menu, const char* name, const char* caption, const char* window) {
+QAction* EnlargedPageWindow::showing(QMenu* menu, const char* name, const char* caption, const char* window) {
     QAction* a = menu->addAction(QString::fromUtf8(caption));
     a->setObjectName(QString::fromLatin1(name));
     connect(a, &QAction::triggered, this, [this, window] { forms().show(QString::fromLatin1(window)); });
     return a;
 }
 
-void generico::buildMenus() {
+void EnlargedPageWindow::buildMenus() {
     ventana = menuBar->addMenu(QStringLiteral("Ventana"));
     ventana->setObjectName(QStringLiteral("ventana"));
     ventana->menuAction()->setObjectName(QStringLiteral("ventana"));
@@ -52,58 +52,58 @@ void generico::buildMenus() {
     visibleform = ventana->addAction(QStringLiteral("Siempre visible"));
     visibleform->setObjectName(QStringLiteral("visibleform"));
     visibleform->setCheckable(true);
-    connect(normalform, &QAction::triggered, this, &generico::normalform_Click);
-    connect(visibleform, &QAction::triggered, this, &generico::visibleform_Click);
+    connect(normalform, &QAction::triggered, this, &EnlargedPageWindow::normalform_Click);
+    connect(visibleform, &QAction::triggered, this, &EnlargedPageWindow::visibleform_Click);
 
     vol = menuBar->addAction(QStringLiteral("Volumen"));
     vol->setObjectName(QStringLiteral("vol"));
-    connect(vol, &QAction::triggered, this, [this] { forms().show(QStringLiteral("volumini")); });
+    connect(vol, &QAction::triggered, this, [this] { forms().show(QStringLiteral("SmallVolumeWindow")); });
 
     ayud = menuBar->addMenu(QStringLiteral("Ayuda"));
     ayud->setObjectName(QStringLiteral("ayud"));
     ayud->menuAction()->setObjectName(QStringLiteral("ayud"));
-    soport = showing(ayud, "soport", "Contactar con el soporte", "Soporte");
-    reportbut = showing(ayud, "reportbut", "Comunicar fallo de un canal", "report");
+    soport = showing(ayud, "soport", "Contactar con el soporte", "SupportWindow");
+    reportbut = showing(ayud, "reportbut", "Comunicar fallo de un canal", "ProblemReportWindow");
     instru = ayud->addAction(QStringLiteral("Ayuda Online"));
     instru->setObjectName(QStringLiteral("instru"));
     connect(instru, &QAction::triggered, this, [this] { platform().shell->open(endpoints().helpPage()); });
     barr = ayud->addSeparator();
     barr->setObjectName(QStringLiteral("barr"));
-    gracias = showing(ayud, "gracias", "Agradecimientos", "Autor");
+    gracias = showing(ayud, "gracias", "Agradecimientos", "CreditsWindow");
 }
 
 // One tick after opening: no mini view may take the page while it is enlarged here. The TV window
 // is only asked when it is loaded; loading it hidden here would keep the run alive without it.
-void generico::Timer1_Timer() {
+void EnlargedPageWindow::Timer1_Timer() {
     Timer1->setEnabled(false);
     Timer1->setInterval(1000);
     if (auto* mini = forms().loadedControl<QPushButton>(kTv, kMiniButton))
         mini->setEnabled(false);
 }
 
-void generico::Form_Unload() {
+void EnlargedPageWindow::Form_Unload() {
     Timer1->setEnabled(false);
     if (auto* mini = forms().loadedControl<QPushButton>(kTv, kMiniButton))
         mini->setEnabled(true);
 }
 
-void generico::Command1_Click() {
+void EnlargedPageWindow::Command1_Click() {
     WebBrowser1->Refresh();
 }
 
-void generico::normalform_Click() {
+void EnlargedPageWindow::normalform_Click() {
     normalform->setChecked(true);
     visibleform->setChecked(false);
     platform().windowSystem->setTopmost(this, false);
 }
 
-void generico::visibleform_Click() {
+void EnlargedPageWindow::visibleform_Click() {
     visibleform->setChecked(true);
     normalform->setChecked(false);
     platform().windowSystem->setTopmost(this, true);
 }
 
-void generico::resizeEvent(QResizeEvent* e) {
+void EnlargedPageWindow::resizeEvent(QResizeEvent* e) {
     Form::resizeEvent(e);
     const int barHeight = menuBar->sizeHint().height();
     menuBar->setGeometry(0, 0, width(), barHeight);

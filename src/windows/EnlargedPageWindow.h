@@ -1,8 +1,8 @@
-// generico: the enlarged web-video window. The TV window moves a page channel into it and sets its
+// EnlargedPageWindow: the enlarged web-video window. The TV window moves a page channel into it and sets its
 // caption; while it is open the TV window's "Ver Mini" stays disabled. GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 
 class QAction;
 class QMenu;
@@ -11,11 +11,11 @@ class QPushButton;
 class Timer;
 class WebBrowser;
 
-class generico : public Form {
+class EnlargedPageWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "generico";
-    explicit generico(Forms& forms);
+    static constexpr const char* kName = "EnlargedPageWindow";
+    explicit EnlargedPageWindow(Forms& forms);
 
     void Form_Unload() override;
 

@@ -1,11 +1,11 @@
-#include "tvminiflash.h"
+#include "MiniPageWindow.h"
 
 #include "platform/Platform.h"
 #include "platform/WebBrowser.h"
 
 #include <QPushButton>
 
-tvminiflash::tvminiflash(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+MiniPageWindow::MiniPageWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     setWindowFlags(Qt::Tool);
     setCaption(QStringLiteral("Sintonex -MINI-"));
     WebBrowser1 = platform().createPageBrowser(this);
@@ -13,28 +13,28 @@ tvminiflash::tvminiflash(Forms& forms) : Form(forms, QString::fromLatin1(kName))
     setSizeTwips(5055, 3540);
 }
 
-void tvminiflash::Form_Load() {
+void MiniPageWindow::Form_Load() {
     // Set once; the window system keeps it above the others while it is open.
     platform().windowSystem->setTopmost(this, true);
 }
 
-void tvminiflash::Form_Unload() {
-    forms().show(QStringLiteral("tvquelvar"));
+void MiniPageWindow::Form_Unload() {
+    forms().show(QStringLiteral("TvWindow"));
     const QString page = WebBrowser1->LocationURL();
-    if (auto* video = forms().control<WebBrowser>(QStringLiteral("tvquelvar"), QStringLiteral("Webvideo"))) {
+    if (auto* video = forms().control<WebBrowser>(QStringLiteral("TvWindow"), QStringLiteral("Webvideo"))) {
         video->Navigate(page);
         if (QWidget* view = video->widget())
             view->show();
     }
-    if (auto* area = forms().control<QWidget>(QStringLiteral("tvquelvar"), QStringLiteral("WebvideoArea")))
+    if (auto* area = forms().control<QWidget>(QStringLiteral("TvWindow"), QStringLiteral("WebvideoArea")))
         area->show();
-    if (auto* mini = forms().control<QPushButton>(QStringLiteral("tvquelvar"), QStringLiteral("Command13")))
+    if (auto* mini = forms().control<QPushButton>(QStringLiteral("TvWindow"), QStringLiteral("Command13")))
         mini->setEnabled(true);
     // The window is deleted later; its page must not play alongside the TV window's meanwhile.
     WebBrowser1->Navigate(QStringLiteral("about:blank"));
 }
 
-void tvminiflash::resizeEvent(QResizeEvent* e) {
+void MiniPageWindow::resizeEvent(QResizeEvent* e) {
     Form::resizeEvent(e);
     if (QWidget* view = WebBrowser1->widget())
         view->setGeometry(rect());

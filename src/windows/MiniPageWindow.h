@@ -1,16 +1,16 @@
-// tvminiflash: the mini window for TV channels shown as web pages. The TV window hands the page
+// MiniPageWindow: the mini window for TV channels shown as web pages. The TV window hands the page
 // over; the window stays above the others; closing it hands the page back. GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 
 class WebBrowser;
 
-class tvminiflash : public Form {
+class MiniPageWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "tvminiflash";
-    explicit tvminiflash(Forms& forms);
+    static constexpr const char* kName = "MiniPageWindow";
+    explicit MiniPageWindow(Forms& forms);
 
     void Form_Load() override;
     void Form_Unload() override;

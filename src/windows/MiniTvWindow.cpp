@@ -1,4 +1,4 @@
-#include "tvmini.h"
+#include "MiniTvWindow.h"
 
 #include "platform/MediaPlayer.h"
 #include "platform/Platform.h"
@@ -39,7 +39,7 @@ void layoutAboveButtons(QWidget* window, int top, QWidget* content, std::initial
         content->setGeometry(0, top, twips::toPx(innerWidth), twips::toPx(height));
 }
 
-tvmini::tvmini(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+MiniTvWindow::MiniTvWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     setWindowFlags(Qt::Tool);
     setCaption(QStringLiteral("Sintonex - MINI"));
     WindowsMediaPlayer1 = platform().createPlayer(this);
@@ -52,12 +52,13 @@ tvmini::tvmini(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     Command1->hide();
     setSizeTwips(5070, 3540);
 
-    connect(Command1, &QPushButton::clicked, this, &tvmini::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &tvmini::Command2_Click);
-    connect(WindowsMediaPlayer1, &MediaPlayer::DoubleClick, this, &tvmini::WindowsMediaPlayer1_DoubleClick);
+    connect(Command1, &QPushButton::clicked, this, &MiniTvWindow::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &MiniTvWindow::Command2_Click);
+    connect(WindowsMediaPlayer1, &MediaPlayer::DoubleClick, this,
+            &MiniTvWindow::WindowsMediaPlayer1_DoubleClick);
 }
 
-void tvmini::Form_Load() {
+void MiniTvWindow::Form_Load() {
     WindowsMediaPlayer1->setVolume(100);
     WindowsMediaPlayer1->setUiMode(QStringLiteral("none"));
     // Once is enough: the window system keeps the window above the others from here on, so
@@ -67,46 +68,45 @@ void tvmini::Form_Load() {
 
 // The channel goes back to the TV window, at the address the mini player holds even when the user
 // paused it here.
-void tvmini::Form_Unload() {
-    forms().show(QStringLiteral("tvquelvar"));
+void MiniTvWindow::Form_Unload() {
+    forms().show(QStringLiteral("TvWindow"));
     const QString url = WindowsMediaPlayer1->URL();
-    if (auto* player =
-            forms().control<MediaPlayer>(QStringLiteral("tvquelvar"), QStringLiteral("WMPradio"))) {
+    if (auto* player = forms().control<MediaPlayer>(QStringLiteral("TvWindow"), QStringLiteral("WMPradio"))) {
         player->setURL(url);
         player->play();
     }
-    if (auto* mini = forms().control<QPushButton>(QStringLiteral("tvquelvar"), QStringLiteral("Command13")))
+    if (auto* mini = forms().control<QPushButton>(QStringLiteral("TvWindow"), QStringLiteral("Command13")))
         mini->setEnabled(true);
     // The window is deleted later; its stream must not play alongside the TV window's meanwhile.
     WindowsMediaPlayer1->close();
 }
 
-void tvmini::Command1_Click() {
+void MiniTvWindow::Command1_Click() {
     WindowsMediaPlayer1->setUiMode(QStringLiteral("none"));
     Command1->hide();
     Command2->show();
 }
 
-void tvmini::Command2_Click() {
+void MiniTvWindow::Command2_Click() {
     WindowsMediaPlayer1->setUiMode(QStringLiteral("mini"));
     Command2->hide();
     Command1->show();
 }
 
-void tvmini::WindowsMediaPlayer1_DoubleClick() {
+void MiniTvWindow::WindowsMediaPlayer1_DoubleClick() {
     WindowsMediaPlayer1->setUiMode(QStringLiteral("mini"));
     Command2->hide();
     Command1->show();
     WindowsMediaPlayer1->setFullScreen(true);
 }
 
-void tvmini::resizeEvent(QResizeEvent* e) {
+void MiniTvWindow::resizeEvent(QResizeEvent* e) {
     Form::resizeEvent(e);
     layoutAboveButtons(this, 0, WindowsMediaPlayer1->widget(), {Command2, Command1}, kPlayerGap);
 }
 
 // The window has no title bar worth the name: it is moved by dragging its client area.
-void tvmini::mouseMoveEvent(QMouseEvent* e) {
+void MiniTvWindow::mouseMoveEvent(QMouseEvent* e) {
     if (e->buttons() & Qt::LeftButton)
         platform().windowSystem->startDrag(this);
     Form::mouseMoveEvent(e);

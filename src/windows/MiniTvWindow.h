@@ -1,20 +1,20 @@
-// tvmini: the mini TV window. It plays the channel the TV window hands over, in a small window
+// MiniTvWindow: the mini TV window. It plays the channel the TV window hands over, in a small window
 // that stays above the others and is dragged by its client area; closing it hands the channel
 // back to the TV window. GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 
 #include <initializer_list>
 
 class MediaPlayer;
 class QPushButton;
 
-class tvmini : public Form {
+class MiniTvWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "tvmini";
-    explicit tvmini(Forms& forms);
+    static constexpr const char* kName = "MiniTvWindow";
+    explicit MiniTvWindow(Forms& forms);
 
     void Form_Load() override;
     void Form_Unload() override;

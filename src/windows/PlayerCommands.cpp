@@ -4,22 +4,22 @@
 #include "PlayerWindow.h"
 #include "PlayerWindowWidgets.h"
 #include "WindowModes.h"
-#include "app/Endpoints.h"
-#include "community/Autor.h"
-#include "community/Soporte.h"
-#include "community/frmTip.h"
-#include "community/invitar.h"
-#include "community/report.h"
-#include "community/skin.h"
+#include "base/Endpoints.h"
+#include "community/BackgroundChooser.h"
+#include "community/CreditsWindow.h"
+#include "community/DonationAppeal.h"
+#include "community/InviteWindow.h"
+#include "community/ProblemReportWindow.h"
+#include "community/SupportWindow.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 #include "platform/Tray.h"
 #include "platform/WebBrowser.h"
-#include "playback/PlayerStatus.h"
-#include "playback/descarga.h"
-#include "update/Form1.h"
-#include "update/actualizarcanale.h"
+#include "playback/RecorderWindow.h"
+#include "update/ListUpdateWindow.h"
+#include "update/SelfUpdate.h"
+#include "windows/PlayerStatus.h"
 
 #include <QAction>
 #include <QLabel>
@@ -33,16 +33,16 @@ using design::Menu;
 
 namespace {
 
-const PlayerCommands::Variant kTv{"radi", "Timer8", ".asf", true, true};
-const PlayerCommands::Variant kRadio{"tvquelvar", "Timer10", ".mp3", false, false};
+const PlayerCommands::Variant kTv{"RadioWindow", "Timer8", ".asf", true, true};
+const PlayerCommands::Variant kRadio{"TvWindow", "Timer10", ".mp3", false, false};
 
 // Windows built elsewhere that these commands only reach by name.
-const QString kChat = QStringLiteral("chat");
-const QString kTvMini = QStringLiteral("tvmini");
-const QString kTvMiniFlash = QStringLiteral("tvminiflash");
-const QString kEnlarged = QStringLiteral("generico");
-const QString kTeletext = QStringLiteral("txt");
-const QString kTray = QStringLiteral("systra");
+const QString kChat = QStringLiteral("ChatWindow");
+const QString kTvMini = QStringLiteral("MiniTvWindow");
+const QString kTvMiniFlash = QStringLiteral("MiniPageWindow");
+const QString kEnlarged = QStringLiteral("EnlargedPageWindow");
+const QString kTeletext = QStringLiteral("TeletextWindow");
+const QString kTray = QStringLiteral("TrayWindow");
 
 const QString kBlank = QStringLiteral("about:blank");
 const QString kReminder = QStringLiteral("Timer3");
@@ -108,9 +108,9 @@ void PlayerCommands::connectMenus() {
     onChoose(Menu::CheckUpdate, &PlayerCommands::actt_Click);
     onChoose(Menu::Teletext, &PlayerCommands::txte_Click);
     const std::pair<Menu, QString> windows[] = {
-        {Menu::Skin, name(skin::kName)},     {Menu::Invite, name(invitar::kName)},
-        {Menu::Donate, name(frmTip::kName)}, {Menu::Support, name(Soporte::kName)},
-        {Menu::Report, name(report::kName)}, {Menu::Credits, name(Autor::kName)},
+        {Menu::Skin, name(BackgroundChooser::kName)},     {Menu::Invite, name(InviteWindow::kName)},
+        {Menu::Donate, name(DonationAppeal::kName)},      {Menu::Support, name(SupportWindow::kName)},
+        {Menu::Report, name(ProblemReportWindow::kName)}, {Menu::Credits, name(CreditsWindow::kName)},
     };
     for (const auto& [role, window] : windows)
         onChoose(role, [this, window] { showWindow(window); });
@@ -268,8 +268,8 @@ void PlayerCommands::Command15_Click() {
         if (txurl)
             txurl->setText(m_streamAddress);
     }
-    descarga::open(m_forms, QString::fromLatin1(m_variant.recordExtension),
-                   txurl ? txurl->text() : m_streamAddress);
+    RecorderWindow::open(m_forms, QString::fromLatin1(m_variant.recordExtension),
+                         txurl ? txurl->text() : m_streamAddress);
 }
 
 // --- other windows ------------------------------------------------------------------------------
@@ -310,7 +310,7 @@ void PlayerCommands::actcanales_Click() {
                        "\r\n"
                        "¡IMPORTANTE: si utilizas Windows Vista o 7 es necesario ejecutar Sintonex como "
                        "administrador!"),
-        QStringLiteral("Lista de canales (Televisión y Radio)"), name(actualizarcanale::kName));
+        QStringLiteral("Lista de canales (Televisión y Radio)"), name(ListUpdateWindow::kName));
 }
 
 void PlayerCommands::actt_Click() {
@@ -331,7 +331,7 @@ void PlayerCommands::Label2_Click() {
                        "¿Deseas comenzar la actualización?\r\n"
                        "¡IMPORTANTE, si utilizas Windows Vista o 7 es necesario ejecutar Sintonex como "
                        "administrador!"),
-        QStringLiteral("Hay una nueva versión del software"), name(Form1::kName));
+        QStringLiteral("Hay una nueva versión del software"), name(SelfUpdate::kName));
 }
 
 void PlayerCommands::offerInstead(const QString& prompt, const QString& title, const QString& window) {

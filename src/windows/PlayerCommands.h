@@ -2,7 +2,7 @@
 // chat and the list-panel buttons: the stop/play button and pictures, the enlarge picture, "Ver
 // &Mini", "&Grabar", the switch to the other player window, teletext, the update questions, the
 // link labels and the items of "&Configuración" and "&Ayuda". Written once for the TV window
-// `tvquelvar` and the radio window `radi`; where they differ, the window's variant says how.
+// `TvWindow` and the radio window `RadioWindow`; where they differ, the window's variant says how.
 // Handlers are named after the TV window's controls, with the radio window's names beside them.
 // GUI thread only.
 #pragma once

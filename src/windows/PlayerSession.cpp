@@ -2,12 +2,12 @@
 
 #include "PlayerCommands.h"
 #include "PlayerWindow.h"
+#include "TrayWindow.h"
 #include "catalogue/ChannelListBox.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Platform.h"
 #include "platform/Tray.h"
 #include "playback/VolumeControl.h"
-#include "systra.h"
 
 #include <QPushButton>
 #include <QScrollBar>
@@ -176,14 +176,14 @@ void PlayerSession::step(int by) {
 void PlayerSession::raise() {
     Forms& forms = m_window.forms();
     if (!m_window.isVisible()) {
-        for (const QString& mini : {QStringLiteral("tvmini"), QStringLiteral("tvminiflash")}) {
+        for (const QString& mini : {QStringLiteral("MiniTvWindow"), QStringLiteral("MiniPageWindow")}) {
             if (Form* f = forms.find(mini); f && f->isVisible()) {
                 f->raise();
                 f->activateWindow();
                 return;
             }
         }
-        if (auto* tray = qobject_cast<systra*>(forms.find(QString::fromLatin1(systra::kName)));
+        if (auto* tray = qobject_cast<TrayWindow*>(forms.find(QString::fromLatin1(TrayWindow::kName)));
             tray && m_window.platform().tray && m_window.platform().tray->hasIcon()) {
             tray->mnuRestore_Click();
             return;

@@ -1,7 +1,7 @@
 #include "PlayerStatus.h"
 
 #include "PlayerTimers.h"
-#include "app/Version.h"
+#include "base/Version.h"
 #include "catalogue/ChannelListBox.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Timer.h"
@@ -25,7 +25,7 @@ QString rotateLeft(const QString& text) {
 
 namespace {
 
-const QString kTray = QStringLiteral("systra");
+const QString kTray = QStringLiteral("TrayWindow");
 
 // Only a real change is written: a blank or empty label then costs no repaint.
 void setTextIfChanged(QLabel* label, const QString& text) {

@@ -1,13 +1,13 @@
 #include "PlayerTimers.h"
 
-#include "app/Endpoints.h"
-#include "app/sistema_ini.h"
+#include "base/Endpoints.h"
+#include "base/Settings.h"
+#include "base/WindowOpacity.h"
 #include "catalogue/ChannelListBox.h"
-#include "community/chat.h"
+#include "community/ChatWindow.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
-#include "windows/Module2.h"
 #include "windows/PlayerWindow.h"
 
 #include <QEvent>
@@ -20,7 +20,7 @@ using design::Ctl;
 
 namespace {
 
-const QString kChat = QStringLiteral("chat");
+const QString kChat = QStringLiteral("ChatWindow");
 constexpr int kSlideStep = 80;
 
 } // namespace
@@ -175,7 +175,7 @@ void PlayerTimers::dockChat_Timer() {
 }
 
 WebBrowser* PlayerTimers::chatPage() const {
-    auto* chatWindow = qobject_cast<chat*>(m_window.forms().find(kChat));
+    auto* chatWindow = qobject_cast<ChatWindow*>(m_window.forms().find(kChat));
     return chatWindow ? chatWindow->WebBrowser1() : nullptr;
 }
 
@@ -230,12 +230,12 @@ void PlayerTimers::repaint_Timer() {
 
 void PlayerTimers::Timer3_Timer() {
     Timer3->setEnabled(false);
-    const sistema_ini& settings = m_window.settings();
+    const Settings& settings = m_window.settings();
     const auto off = [&settings](const char* key) {
-        return settings.LeeIni(QStringLiteral("config"), QString::fromLatin1(key)) == QLatin1String("0");
+        return settings.read(QStringLiteral("config"), QString::fromLatin1(key)) == QLatin1String("0");
     };
     // The appeal's check box writes "donaciones01"; the TV window honours it as well as its own key.
     const bool suppressed = off("donaciones01") || (m_window.isTv() && off("donaciones"));
     if (!suppressed)
-        m_window.forms().show(QStringLiteral("frmTip"));
+        m_window.forms().show(QStringLiteral("DonationAppeal"));
 }

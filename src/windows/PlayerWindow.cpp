@@ -1,26 +1,25 @@
 #include "PlayerWindow.h"
 
+#include "playback/MasterVolume.h"
 #include "playback/VolumeControl.h"
-#include "playback/volbas.h"
 
 #include "PlayerCommands.h"
 #include "PlayerWindowArt.h"
 #include "PlayerWindowWidgets.h"
-#include "app/Endpoints.h"
-#include "app/Version.h"
-#include "app/elegir.h"
-#include "app/sistema_ini.h"
+#include "base/Endpoints.h"
+#include "base/Settings.h"
+#include "base/Version.h"
 #include "catalogue/ChannelList.h"
 #include "catalogue/ChannelListBox.h"
 #include "catalogue/ChannelSearch.h"
 #include "catalogue/ListPresence.h"
-#include "community/skin.h"
+#include "community/BackgroundChooser.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
-#include "playback/PlayerStatus.h"
-#include "playback/PlayerTimers.h"
+#include "windows/PlayerStatus.h"
+#include "windows/PlayerTimers.h"
 
 #include <QFrame>
 #include <QLineEdit>
@@ -295,9 +294,11 @@ void PlayerWindow::Form_Load() {
     // Every step goes on whatever the previous one did.
     // The chooser is asked only when it is open: loading it hidden here would keep the run going
     // with no window to see once this one closes.
-    if (auto* chooser = forms().find<elegir>())
-        Image1->setPixmap(chooser->Image1->pixmap());
-    else if (const QPixmap background = skin::storedPicture(settings()); !background.isNull())
+    // The chooser sits a floor above the player windows, so its picture is reached by name.
+    if (auto* chosen =
+            forms().loadedControl<QLabel>(QStringLiteral("ChooserWindow"), QStringLiteral("Image1")))
+        Image1->setPixmap(chosen->pixmap());
+    else if (const QPixmap background = BackgroundChooser::storedPicture(settings()); !background.isNull())
         Image1->setPixmap(background);
     catalogue::loadChannelList(
         catalogue::listFilePath(platform().programFolder,
@@ -316,7 +317,7 @@ void PlayerWindow::Form_Load() {
     versionBrowser->Navigate(endpoints().programVersionCheck());
     if (!isTv() && WMPradio->widget())
         WMPradio->widget()->hide();
-    list_version = settings().LeeIni(QStringLiteral("config"), QStringLiteral("vers_local_canales"));
+    list_version = settings().read(QStringLiteral("config"), QStringLiteral("vers_local_canales"));
     if (list_version == QLatin1String("error"))
         list_version = QStringLiteral("0");
     vercanales->setSilent(true);
@@ -324,10 +325,10 @@ void PlayerWindow::Form_Load() {
 }
 
 void PlayerWindow::Form_Unload() {
-    forms().unload(QStringLiteral("chat"));
+    forms().unload(QStringLiteral("ChatWindow"));
     // The mixer handle is the process's one; the radio window gives it back when it goes.
     if (!isTv())
-        volbas::of(forms()).close();
+        MasterVolume::of(forms()).close();
 }
 
 void PlayerWindow::playSelectedChannel(playback::Trigger trigger) {
@@ -365,7 +366,7 @@ void PlayerWindow::vercanales_DocumentComplete() {
     if (list_check_reply != QLatin1String("no"))
         return;
     // The lists are already being fetched, or the user is being asked the same thing.
-    if (forms().isLoaded(QStringLiteral("actualizarcanale")) || catalogue::listQuestionOpen())
+    if (forms().isLoaded(QStringLiteral("ListUpdateWindow")) || catalogue::listQuestionOpen())
         return;
     const int answer = platform().dialogs->MsgBox(
         QStringLiteral("Existe una actualización de canales\r\n"
@@ -377,6 +378,6 @@ void PlayerWindow::vercanales_DocumentComplete() {
     if (answer != kAnswerYes)
         return;
     // Shown first: with this window gone and nothing else loaded the run would end.
-    forms().show(QStringLiteral("actualizarcanale"));
+    forms().show(QStringLiteral("ListUpdateWindow"));
     forms().unload(this);
 }

@@ -1,11 +1,11 @@
-// PlayerWindow: what the TV window `tvquelvar` and the radio window `radi` share: their controls
+// PlayerWindow: what the TV window `TvWindow` and the radio window `RadioWindow` share: their controls
 // (built from the one design table under each window's own names), the load sequence, the version
 // checks and their replies, the channel list and the playback dispatch. Each window adds only
 // what is its own. GUI thread only.
 #pragma once
 
 #include "PlayerWindowDesign.h"
-#include "app/Forms.h"
+#include "base/Forms.h"
 #include "playback/Dispatch.h"
 
 #include <QMap>

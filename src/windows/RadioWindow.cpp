@@ -1,7 +1,8 @@
-#include "radi.h"
+#include "RadioWindow.h"
 
 #include "PlayerCommands.h"
 
-radi::radi(Forms& forms) : PlayerWindow(forms, QString::fromLatin1(kName), design::Which::Radio) {
+RadioWindow::RadioWindow(Forms& forms)
+    : PlayerWindow(forms, QString::fromLatin1(kName), design::Which::Radio) {
     new PlayerCommands(*this, nullptr);
 }

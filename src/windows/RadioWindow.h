@@ -4,9 +4,9 @@
 
 #include "PlayerWindow.h"
 
-class radi : public PlayerWindow {
+class RadioWindow : public PlayerWindow {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "radi";
-    explicit radi(Forms& forms);
+    static constexpr const char* kName = "RadioWindow";
+    explicit RadioWindow(Forms& forms);
 };

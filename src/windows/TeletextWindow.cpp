@@ -1,7 +1,7 @@
-#include "txt.h"
+#include "TeletextWindow.h"
 
-#include "Module2.h"
-#include "app/Endpoints.h"
+#include "base/Endpoints.h"
+#include "base/WindowOpacity.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
@@ -24,7 +24,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, 
 }
 } // namespace
 
-txt::txt(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+TeletextWindow::TeletextWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     setWindowFlags(Qt::Tool);
     setCaption(QStringLiteral("Teletexto de Sintonex") + QString(kBlanks, QLatin1Char(' ')) +
                endpoints().webHostName());
@@ -54,22 +54,22 @@ txt::txt(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     Timer3 = new Timer(this, 1, false);
     Timer3->setObjectName(QStringLiteral("Timer3"));
 
-    connect(Command3, &QPushButton::clicked, this, &txt::Command3_Click);
-    connect(Command4, &QPushButton::clicked, this, &txt::Command4_Click);
-    connect(Command11, &QPushButton::clicked, this, &txt::Command11_Click);
-    connect(HScroll1, &QScrollBar::valueChanged, this, &txt::HScroll1_Change);
-    connect(Timer1, &Timer::tick, this, &txt::Timer1_Timer);
-    connect(Timer2, &Timer::tick, this, &txt::Timer2_Timer);
-    connect(Timer3, &Timer::tick, this, &txt::Timer3_Timer);
-    connect(WebBrowser2, &WebBrowser::DocumentComplete, this, &txt::WebBrowser2_Loaded);
-    connect(WebBrowser2, &WebBrowser::NavigateError, this, &txt::WebBrowser2_Loaded);
+    connect(Command3, &QPushButton::clicked, this, &TeletextWindow::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &TeletextWindow::Command4_Click);
+    connect(Command11, &QPushButton::clicked, this, &TeletextWindow::Command11_Click);
+    connect(HScroll1, &QScrollBar::valueChanged, this, &TeletextWindow::HScroll1_Change);
+    connect(Timer1, &Timer::tick, this, &TeletextWindow::Timer1_Timer);
+    connect(Timer2, &Timer::tick, this, &TeletextWindow::Timer2_Timer);
+    connect(Timer3, &Timer::tick, this, &TeletextWindow::Timer3_Timer);
+    connect(WebBrowser2, &WebBrowser::DocumentComplete, this, &TeletextWindow::WebBrowser2_Loaded);
+    connect(WebBrowser2, &WebBrowser::NavigateError, this, &TeletextWindow::WebBrowser2_Loaded);
 }
 
-void txt::Form_Load() {
+void TeletextWindow::Form_Load() {
     WebBrowser2->setSilent(true);
     Timer1->setEnabled(true);
     // Fully transparent before it is first shown.
-    AplicaTransparencia(this, HScroll1->value() & 0xFF);
+    applyOpacity(this, HScroll1->value() & 0xFF);
     HScroll1->setMaximum(255);
     HScroll1->setMinimum(0);
     HScroll1->setValue(0);
@@ -77,7 +77,7 @@ void txt::Form_Load() {
     WebBrowser2->setSilent(true);
 }
 
-void txt::Form_Unload() {
+void TeletextWindow::Form_Unload() {
     Timer1->setEnabled(false);
     Timer2->setEnabled(false);
     Timer3->setEnabled(false);
@@ -85,36 +85,36 @@ void txt::Form_Unload() {
 
 // A second press only restarts the running fade-out, so the window fades and unloads once. The
 // fade-in stops here: both fades running together would cancel out and never end.
-void txt::Command3_Click() {
+void TeletextWindow::Command3_Click() {
     Timer1->setEnabled(false);
     Timer3->setEnabled(true);
 }
 
-void txt::Command4_Click() {
+void TeletextWindow::Command4_Click() {
     WebBrowser2->GoBack();
 }
 
-void txt::Command11_Click() {
+void TeletextWindow::Command11_Click() {
     WebBrowser2->Refresh();
 }
 
-void txt::HScroll1_Change() {
-    AplicaTransparencia(this, HScroll1->value() & 0xFF);
+void TeletextWindow::HScroll1_Change() {
+    applyOpacity(this, HScroll1->value() & 0xFF);
 }
 
-void txt::Timer1_Timer() {
+void TeletextWindow::Timer1_Timer() {
     fade_level = qint16(fade_level + kFadeStep);
     if (!setScrollValue(*HScroll1, fade_level))
         Timer1->setEnabled(false);
 }
 
-void txt::Timer2_Timer() {
+void TeletextWindow::Timer2_Timer() {
     Timer2->setEnabled(false);
     Timer2->setInterval(1000);
     platform().windowSystem->setTopmost(this, true);
 }
 
-void txt::Timer3_Timer() {
+void TeletextWindow::Timer3_Timer() {
     fade_level = qint16(fade_level - kFadeStep);
     if (!setScrollValue(*HScroll1, fade_level)) {
         Timer3->setEnabled(false);
@@ -122,6 +122,6 @@ void txt::Timer3_Timer() {
     }
 }
 
-void txt::WebBrowser2_Loaded() {
+void TeletextWindow::WebBrowser2_Loaded() {
     WebBrowser2->setSilent(true);
 }

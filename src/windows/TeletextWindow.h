@@ -3,19 +3,19 @@
 // after it opens. GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 
 class QPushButton;
 class QScrollBar;
 class Timer;
 class WebBrowser;
 
-class txt : public Form {
+class TeletextWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "txt";
+    static constexpr const char* kName = "TeletextWindow";
     static constexpr int kFadeStep = 15;
-    explicit txt(Forms& forms);
+    explicit TeletextWindow(Forms& forms);
 
     void Form_Load() override;
     void Form_Unload() override;

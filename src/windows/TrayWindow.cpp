@@ -1,4 +1,4 @@
-#include "systra.h"
+#include "TrayWindow.h"
 
 #include "platform/Platform.h"
 
@@ -7,17 +7,17 @@
 #include <QScrollBar>
 
 namespace {
-const QString kRadio = QStringLiteral("radi");
+const QString kRadio = QStringLiteral("RadioWindow");
 } // namespace
 
 QString trayTip(const QString& caption) {
     QString record = caption + QChar(0);
-    record = record.leftJustified(systra::kTipChars, QLatin1Char(' '), true);
+    record = record.leftJustified(TrayWindow::kTipChars, QLatin1Char(' '), true);
     const qsizetype end = record.indexOf(QChar(0));
-    return end >= 0 ? record.left(end) : record.left(systra::kTipChars - 1);
+    return end >= 0 ? record.left(end) : record.left(TrayWindow::kTipChars - 1);
 }
 
-systra::systra(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
+TrayWindow::TrayWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     mnuSystray = new QMenu(QStringLiteral("Systray"), this);
     mnuSystray->setObjectName(QStringLiteral("mnuSystray"));
     mnuRestore = item("mnuRestore", "Restaurar ventana");
@@ -31,34 +31,34 @@ systra::systra(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     barraa->setObjectName(QStringLiteral("barraa"));
     mnuexit = item("mnuexit", "Salir de Sintonex");
 
-    connect(mnuRestore, &QAction::triggered, this, &systra::mnuRestore_Click);
-    connect(voll, &QAction::triggered, this, &systra::voll_Click);
+    connect(mnuRestore, &QAction::triggered, this, &TrayWindow::mnuRestore_Click);
+    connect(voll, &QAction::triggered, this, &TrayWindow::voll_Click);
     // The check mark is the handler's to set: undo Qt's own toggle before it looks at it.
     connect(silent, &QAction::triggered, this, [this](bool toggled) {
         silent->setChecked(!toggled);
         silent_Click();
     });
-    connect(mnuexit, &QAction::triggered, this, &systra::mnuexit_Click);
+    connect(mnuexit, &QAction::triggered, this, &TrayWindow::mnuexit_Click);
     if (Tray* t = tray())
-        connect(t, &Tray::clicked, this, &systra::Icon_Click);
+        connect(t, &Tray::clicked, this, &TrayWindow::Icon_Click);
 }
 
-QAction* systra::item(const char* name, const char* caption) {
+QAction* TrayWindow::item(const char* name, const char* caption) {
     QAction* a = mnuSystray->addAction(QString::fromUtf8(caption));
     a->setObjectName(QString::fromLatin1(name));
     return a;
 }
 
-Tray* systra::tray() const {
+Tray* TrayWindow::tray() const {
     return platform().tray.get();
 }
 
-void systra::Form_Load() {
+void TrayWindow::Form_Load() {
     setWindowState(Qt::WindowMinimized);
 }
 
 // The window is only ever "shown" minimized, by "Ver Mini": that is when the icon goes in.
-void systra::setVisible(bool visible) {
+void TrayWindow::setVisible(bool visible) {
     if (visible) {
         Form_Resize();
         if (isMinimized())
@@ -67,7 +67,7 @@ void systra::setVisible(bool visible) {
     Form::setVisible(visible);
 }
 
-void systra::Form_Resize() {
+void TrayWindow::Form_Resize() {
     Tray* t = tray();
     if (!t)
         return;
@@ -82,25 +82,25 @@ void systra::Form_Resize() {
 
 // A left-button press opens the menu, and so does a right click, as desktops have taught users to
 // expect of an icon there; double clicks and moves are ignored.
-void systra::Icon_Click(Tray::Click click) {
+void TrayWindow::Icon_Click(Tray::Click click) {
     if ((click == Tray::Click::LeftPress || click == Tray::Click::RightPress) && tray())
         tray()->popupMenu(mnuSystray);
 }
 
 // The radio window is back before the icon goes, so it can always be reached. This window stays
 // loaded and hidden for the next "Ver Mini".
-void systra::mnuRestore_Click() {
+void TrayWindow::mnuRestore_Click() {
     forms().show(kRadio);
     if (Tray* t = tray())
         t->removeIcon();
 }
 
-void systra::voll_Click() {
-    forms().show(QStringLiteral("volumini"));
+void TrayWindow::voll_Click() {
+    forms().show(QStringLiteral("SmallVolumeWindow"));
 }
 
 // Muting remembers the level; unmuting returns to it even if the slider was moved meanwhile.
-void systra::silent_Click() {
+void TrayWindow::silent_Click() {
     auto* volscroll = forms().control<QScrollBar>(kRadio, QStringLiteral("volscroll"));
     if (silent->isChecked()) {
         if (volscroll)
@@ -115,13 +115,13 @@ void systra::silent_Click() {
     }
 }
 
-void systra::mnuexit_Click() {
+void TrayWindow::mnuexit_Click() {
     forms().unload(kRadio);
     forms().unload(this);
 }
 
 // Leaving from the tray ends the whole program, and no stale icon may outlive it.
-void systra::Form_Unload() {
+void TrayWindow::Form_Unload() {
     if (Tray* t = tray())
         t->removeIcon();
     forms().endProgram();

@@ -1,10 +1,10 @@
-// systra: the tray window of the radio. It is never seen itself: shown by the radio window's
+// TrayWindow: the tray window of the radio. It is never seen itself: shown by the radio window's
 // "Ver Mini", it puts the icon into the notification area, whose left press or right click pops
 // up the menu to restore the radio window, open the volume window, mute, or leave the program. Its
 // caption, written by the radio window, becomes the icon's tip. GUI thread only.
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 #include "platform/Tray.h"
 
 class QAction;
@@ -15,12 +15,12 @@ class QMenu;
 // notification area then keeps what fits before its own end mark.
 QString trayTip(const QString& caption);
 
-class systra : public Form {
+class TrayWindow : public Form {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "systra";
+    static constexpr const char* kName = "TrayWindow";
     static constexpr int kTipChars = 64;
-    explicit systra(Forms& forms);
+    explicit TrayWindow(Forms& forms);
 
     void Form_Load() override;
     void Form_Unload() override;

@@ -1,8 +1,8 @@
-#include "tvquelvar.h"
+#include "TvWindow.h"
 
 #include "PlayerCommands.h"
 
-tvquelvar::tvquelvar(Forms& forms) : PlayerWindow(forms, QString::fromLatin1(kName), design::Which::Tv) {
+TvWindow::TvWindow(Forms& forms) : PlayerWindow(forms, QString::fromLatin1(kName), design::Which::Tv) {
     setCurrentChannelRecord(this);
     new PlayerCommands(*this, this);
 }

@@ -1,12 +1,12 @@
-// tvquelvar: the TV window, the program's main window. Besides what both player windows share it
+// TvWindow: the TV window, the program's main window. Besides what both player windows share it
 // keeps the record of the channel last dispatched, which its mini-view and enlarge commands read.
 #pragma once
 
 #include "PlayerWindow.h"
 
-class tvquelvar : public PlayerWindow, public playback::CurrentChannel {
+class TvWindow : public PlayerWindow, public playback::CurrentChannel {
     Q_OBJECT
 public:
-    static constexpr const char* kName = "tvquelvar";
-    explicit tvquelvar(Forms& forms);
+    static constexpr const char* kName = "TvWindow";
+    explicit TvWindow(Forms& forms);
 };

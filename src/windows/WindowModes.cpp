@@ -1,6 +1,6 @@
 #include "WindowModes.h"
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 #include "platform/Platform.h"
 
 #include <QAction>

@@ -1,5 +1,5 @@
 // WindowModes: the "Ventana normal" / "Siempre visible" pair of a window's menu (TV, radio,
-// `generico`). The window's topmost flag and the two check marks are the whole state; nothing is
+// `EnlargedPageWindow`). The window's topmost flag and the two check marks are the whole state; nothing is
 // stored between runs. GUI thread only.
 #pragma once
 

@@ -1,8 +1,8 @@
 // An installed program: where it keeps config.ini and the lists, what its first start puts
 // there, and when it starts the reference service it brings along.
 #include "app/LocalService.h"
-#include "app/ProgramFolder.h"
-#include "app/sistema_ini.h"
+#include "base/ProgramFolder.h"
+#include "base/Settings.h"
 #include "support/Files.h"
 #include "support/TestPlatform.h"
 
@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+const QStringList kListFiles{QStringLiteral("vqrcv8xotv.exe"), QStringLiteral("oftwy69jrad.exe")};
 
 const QByteArray kTv = "Canal Uno||>asx\r\n";
 const QByteArray kRadio = "Radio Uno||>asx\r\n";
@@ -61,7 +63,7 @@ TEST(ProgramFolderChoice, AProgramInItsOwnWritableFolderKeepsItsFilesBesideItsel
     EXPECT_EQ(f.path(), build.path());
     EXPECT_FALSE(f.installed());
     EXPECT_EQ(f.libraryDir(), build.path());
-    EXPECT_TRUE(f.prepare());
+    EXPECT_TRUE(f.prepare(kListFiles));
     EXPECT_TRUE(QDir(build.path()).isEmpty()) << "nothing is put beside a program that is not installed";
     EXPECT_TRUE(QDir(home.path()).isEmpty());
 }
@@ -74,30 +76,30 @@ TEST_F(InstalledLayout, TheFirstStartFillsThePerUserFolderAndLaterStartsKeepTheU
     EXPECT_EQ(QDir(f.libraryDir()), QDir(prefix.filePath("lib/sintonex")));
     EXPECT_FALSE(QFileInfo::exists(userFolder())) << "choosing creates nothing";
 
-    ASSERT_TRUE(f.prepare());
+    ASSERT_TRUE(f.prepare(kListFiles));
     EXPECT_EQ(readAll(userFolder() + "/vqrcv8xotv.exe"), kTv);
     EXPECT_EQ(readAll(userFolder() + "/oftwy69jrad.exe"), kRadio);
     EXPECT_TRUE(QFileInfo(userFolder() + "/vqrcv8xotv.exe").isWritable()) << "the list update replaces it";
-    const sistema_ini settings(userFolder());
-    EXPECT_EQ(settings.LeeIni("config", "vers_local_canales"), "37");
+    const Settings settings(userFolder());
+    EXPECT_EQ(settings.read("config", "vers_local_canales"), "37");
     EXPECT_TRUE(QDir(bin()).isEmpty()) << "nothing is written into the install";
 
     // The user's own lists and settings stay; a deleted list comes back; the version recorded by
     // a list update is not taken back.
     writeAll(userFolder() + "/vqrcv8xotv.exe", "Canal Nuevo||>asx\r\n");
-    settings.EscribeIni("config", "vers_local_canales", "38");
-    settings.EscribeIni("config", "fondo", "/home/ana/mar.jpg");
+    settings.write("config", "vers_local_canales", "38");
+    settings.write("config", "fondo", "/home/ana/mar.jpg");
     QFile::remove(userFolder() + "/oftwy69jrad.exe");
-    ASSERT_TRUE(f.prepare());
+    ASSERT_TRUE(f.prepare(kListFiles));
     EXPECT_EQ(readAll(userFolder() + "/vqrcv8xotv.exe"), "Canal Nuevo||>asx\r\n");
     EXPECT_EQ(readAll(userFolder() + "/oftwy69jrad.exe"), kRadio);
-    EXPECT_EQ(settings.LeeIni("config", "vers_local_canales"), "38");
-    EXPECT_EQ(settings.LeeIni("config", "fondo"), "/home/ana/mar.jpg");
+    EXPECT_EQ(settings.read("config", "vers_local_canales"), "38");
+    EXPECT_EQ(settings.read("config", "fondo"), "/home/ana/mar.jpg");
 }
 
 TEST_F(InstalledLayout, AFolderThatCannotBeMadeIsReported) {
     writeAll(home.filePath("sintonex"), "a file where the folder should be");
-    EXPECT_FALSE(ProgramFolder::choose(bin(), home.path()).prepare());
+    EXPECT_FALSE(ProgramFolder::choose(bin(), home.path()).prepare(kListFiles));
 }
 
 // The real reference service, started and ended by the program's own code.

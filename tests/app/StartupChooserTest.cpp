@@ -1,11 +1,11 @@
 // The TV/radio chooser: fading in and out, the choices, the list presence check after opening a
 // player window, and the chooser loaded hidden by a player window.
-#include "app/elegir.h"
+#include "app/ChooserWindow.h"
 #include "catalogue/ChannelListBox.h"
 #include "support/FakePeers.h"
 #include "windows/PlayerWindowWidgets.h"
-#include "windows/radi.h"
-#include "windows/tvquelvar.h"
+#include "windows/RadioWindow.h"
+#include "windows/TvWindow.h"
 
 #include <QDir>
 #include <QImage>
@@ -24,12 +24,12 @@ const char* const kMissingListPrompt = "La lista de canales no está actualizada
 class Chooser : public ::testing::Test {
 protected:
     ProgramRig rig;
-    elegir* chooser = nullptr;
+    ChooserWindow* chooser = nullptr;
 
     void SetUp() override { open(); }
     void open() {
-        rig.forms->show("elegir");
-        chooser = rig.forms->find<elegir>();
+        rig.forms->show("ChooserWindow");
+        chooser = rig.forms->find<ChooserWindow>();
         ASSERT_NE(chooser, nullptr);
     }
     void fadeIn() { rig.clock.advance(18); }
@@ -99,7 +99,7 @@ TEST_F(Chooser, ShowsTheBackgroundFromTheSettingsOnlyWhenItIsAPicture) {
     for (auto [fondo, expectPicture] : {std::pair{picture, true},
                                         {QDir(rig.folder()).filePath("no-es-imagen.png"), false},
                                         {QDir(rig.folder()).filePath("falta.png"), false}}) {
-        rig.forms->unload("elegir");
+        rig.forms->unload("ChooserWindow");
         rig.setting("fondo", fondo);
         open();
         EXPECT_EQ(!chooser->Image1->pixmap().isNull(), expectPicture) << fondo.toStdString();
@@ -118,13 +118,13 @@ TEST_F(Chooser, TelevisionOpensOnTheNineteenthFadeOutTick) {
     }
     EXPECT_EQ(steps.first(), 255);
     EXPECT_EQ(steps.last(), 0);
-    EXPECT_FALSE(rig.forms->isLoaded("tvquelvar"));
-    EXPECT_TRUE(rig.forms->isLoaded("elegir"));
+    EXPECT_FALSE(rig.forms->isLoaded("TvWindow"));
+    EXPECT_TRUE(rig.forms->isLoaded("ChooserWindow"));
 
     rig.clock.advance(1);
-    EXPECT_TRUE(shown("tvquelvar"));
-    EXPECT_FALSE(rig.forms->isLoaded("elegir"));
-    EXPECT_FALSE(rig.forms->isLoaded("radi"));
+    EXPECT_TRUE(shown("TvWindow"));
+    EXPECT_FALSE(rig.forms->isLoaded("ChooserWindow"));
+    EXPECT_FALSE(rig.forms->isLoaded("RadioWindow"));
     EXPECT_TRUE(dialogs().shown.isEmpty()) << "the list file exists";
 }
 
@@ -135,24 +135,24 @@ TEST_F(Chooser, TheImageButtonsChooseLikeTheButtons) {
     QTest::mouseClick(chooser->Image4, Qt::LeftButton);
     EXPECT_TRUE(chooser->Timer32->Enabled());
     rig.clock.advance(19);
-    EXPECT_TRUE(shown("radi"));
-    EXPECT_FALSE(rig.forms->isLoaded("tvquelvar"));
+    EXPECT_TRUE(shown("RadioWindow"));
+    EXPECT_FALSE(rig.forms->isLoaded("TvWindow"));
 
-    rig.forms->unload("radi");
+    rig.forms->unload("RadioWindow");
     open();
     fadeIn();
     QTest::mouseClick(chooser->Image3, Qt::LeftButton);
     rig.clock.advance(19);
-    EXPECT_TRUE(shown("tvquelvar"));
+    EXPECT_TRUE(shown("TvWindow"));
 }
 
 TEST_F(Chooser, ClosingFadesOutAndEndsTheRun) {
     fadeIn();
     QTest::mouseClick(chooser->Image2, Qt::LeftButton);
     rig.clock.advance(18);
-    EXPECT_TRUE(rig.forms->isLoaded("elegir"));
+    EXPECT_TRUE(rig.forms->isLoaded("ChooserWindow"));
     rig.clock.advance(1);
-    EXPECT_FALSE(rig.forms->isLoaded("elegir"));
+    EXPECT_FALSE(rig.forms->isLoaded("ChooserWindow"));
     EXPECT_TRUE(rig.forms->ended());
 }
 
@@ -164,9 +164,9 @@ TEST_F(Chooser, AMissingTelevisionListIsOfferedAndYesOpensTheUpdate) {
     EXPECT_EQ(dialogs().shown[0].prompt, QString::fromUtf8(kMissingListPrompt));
     EXPECT_EQ(dialogs().shown[0].title, "Lista de canales");
     EXPECT_EQ(dialogs().shown[0].style, 36);
-    EXPECT_TRUE(shown("actualizarcanale"));
-    EXPECT_FALSE(rig.forms->isLoaded("tvquelvar"));
-    EXPECT_FALSE(rig.forms->isLoaded("elegir"));
+    EXPECT_TRUE(shown("ListUpdateWindow"));
+    EXPECT_FALSE(rig.forms->isLoaded("TvWindow"));
+    EXPECT_FALSE(rig.forms->isLoaded("ChooserWindow"));
     EXPECT_FALSE(rig.forms->ended());
 }
 
@@ -178,31 +178,31 @@ TEST_F(Chooser, ARadioListThatIsAFolderDeclinedLeavesTheRadioWindowEmpty) {
     rig.clock.advance(19);
     ASSERT_EQ(dialogs().shown.size(), 1);
     EXPECT_EQ(dialogs().shown[0].title, "Lista de canales");
-    EXPECT_TRUE(shown("radi"));
-    EXPECT_EQ(rig.forms->find<radi>()->canales->count(), 0);
-    EXPECT_FALSE(rig.forms->isLoaded("actualizarcanale"));
+    EXPECT_TRUE(shown("RadioWindow"));
+    EXPECT_EQ(rig.forms->find<RadioWindow>()->canales->count(), 0);
+    EXPECT_FALSE(rig.forms->isLoaded("ListUpdateWindow"));
 }
 
 TEST_F(Chooser, AMissingRadioListAcceptedReplacesTheRadioWindowByTheUpdate) {
     fadeIn();
     chooser->Command2->click();
     rig.clock.advance(19);
-    EXPECT_TRUE(shown("actualizarcanale"));
-    EXPECT_FALSE(rig.forms->isLoaded("radi"));
+    EXPECT_TRUE(shown("ListUpdateWindow"));
+    EXPECT_FALSE(rig.forms->isLoaded("RadioWindow"));
 }
 
 TEST_F(Chooser, AFailingUpdateWindowIsReportedUnderEachListsTitle) {
     // An update window that cannot be opened: it goes again while loading.
-    rig.forms->registerForm("actualizarcanale", [](Forms& f) {
+    rig.forms->registerForm("ListUpdateWindow", [](Forms& f) {
         struct Broken : Form {
-            explicit Broken(Forms& f) : Form(f, "actualizarcanale") {}
+            explicit Broken(Forms& f) : Form(f, "ListUpdateWindow") {}
             void Form_Load() override { forms().unload(this); }
         };
         return new Broken(f);
     });
     keepRunAlive();
-    for (auto [button, title] : {std::pair{&elegir::Command1, "Error 8088"},
-                                 {&elegir::Command2, "Error intentando cargar los canales."}}) {
+    for (auto [button, title] : {std::pair{&ChooserWindow::Command1, "Error 8088"},
+                                 {&ChooserWindow::Command2, "Error intentando cargar los canales."}}) {
         dialogs().shown.clear();
         open();
         fadeIn();
@@ -223,27 +223,27 @@ TEST_F(Chooser, SwitchingBetweenThePlayerWindowsKeepsTheBackgroundAndEndsWithThe
     rig.setting("fondo", picture);
     writeLists();
     keepRunAlive();
-    rig.forms->unload("elegir"); // a chooser that has read the picture
+    rig.forms->unload("ChooserWindow"); // a chooser that has read the picture
     open();
     rig.forms->unload("keeper");
     fadeIn();
     chooser->Command1->click();
     rig.clock.advance(19);
-    ASSERT_TRUE(shown("tvquelvar"));
-    ASSERT_FALSE(rig.forms->isLoaded("elegir"));
+    ASSERT_TRUE(shown("TvWindow"));
+    ASSERT_FALSE(rig.forms->isLoaded("ChooserWindow"));
 
-    for (const char* next : {"radi", "tvquelvar", "radi"}) {
+    for (const char* next : {"RadioWindow", "TvWindow", "RadioWindow"}) {
         SCOPED_TRACE(next);
-        auto* from =
-            static_cast<PlayerWindow*>(rig.forms->find(QString(next) == "radi" ? "tvquelvar" : "radi"));
+        auto* from = static_cast<PlayerWindow*>(
+            rig.forms->find(QString(next) == "RadioWindow" ? "TvWindow" : "RadioWindow"));
         ASSERT_NE(from, nullptr);
         from->button(design::Ctl::Switch)->click();
         ASSERT_TRUE(shown(next));
-        EXPECT_FALSE(rig.forms->isLoaded("elegir")) << "no chooser loaded unseen";
+        EXPECT_FALSE(rig.forms->isLoaded("ChooserWindow")) << "no chooser loaded unseen";
         EXPECT_EQ(
             static_cast<PlayerWindow*>(rig.forms->find(next))->Image1->pixmap().toImage().pixelColor(5, 5),
             QColor(Qt::darkBlue));
     }
-    rig.forms->find("radi")->close();
+    rig.forms->find("RadioWindow")->close();
     EXPECT_TRUE(rig.forms->ended()) << "nothing hidden keeps the run going";
 }

@@ -1,8 +1,8 @@
 // The splash window: its counting, fading, requests and the hand-over to the chooser, in
 // virtual time.
-#include "app/Inicio.h"
+#include "app/ChooserWindow.h"
 #include "app/Program.h"
-#include "app/elegir.h"
+#include "app/SplashWindow.h"
 #include "support/FakePeers.h"
 
 #include <QDate>
@@ -16,17 +16,17 @@ namespace {
 class Splash : public ::testing::Test {
 protected:
     ProgramRig rig;
-    Inicio* splash = nullptr;
+    SplashWindow* splash = nullptr;
 
     void SetUp() override {
         startProgram(*rig.forms);
-        splash = rig.forms->find<Inicio>();
+        splash = rig.forms->find<SplashWindow>();
         ASSERT_NE(splash, nullptr);
     }
     QString progress() const { return splash->Label1->text(); }
     FakeBrowser& browser(const char* name) const { return *fakeBrowser(splash, name); }
     bool chooserShown() const {
-        const elegir* chooser = rig.forms->find<elegir>();
+        const ChooserWindow* chooser = rig.forms->find<ChooserWindow>();
         return chooser && chooser->isVisible();
     }
 };
@@ -113,13 +113,13 @@ TEST_F(Splash, HandsOverToTheChooserFiveSecondsAfterTheCounterPageArrives) {
     rig.clock.advance(1200);
     browser("WebBrowser1").announceDownload();
     rig.clock.advance(4999);
-    EXPECT_FALSE(rig.forms->isLoaded("elegir"));
-    EXPECT_TRUE(rig.forms->isLoaded("Inicio"));
+    EXPECT_FALSE(rig.forms->isLoaded("ChooserWindow"));
+    EXPECT_TRUE(rig.forms->isLoaded("SplashWindow"));
     // A second notification does not put the hand-over off.
     browser("WebBrowser1").announceDownload();
     rig.clock.advance(1);
     EXPECT_TRUE(chooserShown());
-    EXPECT_FALSE(rig.forms->isLoaded("Inicio"));
+    EXPECT_FALSE(rig.forms->isLoaded("SplashWindow"));
     EXPECT_FALSE(rig.forms->ended());
 }
 
@@ -127,17 +127,17 @@ TEST_F(Splash, HandsOverLikeTheDownloadWhenTheCounterPageFails) {
     rig.clock.advance(300);
     browser("WebBrowser1").fail(404);
     rig.clock.advance(4999);
-    EXPECT_FALSE(rig.forms->isLoaded("elegir"));
+    EXPECT_FALSE(rig.forms->isLoaded("ChooserWindow"));
     rig.clock.advance(1);
     EXPECT_TRUE(chooserShown());
-    EXPECT_FALSE(rig.forms->isLoaded("Inicio"));
+    EXPECT_FALSE(rig.forms->isLoaded("SplashWindow"));
 }
 
 TEST_F(Splash, HandsOverAfterTenSecondsWhenTheCounterPageNeverAnswers) {
     rig.clock.advance(9999);
-    EXPECT_TRUE(rig.forms->isLoaded("Inicio"));
-    EXPECT_FALSE(rig.forms->isLoaded("elegir"));
+    EXPECT_TRUE(rig.forms->isLoaded("SplashWindow"));
+    EXPECT_FALSE(rig.forms->isLoaded("ChooserWindow"));
     rig.clock.advance(1);
     EXPECT_TRUE(chooserShown());
-    EXPECT_FALSE(rig.forms->isLoaded("Inicio"));
+    EXPECT_FALSE(rig.forms->isLoaded("SplashWindow"));
 }

@@ -1,5 +1,5 @@
-#include "app/Endpoints.h"
-#include "app/sistema_ini.h"
+#include "base/Endpoints.h"
+#include "base/Settings.h"
 #include "platform/Text.h"
 
 #include <QTemporaryDir>
@@ -11,12 +11,12 @@ namespace {
 class EndpointsTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    sistema_ini ini{dir.path()};
+    Settings ini{dir.path()};
     Endpoints ep{ini};
     void SetUp() override {
-        ini.EscribeIni("config", "servidor", "http://127.0.0.1:9001/");
-        ini.EscribeIni("config", "web", "http://web.local:9002");
-        ini.EscribeIni("config", "foro", "http://127.0.0.1:9003");
+        ini.write("config", "servidor", "http://127.0.0.1:9001/");
+        ini.write("config", "web", "http://web.local:9002");
+        ini.write("config", "foro", "http://127.0.0.1:9003");
     }
 };
 
@@ -52,7 +52,7 @@ TEST_F(EndpointsTest, VersionChecksAndFixedPagesUseTheConfiguredHosts) {
 
 TEST_F(EndpointsTest, CompiledDefaultsApplyWithoutSettings) {
     QTemporaryDir empty;
-    sistema_ini none(empty.path());
+    Settings none(empty.path());
     Endpoints def(none);
     EXPECT_TRUE(def.serviceBase().startsWith("http://"));
     EXPECT_FALSE(def.serviceBase().endsWith('/'));
@@ -111,9 +111,9 @@ TEST_F(EndpointsTest, TheLyricsSearchGoesToTheConfiguredEngine) {
     EXPECT_EQ(byDefault.path(), "/search");
     EXPECT_EQ(byDefault.query(QUrl::FullyEncoded), "q=Tema+lyrics");
 
-    ini.EscribeIni("config", "buscador", "http://buscador.local:9004/");
+    ini.write("config", "buscador", "http://buscador.local:9004/");
     EXPECT_EQ(ep.lyricsSearch("Tema"), "http://buscador.local:9004/search?q=Tema+lyrics");
-    ini.EscribeIni("config", "buscador", "http://buscador.local/html/?kl=es-es&q=");
+    ini.write("config", "buscador", "http://buscador.local/html/?kl=es-es&q=");
     EXPECT_EQ(ep.lyricsSearch("Mi tema"), "http://buscador.local/html/?kl=es-es&q=Mi%20tema+lyrics");
 }
 

@@ -1,4 +1,4 @@
-#include "app/Forms.h"
+#include "base/Forms.h"
 #include "support/TestPlatform.h"
 
 #include <QSignalSpy>

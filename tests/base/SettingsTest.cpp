@@ -1,4 +1,4 @@
-#include "app/sistema_ini.h"
+#include "base/Settings.h"
 #include "platform/ProfileStrings.h"
 #include "support/Files.h"
 
@@ -12,84 +12,84 @@
 
 namespace {
 
-class Settings : public ::testing::Test {
+class SettingsFile : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    sistema_ini ini{dir.path()};
+    Settings ini{dir.path()};
 };
 
 } // namespace
 
-TEST_F(Settings, MissingFileSectionKeyOrEmptyValueReadAsError) {
-    EXPECT_EQ(ini.LeeIni("config", "vers_local_canales"), "error");
+TEST_F(SettingsFile, MissingFileSectionKeyOrEmptyValueReadAsError) {
+    EXPECT_EQ(ini.read("config", "vers_local_canales"), "error");
     EXPECT_FALSE(QFile::exists(ini.path())); // reading never creates the file
 
     writeAll(ini.path(), "[otra]\nvers_local_canales=5\n[config]\nfondo=\n");
-    EXPECT_EQ(ini.LeeIni("config", "vers_local_canales"), "error"); // only in another section
-    EXPECT_EQ(ini.LeeIni("config", "fondo"), "error");              // empty value
-    EXPECT_EQ(ini.LeeIni("nada", "fondo"), "error");
+    EXPECT_EQ(ini.read("config", "vers_local_canales"), "error"); // only in another section
+    EXPECT_EQ(ini.read("config", "fondo"), "error");              // empty value
+    EXPECT_EQ(ini.read("nada", "fondo"), "error");
 }
 
-TEST_F(Settings, WriteCreatesTheFileAndReadsBack) {
-    EXPECT_TRUE(ini.EscribeIni("config", "vers_local_canales", "37"));
+TEST_F(SettingsFile, WriteCreatesTheFileAndReadsBack) {
+    EXPECT_TRUE(ini.write("config", "vers_local_canales", "37"));
     EXPECT_EQ(ini.path(), QDir(dir.path()).filePath("config.ini"));
-    EXPECT_EQ(ini.LeeIni("config", "vers_local_canales"), "37");
-    EXPECT_TRUE(ini.EscribeIni("config", "vers_local_canales", "38"));
-    EXPECT_EQ(ini.LeeIni("config", "vers_local_canales"), "38");
+    EXPECT_EQ(ini.read("config", "vers_local_canales"), "37");
+    EXPECT_TRUE(ini.write("config", "vers_local_canales", "38"));
+    EXPECT_EQ(ini.read("config", "vers_local_canales"), "38");
     // One key line, not two.
     EXPECT_EQ(readAll(ini.path()).count("vers_local_canales"), 1);
 }
 
-TEST_F(Settings, AValueCannotBreakItsLineOrForgeKeys) {
-    ini.EscribeIni("config", "vers_local_canales", "37\n[config]\r\nfondo=/etc/passwd");
-    EXPECT_EQ(ini.LeeIni("config", "fondo"), "error");
-    EXPECT_EQ(ini.LeeIni("config", "vers_local_canales"), "37 [config] fondo=/etc/passwd");
+TEST_F(SettingsFile, AValueCannotBreakItsLineOrForgeKeys) {
+    ini.write("config", "vers_local_canales", "37\n[config]\r\nfondo=/etc/passwd");
+    EXPECT_EQ(ini.read("config", "fondo"), "error");
+    EXPECT_EQ(ini.read("config", "vers_local_canales"), "37 [config] fondo=/etc/passwd");
 }
 
-TEST_F(Settings, LongValuesAreCutAt949Characters) {
+TEST_F(SettingsFile, LongValuesAreCutAt949Characters) {
     const QString v(1000, QChar('x'));
-    ini.EscribeIni("config", "fondo", v);
-    EXPECT_EQ(ini.LeeIni("config", "fondo"), v.left(949));
-    ini.EscribeIni("config", "fondo", QString(949, QChar('y')));
-    EXPECT_EQ(ini.LeeIni("config", "fondo").size(), 949);
+    ini.write("config", "fondo", v);
+    EXPECT_EQ(ini.read("config", "fondo"), v.left(949));
+    ini.write("config", "fondo", QString(949, QChar('y')));
+    EXPECT_EQ(ini.read("config", "fondo").size(), 949);
 }
 
-TEST_F(Settings, NamesMatchWithoutCaseAndBlanksAroundAreIgnored) {
+TEST_F(SettingsFile, NamesMatchWithoutCaseAndBlanksAroundAreIgnored) {
     // As another editor might leave it: odd case, blanks, CR LF, comments, quotes.
     writeAll(ini.path(), "; written by hand\r\n[ CONFIG ]\r\n  Fondo  =   /home/ana/mar.jpg  \r\n"
                          "GRABADORA=\"/home/ana/Grab/\"\r\n");
-    EXPECT_EQ(ini.LeeIni("config", "fondo"), "/home/ana/mar.jpg");
-    EXPECT_EQ(ini.LeeIni("Config", "FONDO"), "/home/ana/mar.jpg");
-    EXPECT_EQ(ini.LeeIni("config", "grabadora"), "/home/ana/Grab/");
+    EXPECT_EQ(ini.read("config", "fondo"), "/home/ana/mar.jpg");
+    EXPECT_EQ(ini.read("Config", "FONDO"), "/home/ana/mar.jpg");
+    EXPECT_EQ(ini.read("config", "grabadora"), "/home/ana/Grab/");
 }
 
-TEST_F(Settings, WritesKeepEveryOtherLineByteForByte) {
+TEST_F(SettingsFile, WritesKeepEveryOtherLineByteForByte) {
     const QByteArray before =
         "; comentario\r\n[Config]\r\nFondo=C:\\\r\nzeta = 1\r\n\r\n[otra]\r\nx=\xe9\r\n";
     writeAll(ini.path(), before);
-    ini.EscribeIni("config", "fondo", "/tmp/a.png");
-    ini.EscribeIni("config", "donaciones01", "0");
-    ini.EscribeIni("nueva", "clave", "valor");
+    ini.write("config", "fondo", "/tmp/a.png");
+    ini.write("config", "donaciones01", "0");
+    ini.write("nueva", "clave", "valor");
     const QByteArray after = readAll(ini.path());
     EXPECT_EQ(after, "; comentario\r\n[Config]\r\nfondo=/tmp/a.png\r\nzeta = 1\r\ndonaciones01=0\r\n\r\n"
                      "[otra]\r\nx=\xe9\r\n\r\n[nueva]\r\nclave=valor\r\n");
-    EXPECT_EQ(ini.LeeIni("otra", "x"), QString::fromUtf8("é")); // Windows-1252 file decoded
+    EXPECT_EQ(ini.read("otra", "x"), QString::fromUtf8("é")); // Windows-1252 file decoded
 }
 
-TEST_F(Settings, EncodingFollowsTheFile) {
-    ini.EscribeIni("config", "fondo", QString::fromUtf8("/home/añ/fondo.jpg"));
+TEST_F(SettingsFile, EncodingFollowsTheFile) {
+    ini.write("config", "fondo", QString::fromUtf8("/home/añ/fondo.jpg"));
     EXPECT_EQ(readAll(ini.path()), QByteArray("[config]\nfondo=/home/a\xc3\xb1/fondo.jpg\n"));
-    EXPECT_EQ(ini.LeeIni("config", "fondo"), QString::fromUtf8("/home/añ/fondo.jpg"));
+    EXPECT_EQ(ini.read("config", "fondo"), QString::fromUtf8("/home/añ/fondo.jpg"));
 
     // A Windows-1252 file stays Windows-1252.
     writeAll(ini.path(), "[config]\r\nfondo=C:\\Im\xe1genes\\a.bmp\r\n");
-    EXPECT_EQ(ini.LeeIni("config", "fondo"), QString::fromUtf8("C:\\Imágenes\\a.bmp"));
-    ini.EscribeIni("config", "grabadora", QString::fromUtf8("/tmp/Grabación/"));
+    EXPECT_EQ(ini.read("config", "fondo"), QString::fromUtf8("C:\\Imágenes\\a.bmp"));
+    ini.write("config", "grabadora", QString::fromUtf8("/tmp/Grabación/"));
     EXPECT_EQ(readAll(ini.path()), QByteArray("[config]\r\nfondo=C:\\Im\xe1genes\\a.bmp\r\n"
                                               "grabadora=/tmp/Grabaci\xf3n/\r\n"));
 }
 
-TEST_F(Settings, AKilledWriterNeverLeavesHalfAFile) {
+TEST_F(SettingsFile, AKilledWriterNeverLeavesHalfAFile) {
     // A writer killed at a random moment leaves either the old or the new file, whole.
     const QString big1 = QString(400000, QChar('a'));
     const QString big2 = QString(400000, QChar('b'));
@@ -110,5 +110,5 @@ TEST_F(Settings, AKilledWriterNeverLeavesHalfAFile) {
         EXPECT_EQ(profile::read(ini.path(), "config", "vers_local_canales"), "7");
     }
     // No temporary files are left behind either way that would be read as settings.
-    EXPECT_EQ(ini.LeeIni("config", "vers_local_canales"), "7");
+    EXPECT_EQ(ini.read("config", "vers_local_canales"), "7");
 }

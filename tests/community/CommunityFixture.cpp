@@ -1,11 +1,11 @@
 #include "CommunityFixture.h"
 
-#include "community/Autor.h"
-#include "community/Soporte.h"
-#include "community/chat.h"
-#include "community/frmTip.h"
-#include "community/invitar.h"
-#include "community/skin.h"
+#include "community/BackgroundChooser.h"
+#include "community/ChatWindow.h"
+#include "community/CreditsWindow.h"
+#include "community/DonationAppeal.h"
+#include "community/InviteWindow.h"
+#include "community/SupportWindow.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -53,20 +53,22 @@ CommunityTest::CommunityTest() : platform(makeTestPlatform(dir.path())) {
     };
     platform->createHiddenBrowser = browser;
     platform->createPageBrowser = [browser](QWidget* parent) { return browser(parent); };
-    sistema_ini(dir.path()).EscribeIni("config", "servidor", "http://127.0.0.1:9001");
-    sistema_ini(dir.path()).EscribeIni("config", "web", "http://web.local:9002");
+    Settings(dir.path()).write("config", "servidor", "http://127.0.0.1:9001");
+    Settings(dir.path()).write("config", "web", "http://web.local:9002");
 
     forms = std::make_unique<Forms>(*platform);
-    forms->add<Soporte>();
-    forms->add<invitar>();
-    forms->add<skin>();
-    forms->add<frmTip>();
-    forms->add<Autor>();
-    forms->add<chat>();
-    forms->registerForm("tvquelvar",
-                        [](Forms& f) { return new StandIn(f, "tvquelvar", "Command11", "Command1"); });
-    forms->registerForm("radi", [](Forms& f) { return new StandIn(f, "radi", "Command4", "Command2"); });
-    forms->registerForm("elegir", [](Forms& f) { return new StandIn(f, "elegir", nullptr, nullptr); });
+    forms->add<SupportWindow>();
+    forms->add<InviteWindow>();
+    forms->add<BackgroundChooser>();
+    forms->add<DonationAppeal>();
+    forms->add<CreditsWindow>();
+    forms->add<ChatWindow>();
+    forms->registerForm("TvWindow",
+                        [](Forms& f) { return new StandIn(f, "TvWindow", "Command11", "Command1"); });
+    forms->registerForm("RadioWindow",
+                        [](Forms& f) { return new StandIn(f, "RadioWindow", "Command4", "Command2"); });
+    forms->registerForm("ChooserWindow",
+                        [](Forms& f) { return new StandIn(f, "ChooserWindow", nullptr, nullptr); });
 }
 
 CommunityTest::~CommunityTest() {

@@ -4,9 +4,9 @@
 // manual clock.
 #pragma once
 
-#include "app/Endpoints.h"
-#include "app/Forms.h"
-#include "app/sistema_ini.h"
+#include "base/Endpoints.h"
+#include "base/Forms.h"
+#include "base/Settings.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
 #include "support/TestPlatform.h"
@@ -104,9 +104,9 @@ protected:
     }
     FakeBrowser* lastBrowser() const { return browsers.isEmpty() ? nullptr : browsers.last().data(); }
     ScriptedDialogs& dialogs() { return dialogsOf(*platform); }
-    QString setting(const char* key) const { return forms->settings().LeeIni("config", key); }
+    QString setting(const char* key) const { return forms->settings().read("config", key); }
     void writeSetting(const char* key, const QString& value) {
-        forms->settings().EscribeIni("config", key, value);
+        forms->settings().write("config", key, value);
     }
 
     QTemporaryDir dir;

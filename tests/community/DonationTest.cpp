@@ -1,9 +1,9 @@
 #include "CommunityFixture.h"
 
-#include "community/Autor.h"
+#include "community/ChatWindow.h"
+#include "community/CreditsWindow.h"
+#include "community/DonationAppeal.h"
 #include "community/Fade.h"
-#include "community/chat.h"
-#include "community/frmTip.h"
 
 #include <QCheckBox>
 #include <QPlainTextEdit>
@@ -14,7 +14,7 @@ namespace {
 class DonationTest : public CommunityTest {};
 
 TEST_F(DonationTest, TheCheckBoxWritesOnlyWhenClicked) {
-    frmTip& w = open<frmTip>();
+    DonationAppeal& w = open<DonationAppeal>();
     EXPECT_EQ(w.Caption(),
               QStringLiteral("Apoya económicamente este proyecto") + QString(34, ' ') + "web.local");
     EXPECT_TRUE(w.mostrar()->isChecked());
@@ -25,47 +25,47 @@ TEST_F(DonationTest, TheCheckBoxWritesOnlyWhenClicked) {
     EXPECT_EQ(setting("donaciones01"), "1");
     w.mostrar()->setChecked(false);
     w.close();
-    EXPECT_FALSE(forms->isLoaded("frmTip"));
+    EXPECT_FALSE(forms->isLoaded("DonationAppeal"));
     EXPECT_EQ(setting("donaciones01"), "1");
 }
 
 TEST_F(DonationTest, ThePaymentButtonOpensTheDonationPage) {
-    frmTip& w = open<frmTip>();
+    DonationAppeal& w = open<DonationAppeal>();
     QTest::mouseClick(w.Image2(), Qt::LeftButton);
     EXPECT_EQ(shellOf(*platform).opened, QStringList{"http://web.local:9002/donar/"});
 }
 
 TEST_F(DonationTest, AceptarStopsBothRemindersAndTheCloseBoxDoesNot) {
-    StandIn& tv = standIn("tvquelvar");
-    StandIn& radio = standIn("radi");
-    open<frmTip>().close();
+    StandIn& tv = standIn("TvWindow");
+    StandIn& radio = standIn("RadioWindow");
+    open<DonationAppeal>().close();
     EXPECT_TRUE(tv.reminder()->Enabled());
     EXPECT_TRUE(radio.reminder()->Enabled());
 
-    QTest::mouseClick(open<frmTip>().cmdOK(), Qt::LeftButton);
-    EXPECT_FALSE(forms->isLoaded("frmTip"));
+    QTest::mouseClick(open<DonationAppeal>().cmdOK(), Qt::LeftButton);
+    EXPECT_FALSE(forms->isLoaded("DonationAppeal"));
     EXPECT_FALSE(tv.reminder()->Enabled());
     EXPECT_FALSE(radio.reminder()->Enabled());
 }
 
 TEST_F(DonationTest, TheAppealOpensNoOtherWindow) {
-    QTest::mouseClick(open<frmTip>().cmdOK(), Qt::LeftButton);
-    EXPECT_FALSE(forms->isLoaded("frmTip"));
-    for (const char* other : {"chat", "tvquelvar", "radi"})
+    QTest::mouseClick(open<DonationAppeal>().cmdOK(), Qt::LeftButton);
+    EXPECT_FALSE(forms->isLoaded("DonationAppeal"));
+    for (const char* other : {"ChatWindow", "TvWindow", "RadioWindow"})
         EXPECT_FALSE(forms->isLoaded(other)) << other;
 }
 
 TEST_F(DonationTest, OpeningTheAppealEndsARunningChatUntilItCloses) {
-    StandIn& tv = standIn("tvquelvar");
-    StandIn& radio = standIn("radi");
-    forms->show("chat");
-    auto* page = static_cast<FakeBrowser*>(forms->get<chat>().WebBrowser1());
+    StandIn& tv = standIn("TvWindow");
+    StandIn& radio = standIn("RadioWindow");
+    forms->show("ChatWindow");
+    auto* page = static_cast<FakeBrowser*>(forms->get<ChatWindow>().WebBrowser1());
     ASSERT_NE(page, nullptr);
     page->Navigate("http://127.0.0.1:9001/windows/chat.html");
     QPointer<FakeBrowser> watched(page);
 
-    open<frmTip>();
-    EXPECT_FALSE(forms->isLoaded("chat"));
+    open<DonationAppeal>();
+    EXPECT_FALSE(forms->isLoaded("ChatWindow"));
     ASSERT_FALSE(watched.isNull()) << "deleted later, like every unloaded window";
     EXPECT_EQ(watched->navigated.last(), "about:blank");
     EXPECT_FALSE(tv.button("Command11")->isHidden());
@@ -76,19 +76,19 @@ TEST_F(DonationTest, OpeningTheAppealEndsARunningChatUntilItCloses) {
     EXPECT_FALSE(radio.button("Command4")->isEnabled());
 
     // Whichever way the appeal goes, chat can be opened again.
-    QTest::mouseClick(forms->get<frmTip>().cmdOK(), Qt::LeftButton);
+    QTest::mouseClick(forms->get<DonationAppeal>().cmdOK(), Qt::LeftButton);
     EXPECT_TRUE(tv.button("Command11")->isEnabled());
     EXPECT_TRUE(radio.button("Command4")->isEnabled());
-    open<frmTip>();
+    open<DonationAppeal>();
     EXPECT_FALSE(tv.button("Command11")->isEnabled());
-    forms->get<frmTip>().close();
-    EXPECT_FALSE(forms->isLoaded("frmTip"));
+    forms->get<DonationAppeal>().close();
+    EXPECT_FALSE(forms->isLoaded("DonationAppeal"));
     EXPECT_TRUE(tv.button("Command11")->isEnabled());
     EXPECT_TRUE(radio.button("Command4")->isEnabled());
 }
 
 TEST_F(DonationTest, CreditsShowTheVersionAndFadeWhileUsable) {
-    Autor& w = open<Autor>();
+    CreditsWindow& w = open<CreditsWindow>();
     EXPECT_EQ(w.Caption(), QStringLiteral("¿Quienes hacemos Sintonex?"));
     EXPECT_EQ(w.Label1()->text(), "Sintonex 2.4.5");
     EXPECT_TRUE(w.Text1()->isReadOnly());
@@ -112,17 +112,17 @@ TEST_F(DonationTest, CreditsShowTheVersionAndFadeWhileUsable) {
     EXPECT_EQ(windows->levels(&w).first(), 255);
     EXPECT_EQ(windows->levels(&w).last(), 0);
     clock.advance(1);
-    EXPECT_FALSE(forms->isLoaded("Autor"));
+    EXPECT_FALSE(forms->isLoaded("CreditsWindow"));
 }
 
 TEST_F(DonationTest, LeavingTheCreditsWhileTheyFadeInStillCloses) {
-    Autor& w = open<Autor>();
+    CreditsWindow& w = open<CreditsWindow>();
     clock.advance(5); // up to 75
     QTest::mouseClick(w.Command1(), Qt::LeftButton);
     clock.advance(5);
     EXPECT_EQ(windows->levels(&w).mid(6), (QList<int>{60, 45, 30, 15, 0}));
     clock.advance(1);
-    EXPECT_FALSE(forms->isLoaded("Autor"));
+    EXPECT_FALSE(forms->isLoaded("CreditsWindow"));
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 // The error window's clock, acknowledgement and close, and the report window's form page.
-#include "app/Endpoints.h"
-#include "app/Forms.h"
-#include "community/error.h"
-#include "community/report.h"
+#include "base/Endpoints.h"
+#include "base/Forms.h"
+#include "community/ProblemReportWindow.h"
+#include "community/RecordingErrorWindow.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
 #include "support/TestPlatform.h"
@@ -39,8 +39,8 @@ protected:
         platform = makeTestPlatform(dir.path());
         platform->createPageBrowser = [](QWidget* parent) { return new RecordingPage(parent); };
         forms = std::make_unique<Forms>(*platform);
-        forms->add<ErrorWindow>();
-        forms->add<report>();
+        forms->add<RecordingErrorWindow>();
+        forms->add<ProblemReportWindow>();
     }
 
     ManualClock clock;
@@ -50,8 +50,8 @@ protected:
 };
 
 TEST_F(ErrorReportTest, ErrorWindowShowsItsTextsAndARunningUnderscoreClock) {
-    forms->show(ErrorWindow::kName);
-    ErrorWindow& w = forms->get<ErrorWindow>();
+    forms->show(RecordingErrorWindow::kName);
+    RecordingErrorWindow& w = forms->get<RecordingErrorWindow>();
     EXPECT_EQ(w.Caption(), "Control de errores");
     EXPECT_EQ(w.Frame1->title(), "Informe de error");
     EXPECT_EQ(w.Command1->text(), "Informar de este error");
@@ -70,26 +70,26 @@ TEST_F(ErrorReportTest, ErrorWindowShowsItsTextsAndARunningUnderscoreClock) {
 }
 
 TEST_F(ErrorReportTest, InformarDisablesTheWindowAndThanksExactlyThreeAndAHalfSecondsLater) {
-    forms->show(ErrorWindow::kName);
-    ErrorWindow& w = forms->get<ErrorWindow>();
+    forms->show(RecordingErrorWindow::kName);
+    RecordingErrorWindow& w = forms->get<RecordingErrorWindow>();
     w.Command1->click();
     EXPECT_FALSE(w.isEnabled());
     w.Command1->click(); // no input is taken meanwhile
     clock.advance(3499);
     EXPECT_TRUE(dialogsOf(*platform).shown.isEmpty());
-    EXPECT_TRUE(forms->isLoaded(ErrorWindow::kName));
+    EXPECT_TRUE(forms->isLoaded(RecordingErrorWindow::kName));
     clock.advance(1);
     ASSERT_EQ(dialogsOf(*platform).shown.size(), 1);
     EXPECT_EQ(dialogsOf(*platform).shown[0].prompt, "Gracias por reportarnos el error");
     EXPECT_EQ(dialogsOf(*platform).shown[0].style, MsgStyle::OkOnly);
-    EXPECT_FALSE(forms->isLoaded(ErrorWindow::kName));
+    EXPECT_FALSE(forms->isLoaded(RecordingErrorWindow::kName));
     clock.advance(10000);
     EXPECT_EQ(dialogsOf(*platform).shown.size(), 1);
 }
 
 TEST_F(ErrorReportTest, ReportWindowOpensTheProblemReportForm) {
-    forms->show(report::kName);
-    report& r = forms->get<report>();
+    forms->show(ProblemReportWindow::kName);
+    ProblemReportWindow& r = forms->get<ProblemReportWindow>();
     EXPECT_EQ(r.Caption(), "Informar a Sintonex de un problema");
     auto* page = static_cast<RecordingPage*>(r.WebBrowser1);
     ASSERT_NE(page, nullptr);

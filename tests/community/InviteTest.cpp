@@ -1,6 +1,6 @@
 #include "CommunityFixture.h"
 
-#include "community/invitar.h"
+#include "community/InviteWindow.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -12,7 +12,7 @@ using Params = QList<QPair<QByteArray, QByteArray>>;
 
 class InviteTest : public CommunityTest {
 protected:
-    invitar& w = open<invitar>();
+    InviteWindow& w = open<InviteWindow>();
     FakeBrowser* browser() { return static_cast<FakeBrowser*>(w.WebBrowser1()); }
     void fill(const QString& name, const QString& mail, const QString& friends, const QString& message = {}) {
         w.Text1()->setText(name);
@@ -72,7 +72,7 @@ TEST_F(InviteTest, SuccessIsReportedOnlyForAnAnsweredRequest) {
     clock.advance(1);
     ASSERT_EQ(dialogs().shown.size(), 1);
     EXPECT_EQ(dialogs().shown[0].prompt, sentMessage);
-    EXPECT_FALSE(forms->isLoaded("invitar"));
+    EXPECT_FALSE(forms->isLoaded("InviteWindow"));
 }
 
 TEST_F(InviteTest, AFailedOrUnansweredRequestKeepsTheTextsForARetry) {
@@ -82,7 +82,7 @@ TEST_F(InviteTest, AFailedOrUnansweredRequestKeepsTheTextsForARetry) {
     clock.advance(3500);
     ASSERT_EQ(dialogs().shown.size(), 1);
     EXPECT_EQ(dialogs().shown[0].prompt, failedMessage);
-    EXPECT_TRUE(forms->isLoaded("invitar"));
+    EXPECT_TRUE(forms->isLoaded("InviteWindow"));
     EXPECT_TRUE(w.isEnabled());
     EXPECT_EQ(w.Text3()->text(), "a,b");
     EXPECT_EQ(w.Text4()->toPlainText(), "hola");
@@ -101,7 +101,7 @@ TEST_F(InviteTest, AFailedOrUnansweredRequestKeepsTheTextsForARetry) {
     clock.advance(3500);
     EXPECT_EQ(browser()->navigated.size(), 4);
     EXPECT_EQ(dialogs().shown.last().prompt, sentMessage);
-    EXPECT_FALSE(forms->isLoaded("invitar"));
+    EXPECT_FALSE(forms->isLoaded("InviteWindow"));
 }
 
 } // namespace

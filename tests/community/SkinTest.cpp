@@ -1,7 +1,7 @@
 #include "CommunityFixture.h"
 
+#include "community/BackgroundChooser.h"
 #include "community/Fade.h"
-#include "community/skin.h"
 
 #include <QFile>
 #include <QImage>
@@ -34,8 +34,8 @@ protected:
         f.write("esto no es una imagen\n");
         return path;
     }
-    skin& fadedIn() {
-        skin& w = open<skin>();
+    BackgroundChooser& fadedIn() {
+        BackgroundChooser& w = open<BackgroundChooser>();
         clock.advance(18);
         return w;
     }
@@ -43,7 +43,7 @@ protected:
 };
 
 TEST_F(SkinTest, FadesInLockedThenOutAndCloses) {
-    skin& w = open<skin>();
+    BackgroundChooser& w = open<BackgroundChooser>();
     EXPECT_EQ(w.Caption(), "Cambiar fondo a Sintonex");
     EXPECT_EQ(windows->levels(&w), QList<int>{0}) << "starts fully transparent";
     clock.advance(1);
@@ -63,16 +63,16 @@ TEST_F(SkinTest, FadesInLockedThenOutAndCloses) {
     clock.advance(18);
     EXPECT_FALSE(w.isEnabled());
     EXPECT_EQ(windows->levels(&w), steps(255, 0, -15));
-    EXPECT_TRUE(forms->isLoaded("skin"));
+    EXPECT_TRUE(forms->isLoaded("BackgroundChooser"));
     clock.advance(1); // -15 is refused
-    EXPECT_FALSE(forms->isLoaded("skin"));
+    EXPECT_FALSE(forms->isLoaded("BackgroundChooser"));
     EXPECT_EQ(windows->opacity.size(), 18);
 }
 
 TEST_F(SkinTest, EliminarStoresTheFolderAndSaysWhenItTakesEffect) {
     writeSetting("fondo", picture("a.bmp", Qt::red));
-    standIn("tvquelvar"); // the window it was opened from keeps the run going
-    skin& w = fadedIn();
+    standIn("TvWindow"); // the window it was opened from keeps the run going
+    BackgroundChooser& w = fadedIn();
     EXPECT_TRUE(hasPicture(w.Image1()));
     w.Command3()->click();
     EXPECT_EQ(setting("fondo"), "C:\\");
@@ -80,10 +80,10 @@ TEST_F(SkinTest, EliminarStoresTheFolderAndSaysWhenItTakesEffect) {
     EXPECT_EQ(dialogs().shown[0].prompt,
               QStringLiteral("El fondo se reestablecerá cuando se reinicie el programa"));
     clock.advance(19);
-    EXPECT_FALSE(forms->isLoaded("skin"));
+    EXPECT_FALSE(forms->isLoaded("BackgroundChooser"));
 
     // The next time the stored folder shows as the path and gives no picture.
-    skin& again = open<skin>();
+    BackgroundChooser& again = open<BackgroundChooser>();
     EXPECT_EQ(again.Text1()->text(), "C:\\");
     EXPECT_FALSE(hasPicture(again.Image1()));
 }
@@ -91,7 +91,7 @@ TEST_F(SkinTest, EliminarStoresTheFolderAndSaysWhenItTakesEffect) {
 TEST_F(SkinTest, BuscarOffersThreeKindsAndPreviewsOnlyPictures) {
     const QString red = picture("rojo.bmp", Qt::red);
     const QString notPicture = textFile("nota.jpg");
-    skin& w = fadedIn();
+    BackgroundChooser& w = fadedIn();
     EXPECT_TRUE(w.Text1()->text().isEmpty()) << "no setting shows no path";
     EXPECT_TRUE(w.Text1()->isReadOnly());
 
@@ -117,9 +117,9 @@ TEST_F(SkinTest, BuscarOffersThreeKindsAndPreviewsOnlyPictures) {
 
 TEST_F(SkinTest, AplicarFondoReachesOnlyTheOpenWindows) {
     const QString blue = picture("azul.bmp", Qt::blue);
-    StandIn& tv = standIn("tvquelvar");
-    StandIn& chooser = standIn("elegir");
-    skin& w = fadedIn();
+    StandIn& tv = standIn("TvWindow");
+    StandIn& chooser = standIn("ChooserWindow");
+    BackgroundChooser& w = fadedIn();
     dialogs().files = {blue};
     w.Command1()->click();
     w.Command2()->click();
@@ -129,17 +129,18 @@ TEST_F(SkinTest, AplicarFondoReachesOnlyTheOpenWindows) {
         ASSERT_TRUE(hasPicture(window->image())) << window->formName().toStdString();
         EXPECT_EQ(window->image()->pixmap().toImage().pixelColor(0, 0), QColor(Qt::blue));
     }
-    EXPECT_FALSE(forms->isLoaded("radi")) << "a closed player window is not opened behind the user's back";
+    EXPECT_FALSE(forms->isLoaded("RadioWindow"))
+        << "a closed player window is not opened behind the user's back";
     clock.advance(19);
-    EXPECT_FALSE(forms->isLoaded("skin"));
-    EXPECT_FALSE(forms->isLoaded("radi"));
+    EXPECT_FALSE(forms->isLoaded("BackgroundChooser"));
+    EXPECT_FALSE(forms->isLoaded("RadioWindow"));
 
     // A path that holds no picture leaves the backgrounds as they were.
-    open<skin>();
+    open<BackgroundChooser>();
     clock.advance(18);
     dialogs().files = {textFile("roto.bmp")};
-    forms->get<skin>().Command1()->click();
-    forms->get<skin>().Command2()->click();
+    forms->get<BackgroundChooser>().Command1()->click();
+    forms->get<BackgroundChooser>().Command2()->click();
     EXPECT_EQ(setting("fondo"), dir.filePath("roto.bmp"));
     EXPECT_EQ(tv.image()->pixmap().toImage().pixelColor(0, 0), QColor(Qt::blue));
 }
@@ -151,11 +152,11 @@ TEST(Opacity, LevelsOutsideTheRangeChangeNothing) {
     RecordingWindowSystem& recorded = *ws;
     platform->windowSystem = std::move(ws);
     QWidget window;
-    EXPECT_EQ(fade::applyOpacity(*platform, &window, 255), fade::kApplied);
-    EXPECT_EQ(fade::applyOpacity(*platform, &window, 0), fade::kApplied);
-    EXPECT_EQ(fade::applyOpacity(*platform, &window, -1), fade::kOutOfRange);
-    EXPECT_EQ(fade::applyOpacity(*platform, &window, 256), fade::kOutOfRange);
-    EXPECT_EQ(fade::applyOpacity(*platform, nullptr, 10), fade::kFailed);
+    EXPECT_EQ(applyOpacity(*platform, &window, 255), opacity::kApplied);
+    EXPECT_EQ(applyOpacity(*platform, &window, 0), opacity::kApplied);
+    EXPECT_EQ(applyOpacity(*platform, &window, -1), opacity::kOutOfRange);
+    EXPECT_EQ(applyOpacity(*platform, &window, 256), opacity::kOutOfRange);
+    EXPECT_EQ(applyOpacity(*platform, nullptr, 10), opacity::kFailed);
     EXPECT_EQ(recorded.levels(&window), (QList<int>{255, 0}));
 }
 

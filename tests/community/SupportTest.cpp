@@ -1,6 +1,6 @@
 #include "CommunityFixture.h"
 
-#include "community/Soporte.h"
+#include "community/SupportWindow.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -17,7 +17,7 @@ using Params = QList<QPair<QByteArray, QByteArray>>;
 
 class SupportTest : public CommunityTest {
 protected:
-    Soporte& w = open<Soporte>();
+    SupportWindow& w = open<SupportWindow>();
     FakeBrowser* browser() { return static_cast<FakeBrowser*>(w.WebBrowser1()); }
 
     void fill(const QString& name, const QString& mail, const QString& message, const QString& os = {}) {
@@ -75,15 +75,15 @@ TEST_F(SupportTest, TheRequestCarriesExactlyTheTypedTexts) {
 TEST_F(SupportTest, RefusesTheListedCharactersOnlyWhenTyped) {
     int refused = 0;
     for (int c = 0; c < 0x3000; ++c)
-        refused += VerificaTecla(c) == 0 && c != 0;
+        refused += acceptedKey(c) == 0 && c != 0;
     EXPECT_EQ(refused, 25) << "27 listed, '+' three times";
     for (char16_t c : u"éíóúáàèìòù&%$#~+-*´ñ=`ç\\/")
         if (c) {
-            EXPECT_EQ(VerificaTecla(c), 0) << int(c);
+            EXPECT_EQ(acceptedKey(c), 0) << int(c);
         }
     for (char16_t c : u"ÑÉÁÍÓÚÇü .,@_!?:;()'\"aZ09")
         if (c) {
-            EXPECT_EQ(VerificaTecla(c), int(c)) << int(c);
+            EXPECT_EQ(acceptedKey(c), int(c)) << int(c);
         }
 
     for (QWidget* box : {static_cast<QWidget*>(w.Text1()), static_cast<QWidget*>(w.Text2()),
@@ -172,7 +172,7 @@ TEST_F(SupportTest, AnOkAnswerWithinTheWaitClosesTheWindow) {
               QStringLiteral("El mensaje nos ha llegado correctamente, contactaremos contigo lo más pronto "
                              "posible.\r\nHemos enviado una copia del mensaje a tu correo electrónico."));
     EXPECT_EQ(dialogs().shown[0].style, MsgStyle::OkOnly);
-    EXPECT_FALSE(forms->isLoaded("Soporte"));
+    EXPECT_FALSE(forms->isLoaded("SupportWindow"));
 }
 
 TEST_F(SupportTest, AnyOtherAnswerKeepsEverythingForARetry) {
@@ -210,7 +210,7 @@ TEST_F(SupportTest, AnyOtherAnswerKeepsEverythingForARetry) {
     clock.advance(7500);
     EXPECT_EQ(browser()->navigated.size(), 3);
     EXPECT_TRUE(dialogs().shown.last().prompt.startsWith("El mensaje nos ha llegado"));
-    EXPECT_FALSE(forms->isLoaded("Soporte"));
+    EXPECT_FALSE(forms->isLoaded("SupportWindow"));
 }
 
 } // namespace

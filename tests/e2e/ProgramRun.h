@@ -4,7 +4,7 @@
 #pragma once
 
 #include "XSession.h"
-#include "app/sistema_ini.h"
+#include "base/Settings.h"
 #include "support/TestPlatform.h"
 
 #include <QDir>
@@ -38,7 +38,7 @@ public:
     // Where the program keeps config.ini and the lists.
     QString folder() const { return m_installed ? m_dir.filePath("datos/sintonex") : m_dir.path(); }
     void setting(const QString& key, const QString& value) const {
-        sistema_ini(folder()).EscribeIni("config", key, value);
+        Settings(folder()).write("config", key, value);
     }
     // Service and web site where nothing listens: the program runs on with every request failing.
     void withoutService() const {

@@ -3,7 +3,7 @@
 #include "ProgramRun.h"
 #include "XSession.h"
 #include "app/LocalService.h"
-#include "app/sistema_ini.h"
+#include "base/Settings.h"
 #include "catalogue/ChannelList.h"
 #include "support/Files.h"
 #include "support/TestPlatform.h"
@@ -211,7 +211,7 @@ TEST(Installed, DISABLED_TheInstalledProgramBringsItsListsAndServiceAndPlaysTheF
     const QString shared = QFileInfo(installed).absolutePath() + "/../share/sintonex/lists/";
     for (const char* list : {"vqrcv8xotv.exe", "oftwy69jrad.exe"})
         EXPECT_EQ(readAll(program.folder() + "/" + list), readAll(shared + list)) << list;
-    EXPECT_EQ(sistema_ini(program.folder()).LeeIni("config", "vers_local_canales"),
+    EXPECT_EQ(Settings(program.folder()).read("config", "vers_local_canales"),
               QString::fromUtf8(readAll(shared + "list-version")).trimmed());
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(installed).absolutePath() + "/config.ini"));
     EXPECT_TRUE(LocalService::answers(service)) << "the program did not start its service";

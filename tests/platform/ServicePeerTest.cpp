@@ -1,6 +1,6 @@
 // The player and the request building against the reference service as a real peer.
-#include "app/Endpoints.h"
-#include "app/sistema_ini.h"
+#include "base/Endpoints.h"
+#include "base/Settings.h"
 #include "platform/MediaPlayer.h"
 #include "support/ServiceFixture.h"
 #include "support/TestPlatform.h"
@@ -17,7 +17,7 @@ protected:
     ServiceFixture service{{"--title-seconds", "2", "--list-version", "37"}};
     QTemporaryDir folder;
     std::unique_ptr<Platform> platform;
-    std::unique_ptr<sistema_ini> ini;
+    std::unique_ptr<Settings> ini;
     std::unique_ptr<Endpoints> endpoints;
     QWidget host;
 
@@ -25,7 +25,7 @@ protected:
         ASSERT_TRUE(service.ok()) << service.error().toStdString();
         service.writeConfig(folder.path());
         platform = makeTestPlatform(folder.path());
-        ini = std::make_unique<sistema_ini>(folder.path());
+        ini = std::make_unique<Settings>(folder.path());
         endpoints = std::make_unique<Endpoints>(*ini);
     }
     MediaPlayer* player() { return platform->createPlayer(&host); }

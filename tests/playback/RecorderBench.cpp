@@ -5,8 +5,8 @@
 // thread and its CPU is subtracted; the figures are the recorder's: window, Qt's HTTP thread, disk.
 #include "RecorderPeer.h"
 
-#include "app/Forms.h"
-#include "playback/descarga.h"
+#include "base/Forms.h"
+#include "playback/RecorderWindow.h"
 #include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
@@ -103,10 +103,10 @@ Figures record(qint64 chunk, int tickMs, qint64 bytes, qint64 warmup, int maxMs)
     QTemporaryDir dir(QStringLiteral("/var/tmp/sintonex-bench-XXXXXX"));
     auto platform = makeTestPlatform(dir.path());
     Forms forms(*platform);
-    forms.add<descarga>();
-    descarga::open(forms, QStringLiteral(".mp3"),
-                   QStringLiteral("http://127.0.0.1:%1/stream").arg(server.port));
-    descarga& d = *forms.find<descarga>();
+    forms.add<RecorderWindow>();
+    RecorderWindow::open(forms, QStringLiteral(".mp3"),
+                         QStringLiteral("http://127.0.0.1:%1/stream").arg(server.port));
+    RecorderWindow& d = *forms.find<RecorderWindow>();
     d.Text4->setText(dir.path() + QLatin1Char('/'));
     d.Text2->setText(QStringLiteral("bench"));
     const QString path = d.Text1->text();

@@ -2,11 +2,11 @@
 // answers the stream's end, drop and failure, and its clock, size, folder and stop paths.
 #include "RecorderPeer.h"
 
-#include "app/Forms.h"
-#include "app/sistema_ini.h"
-#include "community/error.h"
+#include "base/Forms.h"
+#include "base/Settings.h"
+#include "community/RecordingErrorWindow.h"
 #include "platform/Timer.h"
-#include "playback/descarga.h"
+#include "playback/RecorderWindow.h"
 #include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +30,7 @@ namespace {
 // A window that stands for the TV window: it only has to be loaded and to be closed.
 class Dummy : public Form {
 public:
-    static constexpr const char* kName = "tvquelvar";
+    static constexpr const char* kName = "TvWindow";
     explicit Dummy(Forms& f) : Form(f, QString::fromLatin1(kName)) {
         setCaption(QStringLiteral("Sintonex TV"));
     }
@@ -62,12 +62,12 @@ protected:
         ASSERT_TRUE(dir.isValid());
         platform = makeTestPlatform(dir.path());
         forms = std::make_unique<Forms>(*platform);
-        forms->add<descarga>();
-        forms->add<ErrorWindow>();
+        forms->add<RecorderWindow>();
+        forms->add<RecordingErrorWindow>();
         forms->add<Dummy>();
         forms->add<Sticky>();
         Dummy::unloads = 0;
-        forms->settings().EscribeIni("config", "grabadora", dir.path() + "/");
+        forms->settings().write("config", "grabadora", dir.path() + "/");
     }
     void TearDown() override {
         forms.reset();
@@ -75,13 +75,13 @@ protected:
     }
 
     ScriptedDialogs& dialogs() { return dialogsOf(*platform); }
-    descarga* recorder() { return forms->find<descarga>(); }
-    ErrorWindow* errorWindow() { return forms->find<ErrorWindow>(); }
+    RecorderWindow* recorder() { return forms->find<RecorderWindow>(); }
+    RecordingErrorWindow* errorWindow() { return forms->find<RecordingErrorWindow>(); }
 
     // Opens the recorder the way the radio window does and names the file.
-    descarga& open(const char* path, const QString& name = QStringLiteral("grabacion")) {
-        descarga::open(*forms, QStringLiteral(".mp3"), peer.url(path));
-        descarga& d = *recorder();
+    RecorderWindow& open(const char* path, const QString& name = QStringLiteral("grabacion")) {
+        RecorderWindow::open(*forms, QStringLiteral(".mp3"), peer.url(path));
+        RecorderWindow& d = *recorder();
         d.Text2->setText(name);
         return d;
     }
@@ -105,9 +105,9 @@ protected:
 };
 
 TEST_F(RecorderTest, WindowTextsAndTargetPathFollowFolderNameAndExtension) {
-    forms->settings().EscribeIni("config", "grabadora", "/data/Grab/");
-    descarga::open(*forms, ".mp3", "http://127.0.0.1:1/radio");
-    descarga& d = *recorder();
+    forms->settings().write("config", "grabadora", "/data/Grab/");
+    RecorderWindow::open(*forms, ".mp3", "http://127.0.0.1:1/radio");
+    RecorderWindow& d = *recorder();
     EXPECT_TRUE(d.isVisible());
     EXPECT_EQ(d.Caption(), "Grabadora Sintonex");
     EXPECT_EQ(d.Label2->text(), "Grabadora Sintonex  Versión 0.0.1");
@@ -147,37 +147,37 @@ TEST_F(RecorderTest, WithoutAStoredFolderTheDesktopsFolderIsOfferedAndCambiarSav
 
     QFile::remove(forms->settings().path());
     forms->form(Dummy::kName); // keeps the run alive between the recorders opened here
-    descarga::open(*forms, ".asf", "");
+    RecorderWindow::open(*forms, ".asf", "");
     EXPECT_EQ(recorder()->Text4->text(), home.path() + QString::fromUtf8("/Vídeos/"));
     EXPECT_EQ(recorder()->Text1->text(),
               home.path() + QString::fromUtf8("/Vídeos/") + recorder()->Text2->text() + ".asf");
-    forms->unload(descarga::kName);
+    forms->unload(RecorderWindow::kName);
     // A music folder that does not exist: home rather than a folder the recording cannot go to.
-    descarga::open(*forms, ".mp3", "");
+    RecorderWindow::open(*forms, ".mp3", "");
     EXPECT_EQ(recorder()->Text4->text(), home.path() + "/");
     ASSERT_TRUE(QDir(home.path()).mkpath("Música"));
-    forms->unload(descarga::kName);
-    descarga::open(*forms, ".mp3", "");
-    descarga& d = *recorder();
+    forms->unload(RecorderWindow::kName);
+    RecorderWindow::open(*forms, ".mp3", "");
+    RecorderWindow& d = *recorder();
     EXPECT_EQ(d.Text4->text(), home.path() + QString::fromUtf8("/Música/"));
-    EXPECT_EQ(forms->settings().LeeIni("config", "grabadora"), "error") << "offered, not stored";
+    EXPECT_EQ(forms->settings().read("config", "grabadora"), "error") << "offered, not stored";
 
     dialogs().folders = {"/home/ana/Grabaciones", ""};
     d.Command3->click();
     EXPECT_EQ(dialogs().folderTitles.value(0), "Elige la carpeta de destino");
     EXPECT_EQ(d.Text4->text(), "/home/ana/Grabaciones/");
     EXPECT_TRUE(d.Text1->text().startsWith("/home/ana/Grabaciones/"));
-    EXPECT_EQ(forms->settings().LeeIni("config", "grabadora"), "/home/ana/Grabaciones/");
+    EXPECT_EQ(forms->settings().read("config", "grabadora"), "/home/ana/Grabaciones/");
 
     // Cancelled: the folder stays and is written back all the same.
-    forms->settings().EscribeIni("config", "grabadora", "/otra/");
+    forms->settings().write("config", "grabadora", "/otra/");
     d.Command3->click();
     EXPECT_EQ(d.Text4->text(), "/home/ana/Grabaciones/");
-    EXPECT_EQ(forms->settings().LeeIni("config", "grabadora"), "/home/ana/Grabaciones/");
+    EXPECT_EQ(forms->settings().read("config", "grabadora"), "/home/ana/Grabaciones/");
 }
 
 TEST_F(RecorderTest, RecordsTheStreamByteForByteWhileTheSizeGrowsAndParaSavesIt) {
-    descarga& d = open("/stream");
+    RecorderWindow& d = open("/stream");
     d.Command2->click();
     EXPECT_FALSE(d.Frame1->isEnabled());
     EXPECT_FALSE(d.Command2->isEnabled());
@@ -185,7 +185,7 @@ TEST_F(RecorderTest, RecordsTheStreamByteForByteWhileTheSizeGrowsAndParaSavesIt)
 
     ASSERT_TRUE(waitForSize(target(), 200000));
     // Opened again from the player meanwhile: the file being written stays the target.
-    descarga::open(*forms, ".asf", peer.url("/stream"));
+    RecorderWindow::open(*forms, ".asf", peer.url("/stream"));
     EXPECT_EQ(d.Text1->text(), target());
     const double early = shownMegabytes();
     ASSERT_TRUE(waitForSize(target(), 700000));
@@ -215,7 +215,7 @@ TEST_F(RecorderTest, RecordsTheStreamByteForByteWhileTheSizeGrowsAndParaSavesIt)
 class RecorderEndTest : public RecorderTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(RecorderEndTest, StreamThatEndsOrDropsLeavesExactlyWhatArrived) {
-    descarga& d = open(GetParam());
+    RecorderWindow& d = open(GetParam());
     d.Command2->click();
     ASSERT_TRUE(waitForSize(target(), peer.dropAfter)) << fileSize(target());
     waitFor([] { return false; }, 300); // any late write or outcome would show up here
@@ -236,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(Recorder, RecorderEndTest, ::testing::Values("/drop", "
 
 TEST_F(RecorderTest, EmptyResponseGivesAnEmptyFileAndTheWindowClosesItself) {
     forms->form(Dummy::kName); // keeps the run alive
-    descarga& d = open("/empty");
+    RecorderWindow& d = open("/empty");
     QFile old(target());
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("old bytes");
@@ -257,7 +257,7 @@ TEST_F(RecorderTest, ExistingFileIsOnlyReplacedWhenTheUserSaysYesAndThenTruncate
     f.write(old);
     f.close();
 
-    descarga& d = open("/finite");
+    RecorderWindow& d = open("/finite");
     dialogs().answers = {kAnswerNo};
     d.Command2->click();
     ASSERT_EQ(dialogs().shown.size(), 1);
@@ -282,7 +282,7 @@ TEST_F(RecorderTest, ExistingFileIsOnlyReplacedWhenTheUserSaysYesAndThenTruncate
 
 TEST_F(RecorderTest, SizeShowsMegabytesInTheShortestFormWithTheLocaleSeparator) {
     peer.finiteSize = 2500000;
-    descarga& d = open("/finite");
+    RecorderWindow& d = open("/finite");
     d.Command2->click();
     EXPECT_EQ(d.Label1->text(), "0");
     ASSERT_TRUE(waitForSize(target(), 2500000));
@@ -296,7 +296,7 @@ TEST_F(RecorderTest, SizeShowsMegabytesInTheShortestFormWithTheLocaleSeparator) 
 }
 
 TEST_F(RecorderTest, ElapsedClockCountsSecondsMinutesAndHours) {
-    descarga& d = open("/hang");
+    RecorderWindow& d = open("/hang");
     d.Command2->click();
     clock.advance(59 * 1000);
     EXPECT_EQ(d.Label12->text(), "00:00:59");
@@ -313,7 +313,7 @@ TEST_F(RecorderTest, PararEndsTheProgramThroughTheRegistryWhateverElseIsOpen) {
     forms->show(Sticky::kName);
     int ended = 0;
     QObject::connect(forms.get(), &Forms::runEnded, [&] { ++ended; });
-    descarga& d = open("/stream");
+    RecorderWindow& d = open("/stream");
     d.Command2->click();
     ASSERT_TRUE(waitForSize(target(), 100000));
     d.Command1->click();
@@ -327,7 +327,7 @@ TEST_F(RecorderTest, PararEndsTheProgramThroughTheRegistryWhateverElseIsOpen) {
 }
 
 TEST_F(RecorderTest, PararBeforeAnythingArrivedSaysNothingWasRecorded) {
-    descarga& d = open("/hang");
+    RecorderWindow& d = open("/hang");
     d.Command2->click();
     ASSERT_TRUE(waitFor([&] { return peer.count("/hang") == 1; }, 5000));
     d.Command1->click();
@@ -339,7 +339,7 @@ TEST_F(RecorderTest, PararBeforeAnythingArrivedSaysNothingWasRecorded) {
 
 TEST_F(RecorderTest, CloseBoxOnlyCancelsAndKeepsWhatWasWritten) {
     forms->form(Dummy::kName);
-    descarga& d = open("/stream");
+    RecorderWindow& d = open("/stream");
     d.Command2->click();
     ASSERT_TRUE(waitForSize(target(), 100000));
     d.close();
@@ -376,7 +376,7 @@ protected:
 };
 
 TEST_F(RecorderErrorTest, AddressThatCannotBeFetchedIsReportedByGrabar) {
-    descarga::open(*forms, ".asf", "");
+    RecorderWindow::open(*forms, ".asf", "");
     recorder()->Command2->click();
     expectReport({"301", "Descripcion del error: La dirección de la emisión no es válida: "});
 }
@@ -392,13 +392,13 @@ TEST_F(RecorderErrorTest, RefusedConnectionIsReported) {
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
     const quint16 port = closed.serverPort();
     closed.close();
-    descarga::open(*forms, ".mp3", QStringLiteral("http://127.0.0.1:%1/radio").arg(port));
+    RecorderWindow::open(*forms, ".mp3", QStringLiteral("http://127.0.0.1:%1/radio").arg(port));
     recorder()->Command2->click();
     expectReport({"1", "Descripcion: Connection refused"});
 }
 
 TEST_F(RecorderErrorTest, MissingFolderIsReportedWithTheSystemsDescription) {
-    descarga& d = open("/stream");
+    RecorderWindow& d = open("/stream");
     d.Text4->setText(dir.path() + "/gone/");
     d.Command2->click();
     expectReport({QString::number(ENOENT), "Descripcion: " + qt_error_string(ENOENT)});
@@ -430,7 +430,7 @@ TEST_F(RecorderErrorTest, FullDiskStopsTheRecordingKeepsWhatWasWrittenAndReports
     SmallDisk disk(dir.path() + "/small", false);
     if (!disk.mounted())
         GTEST_SKIP() << disk.why().toStdString();
-    descarga& d = open("/stream");
+    RecorderWindow& d = open("/stream");
     d.Text4->setText(dir.path() + "/small/");
     const QString path = d.Text1->text();
     d.Command2->click();
@@ -446,7 +446,7 @@ TEST_F(RecorderErrorTest, ReadOnlyFolderIsReported) {
     SmallDisk disk(dir.path() + "/ro", true);
     if (!disk.mounted())
         GTEST_SKIP() << disk.why().toStdString();
-    descarga& d = open("/stream");
+    RecorderWindow& d = open("/stream");
     d.Text4->setText(dir.path() + "/ro/");
     d.Command2->click();
     expectReport({QString::number(EROFS), "Descripcion: " + qt_error_string(EROFS)});
@@ -454,7 +454,7 @@ TEST_F(RecorderErrorTest, ReadOnlyFolderIsReported) {
 
 // HLS: the segments' bytes, in sequence order, instead of the playlist's text.
 TEST_F(RecorderTest, HlsMasterIsFollowedToItsBestVariantAndItsSegmentsConcatenated) {
-    descarga& d = open("/master.m3u8");
+    RecorderWindow& d = open("/master.m3u8");
     d.Command2->click();
     const QByteArray expected =
         peer::initSection() + peer::segmentFile(0) + peer::segmentFile(1) + peer::segmentFile(2);
@@ -468,7 +468,7 @@ TEST_F(RecorderTest, HlsMasterIsFollowedToItsBestVariantAndItsSegmentsConcatenat
 }
 
 TEST_F(RecorderTest, LiveHlsIsFollowedAsThePlaylistSlides) {
-    descarga& d = open("/live.m3u8");
+    RecorderWindow& d = open("/live.m3u8");
     d.Command2->click();
     // Joined at the first sequence listed; four segments prove at least one reload added more.
     ASSERT_TRUE(waitFor([&] { return peer.count("/live.m3u8") >= 3; }, 10000));

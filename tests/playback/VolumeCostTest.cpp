@@ -15,10 +15,10 @@ TEST(VolumeCost, IdleWindowsCostLittleAndFollowOutsideChangesAtOnce) {
     auto platform = makeTestPlatform(dir.path());
     Forms forms(*platform);
     forms.add<TvWindow>();
-    forms.add<volumini>();
+    forms.add<SmallVolumeWindow>();
     ASSERT_TRUE(setSinkPercent(40));
     auto& tv = forms.get<TvWindow>();
-    auto& mini = forms.get<volumini>();
+    auto& mini = forms.get<SmallVolumeWindow>();
     VolumeControl& v = *tv.volume;
     int ticks = 0;
     QObject::connect(v.pollTimer(), &Timer::tick, [&] { ++ticks; });
@@ -39,7 +39,7 @@ TEST(VolumeCost, IdleWindowsCostLittleAndFollowOutsideChangesAtOnce) {
     EXPECT_LT(idleCpu, 5.0);
 
     // One poll through the open handle, and one that reopens the mixer as each tick once did.
-    volbas& vb = volbas::of(forms);
+    MasterVolume& vb = MasterVolume::of(forms);
     QElapsedTimer t;
     t.start();
     for (int i = 0; i < 10000; ++i)
@@ -70,7 +70,7 @@ TEST(VolumeCost, IdleWindowsCostLittleAndFollowOutsideChangesAtOnce) {
             });
         QTimer::singleShot(2000, &loop, &QEventLoop::quit);
         // Timed from the moment the other program's change is done (the server has applied it).
-        ASSERT_TRUE(outside->writeRaw(volbas::percentToRaw(target)));
+        ASSERT_TRUE(outside->writeRaw(MasterVolume::percentToRaw(target)));
         QElapsedTimer since;
         since.start();
         loop.exec();

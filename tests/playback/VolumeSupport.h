@@ -3,12 +3,12 @@
 // an outside program like the desktop's own volume control).
 #pragma once
 
-#include "app/Forms.h"
+#include "base/Forms.h"
 #include "platform/Mixer.h"
 #include "platform/Timer.h"
+#include "playback/MasterVolume.h"
+#include "playback/SmallVolumeWindow.h"
 #include "playback/VolumeControl.h"
-#include "playback/volbas.h"
-#include "playback/volumini.h"
 #include "support/TestPlatform.h"
 
 #include <QLabel>
@@ -47,15 +47,15 @@ public:
 
 class TvWindow : public VolumeWindow {
 public:
-    static constexpr const char* kName = "tvquelvar";
+    static constexpr const char* kName = "TvWindow";
     explicit TvWindow(Forms& f) : VolumeWindow(f, kName, "Timer7") {}
 };
 
 class RadioWindow : public VolumeWindow {
 public:
-    static constexpr const char* kName = "radi";
+    static constexpr const char* kName = "RadioWindow";
     explicit RadioWindow(Forms& f) : VolumeWindow(f, kName, "Timer9") {}
-    void Form_Unload() override { volbas::of(forms()).close(); }
+    void Form_Unload() override { MasterVolume::of(forms()).close(); }
 };
 
 } // namespace
@@ -100,7 +100,7 @@ protected:
         forms = std::make_unique<Forms>(*platform);
         forms->add<TvWindow>();
         forms->add<RadioWindow>();
-        forms->add<volumini>();
+        forms->add<SmallVolumeWindow>();
     }
     void TearDown() override {
         forms.reset();

@@ -13,22 +13,22 @@ const QString kOver100 = QStringLiteral("El Valor máximo no puede ser superior 
 } // namespace
 
 TEST(VolumeArithmetic, PercentAndRawConvertToNearestWithTiesToEven) {
-    EXPECT_EQ(volbas::percentToRaw(0), 0);
-    EXPECT_EQ(volbas::percentToRaw(1), 655);
-    EXPECT_EQ(volbas::percentToRaw(100), 65535);
+    EXPECT_EQ(MasterVolume::percentToRaw(0), 0);
+    EXPECT_EQ(MasterVolume::percentToRaw(1), 655);
+    EXPECT_EQ(MasterVolume::percentToRaw(100), 65535);
     // Ties: 32767.5, 19660.5 and 58981.5 go to the even neighbour, up or down.
-    EXPECT_EQ(volbas::percentToRaw(50), 32768);
-    EXPECT_EQ(volbas::percentToRaw(30), 19660);
-    EXPECT_EQ(volbas::percentToRaw(90), 58982);
+    EXPECT_EQ(MasterVolume::percentToRaw(50), 32768);
+    EXPECT_EQ(MasterVolume::percentToRaw(30), 19660);
+    EXPECT_EQ(MasterVolume::percentToRaw(90), 58982);
 
-    EXPECT_EQ(volbas::rawToPercent(32768), 50);
-    EXPECT_EQ(volbas::rawToPercent(327), 0); // 0.499 %
-    EXPECT_EQ(volbas::rawToPercent(328), 1); // 0.500 5 %
-    EXPECT_EQ(volbas::rawToPercent(65535), 100);
+    EXPECT_EQ(MasterVolume::rawToPercent(32768), 50);
+    EXPECT_EQ(MasterVolume::rawToPercent(327), 0); // 0.499 %
+    EXPECT_EQ(MasterVolume::rawToPercent(328), 1); // 0.500 5 %
+    EXPECT_EQ(MasterVolume::rawToPercent(65535), 100);
 
     // A value the user sets reads back unchanged, so the poll never fights the user.
     for (int p = 0; p <= 100; ++p)
-        EXPECT_EQ(volbas::rawToPercent(volbas::percentToRaw(p)), p) << "percentage " << p;
+        EXPECT_EQ(MasterVolume::rawToPercent(MasterVolume::percentToRaw(p)), p) << "percentage " << p;
 }
 
 TEST_F(VolumeRun, SpeakerPicturesFollowTheThresholds) {
@@ -81,7 +81,7 @@ TEST_F(VolumeRun, WithoutASoundDeviceTheSliderDrivesThePlayersOwnVolume) {
     clock().advance(5);
     EXPECT_EQ(tv.playerVolumes, (QList<int>{100, 50, 0, 20}));
 
-    auto& mini = forms->get<volumini>();
+    auto& mini = forms->get<SmallVolumeWindow>();
     EXPECT_EQ(mini.Caption(), QStringLiteral("Volumen"));
     mini.volscroll()->setValue(35);
     EXPECT_EQ(mini.Caption(), QStringLiteral("Volumen 35 %"));
@@ -94,8 +94,8 @@ TEST_F(VolumeRun, WithoutASoundDeviceTheSliderDrivesThePlayersOwnVolume) {
 TEST_F(VolumeRun, AboveHundredIsReportedAsAnError) {
     platform->mixer = makeAlsaMixerOn(QStringLiteral("hw:99"));
     startForms();
-    volbas& vb = volbas::of(*forms);
-    EXPECT_EQ(&vb, &volbas::of(*forms)); // one per run
+    MasterVolume& vb = MasterVolume::of(*forms);
+    EXPECT_EQ(&vb, &MasterVolume::of(*forms)); // one per run
 
     vb.setPercentage(100);
     EXPECT_TRUE(dialogsOf(*platform).shown.isEmpty());
@@ -134,7 +134,7 @@ TEST_F(VolumeRun, TheSliderSetsTheSinkThePlayerAndTheIcon) {
     v.volscroll()->setValue(0);
     EXPECT_EQ(sinkVolume().raw, 0);
 
-    volbas::of(*forms).setPercentage(150);
+    MasterVolume::of(*forms).setPercentage(150);
     EXPECT_EQ(dialogsOf(*platform).shown.size(), 1);
     EXPECT_EQ(sinkVolume().percent, 100);
     clock().advance(1);
@@ -147,7 +147,7 @@ TEST_F(VolumeRun, AnOutsideChangeReachesEverySliderWithoutWaitingForATick) {
     startForms();
     auto& tv = forms->get<TvWindow>();
     auto& radio = forms->get<RadioWindow>();
-    auto& mini = forms->get<volumini>();
+    auto& mini = forms->get<SmallVolumeWindow>();
     ASSERT_EQ(tv.volume->volscroll()->value(), 40);
 
     // Virtual time stands still: only the mixer's own notification can move the sliders.
@@ -177,7 +177,7 @@ TEST_F(VolumeRun, ClosingTheRadioWindowLeavesTheOtherSlidersWorking) {
     startForms();
     auto& tv = forms->get<TvWindow>();
     forms->get<RadioWindow>();
-    auto& mini = forms->get<volumini>();
+    auto& mini = forms->get<SmallVolumeWindow>();
 
     forms->unload(QString::fromLatin1(RadioWindow::kName));
     EXPECT_FALSE(platform->mixer->isOpen()); // its unload closed the shared mixer
@@ -200,7 +200,7 @@ TEST_F(VolumeRun, ClosingTheRadioWindowLeavesTheOtherSlidersWorking) {
     EXPECT_EQ(tv.playerVolumes.last(), 45);
 
     // The small window's unload closes the mixer too; the TV window opens it again.
-    forms->unload(QString::fromLatin1(volumini::kName));
+    forms->unload(QString::fromLatin1(SmallVolumeWindow::kName));
     EXPECT_FALSE(platform->mixer->isOpen());
     clock().advance(1);
     EXPECT_TRUE(platform->mixer->isOpen());
@@ -213,7 +213,7 @@ TEST_F(VolumeRun, TheSmallWindowShowsTheLevelInItsCaption) {
     ASSERT_TRUE(setSinkPercent(0));
     startForms();
     forms->get<TvWindow>(); // keeps the run going when the small window is unloaded
-    auto& mini = forms->get<volumini>();
+    auto& mini = forms->get<SmallVolumeWindow>();
     // Loading at 0 changes nothing, so the caption keeps its design text.
     EXPECT_EQ(mini.Caption(), QStringLiteral("Volumen"));
     EXPECT_EQ(mini.volscroll()->maximum(), 100);
@@ -226,10 +226,10 @@ TEST_F(VolumeRun, TheSmallWindowShowsTheLevelInItsCaption) {
     EXPECT_EQ(mini.Caption(), QStringLiteral("Volumen 35 %"));
 
     // A window loaded at a level other than 0 shows it at once.
-    forms->unload(QString::fromLatin1(volumini::kName));
+    forms->unload(QString::fromLatin1(SmallVolumeWindow::kName));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_TRUE(setSinkPercent(62));
-    EXPECT_EQ(forms->get<volumini>().Caption(), QStringLiteral("Volumen 62 %"));
+    EXPECT_EQ(forms->get<SmallVolumeWindow>().Caption(), QStringLiteral("Volumen 62 %"));
 }
 
 // A sound server of the test's own, so it can be stopped and started again.

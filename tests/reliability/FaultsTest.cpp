@@ -2,10 +2,10 @@
 // an error status, random bytes, a connection cut short and a reply that never ends. For each the
 // event loop keeps turning (no gap between timer ticks beyond a fraction of a second), the user
 // gets what the window says for a failure, nothing stored is lost and no reply is read unbounded.
-#include "app/Forms.h"
-#include "app/sistema_ini.h"
-#include "community/Soporte.h"
-#include "community/invitar.h"
+#include "base/Forms.h"
+#include "base/Settings.h"
+#include "community/InviteWindow.h"
+#include "community/SupportWindow.h"
 #include "platform/HiddenBrowser.h"
 #include "platform/MpvPlayer.h"
 #include "platform/Timer.h"
@@ -15,9 +15,9 @@
 #include "support/ListUpdateSteps.h"
 #include "support/ServiceFixture.h"
 #include "support/TestPlatform.h"
-#include "update/Form1.h"
-#include "update/actualizacion.h"
-#include "update/actualizarcanale.h"
+#include "update/ListUpdateWindow.h"
+#include "update/ProgramDownload.h"
+#include "update/SelfUpdate.h"
 
 #include <gtest/gtest.h>
 
@@ -55,13 +55,13 @@ protected:
         endRun();
         dialogs().shown.clear();
         forms = std::make_unique<Forms>(*platform);
-        for (const char* name : {"elegir", "tvquelvar", "radi"})
+        for (const char* name : {"ChooserWindow", "TvWindow", "RadioWindow"})
             forms->registerForm(name, [name](Forms& f) { return new StandIn(f, name); });
-        forms->add<actualizarcanale>();
-        forms->add<Form1>();
-        forms->add<actualizacion>();
-        forms->add<Soporte>();
-        forms->add<invitar>();
+        forms->add<ListUpdateWindow>();
+        forms->add<SelfUpdate>();
+        forms->add<ProgramDownload>();
+        forms->add<SupportWindow>();
+        forms->add<InviteWindow>();
     }
     void endRun() {
         forms.reset();
@@ -154,7 +154,7 @@ TEST_F(FaultTest, ResolverFaultsEndInTheErrorStatusWithoutAHang) {
 TEST_F(FaultTest, ListUpdateKeepsTheInstalledListsWhateverTheDownloadMeets) {
     const QByteArray oldTv = "TV vieja||>asx\r\n", oldRadio = "Radio vieja||>asx\r\n";
     const auto openAndConfirm = [&] {
-        forms->show("actualizarcanale");
+        forms->show("ListUpdateWindow");
         QPushButton* start = reachListUpdateStart(*forms, clock, "37");
         ASSERT_TRUE(start);
         loop.reset();
@@ -165,7 +165,7 @@ TEST_F(FaultTest, ListUpdateKeepsTheInstalledListsWhateverTheDownloadMeets) {
             SCOPED_TRACE(std::string(list) + " " + describe(f));
             writeAll(file("vqrcv8xotv.exe"), oldTv);
             writeAll(file("oftwy69jrad.exe"), oldRadio);
-            sistema_ini(dir.path()).EscribeIni("config", "vers_local_canales", "12");
+            Settings(dir.path()).write("config", "vers_local_canales", "12");
             svc.clearFaults();
             ASSERT_TRUE(svc.setFault(list, f.mode, f.value));
             newRun();
@@ -177,7 +177,7 @@ TEST_F(FaultTest, ListUpdateKeepsTheInstalledListsWhateverTheDownloadMeets) {
                                      "se conservan. Inténtalo más tarde."));
             EXPECT_EQ(readAll(file("vqrcv8xotv.exe")), oldTv);
             EXPECT_EQ(readAll(file("oftwy69jrad.exe")), oldRadio);
-            EXPECT_EQ(sistema_ini(dir.path()).LeeIni("config", "vers_local_canales"), "12");
+            EXPECT_EQ(Settings(dir.path()).read("config", "vers_local_canales"), "12");
             EXPECT_EQ(folderContents(), (QStringList{"config.ini", "oftwy69jrad.exe", "vqrcv8xotv.exe"}));
         }
     }
@@ -190,7 +190,7 @@ TEST_F(FaultTest, ListUpdateKeepsTheInstalledListsWhateverTheDownloadMeets) {
     idle(3000);
     EXPECT_LT(loop.maxGapMs(), kMaxLoopGapMs);
     EXPECT_TRUE(dialogs().shown.isEmpty());
-    forms->unload("actualizarcanale");
+    forms->unload("ListUpdateWindow");
     EXPECT_EQ(readAll(file("vqrcv8xotv.exe")), oldTv);
     EXPECT_EQ(folderContents(), (QStringList{"config.ini", "oftwy69jrad.exe", "vqrcv8xotv.exe"}));
 }
@@ -210,9 +210,9 @@ TEST_F(FaultTest, ProgramUpdateFaultsLeaveTheProgramAsItWas) {
         svc.clearFaults();
         ASSERT_TRUE(svc.setFault(path, f.mode, f.value));
         newRun();
-        forms->get<Form1>().setProgram(file("sintonex"), standIn.processId());
+        forms->get<SelfUpdate>().setProgram(file("sintonex"), standIn.processId());
         loop.reset();
-        forms->show("Form1");
+        forms->show("SelfUpdate");
         // Timer1 runs two seconds after a complete download; a failed one is reported at once.
         ASSERT_TRUE(waitFor(
             [&] {
@@ -223,7 +223,7 @@ TEST_F(FaultTest, ProgramUpdateFaultsLeaveTheProgramAsItWas) {
         EXPECT_LT(loop.maxGapMs(), kMaxLoopGapMs);
         EXPECT_TRUE(dialogs().shown[0].prompt.startsWith("No se ha podido"))
             << dialogs().shown[0].prompt.toStdString();
-        EXPECT_FALSE(forms->isLoaded("Form1"));
+        EXPECT_FALSE(forms->isLoaded("SelfUpdate"));
         EXPECT_EQ(readAll(file("sintonex")), oldProgram);
         EXPECT_EQ(folderContents(), (QStringList{"config.ini", "sintonex"}));
     }
@@ -231,13 +231,13 @@ TEST_F(FaultTest, ProgramUpdateFaultsLeaveTheProgramAsItWas) {
     svc.clearFaults();
     ASSERT_TRUE(svc.setFault(path, "endless", 5));
     newRun();
-    forms->get<Form1>().setProgram(file("sintonex"), standIn.processId());
+    forms->get<SelfUpdate>().setProgram(file("sintonex"), standIn.processId());
     loop.reset();
-    forms->show("Form1");
+    forms->show("SelfUpdate");
     idle(3000);
     EXPECT_LT(loop.maxGapMs(), kMaxLoopGapMs);
     EXPECT_TRUE(dialogs().shown.isEmpty());
-    forms->unload("Form1");
+    forms->unload("SelfUpdate");
     idle(200);
     EXPECT_EQ(readAll(file("sintonex")), oldProgram);
     EXPECT_EQ(folderContents(), (QStringList{"config.ini", "sintonex"}));
@@ -254,8 +254,8 @@ TEST_F(FaultTest, SupportAndInvitationKeepTheTypedTextsWhenTheRequestFails) {
         svc.clearFaults();
         ASSERT_TRUE(svc.setFault("/windows/soporte/", f.mode, f.value));
         newRun();
-        Soporte& w = forms->get<Soporte>();
-        forms->show("Soporte");
+        SupportWindow& w = forms->get<SupportWindow>();
+        forms->show("SupportWindow");
         w.Text1()->setText("Ana");
         w.Text2()->setText("ana@x.es");
         w.Text3()->setPlainText(QStringLiteral("No se oye la radio"));
@@ -267,7 +267,7 @@ TEST_F(FaultTest, SupportAndInvitationKeepTheTypedTextsWhenTheRequestFails) {
         ASSERT_EQ(dialogs().shown.size(), 1);
         EXPECT_TRUE(dialogs().shown[0].prompt.startsWith("Ha ocurrido un error al intentar enviar"));
         EXPECT_LT(loop.maxGapMs(), kMaxLoopGapMs);
-        EXPECT_TRUE(forms->isLoaded("Soporte"));
+        EXPECT_TRUE(forms->isLoaded("SupportWindow"));
         EXPECT_EQ(w.Text1()->text(), "Ana");
         EXPECT_EQ(w.Text3()->toPlainText(), QStringLiteral("No se oye la radio"));
         EXPECT_TRUE(w.Command1()->isEnabled());
@@ -277,8 +277,8 @@ TEST_F(FaultTest, SupportAndInvitationKeepTheTypedTextsWhenTheRequestFails) {
         svc.clearFaults();
         ASSERT_TRUE(svc.setFault("/recomendar/", f.mode, f.value));
         newRun();
-        invitar& w = forms->get<invitar>();
-        forms->show("invitar");
+        InviteWindow& w = forms->get<InviteWindow>();
+        forms->show("InviteWindow");
         w.Text1()->setText("Ana");
         w.Text2()->setText("ana@x.es");
         w.Text3()->setText("luis@x.es");
@@ -291,7 +291,7 @@ TEST_F(FaultTest, SupportAndInvitationKeepTheTypedTextsWhenTheRequestFails) {
         EXPECT_FALSE(dialogs().shown[0].prompt.contains("correctamente"))
             << dialogs().shown[0].prompt.toStdString();
         EXPECT_LT(loop.maxGapMs(), kMaxLoopGapMs);
-        EXPECT_TRUE(forms->isLoaded("invitar"));
+        EXPECT_TRUE(forms->isLoaded("InviteWindow"));
         EXPECT_EQ(w.Text3()->text(), "luis@x.es");
         EXPECT_EQ(w.Text4()->toPlainText(), "Mira esto");
     }

@@ -3,8 +3,8 @@
 // and a recording killed mid-way keeps every byte written before. The writer is this same test
 // program started again in a writer role (SINTONEX_KILL_ROLE), so the kill is a real SIGKILL of
 // a real process with Qt's event loop, network and files in use.
-#include "app/Forms.h"
-#include "app/sistema_ini.h"
+#include "base/Forms.h"
+#include "base/Settings.h"
 #include "platform/Downloader.h"
 #include "platform/ProfileStrings.h"
 #include "platform/Timer.h"
@@ -13,7 +13,7 @@
 #include "support/Files.h"
 #include "support/ServiceFixture.h"
 #include "support/TestPlatform.h"
-#include "update/actualizarcanale.h"
+#include "update/ListUpdateWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -63,21 +63,21 @@ void listWriter(const QString& folder) {
     say("listo");
     for (;;) {
         Forms forms(*platform);
-        for (const char* name : {"elegir", "tvquelvar", "radi"})
+        for (const char* name : {"ChooserWindow", "TvWindow", "RadioWindow"})
             forms.registerForm(name, [name](Forms& f) { return new StandIn(f, name); });
-        forms.add<actualizarcanale>();
+        forms.add<ListUpdateWindow>();
         dialogsOf(*platform).shown.clear();
-        forms.show("actualizarcanale");
-        auto* version = forms.loadedControl<WebBrowser>("actualizarcanale", "numero_ver_canales");
+        forms.show("ListUpdateWindow");
+        auto* version = forms.loadedControl<WebBrowser>("ListUpdateWindow", "numero_ver_canales");
         waitFor([&] { return !version->innerText().isEmpty(); }, 5000);
         clock.advance(4000);
-        auto* check = forms.loadedControl<WebBrowser>("actualizarcanale", "verificar");
+        auto* check = forms.loadedControl<WebBrowser>("ListUpdateWindow", "verificar");
         waitFor([&] { return !check->innerText().isEmpty(); }, 5000);
         clock.advance(6500);
-        if (auto* start = forms.loadedControl<QPushButton>("actualizarcanale", "Command1"))
+        if (auto* start = forms.loadedControl<QPushButton>("ListUpdateWindow", "Command1"))
             start->click();
         waitFor([&] { return !dialogsOf(*platform).shown.isEmpty(); }, 5000);
-        forms.unload("actualizarcanale");
+        forms.unload("ListUpdateWindow");
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 }

@@ -4,10 +4,10 @@
 // splash hands over to the chooser by its rules, the chosen player window opens with its notice as
 // designed and asks nothing, config.ini stays as it was, and no reply is read beyond its cap or left
 // open once its window has gone.
-#include "app/Inicio.h"
+#include "app/ChooserWindow.h"
 #include "app/Program.h"
-#include "app/elegir.h"
-#include "app/sistema_ini.h"
+#include "app/SplashWindow.h"
+#include "base/Settings.h"
 #include "platform/HiddenBrowser.h"
 #include "support/FakePeers.h"
 #include "support/FaultSupport.h"
@@ -52,7 +52,7 @@ protected:
         ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
         ASSERT_TRUE(dir.isValid());
         svc.writeConfig(dir.path());
-        sistema_ini(dir.path()).EscribeIni("config", "vers_local_canales", "37");
+        Settings(dir.path()).write("config", "vers_local_canales", "37");
         writeFile("vqrcv8xotv.exe", "Canal Uno||>asx\r\n");
         writeFile("oftwy69jrad.exe", "Radio Uno||>asx\r\n");
         // Real hidden browsers over the real network; the players and visible pages are doubles,
@@ -110,9 +110,9 @@ protected:
         // Watched from its load on: showing a splash runs the event loop, and the counter page may
         // answer then.
         QObject::connect(forms.get(), &Forms::formLoaded, &scope, [&](const QString& name) {
-            if (name == "elegir" && s.handedOverAt < 0)
+            if (name == "ChooserWindow" && s.handedOverAt < 0)
                 s.handedOverAt = clock.now() - start;
-            auto* splash = name == "Inicio" ? forms->find<Inicio>() : nullptr;
+            auto* splash = name == "SplashWindow" ? forms->find<SplashWindow>() : nullptr;
             if (!splash)
                 return;
             QObject::connect(splash->WebBrowser1, &WebBrowser::FileDownload, &scope, arm);
@@ -123,7 +123,7 @@ protected:
             });
         });
         startProgram(*forms);
-        if (!forms->isLoaded("Inicio"))
+        if (!forms->isLoaded("SplashWindow"))
             return s;
 
         QElapsedTimer real;
@@ -141,15 +141,15 @@ protected:
 
     // The chooser fades in, takes the choice and opens that player window.
     PlayerWindow* choose(bool tv) {
-        auto* chooser = forms->find<elegir>();
+        auto* chooser = forms->find<ChooserWindow>();
         if (!chooser || !chooser->isVisible())
             return nullptr;
         clock.advance(18); // faded in
         EXPECT_TRUE(chooser->isEnabled());
         (tv ? chooser->Command1 : chooser->Command2)->click();
         clock.advance(20); // faded out
-        EXPECT_FALSE(forms->isLoaded("elegir"));
-        Form* w = forms->find(tv ? "tvquelvar" : "radi");
+        EXPECT_FALSE(forms->isLoaded("ChooserWindow"));
+        Form* w = forms->find(tv ? "TvWindow" : "RadioWindow");
         return w && w->isVisible() ? static_cast<PlayerWindow*>(w) : nullptr;
     }
 
@@ -175,9 +175,9 @@ protected:
 // The hand-over comes five seconds after the counter page first said anything, and never later
 // than the splash's limit.
 qint64 expectedHandOver(const Start& s) {
-    if (s.armedAt >= 0 && s.armedAt + 5000 < Inicio::kHandOverLimitMs)
+    if (s.armedAt >= 0 && s.armedAt + 5000 < SplashWindow::kHandOverLimitMs)
         return s.armedAt + 5000;
-    return Inicio::kHandOverLimitMs;
+    return SplashWindow::kHandOverLimitMs;
 }
 
 } // namespace
@@ -203,7 +203,7 @@ TEST_F(StartupFaults, StartReachesThePlayerWindowWhateverTheServiceDoes) {
         ASSERT_GE(s.handedOverAt, 0);
         EXPECT_EQ(s.handedOverAt, expectedHandOver(s)) << "armed at " << s.armedAt;
         EXPECT_GE(s.armedAt, 0) << "every one of these faults still answers the counter";
-        EXPECT_FALSE(forms->isLoaded("Inicio"));
+        EXPECT_FALSE(forms->isLoaded("SplashWindow"));
         if (s.titleSeen) {
             // The page's title, or its address where it has none: one short line, never the body.
             EXPECT_LE(s.label4.size(), 200) << s.label4.toStdString();
@@ -260,8 +260,7 @@ TEST_F(StartupFaults, SplashHandsOverWhenTheCounterIsRefusedOrNeverAnswers) {
         ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
         const quint16 port = closed.serverPort();
         closed.close();
-        sistema_ini(dir.path())
-            .EscribeIni("config", "servidor", QStringLiteral("http://127.0.0.1:%1").arg(port));
+        Settings(dir.path()).write("config", "servidor", QStringLiteral("http://127.0.0.1:%1").arg(port));
         const QByteArray configBefore = config();
         newRun();
         loop.reset();
@@ -290,8 +289,8 @@ TEST_F(StartupFaults, SplashHandsOverWhenTheCounterIsRefusedOrNeverAnswers) {
         const Start s = startAndHandOver(2000);
         EXPECT_LT(loop.maxGapMs(), kMaxLoopGapMs);
         EXPECT_EQ(s.armedAt, -1);
-        EXPECT_EQ(s.handedOverAt, Inicio::kHandOverLimitMs);
-        EXPECT_FALSE(forms->isLoaded("Inicio"));
+        EXPECT_EQ(s.handedOverAt, SplashWindow::kHandOverLimitMs);
+        EXPECT_FALSE(forms->isLoaded("SplashWindow"));
         // The splash went with its counter request still waiting: that request is given up.
         EXPECT_TRUE(openRequests().filter("/windows/contador/").isEmpty());
         EXPECT_EQ(svc.log().filter("GET /windows/contador/contador.html?version=245").size(), 1);

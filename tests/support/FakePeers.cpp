@@ -1,7 +1,7 @@
 #include "FakePeers.h"
 
 #include "app/Program.h"
-#include "app/sistema_ini.h"
+#include "base/Settings.h"
 
 #include <QDir>
 #include <QEvent>
@@ -100,5 +100,5 @@ void ProgramRig::writeFile(const QString& name, const QByteArray& bytes) const {
 }
 
 void ProgramRig::setting(const QString& key, const QString& value) const {
-    sistema_ini(dir.path()).EscribeIni(QStringLiteral("config"), key, value);
+    Settings(dir.path()).write(QStringLiteral("config"), key, value);
 }

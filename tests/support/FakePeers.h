@@ -6,7 +6,7 @@
 #pragma once
 
 #include "TestPlatform.h"
-#include "app/Forms.h"
+#include "base/Forms.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"

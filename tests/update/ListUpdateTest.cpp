@@ -1,5 +1,5 @@
 #include "UpdateTestSupport.h"
-#include "update/actualizarcanale.h"
+#include "update/ListUpdateWindow.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -41,19 +41,19 @@ protected:
         peer.route(kRadioPath, radioList);
         writeAll(file("vqrcv8xotv.exe"), "TV vieja||>asx\r\n");
         writeAll(file("oftwy69jrad.exe"), "Radio vieja||>asx\r\n");
-        sistema_ini(dir.path()).EscribeIni("config", "vers_local_canales", "12");
+        Settings(dir.path()).write("config", "vers_local_canales", "12");
     }
 
-    void addWindows(Forms& f) override { f.add<actualizarcanale>(); }
+    void addWindows(Forms& f) override { f.add<ListUpdateWindow>(); }
 
     FetchingBrowser& browser(const char* name) {
-        return *forms->loadedControl<FetchingBrowser>("actualizarcanale", name);
+        return *forms->loadedControl<FetchingBrowser>("ListUpdateWindow", name);
     }
-    QPushButton& command1() { return *forms->loadedControl<QPushButton>("actualizarcanale", "Command1"); }
+    QPushButton& command1() { return *forms->loadedControl<QPushButton>("ListUpdateWindow", "Command1"); }
 
     // Opens the window and lets both pages load at their fixed delays, up to the reply's judgement.
     void openAndCheck() {
-        forms->show("actualizarcanale");
+        forms->show("ListUpdateWindow");
         ASSERT_TRUE(waitFor([&] { return browser("numero_ver_canales").loads == 1; }, 5000));
         clock.advance(3999);
         EXPECT_EQ(browser("verificar").navigations, 0) << "the version is read 4 s after opening";
@@ -64,9 +64,7 @@ protected:
         EXPECT_FALSE(command1().isEnabled());
         clock.advance(1);
     }
-    QString installedVersion() const {
-        return sistema_ini(dir.path()).LeeIni("config", "vers_local_canales");
-    }
+    QString installedVersion() const { return Settings(dir.path()).read("config", "vers_local_canales"); }
 };
 
 TEST_F(ListUpdate, OkEnablesTheButtonAndNothingIsDownloadedBeforeTheClick) {
@@ -78,7 +76,7 @@ TEST_F(ListUpdate, OkEnablesTheButtonAndNothingIsDownloadedBeforeTheClick) {
     EXPECT_TRUE(dialogs().shown.isEmpty());
     clock.advance(60000);
     EXPECT_EQ(peer.countOf(kTvPath) + peer.countOf(kRadioPath), 0);
-    EXPECT_TRUE(forms->isLoaded("actualizarcanale"));
+    EXPECT_TRUE(forms->isLoaded("ListUpdateWindow"));
 }
 
 TEST_F(ListUpdate, RepliesOtherThanOkOrNoAreShownAndLeadBackToTheChooser) {
@@ -92,8 +90,8 @@ TEST_F(ListUpdate, RepliesOtherThanOkOrNoAreShownAndLeadBackToTheChooser) {
         EXPECT_EQ(dialogs().shown[0].prompt, kRespuestaRara + QString::fromUtf8(reply));
         EXPECT_EQ(dialogs().shown[0].style, MsgStyle::OkOnly);
         EXPECT_EQ(dialogs().shown[0].title, "");
-        EXPECT_FALSE(forms->isLoaded("actualizarcanale"));
-        EXPECT_TRUE(forms->isLoaded("elegir") && forms->find("elegir")->isVisible());
+        EXPECT_FALSE(forms->isLoaded("ListUpdateWindow"));
+        EXPECT_TRUE(forms->isLoaded("ChooserWindow") && forms->find("ChooserWindow")->isVisible());
         EXPECT_FALSE(forms->ended());
     }
     EXPECT_EQ(installedVersion(), "12");
@@ -113,7 +111,7 @@ TEST_F(ListUpdate, NoAsksItsQuestionYesOpensTheChooserAndNoOffersTheUpdateAnyway
     EXPECT_EQ(m.title, "Ha ocurrido un error");
     // No: the window stays, the judgement is not repeated, and the button downloads the lists
     // all the same; the version the service did not confirm is not recorded.
-    EXPECT_TRUE(forms->isLoaded("actualizarcanale"));
+    EXPECT_TRUE(forms->isLoaded("ListUpdateWindow"));
     clock.advance(60000);
     EXPECT_EQ(dialogs().shown.size(), 1);
     EXPECT_EQ(command1().text(), "Comenzar actualización");
@@ -124,20 +122,20 @@ TEST_F(ListUpdate, NoAsksItsQuestionYesOpensTheChooserAndNoOffersTheUpdateAnyway
               "El proceso de actualización de los canales se ha completado exitosamente.");
     EXPECT_EQ(readAll(file("vqrcv8xotv.exe")), tvList);
     EXPECT_EQ(installedVersion(), "12");
-    EXPECT_TRUE(forms->form("elegir")->isVisible());
+    EXPECT_TRUE(forms->form("ChooserWindow")->isVisible());
 
     newRun();
     dialogs().shown.clear();
     openAndCheck();
     ASSERT_EQ(dialogs().shown.size(), 1);
-    EXPECT_TRUE(forms->form("elegir")->isVisible());
-    EXPECT_FALSE(forms->isLoaded("actualizarcanale"));
+    EXPECT_TRUE(forms->form("ChooserWindow")->isVisible());
+    EXPECT_FALSE(forms->isLoaded("ListUpdateWindow"));
 }
 
 TEST_F(ListUpdate, ACompletedUpdateInstallsBothListsAndTheirVersionAfterClosingThePlayers) {
     peer.route(kVersionPath, "2024.3");
-    forms->show("tvquelvar");
-    forms->form("radi");
+    forms->show("TvWindow");
+    forms->form("RadioWindow");
     openAndCheck();
     ASSERT_TRUE(command1().isEnabled());
 
@@ -146,9 +144,9 @@ TEST_F(ListUpdate, ACompletedUpdateInstallsBothListsAndTheirVersionAfterClosingT
         if (path != kTvPath && path != kRadioPath)
             return;
         seenAtDownload << QString::fromLatin1(path);
-        if (forms->isLoaded("tvquelvar") || forms->isLoaded("radi"))
+        if (forms->isLoaded("TvWindow") || forms->isLoaded("RadioWindow"))
             seenAtDownload << "a player window is still open";
-        if (!forms->loadedControl<QProgressBar>("actualizarcanale", "progreso")->isVisible() ||
+        if (!forms->loadedControl<QProgressBar>("ListUpdateWindow", "progreso")->isVisible() ||
             command1().isVisible())
             seenAtDownload << "no progress shown";
         if (readAll(file("vqrcv8xotv.exe")) != "TV vieja||>asx\r\n")
@@ -165,8 +163,8 @@ TEST_F(ListUpdate, ACompletedUpdateInstallsBothListsAndTheirVersionAfterClosingT
     EXPECT_EQ(readAll(file("oftwy69jrad.exe")), radioList);
     EXPECT_EQ(installedVersion(), "2024.3");
     EXPECT_EQ(folderContents(), (QStringList{"config.ini", "oftwy69jrad.exe", "vqrcv8xotv.exe"}));
-    EXPECT_TRUE(forms->form("elegir")->isVisible());
-    EXPECT_FALSE(forms->isLoaded("actualizarcanale"));
+    EXPECT_TRUE(forms->form("ChooserWindow")->isVisible());
+    EXPECT_FALSE(forms->isLoaded("ListUpdateWindow"));
 }
 
 TEST_F(ListUpdate, AFailedDownloadKeepsTheInstalledListsAndVersion) {
@@ -186,7 +184,7 @@ TEST_F(ListUpdate, AFailedDownloadKeepsTheInstalledListsAndVersion) {
         peer.route(c.path, c.path == kTvPath ? tvList : radioList, c.fault);
         newRun();
         dialogs().shown.clear();
-        forms->show("tvquelvar");
+        forms->show("TvWindow");
         openAndCheck();
         command1().click();
         ASSERT_TRUE(waitFor([&] { return !dialogs().shown.isEmpty(); }, 10000));
@@ -196,9 +194,9 @@ TEST_F(ListUpdate, AFailedDownloadKeepsTheInstalledListsAndVersion) {
         EXPECT_EQ(readAll(file("oftwy69jrad.exe")), "Radio vieja||>asx\r\n");
         EXPECT_EQ(installedVersion(), "12");
         EXPECT_EQ(folderContents(), (QStringList{"config.ini", "oftwy69jrad.exe", "vqrcv8xotv.exe"}));
-        EXPECT_FALSE(forms->isLoaded("tvquelvar"));
-        EXPECT_TRUE(forms->form("elegir")->isVisible());
-        EXPECT_FALSE(forms->isLoaded("actualizarcanale"));
+        EXPECT_FALSE(forms->isLoaded("TvWindow"));
+        EXPECT_TRUE(forms->form("ChooserWindow")->isVisible());
+        EXPECT_FALSE(forms->isLoaded("ListUpdateWindow"));
     }
 }
 
@@ -207,7 +205,7 @@ TEST_F(ListUpdate, ClosingTheWindowWhileDownloadingLeavesNothingBehind) {
     openAndCheck();
     command1().click();
     ASSERT_TRUE(waitFor([&] { return peer.countOf(kRadioPath) == 1; }, 10000));
-    forms->unload("actualizarcanale");
+    forms->unload("ListUpdateWindow");
     waitFor([] { return false; }, 200); // whatever was still under way has its chance to show
     EXPECT_TRUE(dialogs().shown.isEmpty());
     EXPECT_EQ(readAll(file("vqrcv8xotv.exe")), "TV vieja||>asx\r\n");

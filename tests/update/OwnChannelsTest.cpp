@@ -1,9 +1,9 @@
 // A user's own playlists given to the reference service, used by the program as it is: every name,
 // whatever its script, plays from the list the service built; a channel whose first addresses are
 // dead plays its next alternative; a changed playlist reaches the running program as a list update.
-#include "app/Forms.h"
 #include "app/Program.h"
-#include "app/sistema_ini.h"
+#include "base/Forms.h"
+#include "base/Settings.h"
 #include "catalogue/ChannelListBox.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Timer.h"
@@ -52,7 +52,7 @@ protected:
                                                            "--radio-playlist", lists.filePath("radio.pls")});
         ASSERT_TRUE(svc->ok()) << svc->error().toStdString();
         svc->writeConfig(dir.path());
-        sistema_ini(dir.path()).EscribeIni("config", "vers_local_canales", "37");
+        Settings(dir.path()).write("config", "vers_local_canales", "37");
         // The lists as the program installs them: the bytes the service publishes.
         writeAll(dir.filePath("vqrcv8xotv.exe"),
                  ServiceFixture::get(svc->serviceBase() + "/windows/hmtzc4wn8ue/canalestv.exe").body);
@@ -94,7 +94,7 @@ protected:
 } // namespace
 
 TEST_F(OwnChannels, EveryNameInEveryScriptPlaysAndDeadAddressesGiveWayToTheNextAlternative) {
-    PlayerWindow& tv = open("tvquelvar");
+    PlayerWindow& tv = open("TvWindow");
     ASSERT_EQ(tv.canales->count(), 4);
     EXPECT_EQ(tv.canales->item(1)->text(), QStringLiteral("Первый канал"));
     EXPECT_EQ(tv.canales->item(3)->text(), QStringLiteral("Alternativas 📺"));
@@ -104,10 +104,10 @@ TEST_F(OwnChannels, EveryNameInEveryScriptPlaysAndDeadAddressesGiveWayToTheNextA
     EXPECT_EQ(tv.WMPradio->sourceURL(), media.serviceBase() + "/media/canal2/live.m3u8");
     EXPECT_TRUE(media.log().contains("service GET /windows/chat.html"));
     EXPECT_TRUE(media.log().contains("service GET /media/no-existe.m3u8"));
-    forms->form("systra"); // keeps the run alive while the other window opens
-    forms->unload("tvquelvar");
+    forms->form("TrayWindow"); // keeps the run alive while the other window opens
+    forms->unload("TvWindow");
 
-    PlayerWindow& radio = open("radi");
+    PlayerWindow& radio = open("RadioWindow");
     ASSERT_EQ(radio.canales->count(), 4);
     EXPECT_EQ(radio.canales->item(2)->text(), QStringLiteral("راديو الشرق"));
     EXPECT_EQ(silentRows(radio), QStringList{});
@@ -127,18 +127,18 @@ TEST_F(OwnChannels, AChangedPlaylistIsOfferedToTheProgramAndInstalledByTheListUp
     ASSERT_TRUE(svc->waitForLog("lists changed: version 38", 10000));
 
     // The window's list check at load offers the update; Yes opens the list update.
-    open("radi");
-    ASSERT_TRUE(waitFor([&] { return forms->isLoaded("actualizarcanale"); }, 15000));
+    open("RadioWindow");
+    ASSERT_TRUE(waitFor([&] { return forms->isLoaded("ListUpdateWindow"); }, 15000));
     ASSERT_EQ(dialogsOf(*platform).shown.size(), 1);
     EXPECT_TRUE(dialogsOf(*platform).shown[0].prompt.startsWith("Existe una actualización de canales"));
-    EXPECT_FALSE(forms->isLoaded("radi"));
+    EXPECT_FALSE(forms->isLoaded("RadioWindow"));
 
     QPushButton* start = reachListUpdateStart(*forms, clock, "38");
     ASSERT_TRUE(start);
     start->click();
     ASSERT_TRUE(waitFor([&] { return dialogsOf(*platform).shown.size() == 2; }, 15000));
 
-    EXPECT_EQ(sistema_ini(dir.path()).LeeIni("config", "vers_local_canales"), "38");
+    EXPECT_EQ(Settings(dir.path()).read("config", "vers_local_canales"), "38");
     const QByteArray installed = readAll(dir.filePath("oftwy69jrad.exe"));
     EXPECT_TRUE(installed.endsWith("Radio Nueva||>asx\r\n")) << installed.toStdString();
     EXPECT_TRUE(installed.contains(QStringLiteral("Радио Волна").toUtf8()));

@@ -1,7 +1,7 @@
+#include "update/SelfUpdate.h"
 #include "UpdateTestSupport.h"
-#include "app/Endpoints.h"
-#include "update/Form1.h"
-#include "update/actualizacion.h"
+#include "base/Endpoints.h"
+#include "update/ProgramDownload.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -25,7 +25,7 @@ QByteArray newProgram() {
     return bytes;
 }
 
-class SelfUpdate : public UpdateTest {
+class ProgramUpdate : public UpdateTest {
 protected:
     QProcess running;
     QString program;
@@ -47,10 +47,10 @@ protected:
         }
     }
     void addWindows(Forms& f) override {
-        f.add<actualizacion>();
-        // Form1 ends and replaces the stand-in, never the test itself.
-        f.registerForm("Form1", [this](Forms& forms) {
-            auto* w = new Form1(forms);
+        f.add<ProgramDownload>();
+        // SelfUpdate ends and replaces the stand-in, never the test itself.
+        f.registerForm("SelfUpdate", [this](Forms& forms) {
+            auto* w = new SelfUpdate(forms);
             w->setProgram(program, running.processId());
             return w;
         });
@@ -59,19 +59,19 @@ protected:
         running.start(program, {});
         ASSERT_TRUE(running.waitForStarted(5000));
     }
-    Timer& form1Timer(const char* name) { return *forms->loadedControl<Timer>("Form1", name); }
+    Timer& form1Timer(const char* name) { return *forms->loadedControl<Timer>("SelfUpdate", name); }
 };
 
-TEST_F(SelfUpdate, TheScriptEndsTheRunningProgramAndPutsTheNewOneInItsPlace) {
+TEST_F(ProgramUpdate, TheScriptEndsTheRunningProgramAndPutsTheNewOneInItsPlace) {
     startProgram();
-    newRun(); // Form1 now knows the stand-in's process
-    forms->show("Form1");
-    EXPECT_EQ(forms->form("Form1")->windowTitle(), "Form1");
-    EXPECT_FALSE(forms->form("actualizacion")->isVisible());
-    ASSERT_TRUE(waitFor([&] { return !forms->isLoaded("actualizacion"); }, 10000));
+    newRun(); // SelfUpdate now knows the stand-in's process
+    forms->show("SelfUpdate");
+    EXPECT_EQ(forms->form("SelfUpdate")->windowTitle(), "Form1");
+    EXPECT_FALSE(forms->form("ProgramDownload")->isVisible());
+    ASSERT_TRUE(waitFor([&] { return !forms->isLoaded("ProgramDownload"); }, 10000));
     EXPECT_TRUE(dialogs().shown.isEmpty());
     EXPECT_EQ(readAll(file("sintonextemp")), published);
-    EXPECT_EQ(forms->loadedControl<QProgressBar>("Form1", "progreso")->value(), 1000);
+    EXPECT_EQ(forms->loadedControl<QProgressBar>("SelfUpdate", "progreso")->value(), 1000);
 
     clock.advance(1999);
     EXPECT_FALSE(QFile::exists(file("completa_actualizacion.sh")));
@@ -109,18 +109,18 @@ TEST_F(SelfUpdate, TheScriptEndsTheRunningProgramAndPutsTheNewOneInItsPlace) {
     EXPECT_EQ(replaced.readAllStandardOutput(), "nuevo\n");
 }
 
-TEST_F(SelfUpdate, AFailedDownloadTouchesNothing) {
+TEST_F(ProgramUpdate, AFailedDownloadTouchesNothing) {
     for (HttpPeer::Fault fault : {HttpPeer::Fault::Status500, HttpPeer::Fault::Drop}) {
         SCOPED_TRACE(int(fault));
         peer.route(kProgramPath, published, fault);
         newRun();
         dialogs().shown.clear();
-        forms->show("Form1");
+        forms->show("SelfUpdate");
         ASSERT_TRUE(waitFor([&] { return !dialogs().shown.isEmpty(); }, 10000));
         EXPECT_EQ(prompts(), QStringList{kNoDescarga});
-        EXPECT_FALSE(forms->isLoaded("Form1"));
-        EXPECT_FALSE(forms->isLoaded("actualizacion"));
-        EXPECT_TRUE(forms->form("elegir")->isVisible()) << "the user goes on with the program";
+        EXPECT_FALSE(forms->isLoaded("SelfUpdate"));
+        EXPECT_FALSE(forms->isLoaded("ProgramDownload"));
+        EXPECT_TRUE(forms->form("ChooserWindow")->isVisible()) << "the user goes on with the program";
         clock.advance(60000);
         EXPECT_EQ(dialogs().shown.size(), 1);
         EXPECT_EQ(readAll(program), kOldProgram);
@@ -128,16 +128,16 @@ TEST_F(SelfUpdate, AFailedDownloadTouchesNothing) {
     }
 }
 
-TEST_F(SelfUpdate, AScriptThatCannotBeWrittenStartsNothing) {
+TEST_F(ProgramUpdate, AScriptThatCannotBeWrittenStartsNothing) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("completa_actualizacion.sh")); // the name is taken
     startProgram();
     newRun();
-    forms->show("Form1");
-    ASSERT_TRUE(waitFor([&] { return !forms->isLoaded("actualizacion"); }, 10000));
+    forms->show("SelfUpdate");
+    ASSERT_TRUE(waitFor([&] { return !forms->isLoaded("ProgramDownload"); }, 10000));
     clock.advance(2000);
     EXPECT_EQ(prompts(), QStringList{"No se ha podido completar la actualización. Inténtalo más tarde."});
-    EXPECT_FALSE(forms->isLoaded("Form1"));
-    EXPECT_TRUE(forms->form("elegir")->isVisible());
+    EXPECT_FALSE(forms->isLoaded("SelfUpdate"));
+    EXPECT_TRUE(forms->form("ChooserWindow")->isVisible());
     clock.advance(60000);
     EXPECT_EQ(dialogs().shown.size(), 1);
     waitFor([] { return false; }, 300);
@@ -146,12 +146,12 @@ TEST_F(SelfUpdate, AScriptThatCannotBeWrittenStartsNothing) {
     EXPECT_EQ(folderContents(), (QStringList{"completa_actualizacion.sh", "config.ini", "sintonex"}));
 }
 
-TEST_F(SelfUpdate, ClosingTheWindowBeforeTheScriptAbandonsTheUpdate) {
+TEST_F(ProgramUpdate, ClosingTheWindowBeforeTheScriptAbandonsTheUpdate) {
     newRun();
-    forms->show("Form1");
-    ASSERT_TRUE(waitFor([&] { return !forms->isLoaded("actualizacion"); }, 10000));
+    forms->show("SelfUpdate");
+    ASSERT_TRUE(waitFor([&] { return !forms->isLoaded("ProgramDownload"); }, 10000));
     EXPECT_TRUE(form1Timer("Timer1").Enabled());
-    forms->form("Form1")->close();
+    forms->form("SelfUpdate")->close();
     clock.advance(60000);
     EXPECT_TRUE(dialogs().shown.isEmpty());
     EXPECT_EQ(readAll(program), kOldProgram);
@@ -160,18 +160,18 @@ TEST_F(SelfUpdate, ClosingTheWindowBeforeTheScriptAbandonsTheUpdate) {
 
 // The package manager owns an installed program: the question was answered Yes, and the user is
 // sent to the download page and goes on with the program as it is.
-TEST_F(SelfUpdate, AnInstalledProgramIsNeverReplaced) {
+TEST_F(ProgramUpdate, AnInstalledProgramIsNeverReplaced) {
     platform->installed = true;
     startProgram();
     newRun();
-    forms->show("Form1");
+    forms->show("SelfUpdate");
     EXPECT_EQ(prompts(), QStringList{"Sintonex está instalado en el sistema y no puede actualizarse a sí "
                                      "mismo.\r\nActualízalo con el gestor de paquetes de tu sistema. Ahora "
                                      "se abrirá la página de descarga."});
     EXPECT_EQ(shellOf(*platform).opened, QStringList{Endpoints::defaultWebBase() + "/sintonex/descargar/"});
-    EXPECT_FALSE(forms->isLoaded("Form1"));
-    EXPECT_FALSE(forms->isLoaded("actualizacion"));
-    EXPECT_TRUE(forms->form("elegir")->isVisible());
+    EXPECT_FALSE(forms->isLoaded("SelfUpdate"));
+    EXPECT_FALSE(forms->isLoaded("ProgramDownload"));
+    EXPECT_TRUE(forms->form("ChooserWindow")->isVisible());
     clock.advance(60000);
     waitFor([] { return false; }, 300);
     EXPECT_EQ(peer.countOf(kProgramPath), 0);

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "HttpPeer.h"
-#include "app/Forms.h"
-#include "app/sistema_ini.h"
+#include "base/Forms.h"
+#include "base/Settings.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
 #include "support/Files.h"
@@ -70,7 +70,7 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        sistema_ini(dir.path()).EscribeIni("config", "servidor", peer.base());
+        Settings(dir.path()).write("config", "servidor", peer.base());
         QNetworkAccessManager* network = platform->network;
         platform->createHiddenBrowser = [network](QObject* parent) {
             return new FetchingBrowser(parent, network);
@@ -83,7 +83,7 @@ protected:
     void newRun() {
         endRun();
         forms = std::make_unique<Forms>(*platform);
-        for (const char* name : {"elegir", "tvquelvar", "radi"})
+        for (const char* name : {"ChooserWindow", "TvWindow", "RadioWindow"})
             forms->registerForm(name, [name](Forms& f) { return new StandIn(f, name); });
         addWindows(*forms);
     }

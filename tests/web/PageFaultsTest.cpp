@@ -9,7 +9,7 @@
 #include "support/FaultSupport.h"
 #include "support/ServiceFixture.h"
 #include "windows/PlayerWindow.h"
-#include "windows/txt.h"
+#include "windows/TeletextWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -140,8 +140,8 @@ TEST_F(PageFaults, TeletextWindowStaysUsableWhateverItsPageMeets) {
         ASSERT_TRUE(newRunWith(path, f));
         const int before = requests(path);
         const QSet<QByteArray> earlier = connectionsTo(svc.servicePort());
-        forms->show("txt");
-        txt& w = forms->get<txt>();
+        forms->show("TeletextWindow");
+        TeletextWindow& w = forms->get<TeletextWindow>();
         QStringList* events = record(w.WebBrowser2);
         if (!engineStarted) {
             // Chromium's start is not the page's doing.
@@ -193,7 +193,7 @@ TEST_F(PageFaults, TeletextWindowStaysUsableWhateverItsPageMeets) {
         ASSERT_FALSE(view.isNull()) << "the page is in the engine";
         w.Command3->click();
         clock.advance(20);
-        EXPECT_FALSE(forms->isLoaded("txt"));
+        EXPECT_FALSE(forms->isLoaded("TeletextWindow"));
         expectPageGone(page, view, path, mode == "endless" ? pageConnections : QSet<QByteArray>());
     }
 }
@@ -206,13 +206,13 @@ TEST_F(PageFaults, ChatLeavesAndClosesWhateverItsPageMeets) {
         SCOPED_TRACE(describe(f));
         const QString mode = QString::fromLatin1(f.mode);
         ASSERT_TRUE(newRunWith(path, f));
-        forms->show("tvquelvar");
-        auto& tv = *static_cast<PlayerWindow*>(forms->find("tvquelvar"));
+        forms->show("TvWindow");
+        auto& tv = *static_cast<PlayerWindow*>(forms->find("TvWindow"));
         const int before = requests(path);
         const QSet<QByteArray> earlier = connectionsTo(svc.servicePort());
         QSet<QByteArray> pageConnections;
         tv.button(Ctl::Chat)->click();
-        Form* chatWindow = forms->find("chat");
+        Form* chatWindow = forms->find("ChatWindow");
         ASSERT_NE(chatWindow, nullptr);
         EXPECT_TRUE(chatWindow->isVisible());
         WebBrowser* page = chatWindow->findChild<WebBrowser*>("WebBrowser1");
@@ -246,12 +246,12 @@ TEST_F(PageFaults, ChatLeavesAndClosesWhateverItsPageMeets) {
         ASSERT_FALSE(view.isNull());
         if (mode == "endless") {
             // Closing the player window takes its chat along, page and all.
-            forms->unload("tvquelvar");
+            forms->unload("TvWindow");
         } else {
             leave->click();
             EXPECT_FALSE(tv.button(Ctl::Chat)->isHidden());
         }
-        EXPECT_FALSE(forms->isLoaded("chat"));
+        EXPECT_FALSE(forms->isLoaded("ChatWindow"));
         expectPageGone(pageView, view, path, pageConnections);
     }
 }

@@ -1,5 +1,5 @@
 // Shared ground of the tests of a player window at work: a program rig with both player windows
-// registered, a stand-in tray window `systra`, and helpers to open a window with a list, reach its
+// registered, a stand-in tray window `TrayWindow`, and helpers to open a window with a list, reach its
 // controls and timers by their own names, and play a row.
 #pragma once
 
@@ -21,10 +21,10 @@ class AliveTest : public ::testing::TestWithParam<const char*> {
 protected:
     AliveTest() {
         // The tray window only receives a caption here.
-        rig.forms->registerForm("systra", [](Forms& f) { return new Form(f, "systra"); });
+        rig.forms->registerForm("TrayWindow", [](Forms& f) { return new Form(f, "TrayWindow"); });
     }
 
-    bool tv() const { return QString(GetParam()) == "tvquelvar"; }
+    bool tv() const { return QString(GetParam()) == "TvWindow"; }
     // Opens the window of this run with `list` as its list file.
     PlayerWindow& open(const QByteArray& list = "Alfa Uno||>asx\r\nalfa Sur||>html\r\nCanal 24||>asx\r\n") {
         rig.writeFile(tv() ? "vqrcv8xotv.exe" : "oftwy69jrad.exe", list);
@@ -54,4 +54,4 @@ inline std::string windowName(const ::testing::TestParamInfo<const char*>& info)
 }
 
 #define ALIVE_BOTH_WINDOWS(suite)                                                                            \
-    INSTANTIATE_TEST_SUITE_P(Windows, suite, ::testing::Values("tvquelvar", "radi"), windowName)
+    INSTANTIATE_TEST_SUITE_P(Windows, suite, ::testing::Values("TvWindow", "RadioWindow"), windowName)

@@ -7,9 +7,9 @@
 #include "AliveFixture.h"
 
 #include "app/Program.h"
-#include "app/sistema_ini.h"
-#include "playback/PlayerStatus.h"
-#include "playback/PlayerTimers.h"
+#include "base/Settings.h"
+#include "windows/PlayerStatus.h"
+#include "windows/PlayerTimers.h"
 
 namespace {
 
@@ -26,8 +26,8 @@ QList<Timer*> windowTimers(PlayerWindow& w) {
 // timers of its status and layout parts running, with the 1 ms ones among them stopped, and with
 // all of them stopped (what remains is the event loop and the volume poll).
 void measure(Forms& forms, const char* what) {
-    forms.show("tvquelvar");
-    auto& w = *static_cast<PlayerWindow*>(forms.find("tvquelvar"));
+    forms.show("TvWindow");
+    auto& w = *static_cast<PlayerWindow*>(forms.find("TvWindow"));
     idleCpuPercent(2000); // load, first paint, failed version checks
     const double repaintCpu0 = processCpuMs();
     for (int i = 0; i < 100; ++i)
@@ -79,7 +79,7 @@ TEST(AliveIdle, DISABLED_TelevisionWindowWithTheRealPlayer) {
     registerProgramForms(forms);
     // Addresses that answer nothing at once: nothing plays, nothing loads.
     for (const char* key : {"servidor", "web", "foro"})
-        forms.settings().EscribeIni("config", key, "http://127.0.0.1:9");
-    forms.settings().EscribeIni("config", "donaciones01", "0");
+        forms.settings().write("config", key, "http://127.0.0.1:9");
+    forms.settings().write("config", "donaciones01", "0");
     measure(forms, "TV window, libmpv player and real browsers");
 }

@@ -3,8 +3,8 @@
 // donation appeal reminder with its settings.
 #include "AliveFixture.h"
 
-#include "community/frmTip.h"
-#include "playback/PlayerTimers.h"
+#include "community/DonationAppeal.h"
+#include "windows/PlayerTimers.h"
 
 #include <QCheckBox>
 #include <QPointer>
@@ -125,7 +125,7 @@ TEST_P(AliveLayout, ChatOpensDockedAndItsButtonsWaitTwoSeconds) {
     EXPECT_EQ(again->Interval(), 2000);
 
     click(hat);
-    Form* chatWindow = rig.forms->find("chat");
+    Form* chatWindow = rig.forms->find("ChatWindow");
     ASSERT_NE(chatWindow, nullptr);
     EXPECT_TRUE(chatWindow->isVisible());
     QPointer<FakeBrowser> page = fakeBrowser(chatWindow, "WebBrowser1");
@@ -152,7 +152,7 @@ TEST_P(AliveLayout, ChatOpensDockedAndItsButtonsWaitTwoSeconds) {
 
     page->setSilent(false);
     click(leave);
-    EXPECT_FALSE(rig.forms->isLoaded("chat"));
+    EXPECT_FALSE(rig.forms->isLoaded("ChatWindow"));
     ASSERT_FALSE(page.isNull()) << "deleted later";
     EXPECT_EQ(page->navigations.last(), "about:blank");
     EXPECT_EQ(page->silentOnNavigate.last(), tv()) << "the radio leaves Silent alone";
@@ -165,7 +165,7 @@ TEST_P(AliveLayout, ChatOpensDockedAndItsButtonsWaitTwoSeconds) {
 }
 
 TEST_P(AliveLayout, TheReminderFollowsTheWindowsKeys) {
-    rig.forms->form("systra"); // keeps the run alive between the windows opened here
+    rig.forms->form("TrayWindow"); // keeps the run alive between the windows opened here
     struct Case {
         const char* donaciones;
         const char* donaciones01;
@@ -184,15 +184,15 @@ TEST_P(AliveLayout, TheReminderFollowsTheWindowsKeys) {
         ASSERT_NE(reminder, nullptr);
         EXPECT_EQ(reminder->Interval(), 30000);
         rig.clock.advance(29999);
-        EXPECT_FALSE(rig.forms->isLoaded("frmTip"));
+        EXPECT_FALSE(rig.forms->isLoaded("DonationAppeal"));
         rig.clock.advance(1);
         EXPECT_FALSE(reminder->Enabled());
         const bool shows = tv() ? c.tvShows : c.radioShows;
-        EXPECT_EQ(rig.forms->isLoaded("frmTip"), shows);
+        EXPECT_EQ(rig.forms->isLoaded("DonationAppeal"), shows);
         if (shows) {
-            EXPECT_TRUE(rig.forms->find("frmTip")->isVisible());
+            EXPECT_TRUE(rig.forms->find("DonationAppeal")->isVisible());
         }
-        rig.forms->unload("frmTip");
+        rig.forms->unload("DonationAppeal");
         rig.forms->unload(GetParam());
     }
 }
@@ -201,45 +201,45 @@ TEST_P(AliveLayout, TheReminderClosesAnOpenChat) {
     open();
     click(button(Ctl::Chat));
     rig.clock.advance(30000);
-    ASSERT_TRUE(rig.forms->isLoaded("frmTip"));
-    EXPECT_FALSE(rig.forms->isLoaded("chat"));
+    ASSERT_TRUE(rig.forms->isLoaded("DonationAppeal"));
+    EXPECT_FALSE(rig.forms->isLoaded("ChatWindow"));
     EXPECT_FALSE(button(Ctl::Chat)->isHidden());
     EXPECT_TRUE(button(Ctl::LeaveChat)->isHidden());
 }
 
 TEST(AliveReminder, AceptarCancelsBothRemindersAndTheCheckBoxSilencesTheNextWindows) {
     ProgramRig rig;
-    rig.forms->show("tvquelvar");
-    rig.forms->form("radi"); // loaded hidden, as the TV window's commands load it
+    rig.forms->show("TvWindow");
+    rig.forms->form("RadioWindow"); // loaded hidden, as the TV window's commands load it
     rig.clock.advance(10000);
-    rig.forms->show("frmTip"); // "Realizar donación"
-    auto& appeal = rig.forms->get<frmTip>();
+    rig.forms->show("DonationAppeal"); // "Realizar donación"
+    auto& appeal = rig.forms->get<DonationAppeal>();
     QTest::mouseClick(appeal.mostrar(), Qt::LeftButton);
     QTest::mouseClick(appeal.cmdOK(), Qt::LeftButton);
-    EXPECT_FALSE(rig.forms->isLoaded("frmTip"));
-    for (const char* window : {"tvquelvar", "radi"})
+    EXPECT_FALSE(rig.forms->isLoaded("DonationAppeal"));
+    for (const char* window : {"TvWindow", "RadioWindow"})
         EXPECT_FALSE(rig.forms->find(window)->findChild<Timer*>("Timer3")->Enabled()) << window;
     rig.clock.advance(40000);
-    EXPECT_FALSE(rig.forms->isLoaded("frmTip"));
+    EXPECT_FALSE(rig.forms->isLoaded("DonationAppeal"));
 
     // "donaciones01" now holds "0": windows opened later offer nothing either.
-    rig.forms->unload("radi");
-    rig.forms->show("radi");
-    rig.forms->unload("tvquelvar");
-    rig.forms->show("tvquelvar");
+    rig.forms->unload("RadioWindow");
+    rig.forms->show("RadioWindow");
+    rig.forms->unload("TvWindow");
+    rig.forms->show("TvWindow");
     rig.clock.advance(31000);
-    EXPECT_FALSE(rig.forms->isLoaded("frmTip"));
+    EXPECT_FALSE(rig.forms->isLoaded("DonationAppeal"));
 }
 
 TEST(AliveDocking, AHiddenRadioWindowLeavesTheTelevisionsChatAlone) {
     ProgramRig rig;
-    rig.forms->show("tvquelvar");
-    auto& tv = *static_cast<PlayerWindow*>(rig.forms->find("tvquelvar"));
+    rig.forms->show("TvWindow");
+    auto& tv = *static_cast<PlayerWindow*>(rig.forms->find("TvWindow"));
     tv.move(50, 70);
-    rig.forms->form("radi")->move(400, 300); // loaded hidden
+    rig.forms->form("RadioWindow")->move(400, 300); // loaded hidden
     QTest::mouseClick(tv.button(Ctl::Chat), Qt::LeftButton);
     rig.clock.advance(50);
-    Form* chatWindow = rig.forms->find("chat");
+    Form* chatWindow = rig.forms->find("ChatWindow");
     ASSERT_NE(chatWindow, nullptr);
     EXPECT_EQ(chatWindow->pos(), QPoint(tv.x() + tv.width(), tv.y()));
 }

@@ -2,8 +2,8 @@
 // record button's readiness and the stop/play lock-out, in virtual time.
 #include "AliveFixture.h"
 
-#include "playback/PlayerStatus.h"
-#include "playback/PlayerTimers.h"
+#include "windows/PlayerStatus.h"
+#include "windows/PlayerTimers.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ TEST_P(AliveStatus, TheCaptionShowsTheNameBeforeEachTicksRotation) {
 TEST_P(AliveStatus, RadioTrayCaptionFollowsTheListSelection) {
     open();
     rig.clock.advance(100);
-    Form* tray = rig.forms->find("systra");
+    Form* tray = rig.forms->find("TrayWindow");
     if (tv()) {
         EXPECT_EQ(tray, nullptr) << "the TV window has no tray window";
         return;
@@ -88,7 +88,7 @@ TEST_P(AliveStatus, RadioTrayCaptionFollowsTheListSelection) {
     // The radio window does not load a hidden tray window of its own accord: that window would keep
     // the run alive once the radio window is gone. Once the tray window is there, it follows.
     EXPECT_EQ(tray, nullptr);
-    tray = rig.forms->form("systra");
+    tray = rig.forms->form("TrayWindow");
     ASSERT_NE(tray, nullptr);
     rig.clock.advance(100);
     EXPECT_FALSE(tray->isVisible());
@@ -209,8 +209,8 @@ TEST_P(AliveStatus, TimersEndWithTheirWindow) {
     for (Timer* t : timers)
         EXPECT_FALSE(t->Enabled()) << t->objectName().toStdString();
     rig.clock.advance(40000);
-    EXPECT_FALSE(rig.forms->isLoaded("systra"));
-    EXPECT_FALSE(rig.forms->isLoaded("frmTip"));
+    EXPECT_FALSE(rig.forms->isLoaded("TrayWindow"));
+    EXPECT_FALSE(rig.forms->isLoaded("DonationAppeal"));
 }
 
 } // namespace

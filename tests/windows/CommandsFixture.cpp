@@ -25,7 +25,7 @@ void addMissingTimers(PlayerWindow& w) {
         reminder->setObjectName(QStringLiteral("Timer3"));
         QObject::connect(reminder, &Timer::tick, &w, [&w, reminder] {
             reminder->setEnabled(false);
-            w.forms().show(QStringLiteral("frmTip"));
+            w.forms().show(QStringLiteral("DonationAppeal"));
         });
     }
     const QString lockOutName = w.isTv() ? QStringLiteral("Timer8") : QStringLiteral("Timer10");
@@ -45,11 +45,11 @@ CommandsTest::CommandsTest() {
     rig.setting(QStringLiteral("foro"), QString::fromLatin1(kForum));
     rig.setting(QStringLiteral("vers_local_canales"), QStringLiteral("37"));
     Forms& forms = *rig.forms;
-    registerStandIn(forms, QStringLiteral("tvmini"), true, false);
-    registerStandIn(forms, QStringLiteral("tvminiflash"), false, true);
-    registerStandIn(forms, QStringLiteral("generico"), false, true);
-    registerStandIn(forms, QStringLiteral("txt"), false, true);
-    registerStandIn(forms, QStringLiteral("systra"), false, false);
+    registerStandIn(forms, QStringLiteral("MiniTvWindow"), true, false);
+    registerStandIn(forms, QStringLiteral("MiniPageWindow"), false, true);
+    registerStandIn(forms, QStringLiteral("EnlargedPageWindow"), false, true);
+    registerStandIn(forms, QStringLiteral("TeletextWindow"), false, true);
+    registerStandIn(forms, QStringLiteral("TrayWindow"), false, false);
     QObject::connect(&forms, &Forms::formLoaded, &forms, [&forms](const QString& name) {
         if (auto* w = qobject_cast<PlayerWindow*>(forms.find(name)))
             addMissingTimers(*w);
@@ -57,7 +57,7 @@ CommandsTest::CommandsTest() {
 }
 
 PlayerWindow& CommandsTest::open(const char* name, const QByteArray& list) {
-    const bool tv = QString::fromLatin1(name) == QLatin1String("tvquelvar");
+    const bool tv = QString::fromLatin1(name) == QLatin1String("TvWindow");
     rig.writeFile(tv ? QStringLiteral("vqrcv8xotv.exe") : QStringLiteral("oftwy69jrad.exe"), list);
     rig.forms->show(name);
     auto& w = *static_cast<PlayerWindow*>(rig.forms->find(name));
@@ -67,15 +67,15 @@ PlayerWindow& CommandsTest::open(const char* name, const QByteArray& list) {
 }
 
 PlayerWindow& CommandsTest::openTv() {
-    return open("tvquelvar", kTeleSur + "||>asx\r\n"
-                                        "Canal Dos||>html\r\n"
-                                        "Parado||>htmlasx\r\n"
-                                        "Propio||>http://propio.example/directo\r\n");
+    return open("TvWindow", kTeleSur + "||>asx\r\n"
+                                       "Canal Dos||>html\r\n"
+                                       "Parado||>htmlasx\r\n"
+                                       "Propio||>http://propio.example/directo\r\n");
 }
 
 PlayerWindow& CommandsTest::openRadio() {
-    return open("radi", "Antena Sur||>asx\r\n"
-                        "Radio P\xe1gina||>html\r\n");
+    return open("RadioWindow", "Antena Sur||>asx\r\n"
+                               "Radio P\xe1gina||>html\r\n");
 }
 
 void playRow(PlayerWindow& w, int row) {
@@ -84,7 +84,7 @@ void playRow(PlayerWindow& w, int row) {
 }
 
 FakePlayer* CommandsTest::miniPlayer() const {
-    return fakePlayer(rig.forms->find("tvmini"), QStringLiteral("WindowsMediaPlayer1"));
+    return fakePlayer(rig.forms->find("MiniTvWindow"), QStringLiteral("WindowsMediaPlayer1"));
 }
 
 FakeBrowser* CommandsTest::windowBrowser(const char* window) const {

@@ -5,9 +5,9 @@
 
 #include "catalogue/ChannelListBox.h"
 #include "platform/MediaSession.h"
+#include "playback/RecorderWindow.h"
 #include "playback/VolumeControl.h"
-#include "playback/descarga.h"
-#include "windows/tvquelvar.h"
+#include "windows/TvWindow.h"
 
 #include <QLineEdit>
 #include <QScrollBar>
@@ -22,7 +22,7 @@ const QString kVersions = "&versionlistacanales=37&versionprograma=245";
 
 class Playback : public CommandsTest, public ::testing::WithParamInterface<const char*> {
 protected:
-    PlayerWindow& openParam() { return QString(GetParam()) == "tvquelvar" ? openTv() : openRadio(); }
+    PlayerWindow& openParam() { return QString(GetParam()) == "TvWindow" ? openTv() : openRadio(); }
 };
 
 } // namespace
@@ -97,7 +97,7 @@ TEST_P(Playback, RecordHandsThePlayingAddressToTheRecorder) {
     ASSERT_FALSE(address.isEmpty());
     rig.clock.advance(7500);
     w.button(Ctl::Record)->click();
-    auto* recorder = rig.forms->find<descarga>();
+    auto* recorder = rig.forms->find<RecorderWindow>();
     ASSERT_NE(recorder, nullptr);
     EXPECT_TRUE(recorder->isVisible());
     EXPECT_EQ(recorder->extension(), w.isTv() ? ".asf" : ".mp3");
@@ -110,8 +110,8 @@ TEST_P(Playback, RecordHandsThePlayingAddressToTheRecorder) {
     rig.forms->unload(recorder);
     player(w).close();
     commands(w).Command15_Click();
-    ASSERT_NE(rig.forms->find<descarga>(), nullptr);
-    EXPECT_EQ(rig.forms->find<descarga>()->url->text(), address);
+    ASSERT_NE(rig.forms->find<RecorderWindow>(), nullptr);
+    EXPECT_EQ(rig.forms->find<RecorderWindow>()->url->text(), address);
 }
 
 // The desktop's media controls ask through the media session; the window answers with its own
@@ -174,7 +174,7 @@ TEST_P(Playback, TheDesktopsRequestsAreTheWindowsOwnCommands) {
     EXPECT_EQ(session.owner(), nullptr) << "nothing is offered once the window is gone";
 }
 
-INSTANTIATE_TEST_SUITE_P(BothWindows, Playback, ::testing::Values("tvquelvar", "radi"));
+INSTANTIATE_TEST_SUITE_P(BothWindows, Playback, ::testing::Values("TvWindow", "RadioWindow"));
 
 namespace {
 
@@ -196,7 +196,7 @@ protected:
     PlayerWindow& playTv() {
         PlayerWindow& w = openTv();
         play(w, GetParam().row);
-        EXPECT_EQ(static_cast<tvquelvar&>(w).current_channel_kind, kind());
+        EXPECT_EQ(static_cast<TvWindow&>(w).current_channel_kind, kind());
         return w;
     }
 };
@@ -212,14 +212,15 @@ TEST_P(PerKind, EnlargeFollowsTheChannelKind) {
 
     EXPECT_EQ(player(w).fullScreen(), kind() == "asx");
     if (kind() == "html") {
-        ASSERT_TRUE(shown("generico"));
-        EXPECT_EQ(rig.forms->find("generico")->Caption(), "Canal Dos en Sintonex");
-        EXPECT_EQ(windowBrowser("generico")->navigations, QStringList{kHtml + "Canal%20Dos" + kVersions});
+        ASSERT_TRUE(shown("EnlargedPageWindow"));
+        EXPECT_EQ(rig.forms->find("EnlargedPageWindow")->Caption(), "Canal Dos en Sintonex");
+        EXPECT_EQ(windowBrowser("EnlargedPageWindow")->navigations,
+                  QStringList{kHtml + "Canal%20Dos" + kVersions});
         EXPECT_EQ(page(w).navigations, pageBefore + QStringList{"about:blank"});
         EXPECT_TRUE(page(w).silent());
         EXPECT_TRUE(w.pageArea->isHidden());
     } else {
-        EXPECT_FALSE(loaded("generico"));
+        EXPECT_FALSE(loaded("EnlargedPageWindow"));
         EXPECT_EQ(page(w).navigations, pageBefore);
         EXPECT_EQ(w.pageArea->isHidden(), !pageShown);
     }
@@ -228,7 +229,7 @@ TEST_P(PerKind, EnlargeFollowsTheChannelKind) {
 
 TEST_P(PerKind, MiniViewFollowsTheChannelKind) {
     PlayerWindow& w = playTv();
-    rig.forms->show("chat");
+    rig.forms->show("ChatWindow");
     FakePlayer& p = player(w);
     const int stops = p.stopCalls, closes = p.closeCalls;
     const QStringList pageBefore = page(w).navigations;
@@ -236,16 +237,16 @@ TEST_P(PerKind, MiniViewFollowsTheChannelKind) {
     w.button(Ctl::Mini)->click();
 
     if (kind() == "asx") {
-        ASSERT_TRUE(shown("tvmini"));
-        EXPECT_EQ(rig.forms->find("tvmini")->Caption(), QString::fromUtf8("Telé Sur en Sintonex"));
+        ASSERT_TRUE(shown("MiniTvWindow"));
+        EXPECT_EQ(rig.forms->find("MiniTvWindow")->Caption(), QString::fromUtf8("Telé Sur en Sintonex"));
         EXPECT_EQ(miniPlayer()->urls, QStringList{kAsx + "Tel%E9%20Sur" + kVersions});
         EXPECT_EQ(p.stopCalls, stops + 1);
         EXPECT_EQ(p.closeCalls, closes + 1);
         EXPECT_FALSE(p.hasCurrentMedia());
     } else if (kind() == "html") {
-        ASSERT_TRUE(shown("tvminiflash"));
-        EXPECT_EQ(rig.forms->find("tvminiflash")->Caption(), "Canal Dos en Sintonex");
-        FakeBrowser* mini = windowBrowser("tvminiflash");
+        ASSERT_TRUE(shown("MiniPageWindow"));
+        EXPECT_EQ(rig.forms->find("MiniPageWindow")->Caption(), "Canal Dos en Sintonex");
+        FakeBrowser* mini = windowBrowser("MiniPageWindow");
         EXPECT_EQ(mini->navigations, QStringList{kHtml + "Canal%20Dos" + kVersions});
         EXPECT_EQ(mini->silentOnNavigate, QList<bool>{true});
         EXPECT_TRUE(mini->silent());
@@ -255,12 +256,12 @@ TEST_P(PerKind, MiniViewFollowsTheChannelKind) {
     }
     const bool handedOver = kind() == "asx" || kind() == "html";
     EXPECT_EQ(w.isVisible(), !handedOver);
-    EXPECT_EQ(loaded("chat"), !handedOver);
-    EXPECT_TRUE(rig.forms->isLoaded("tvquelvar")) << "the TV window is only hidden";
+    EXPECT_EQ(loaded("ChatWindow"), !handedOver);
+    EXPECT_TRUE(rig.forms->isLoaded("TvWindow")) << "the TV window is only hidden";
     EXPECT_EQ(w.button(Ctl::Mini)->isEnabled(), kind() != "http://propio.example/directo");
     if (!handedOver) {
-        EXPECT_FALSE(loaded("tvmini"));
-        EXPECT_FALSE(loaded("tvminiflash"));
+        EXPECT_FALSE(loaded("MiniTvWindow"));
+        EXPECT_FALSE(loaded("MiniPageWindow"));
         EXPECT_EQ(p.stopCalls, stops);
     }
 }
@@ -276,22 +277,22 @@ TEST_F(CommandsTest, TheRadioEnlargesToFullScreenWhateverTheKind) {
         emit qobject_cast<ClickLabel*>(w.control(Ctl::Enlarge))->Click();
         EXPECT_TRUE(player(w).fullScreen()) << row;
     }
-    EXPECT_FALSE(loaded("generico"));
+    EXPECT_FALSE(loaded("EnlargedPageWindow"));
 }
 
 TEST_F(CommandsTest, MiniViewStopsTheReminderOfAnOpenRadioWindowButOpensNone) {
     PlayerWindow& tv = openTv();
-    timer("tvquelvar", "Timer3")->setEnabled(false); // only the radio's reminder is watched here
+    timer("TvWindow", "Timer3")->setEnabled(false); // only the radio's reminder is watched here
     play(tv, 0);
     tv.button(Ctl::Mini)->click();
-    EXPECT_FALSE(loaded("radi")) << "a hidden radio window would play and keep the run alive";
-    rig.forms->unload("tvmini");
+    EXPECT_FALSE(loaded("RadioWindow")) << "a hidden radio window would play and keep the run alive";
+    rig.forms->unload("MiniTvWindow");
 
     tv.show();
-    rig.forms->show("radi");
-    ASSERT_TRUE(timer("radi", "Timer3")->Enabled());
+    rig.forms->show("RadioWindow");
+    ASSERT_TRUE(timer("RadioWindow", "Timer3")->Enabled());
     tv.button(Ctl::Mini)->click();
-    EXPECT_FALSE(timer("radi", "Timer3")->Enabled());
+    EXPECT_FALSE(timer("RadioWindow", "Timer3")->Enabled());
     rig.clock.advance(31000);
-    EXPECT_FALSE(loaded("frmTip"));
+    EXPECT_FALSE(loaded("DonationAppeal"));
 }

@@ -16,7 +16,7 @@ protected:
     }
     // Opens the chat as "C&hat" does: the leave button shown instead.
     void openChat(PlayerWindow& w) {
-        rig.forms->show("chat");
+        rig.forms->show("ChatWindow");
         w.button(Ctl::Chat)->hide();
         w.button(Ctl::LeaveChat)->show();
     }
@@ -36,18 +36,18 @@ TEST_F(Radio, MiniSendsTheWindowToTheTrayWhilePlaybackGoesOn) {
 
     w.button(Ctl::Mini)->click();
     EXPECT_TRUE(w.isHidden());
-    EXPECT_TRUE(rig.forms->isLoaded("radi"));
-    EXPECT_TRUE(shown("systra"));
-    EXPECT_FALSE(loaded("chat"));
+    EXPECT_TRUE(rig.forms->isLoaded("RadioWindow"));
+    EXPECT_TRUE(shown("TrayWindow"));
+    EXPECT_FALSE(loaded("ChatWindow"));
     EXPECT_FALSE(w.button(Ctl::Chat)->isHidden()) << "C&hat waits for the restored window";
     EXPECT_TRUE(w.button(Ctl::LeaveChat)->isHidden());
-    EXPECT_FALSE(timer("radi", "Timer3")->Enabled());
+    EXPECT_FALSE(timer("RadioWindow", "Timer3")->Enabled());
     EXPECT_EQ(p.urls, urls);
     EXPECT_EQ(p.stopCalls, stops);
     EXPECT_EQ(p.closeCalls, closes);
     EXPECT_TRUE(p.hasCurrentMedia());
     rig.clock.advance(31000);
-    EXPECT_FALSE(loaded("frmTip"));
+    EXPECT_FALSE(loaded("DonationAppeal"));
 }
 
 TEST_F(Radio, WithoutATrayTheWindowIsMinimizedAndStaysReachable) {
@@ -57,11 +57,11 @@ TEST_F(Radio, WithoutATrayTheWindowIsMinimizedAndStaysReachable) {
     w.button(Ctl::Mini)->click();
     EXPECT_TRUE(w.isMinimized());
     EXPECT_FALSE(w.isHidden());
-    EXPECT_FALSE(loaded("systra"));
-    EXPECT_FALSE(loaded("chat"));
+    EXPECT_FALSE(loaded("TrayWindow"));
+    EXPECT_FALSE(loaded("ChatWindow"));
     EXPECT_FALSE(w.button(Ctl::Chat)->isHidden());
     EXPECT_TRUE(w.button(Ctl::LeaveChat)->isHidden());
-    EXPECT_FALSE(timer("radi", "Timer3")->Enabled());
+    EXPECT_FALSE(timer("RadioWindow", "Timer3")->Enabled());
     EXPECT_TRUE(player(w).hasCurrentMedia());
 }
 

@@ -3,7 +3,7 @@
 #include "CommandsFixture.h"
 
 #include "app/Program.h"
-#include "app/sistema_ini.h"
+#include "base/Settings.h"
 #include "support/ServiceFixture.h"
 
 #include <QEvent>
@@ -18,12 +18,12 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(service.ok()) << service.error().toStdString();
         service.writeConfig(dir.path());
-        sistema_ini(dir.path()).EscribeIni("config", "vers_local_canales", "37");
+        Settings(dir.path()).write("config", "vers_local_canales", "37");
         platform = makeTestPlatform(dir.path());
         forms = std::make_unique<Forms>(*platform);
         registerProgramForms(*forms);
-        for (const char* name : {"tvmini", "tvminiflash"}) {
-            const bool player = QString(name) == "tvmini";
+        for (const char* name : {"MiniTvWindow", "MiniPageWindow"}) {
+            const bool player = QString(name) == "MiniTvWindow";
             forms->registerForm(name, [name, player](Forms& f) {
                 return new StandInWindow(f, QString::fromLatin1(name), player, !player);
             });
@@ -59,7 +59,7 @@ protected:
 } // namespace
 
 TEST_F(AgainstService, TheMiniViewAsksForTheChannelByTheBytesOfTheList) {
-    PlayerWindow& tv = open("tvquelvar", "vqrcv8xotv.exe", "Tel\xe9 Sur||>asx\r\nCanal P\xe1gina||>html\r\n");
+    PlayerWindow& tv = open("TvWindow", "vqrcv8xotv.exe", "Tel\xe9 Sur||>asx\r\nCanal P\xe1gina||>html\r\n");
     const QString stream =
         "/windows/pqlrvbxdk27/canalasx.php?canala=Tel%E9%20Sur&versionlistacanales=37&versionprograma=245";
     playRow(tv, 0);
@@ -67,9 +67,9 @@ TEST_F(AgainstService, TheMiniViewAsksForTheChannelByTheBytesOfTheList) {
     tv.button(Ctl::Mini)->click();
     EXPECT_TRUE(requested(stream, 2)) << "the mini player asks again\n"
                                       << service.log().join('\n').toStdString();
-    EXPECT_TRUE(forms->find("tvmini")->isVisible());
+    EXPECT_TRUE(forms->find("MiniTvWindow")->isVisible());
 
-    forms->unload("tvmini");
+    forms->unload("MiniTvWindow");
     tv.show();
     const QString page = "/windows/pqlrvbxdk27/"
                          "canalhtml.php?canalb=Canal%20P%E1gina&versionlistacanales=37&versionprograma=245";
@@ -77,11 +77,11 @@ TEST_F(AgainstService, TheMiniViewAsksForTheChannelByTheBytesOfTheList) {
     ASSERT_TRUE(requested(page, 1)) << service.log().join('\n').toStdString();
     tv.button(Ctl::Mini)->click();
     EXPECT_TRUE(requested(page, 2)) << "the mini page asks again\n" << service.log().join('\n').toStdString();
-    EXPECT_TRUE(forms->find("tvminiflash")->isVisible());
+    EXPECT_TRUE(forms->find("MiniPageWindow")->isVisible());
 }
 
 TEST_F(AgainstService, TheTestStationIsAskedForWithoutVersions) {
-    PlayerWindow& radio = open("radi", "oftwy69jrad.exe", "Radio Uno||>asx\r\n");
+    PlayerWindow& radio = open("RadioWindow", "oftwy69jrad.exe", "Radio Uno||>asx\r\n");
     radio.button(Ctl::TestStation)->click();
     EXPECT_TRUE(requested("/windows/pqlrvbxdk27/canalasx.php?canala=Antena%20Sur", 1))
         << service.log().join('\n').toStdString();

@@ -3,8 +3,8 @@
 // unloading a player window takes with it.
 #include "CommandsFixture.h"
 
+#include "base/WindowOpacity.h"
 #include "platform/WebBrowser.h"
-#include "windows/Module2.h"
 #include "windows/WindowModes.h"
 
 #include <QAction>
@@ -25,7 +25,7 @@ const QString kNewVersionPrompt =
 
 class BothWindows : public CommandsTest, public ::testing::WithParamInterface<const char*> {
 protected:
-    bool tv() const { return QString(GetParam()) == "tvquelvar"; }
+    bool tv() const { return QString(GetParam()) == "TvWindow"; }
     PlayerWindow& openParam() { return tv() ? openTv() : openRadio(); }
     QAction* item(PlayerWindow& w, const char* tvName, const char* radioName) const {
         return w.findChild<QAction*>(tv() ? tvName : radioName);
@@ -51,8 +51,8 @@ void settle() {
 TEST_F(CommandsTest, SwitchingTakesThePlaceOfTheOtherWindowWithoutItsReminder) {
     PlayerWindow& tv = openTv();
     play(tv, 0);
-    rig.forms->show("chat");
-    QPointer<FakeBrowser> chatPage = windowBrowser("chat");
+    rig.forms->show("ChatWindow");
+    QPointer<FakeBrowser> chatPage = windowBrowser("ChatWindow");
     place(tv, 1500, 3000);
     const int stops = player(tv).stopCalls;
     EXPECT_EQ(tv.button(Ctl::Switch)->text(), "&Radio");
@@ -60,44 +60,44 @@ TEST_F(CommandsTest, SwitchingTakesThePlaceOfTheOtherWindowWithoutItsReminder) {
     tv.button(Ctl::Switch)->click();
     ASSERT_TRUE(chatPage);
     EXPECT_EQ(chatPage->navigations.value(chatPage->navigations.size() - 1), "about:blank");
-    EXPECT_FALSE(loaded("chat"));
+    EXPECT_FALSE(loaded("ChatWindow"));
     EXPECT_EQ(player(tv).stopCalls, stops + 1);
-    EXPECT_FALSE(loaded("tvquelvar"));
-    ASSERT_TRUE(shown("radi"));
-    auto& radio = *static_cast<PlayerWindow*>(rig.forms->find("radi"));
+    EXPECT_FALSE(loaded("TvWindow"));
+    ASSERT_TRUE(shown("RadioWindow"));
+    auto& radio = *static_cast<PlayerWindow*>(rig.forms->find("RadioWindow"));
     EXPECT_EQ(radio.Top(), 1500);
     EXPECT_EQ(radio.Left(), 3000);
-    EXPECT_FALSE(timer("radi", "Timer3")->Enabled());
+    EXPECT_FALSE(timer("RadioWindow", "Timer3")->Enabled());
     settle();
     rig.clock.advance(31000);
-    EXPECT_FALSE(loaded("frmTip")) << "no donation appeal after a switch";
+    EXPECT_FALSE(loaded("DonationAppeal")) << "no donation appeal after a switch";
 
     place(radio, 2400, 600);
     EXPECT_EQ(radio.button(Ctl::Switch)->text(), QString::fromUtf8("&Televisión"));
     radio.button(Ctl::Switch)->click();
-    EXPECT_FALSE(loaded("radi"));
-    ASSERT_TRUE(shown("tvquelvar"));
-    Form& back = *rig.forms->find("tvquelvar");
+    EXPECT_FALSE(loaded("RadioWindow"));
+    ASSERT_TRUE(shown("TvWindow"));
+    Form& back = *rig.forms->find("TvWindow");
     EXPECT_EQ(back.Top(), 2400);
     EXPECT_EQ(back.Left(), 600);
     settle();
     rig.clock.advance(31000);
-    EXPECT_FALSE(loaded("frmTip"));
+    EXPECT_FALSE(loaded("DonationAppeal"));
     EXPECT_FALSE(rig.forms->ended());
 }
 
 TEST_F(CommandsTest, TeletextOpensFromTheButtonAndBothMenus) {
     PlayerWindow& tv = openTv();
     tv.button(Ctl::Teletext)->click();
-    EXPECT_TRUE(shown("txt"));
-    rig.forms->unload("txt");
+    EXPECT_TRUE(shown("TeletextWindow"));
+    rig.forms->unload("TeletextWindow");
     tv.findChild<QAction*>("txte")->trigger();
-    EXPECT_TRUE(shown("txt"));
-    rig.forms->unload("txt");
+    EXPECT_TRUE(shown("TeletextWindow"));
+    rig.forms->unload("TeletextWindow");
     PlayerWindow& radio = openRadio();
     EXPECT_EQ(radio.button(Ctl::Teletext), nullptr);
     radio.findChild<QAction*>("txtte")->trigger();
-    EXPECT_TRUE(shown("txt"));
+    EXPECT_TRUE(shown("TeletextWindow"));
 }
 
 TEST_P(BothWindows, TheListUpdateQuestionLeavesEverythingWhenDeclined) {
@@ -117,11 +117,11 @@ TEST_P(BothWindows, TheListUpdateQuestionLeavesEverythingWhenDeclined) {
                                 "¡IMPORTANTE: si utilizas Windows Vista o 7 es necesario ejecutar Sintonex "
                                 "como administrador!"));
     EXPECT_TRUE(w.isVisible());
-    EXPECT_FALSE(loaded("actualizarcanale"));
+    EXPECT_FALSE(loaded("ListUpdateWindow"));
 
     item(w, "actcanales", "canaleslist")->trigger(); // Yes
     EXPECT_FALSE(loaded(GetParam()));
-    EXPECT_TRUE(shown("actualizarcanale"));
+    EXPECT_TRUE(shown("ListUpdateWindow"));
     EXPECT_FALSE(rig.forms->ended());
 }
 
@@ -160,11 +160,11 @@ TEST_P(BothWindows, TheVersionCheckHasThreeAnswers) {
     EXPECT_EQ(dialogs().shown[0].title, kNewVersionTitle);
     EXPECT_EQ(dialogs().shown[0].style, 36);
     EXPECT_TRUE(w.isVisible());
-    EXPECT_FALSE(loaded("Form1"));
+    EXPECT_FALSE(loaded("SelfUpdate"));
 
     check->trigger(); // Yes
     EXPECT_FALSE(loaded(GetParam()));
-    EXPECT_TRUE(shown("Form1"));
+    EXPECT_TRUE(shown("SelfUpdate"));
 }
 
 TEST_P(BothWindows, TheUpdateNoticeAsksTheNewVersionQuestion) {
@@ -176,10 +176,10 @@ TEST_P(BothWindows, TheUpdateNoticeAsksTheNewVersionQuestion) {
     ASSERT_EQ(dialogs().shown.size(), 1);
     EXPECT_EQ(dialogs().shown[0].prompt, kNewVersionPrompt);
     EXPECT_TRUE(w.isVisible());
-    EXPECT_FALSE(loaded("Form1"));
+    EXPECT_FALSE(loaded("SelfUpdate"));
     emit notice->Click();
     EXPECT_FALSE(loaded(GetParam()));
-    EXPECT_TRUE(shown("Form1"));
+    EXPECT_TRUE(shown("SelfUpdate"));
 }
 
 TEST_P(BothWindows, LinksOpenTheirPagesInTheDesktopBrowser) {
@@ -195,9 +195,12 @@ TEST_P(BothWindows, LinksOpenTheirPagesInTheDesktopBrowser) {
 TEST_P(BothWindows, MenuItemsOpenTheirWindows) {
     PlayerWindow& w = openParam();
     const QList<QPair<QAction*, const char*>> items = {
-        {item(w, "acerca2", "creditos"), "Autor"},  {item(w, "camb_skin", "cmab_sk"), "skin"},
-        {item(w, "contac3", "contac3"), "Soporte"}, {item(w, "donar", "donar"), "frmTip"},
-        {item(w, "ivn", "ivn"), "invitar"},         {item(w, "repor", "repor3"), "report"},
+        {item(w, "acerca2", "creditos"), "CreditsWindow"},
+        {item(w, "camb_skin", "cmab_sk"), "BackgroundChooser"},
+        {item(w, "contac3", "contac3"), "SupportWindow"},
+        {item(w, "donar", "donar"), "DonationAppeal"},
+        {item(w, "ivn", "ivn"), "InviteWindow"},
+        {item(w, "repor", "repor3"), "ProblemReportWindow"},
     };
     for (const auto& [action, window] : items) {
         ASSERT_NE(action, nullptr) << window;
@@ -211,10 +214,10 @@ TEST_P(BothWindows, MenuItemsOpenTheirWindows) {
 
 TEST_P(BothWindows, UnloadingTheWindowClosesTheChat) {
     PlayerWindow& w = openParam();
-    rig.forms->show("chat");
-    rig.forms->show("Autor"); // keeps the run going
+    rig.forms->show("ChatWindow");
+    rig.forms->show("CreditsWindow"); // keeps the run going
     rig.forms->unload(&w);
-    EXPECT_FALSE(loaded("chat"));
+    EXPECT_FALSE(loaded("ChatWindow"));
     EXPECT_FALSE(rig.forms->ended());
 }
 
@@ -241,10 +244,10 @@ TEST_P(BothWindows, AlwaysVisibleTwiceStaysTopmostWithItsCheckMark) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Both, BothWindows, ::testing::Values("tvquelvar", "radi"));
+INSTANTIATE_TEST_SUITE_P(Both, BothWindows, ::testing::Values("TvWindow", "RadioWindow"));
 
 TEST_F(CommandsTest, WindowModesServeAnyWindowWithThePair) {
-    Form window(*rig.forms, "generico");
+    Form window(*rig.forms, "EnlargedPageWindow");
     QAction normal("Ventana normal", &window);
     QAction visible("Siempre visible", &window);
     WindowModes modes(window, &normal, &visible);
@@ -261,21 +264,21 @@ TEST_F(CommandsTest, WindowModesServeAnyWindowWithThePair) {
 }
 
 TEST_F(CommandsTest, OpacityOutsideTheByteRangeChangesNothing) {
-    Form window(*rig.forms, "txt");
+    Form window(*rig.forms, "TeletextWindow");
     window.show();
-    EXPECT_EQ(AplicaTransparencia(&window, 128), opacity::kApplied);
+    EXPECT_EQ(applyOpacity(&window, 128), opacity::kApplied);
     const qreal half = window.windowOpacity();
     EXPECT_NEAR(half, 128 / 255.0, 0.01);
-    EXPECT_EQ(AplicaTransparencia(&window, -1), opacity::kOutOfRange);
-    EXPECT_EQ(AplicaTransparencia(&window, 256), opacity::kOutOfRange);
+    EXPECT_EQ(applyOpacity(&window, -1), opacity::kOutOfRange);
+    EXPECT_EQ(applyOpacity(&window, 256), opacity::kOutOfRange);
     EXPECT_EQ(window.windowOpacity(), half);
-    EXPECT_EQ(AplicaTransparencia(&window, 255), opacity::kApplied);
+    EXPECT_EQ(applyOpacity(&window, 255), opacity::kApplied);
     EXPECT_EQ(window.windowOpacity(), 1.0);
-    EXPECT_EQ(AplicaTransparencia(&window, 0), opacity::kApplied);
+    EXPECT_EQ(applyOpacity(&window, 0), opacity::kApplied);
     EXPECT_EQ(window.windowOpacity(), 0.0);
 
     // A widget of no window of the program has no window system to ask.
     QWidget stray;
-    EXPECT_EQ(AplicaTransparencia(&stray, 10), opacity::kFailed);
-    EXPECT_EQ(AplicaTransparencia(nullptr, 300), opacity::kOutOfRange);
+    EXPECT_EQ(applyOpacity(&stray, 10), opacity::kFailed);
+    EXPECT_EQ(applyOpacity(nullptr, 300), opacity::kOutOfRange);
 }

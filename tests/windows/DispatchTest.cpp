@@ -2,8 +2,8 @@
 // data, the states the controls are left in, and what triggers a dispatch.
 #include "catalogue/ChannelListBox.h"
 #include "support/FakePeers.h"
-#include "windows/radi.h"
-#include "windows/tvquelvar.h"
+#include "windows/RadioWindow.h"
+#include "windows/TvWindow.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -37,11 +37,11 @@ protected:
 
     void open(const char* name, const QByteArray& list = kList) {
         rig.setting("vers_local_canales", "37");
-        rig.writeFile(QString(name) == "tvquelvar" ? "vqrcv8xotv.exe" : "oftwy69jrad.exe", list);
+        rig.writeFile(QString(name) == "TvWindow" ? "vqrcv8xotv.exe" : "oftwy69jrad.exe", list);
         rig.forms->show(name);
         w = static_cast<PlayerWindow*>(rig.forms->find(name));
         player = fakePlayer(w);
-        page = fakeBrowser(w, QString(name) == "tvquelvar" ? "Webvideo" : "Webradio");
+        page = fakeBrowser(w, QString(name) == "TvWindow" ? "Webvideo" : "Webradio");
         player->urls.clear();
     }
     void play(int row, playback::Trigger trigger = playback::Trigger::List) {
@@ -52,13 +52,13 @@ protected:
     QWidget* control(Ctl role) const { return w->control(role); }
     QString channelLabel() const { return w->label(Ctl::ChannelName)->text(); }
     ScriptedDialogs& dialogs() { return dialogsOf(*rig.platform); }
-    tvquelvar& tv() const { return *static_cast<tvquelvar*>(w); }
+    TvWindow& tv() const { return *static_cast<TvWindow*>(w); }
 };
 
 } // namespace
 
 TEST_F(Dispatch, TelevisionStreamAsksTheResolverAndReadiesRecordingLater) {
-    open("tvquelvar");
+    open("TvWindow");
     play(0);
     EXPECT_EQ(player->closeCalls, 1);
     EXPECT_EQ(player->urls, (QStringList{"", kAsx + "Canal%20Uno" + kVersions}));
@@ -93,7 +93,7 @@ TEST_F(Dispatch, TelevisionStreamAsksTheResolverAndReadiesRecordingLater) {
 }
 
 TEST_F(Dispatch, TelevisionPageShowsTheResolvedPageAndCancelsTheRecordReadiness) {
-    open("tvquelvar");
+    open("TvWindow");
     play(0);
     rig.clock.advance(3000);
     play(1);
@@ -115,7 +115,7 @@ TEST_F(Dispatch, TelevisionPageShowsTheResolvedPageAndCancelsTheRecordReadiness)
 }
 
 TEST_F(Dispatch, TheJoinedKindOnlyStopsAndIsRecorded) {
-    open("tvquelvar");
+    open("TvWindow");
     play(0);
     rig.clock.advance(3000);
     play(2);
@@ -135,7 +135,7 @@ TEST_F(Dispatch, TheJoinedKindOnlyStopsAndIsRecorded) {
 }
 
 TEST_F(Dispatch, TelevisionOffersTheDesktopBrowserForAnOwnAddress) {
-    open("tvquelvar");
+    open("TvWindow");
     dialogs().answers = {kAnswerNo};
     play(0);
     rig.clock.advance(3000);
@@ -160,7 +160,7 @@ TEST_F(Dispatch, TelevisionOffersTheDesktopBrowserForAnOwnAddress) {
 }
 
 TEST_F(Dispatch, CapitalAsxAndEmptyDataAreAddressesToo) {
-    open("tvquelvar");
+    open("TvWindow");
     play(4);
     play(5);
     EXPECT_EQ(dialogs().shown.size(), 2);
@@ -169,7 +169,7 @@ TEST_F(Dispatch, CapitalAsxAndEmptyDataAreAddressesToo) {
 }
 
 TEST_F(Dispatch, RadioStreamPlaysWithoutTouchingThePauseButton) {
-    open("radi");
+    open("RadioWindow");
     play(0);
     EXPECT_EQ(player->urls, (QStringList{"", kAsx + "Canal%20Uno" + kVersions}));
     EXPECT_EQ(button(Ctl::Pause)->objectName(), "Command1");
@@ -188,7 +188,7 @@ TEST_F(Dispatch, RadioStreamPlaysWithoutTouchingThePauseButton) {
 }
 
 TEST_F(Dispatch, RadioPageAndOwnAddressShowInsideTheWindow) {
-    open("radi");
+    open("RadioWindow");
     play(1);
     EXPECT_FALSE(w->pageArea->isHidden());
     EXPECT_FALSE(control(Ctl::PageFrame)->isHidden());
@@ -226,7 +226,7 @@ TEST_F(Dispatch, RadioPageAndOwnAddressShowInsideTheWindow) {
 }
 
 TEST_F(Dispatch, RadioSearchBoxEnterLeavesThePicturesEnabledStateAlone) {
-    open("radi");
+    open("RadioWindow");
     play(1); // a page disables both pictures
     play(0, playback::Trigger::SearchBox);
     EXPECT_EQ(player->urls.last(), kAsx + "Canal%20Uno" + kVersions);
@@ -237,24 +237,24 @@ TEST_F(Dispatch, RadioSearchBoxEnterLeavesThePicturesEnabledStateAlone) {
 }
 
 TEST_F(Dispatch, NamesReachTheServiceAsTheListFileHoldsThem) {
-    open("tvquelvar", "Canal Espa\xF1"
-                      "a||>asx\r\nCanal 24 &amp; m\xE1s||>html\r\n");
+    open("TvWindow", "Canal Espa\xF1"
+                     "a||>asx\r\nCanal 24 &amp; m\xE1s||>html\r\n");
     play(0);
     EXPECT_EQ(player->urls.last(), kAsx + "Canal%20Espa%F1a" + kVersions);
     play(1);
     EXPECT_EQ(page->navigations.last(), kHtml + "Canal%2024%20%26amp%3B%20m%E1s" + kVersions);
 
-    rig.forms->form("systra"); // keeps the run alive while the window is opened again
-    rig.forms->unload("tvquelvar");
-    open("tvquelvar", "Canal Espa\xC3\xB1"
-                      "a||>asx\r\n");
+    rig.forms->form("TrayWindow"); // keeps the run alive while the window is opened again
+    rig.forms->unload("TvWindow");
+    open("TvWindow", "Canal Espa\xC3\xB1"
+                     "a||>asx\r\n");
     play(0);
     EXPECT_EQ(player->urls.last(), kAsx + "Canal%20Espa%C3%B1a" + kVersions);
     EXPECT_EQ(channelLabel(), kBlanks39 + QString::fromUtf8("Canal España"));
 }
 
 TEST_F(Dispatch, PlayingTheSameChannelAgainRestartsIt) {
-    open("tvquelvar");
+    open("TvWindow");
     play(0);
     play(0);
     EXPECT_EQ(player->closeCalls, 2);
@@ -263,7 +263,7 @@ TEST_F(Dispatch, PlayingTheSameChannelAgainRestartsIt) {
 }
 
 TEST_F(Dispatch, DoubleClickAndEnterPlayOtherKeysAndNoSelectionDoNot) {
-    open("tvquelvar");
+    open("TvWindow");
     ChannelListBox* list = w->canales;
     list->setFocus();
     // No item selected: nothing happens.

@@ -3,8 +3,8 @@
 #include "MiniSupport.h"
 #include "app/Program.h"
 #include "support/ServiceFixture.h"
-#include "windows/generico.h"
-#include "windows/tvquelvar.h"
+#include "windows/EnlargedPageWindow.h"
+#include "windows/TvWindow.h"
 
 #include <QAction>
 #include <QMenu>
@@ -20,11 +20,11 @@ protected:
     ProgramRig rig;
     RecordingWindowSystem& windows = recordWindowSystem(rig);
 
-    generico& open() {
-        rig.forms->show("generico");
-        return rig.forms->get<generico>();
+    EnlargedPageWindow& open() {
+        rig.forms->show("EnlargedPageWindow");
+        return rig.forms->get<EnlargedPageWindow>();
     }
-    QPushButton* tvMini() const { return rig.forms->loadedControl<QPushButton>("tvquelvar", "Command13"); }
+    QPushButton* tvMini() const { return rig.forms->loadedControl<QPushButton>("TvWindow", "Command13"); }
     // "name caption" of each item of a menu, checked ones marked with "*".
     static QStringList items(const QList<QAction*>& actions) {
         QStringList out;
@@ -37,7 +37,7 @@ protected:
 } // namespace
 
 TEST_F(GenericWindow, MenusHaveTheirItemsAndCaptions) {
-    generico& w = open();
+    EnlargedPageWindow& w = open();
     EXPECT_EQ(w.Caption(), "") << "the TV window names it";
     EXPECT_EQ(items(w.menuBar->actions()), (QStringList{"ventana Ventana", "vol Volumen", "ayud Ayuda"}));
     EXPECT_EQ(items(w.ventana->actions()),
@@ -50,9 +50,11 @@ TEST_F(GenericWindow, MenusHaveTheirItemsAndCaptions) {
 }
 
 TEST_F(GenericWindow, MenuItemsOpenTheirWindowsAndTheHelpPage) {
-    generico& w = open();
-    const QList<QPair<QAction*, QString>> shows = {
-        {w.vol, "volumini"}, {w.soport, "Soporte"}, {w.reportbut, "report"}, {w.gracias, "Autor"}};
+    EnlargedPageWindow& w = open();
+    const QList<QPair<QAction*, QString>> shows = {{w.vol, "SmallVolumeWindow"},
+                                                   {w.soport, "SupportWindow"},
+                                                   {w.reportbut, "ProblemReportWindow"},
+                                                   {w.gracias, "CreditsWindow"}};
     for (const auto& [item, window] : shows) {
         item->trigger();
         Form* shown = rig.forms->find(window);
@@ -65,7 +67,7 @@ TEST_F(GenericWindow, MenuItemsOpenTheirWindowsAndTheHelpPage) {
 }
 
 TEST_F(GenericWindow, AlwaysVisibleAndNormalSwapTheCheckMarks) {
-    generico& w = open();
+    EnlargedPageWindow& w = open();
     w.visibleform->trigger();
     w.visibleform->trigger(); // twice: still on top, marks unchanged
     EXPECT_TRUE(w.visibleform->isChecked());
@@ -77,9 +79,9 @@ TEST_F(GenericWindow, AlwaysVisibleAndNormalSwapTheCheckMarks) {
 }
 
 TEST_F(GenericWindow, VerMiniOfTheTvWindowIsDisabledWhileItIsOpen) {
-    rig.forms->show("tvquelvar");
+    rig.forms->show("TvWindow");
     tvMini()->setEnabled(true);
-    generico& w = open();
+    EnlargedPageWindow& w = open();
     rig.clock.advance(14);
     EXPECT_TRUE(tvMini()->isEnabled());
     rig.clock.advance(1);
@@ -94,20 +96,20 @@ TEST_F(GenericWindow, VerMiniOfTheTvWindowIsDisabledWhileItIsOpen) {
     tvMini()->setEnabled(false);
 
     w.close();
-    EXPECT_FALSE(rig.forms->isLoaded("generico"));
+    EXPECT_FALSE(rig.forms->isLoaded("EnlargedPageWindow"));
     EXPECT_TRUE(tvMini()->isEnabled());
 }
 
 TEST_F(GenericWindow, WithoutTheTvWindowNothingLoadsIt) {
-    generico& w = open();
+    EnlargedPageWindow& w = open();
     rig.clock.advance(100);
     w.close();
-    EXPECT_FALSE(rig.forms->isLoaded("tvquelvar"));
+    EXPECT_FALSE(rig.forms->isLoaded("TvWindow"));
     EXPECT_TRUE(rig.forms->ended()) << "nothing is left to keep the run alive";
 }
 
 TEST_F(GenericWindow, TheBrowserFillsTheSpaceAboveRefrescarButNeverLessThan100Twips) {
-    generico& w = open();
+    EnlargedPageWindow& w = open();
     QWidget* view = fakeBrowser(&w, "WebBrowser1")->widget();
     w.resize(twips::toPx(9000), twips::toPx(6000));
     const int bar = w.menuBar->height();
@@ -132,8 +134,8 @@ TEST(GenericWindowAgainstService, RefrescarLoadsThePageAgain) {
     auto platform = makeTestPlatform(folder.path());
     Forms forms(*platform);
     registerProgramForms(forms);
-    forms.show("generico");
-    auto& w = forms.get<generico>();
+    forms.show("EnlargedPageWindow");
+    auto& w = forms.get<EnlargedPageWindow>();
     const QString page = service.webBase() + "/sintonex/ayuda/principal/";
     int loads = 0;
     QObject::connect(w.WebBrowser1, &WebBrowser::DocumentComplete, [&] { ++loads; });

@@ -1,14 +1,14 @@
 // The mini TV windows: what they are when the TV window hands a channel over, their controls, the
 // layout rule, dragging, and handing the channel back when they close.
 #include "MiniSupport.h"
-#include "app/Endpoints.h"
 #include "app/Program.h"
-#include "app/sistema_ini.h"
+#include "base/Endpoints.h"
+#include "base/Settings.h"
 #include "platform/MpvPlayer.h"
 #include "support/ServiceFixture.h"
-#include "windows/tvmini.h"
-#include "windows/tvminiflash.h"
-#include "windows/tvquelvar.h"
+#include "windows/MiniPageWindow.h"
+#include "windows/MiniTvWindow.h"
+#include "windows/TvWindow.h"
 
 #include <QMouseEvent>
 #include <QPushButton>
@@ -28,24 +28,24 @@ protected:
     RecordingWindowSystem& windows = recordWindowSystem(rig);
 
     // The TV window as the hand-over leaves it: loaded, hidden, "Ver Mini" as it was (disabled).
-    tvquelvar& hiddenTv() {
-        rig.forms->show("tvquelvar");
-        auto& tv = rig.forms->get<tvquelvar>();
+    TvWindow& hiddenTv() {
+        rig.forms->show("TvWindow");
+        auto& tv = rig.forms->get<TvWindow>();
         tv.hide();
         tv.button(design::Ctl::Mini)->setEnabled(false);
         return tv;
     }
-    tvmini& openMini() {
-        rig.forms->show("tvmini");
-        return rig.forms->get<tvmini>();
+    MiniTvWindow& openMini() {
+        rig.forms->show("MiniTvWindow");
+        return rig.forms->get<MiniTvWindow>();
     }
-    FakePlayer& miniPlayer(tvmini& w) { return *fakePlayer(&w, "WindowsMediaPlayer1"); }
+    FakePlayer& miniPlayer(MiniTvWindow& w) { return *fakePlayer(&w, "WindowsMediaPlayer1"); }
 };
 
 } // namespace
 
 TEST_F(MiniWindows, TheMiniTvOpensQuietControlsHiddenAndOnTopOnce) {
-    tvmini& w = openMini();
+    MiniTvWindow& w = openMini();
     EXPECT_EQ(w.Caption(), "Sintonex - MINI");
     EXPECT_NEAR(w.Width(), 5070, 15);
     EXPECT_NEAR(w.Height(), 3540, 15);
@@ -64,7 +64,7 @@ TEST_F(MiniWindows, TheMiniTvOpensQuietControlsHiddenAndOnTopOnce) {
 }
 
 TEST_F(MiniWindows, TheControlsButtonsAndTheDoubleClickSwitchTheControlBar) {
-    tvmini& w = openMini();
+    MiniTvWindow& w = openMini();
     FakePlayer& player = miniPlayer(w);
     QTest::mouseClick(w.Command2, Qt::LeftButton);
     EXPECT_EQ(player.uiMode(), "mini");
@@ -84,7 +84,7 @@ TEST_F(MiniWindows, TheControlsButtonsAndTheDoubleClickSwitchTheControlBar) {
 }
 
 TEST_F(MiniWindows, TheMiniTvIsDraggedByItsClientAreaWithTheLeftButtonOnly) {
-    tvmini& w = openMini();
+    MiniTvWindow& w = openMini();
     const QPoint spot(w.width() - 2, w.height() - 2); // beside the buttons, below the player
     QMouseEvent free(QEvent::MouseMove, spot, w.mapToGlobal(spot), Qt::NoButton, Qt::NoButton,
                      Qt::NoModifier);
@@ -100,7 +100,7 @@ TEST_F(MiniWindows, TheMiniTvIsDraggedByItsClientAreaWithTheLeftButtonOnly) {
 }
 
 TEST_F(MiniWindows, ThePlayerFillsTheSpaceAboveTheButtonsButNeverLessThan100Twips) {
-    tvmini& w = openMini();
+    MiniTvWindow& w = openMini();
     QWidget* view = miniPlayer(w).widget();
     w.resize(twips::toPx(6000), twips::toPx(4500));
     const int buttonTop = twips::fromPx(w.height()) - twips::fromPx(w.Command2->height()) - 50;
@@ -128,17 +128,17 @@ TEST_F(MiniWindows, ThePlayerFillsTheSpaceAboveTheButtonsButNeverLessThan100Twip
 }
 
 TEST_F(MiniWindows, ClosingTheMiniTvResumesTheTvPlayerAtTheMiniPlayersAddress) {
-    tvquelvar& tv = hiddenTv();
+    TvWindow& tv = hiddenTv();
     FakePlayer& tvPlayer = *fakePlayer(&tv);
     tvPlayer.close();
-    tvmini& w = openMini();
+    MiniTvWindow& w = openMini();
     FakePlayer& player = miniPlayer(w);
     player.setURL(kAddress);
     player.stop(); // the user stopped the mini player; its address stays
     const int playsBefore = tvPlayer.playCalls;
 
     w.close();
-    EXPECT_FALSE(rig.forms->isLoaded("tvmini"));
+    EXPECT_FALSE(rig.forms->isLoaded("MiniTvWindow"));
     EXPECT_TRUE(tv.isVisible());
     EXPECT_EQ(tvPlayer.URL(), kAddress);
     EXPECT_EQ(tvPlayer.playCalls, playsBefore + 1);
@@ -147,10 +147,10 @@ TEST_F(MiniWindows, ClosingTheMiniTvResumesTheTvPlayerAtTheMiniPlayersAddress) {
 }
 
 TEST_F(MiniWindows, ThePageMiniWindowFillsItselfWithThePageAndHandsItBack) {
-    tvquelvar& tv = hiddenTv();
+    TvWindow& tv = hiddenTv();
     FakeBrowser& video = *fakeBrowser(&tv, "Webvideo");
-    rig.forms->show("tvminiflash");
-    auto& w = rig.forms->get<tvminiflash>();
+    rig.forms->show("MiniPageWindow");
+    auto& w = rig.forms->get<MiniPageWindow>();
     EXPECT_EQ(w.Caption(), "Sintonex -MINI-");
     EXPECT_NEAR(w.Width(), 5055, 15);
     EXPECT_NEAR(w.Height(), 3540, 15);
@@ -163,7 +163,7 @@ TEST_F(MiniWindows, ThePageMiniWindowFillsItselfWithThePageAndHandsItBack) {
     page.Navigate(kPage);
     page.Navigate(kPage + "#otra"); // the user moved on inside the page
     w.close();
-    EXPECT_FALSE(rig.forms->isLoaded("tvminiflash"));
+    EXPECT_FALSE(rig.forms->isLoaded("MiniPageWindow"));
     EXPECT_TRUE(tv.isVisible());
     EXPECT_EQ(video.navigations.last(), kPage + "#otra");
     EXPECT_FALSE(tv.pageArea->isHidden());
@@ -180,29 +180,29 @@ TEST(MiniWindowsAgainstService, APausedMiniPlayerHandsItsChannelBackToPlay) {
     QTemporaryDir folder;
     service.writeConfig(folder.path());
     // Lists as current as the service's: no update offer takes the TV window away meanwhile.
-    sistema_ini(folder.path()).EscribeIni("config", "vers_local_canales", "37");
+    Settings(folder.path()).write("config", "vers_local_canales", "37");
     ManualClock clock;
     auto platform = makeTestPlatform(folder.path());
     Forms forms(*platform);
     registerProgramForms(forms);
 
-    forms.show("tvquelvar");
-    auto& tv = forms.get<tvquelvar>();
+    forms.show("TvWindow");
+    auto& tv = forms.get<TvWindow>();
     tv.hide();
     tv.WMPradio->stop();
     tv.WMPradio->close();
     const QString address = forms.endpoints().asxResolver("Canal Uno", "37");
-    auto* mini = forms.control<MpvPlayer>("tvmini", "WindowsMediaPlayer1");
+    auto* mini = forms.control<MpvPlayer>("MiniTvWindow", "WindowsMediaPlayer1");
     ASSERT_NE(mini, nullptr);
     mini->setURL(address);
-    forms.show("tvmini");
+    forms.show("MiniTvWindow");
     ASSERT_TRUE(waitFor([&] { return mini->status().startsWith("Reproduciendo"); }, 20000))
         << mini->status().toStdString();
     mini->pause();
     ASSERT_TRUE(waitFor([&] { return mini->status() == "En pausa"; }, 5000)) << mini->status().toStdString();
 
-    forms.get<tvmini>().close();
-    EXPECT_FALSE(forms.isLoaded("tvmini"));
+    forms.get<MiniTvWindow>().close();
+    EXPECT_FALSE(forms.isLoaded("MiniTvWindow"));
     EXPECT_TRUE(tv.isVisible());
     EXPECT_EQ(tv.WMPradio->URL(), address);
     EXPECT_TRUE(waitFor([&] { return tv.WMPradio->status().startsWith("Reproduciendo"); }, 20000))

@@ -3,8 +3,8 @@
 #include "catalogue/ChannelListBox.h"
 #include "catalogue/ListPresence.h"
 #include "support/FakePeers.h"
-#include "windows/radi.h"
-#include "windows/tvquelvar.h"
+#include "windows/RadioWindow.h"
+#include "windows/TvWindow.h"
 
 #include <QAction>
 #include <QLabel>
@@ -31,7 +31,7 @@ protected:
         rig.forms->show(GetParam());
         return *static_cast<PlayerWindow*>(rig.forms->find(GetParam()));
     }
-    bool tv() const { return QString(GetParam()) == "tvquelvar"; }
+    bool tv() const { return QString(GetParam()) == "TvWindow"; }
     QString listFile() const { return tv() ? "vqrcv8xotv.exe" : "oftwy69jrad.exe"; }
     FakeBrowser& versionBrowser(PlayerWindow& w) const {
         return *fakeBrowser(&w, tv() ? "Webver1" : "Webver2");
@@ -82,7 +82,7 @@ TEST_P(PlayerLoad, AsksWhetherTheProgramAndTheListsAreCurrent) {
     EXPECT_EQ(lists->silentOnNavigate, QList<bool>{true});
     EXPECT_EQ(w.list_version, "0");
 
-    rig.forms->form("systra"); // keeps the run alive while the window is opened again
+    rig.forms->form("TrayWindow"); // keeps the run alive while the window is opened again
     rig.forms->unload(GetParam());
     rig.setting("vers_local_canales", "37");
     PlayerWindow& again = open();
@@ -133,11 +133,11 @@ TEST_P(PlayerLoad, AListReplyOfExactlyNoOffersTheUpdate) {
                                 "¡IMPORTANTE: si utilizas Windows Vista o 7 es necesario ejecutar Sintonex "
                                 "como administrador!"));
     EXPECT_TRUE(rig.forms->isLoaded(GetParam()));
-    EXPECT_FALSE(rig.forms->isLoaded("actualizarcanale"));
+    EXPECT_FALSE(rig.forms->isLoaded("ListUpdateWindow"));
 
     lists->complete("no"); // answered Yes
     EXPECT_FALSE(rig.forms->isLoaded(GetParam()));
-    EXPECT_TRUE(rig.forms->find("actualizarcanale")->isVisible());
+    EXPECT_TRUE(rig.forms->find("ListUpdateWindow")->isVisible());
     EXPECT_FALSE(rig.forms->ended());
 }
 
@@ -155,13 +155,13 @@ TEST_P(PlayerLoad, TheListOfferIsNotStackedOnAnotherListQuestion) {
     EXPECT_EQ(dialogs.shown[0].title, "Lista de canales");
 
     // The list update is already under way.
-    rig.forms->form("actualizarcanale");
+    rig.forms->form("ListUpdateWindow");
     lists->complete("no");
     EXPECT_EQ(dialogs.shown.size(), 1);
     EXPECT_TRUE(rig.forms->isLoaded(GetParam()));
 
     // Afterwards the offer comes as before.
-    rig.forms->unload("actualizarcanale");
+    rig.forms->unload("ListUpdateWindow");
     dialogs.answers = {kAnswerNo};
     lists->complete("no");
     EXPECT_EQ(dialogs.shown.size(), 2);
@@ -207,12 +207,12 @@ TEST_P(PlayerLoad, ExitUnloadsTheWindow) {
     EXPECT_FALSE(rig.forms->isLoaded(GetParam()));
 }
 
-INSTANTIATE_TEST_SUITE_P(BothWindows, PlayerLoad, ::testing::Values("tvquelvar", "radi"));
+INSTANTIATE_TEST_SUITE_P(BothWindows, PlayerLoad, ::testing::Values("TvWindow", "RadioWindow"));
 
 TEST(RadioLoad, TheNowPlayingLabelAndTheHiddenButtonsLieBelowTheVisibleArea) {
     ProgramRig rig;
-    rig.forms->show("radi");
-    auto& w = *rig.forms->find<radi>();
+    rig.forms->show("RadioWindow");
+    auto& w = *rig.forms->find<RadioWindow>();
     for (const char* name : {"Label11", "Command7", "Command9"}) {
         QWidget* c = w.findChild<QWidget*>(name);
         ASSERT_NE(c, nullptr) << name;

@@ -1,9 +1,9 @@
 // The teletext window: its design, the fades in and out, put on top once, and its browser
 // buttons against the reference service's teletext pages.
+#include "windows/TeletextWindow.h"
 #include "MiniSupport.h"
 #include "app/Program.h"
 #include "support/ServiceFixture.h"
-#include "windows/txt.h"
 
 #include <QPushButton>
 #include <QScrollBar>
@@ -19,27 +19,27 @@ QList<int> steps(int from, int to, int step) {
     return values;
 }
 
-class TeletextWindow : public ::testing::Test {
+class Teletext : public ::testing::Test {
 protected:
     ProgramRig rig;
     RecordingWindowSystem& windows = recordWindowSystem(rig);
     int unloads = 0;
 
-    txt& open() {
+    TeletextWindow& open() {
         QObject::connect(rig.forms.get(), &Forms::formUnloaded, [this](const QString& name) {
-            if (name == "txt")
+            if (name == "TeletextWindow")
                 ++unloads;
         });
-        rig.forms->show("txt");
-        return rig.forms->get<txt>();
+        rig.forms->show("TeletextWindow");
+        return rig.forms->get<TeletextWindow>();
     }
-    QList<int> opacity(txt& w) const { return RecordingWindowSystem::of(windows.opacity, &w); }
+    QList<int> opacity(TeletextWindow& w) const { return RecordingWindowSystem::of(windows.opacity, &w); }
 };
 
 } // namespace
 
-TEST_F(TeletextWindow, OpensWithItsDesignAndTheServicePage) {
-    txt& w = open();
+TEST_F(Teletext, OpensWithItsDesignAndTheServicePage) {
+    TeletextWindow& w = open();
     const QString caption = w.Caption();
     EXPECT_TRUE(caption.startsWith("Teletexto de Sintonex ")) << caption.toStdString();
     EXPECT_TRUE(caption.endsWith(" web.test")) << caption.toStdString();
@@ -57,8 +57,8 @@ TEST_F(TeletextWindow, OpensWithItsDesignAndTheServicePage) {
     EXPECT_EQ(w.HScroll1->maximum(), 255);
 }
 
-TEST_F(TeletextWindow, FadesInIn17StepsAndGoesOnTopOnce) {
-    txt& w = open();
+TEST_F(Teletext, FadesInIn17StepsAndGoesOnTopOnce) {
+    TeletextWindow& w = open();
     EXPECT_EQ(opacity(w), QList<int>{0}) << "transparent before the first tick";
     rig.clock.advance(16);
     EXPECT_EQ(opacity(w).last(), 240);
@@ -77,8 +77,8 @@ TEST_F(TeletextWindow, FadesInIn17StepsAndGoesOnTopOnce) {
     EXPECT_EQ(w.Timer2->Interval(), 1000);
 }
 
-TEST_F(TeletextWindow, TwoPressesOfXFadeOutOnceAndUnloadOnce) {
-    txt& w = open();
+TEST_F(Teletext, TwoPressesOfXFadeOutOnceAndUnloadOnce) {
+    TeletextWindow& w = open();
     rig.clock.advance(100);
     // Dragging the slider changes the opacity, not the level the fade-out starts from.
     w.HScroll1->setValue(100);
@@ -89,23 +89,23 @@ TEST_F(TeletextWindow, TwoPressesOfXFadeOutOnceAndUnloadOnce) {
     rig.clock.advance(5);
     QTest::mouseClick(w.Command3, Qt::LeftButton);
     rig.clock.advance(100);
-    EXPECT_FALSE(rig.forms->isLoaded("txt"));
+    EXPECT_FALSE(rig.forms->isLoaded("TeletextWindow"));
     EXPECT_EQ(unloads, 1);
     EXPECT_EQ(opacity(w).mid(before), steps(255, 0, -15));
 }
 
-TEST_F(TeletextWindow, XDuringTheFadeInFadesOutFromWhereItWas) {
-    txt& w = open();
+TEST_F(Teletext, XDuringTheFadeInFadesOutFromWhereItWas) {
+    TeletextWindow& w = open();
     rig.clock.advance(4); // 15, 30, 45, 60
     QTest::mouseClick(w.Command3, Qt::LeftButton);
     rig.clock.advance(100);
-    EXPECT_FALSE(rig.forms->isLoaded("txt"));
+    EXPECT_FALSE(rig.forms->isLoaded("TeletextWindow"));
     EXPECT_EQ(unloads, 1);
     EXPECT_EQ(opacity(w).mid(5), steps(45, 0, -15));
 }
 
-TEST_F(TeletextWindow, SilentAgainAfterEveryLoadAndError) {
-    txt& w = open();
+TEST_F(Teletext, SilentAgainAfterEveryLoadAndError) {
+    TeletextWindow& w = open();
     FakeBrowser& page = *fakeBrowser(&w, "WebBrowser2");
     page.setSilent(false);
     page.complete("Página 100");
@@ -125,8 +125,8 @@ TEST(TeletextAgainstService, AtrasAndRefresFollowThePagesHistory) {
     auto platform = makeTestPlatform(folder.path());
     Forms forms(*platform);
     registerProgramForms(forms);
-    forms.show("txt");
-    auto& w = forms.get<txt>();
+    forms.show("TeletextWindow");
+    auto& w = forms.get<TeletextWindow>();
     int loads = 0;
     QObject::connect(w.WebBrowser2, &WebBrowser::DocumentComplete, [&] { ++loads; });
     const QString first = service.serviceBase() + "/windows/txt.htm";

@@ -1,12 +1,12 @@
 // The radio's tray window: the icon and its tip, the menu a left press or a right click pops up,
 // mute and unmute on the radio window's slider, restoring the radio window (from the menu or the
 // desktop's media controls) and leaving the program.
-#include "app/ProgramIcon.h"
+#include "windows/TrayWindow.h"
+#include "base/ProgramIcon.h"
 #include "catalogue/ChannelListBox.h"
 #include "platform/MediaSession.h"
 #include "support/FakePeers.h"
-#include "windows/radi.h"
-#include "windows/systra.h"
+#include "windows/RadioWindow.h"
 
 #include <QAction>
 #include <QMenu>
@@ -18,23 +18,23 @@ namespace {
 
 const QStringList kMenu = {"mnuRestore", "voll", "silent", "barr", "oucl", "barraa", "mnuexit"};
 
-class TrayWindow : public ::testing::Test {
+class TrayIcon : public ::testing::Test {
 protected:
     ProgramRig rig;
     RecordingTray& tray = trayOf(*rig.platform);
 
     // The radio window as "Ver Mini" leaves it: hidden, the tray window shown with the caption the
     // radio window's timer wrote into it.
-    radi& toTray(const QString& caption = "Radio Uno en Sintonex") {
-        rig.forms->show("radi");
-        auto& radio = rig.forms->get<radi>();
-        rig.forms->form("systra")->setCaption(caption);
+    RadioWindow& toTray(const QString& caption = "Radio Uno en Sintonex") {
+        rig.forms->show("RadioWindow");
+        auto& radio = rig.forms->get<RadioWindow>();
+        rig.forms->form("TrayWindow")->setCaption(caption);
         radio.hide();
-        rig.forms->show("systra");
+        rig.forms->show("TrayWindow");
         return radio;
     }
-    systra& window() { return rig.forms->get<systra>(); }
-    QScrollBar* volscroll() { return rig.forms->control<QScrollBar>("radi", "volscroll"); }
+    TrayWindow& window() { return rig.forms->get<TrayWindow>(); }
+    QScrollBar* volscroll() { return rig.forms->control<QScrollBar>("RadioWindow", "volscroll"); }
     void choose(const QString& item) {
         tray.choose = item;
         tray.click(Tray::Click::LeftPress);
@@ -54,11 +54,11 @@ TEST(TrayTip, TheTipHoldsSixtyThreeCharactersOfTheCaption) {
     EXPECT_EQ(trayTip("  blancos  "), "  blancos  ") << "the record's padding is not part of the tip";
 }
 
-TEST_F(TrayWindow, LoadingItPutsNoIconInAndItIsNeverSeen) {
-    rig.forms->show("radi");
-    rig.forms->form("systra")->setCaption("Radio Uno en Sintonex");
+TEST_F(TrayIcon, LoadingItPutsNoIconInAndItIsNeverSeen) {
+    rig.forms->show("RadioWindow");
+    rig.forms->form("TrayWindow")->setCaption("Radio Uno en Sintonex");
     EXPECT_TRUE(tray.calls.isEmpty()) << "the radio window writes the caption long before Ver Mini";
-    rig.forms->show("systra");
+    rig.forms->show("TrayWindow");
     EXPECT_FALSE(window().isVisible());
     EXPECT_TRUE(window().isMinimized());
     EXPECT_TRUE(tray.hasIcon());
@@ -68,11 +68,11 @@ TEST_F(TrayWindow, LoadingItPutsNoIconInAndItIsNeverSeen) {
     const QImage own = programIcon().pixmap(32).toImage();
     ASSERT_FALSE(own.isNull());
     EXPECT_EQ(tray.icon.pixmap(32).toImage(), own);
-    for (const char* name : {"radi", "tvquelvar", "elegir", "Inicio", "volumini"})
+    for (const char* name : {"RadioWindow", "TvWindow", "ChooserWindow", "SplashWindow", "SmallVolumeWindow"})
         EXPECT_EQ(rig.forms->form(name)->windowIcon().pixmap(32).toImage(), own) << name;
 }
 
-TEST_F(TrayWindow, TheTipIsTheCaptionWhenTheIconWentInCutToWhatItHolds) {
+TEST_F(TrayIcon, TheTipIsTheCaptionWhenTheIconWentInCutToWhatItHolds) {
     const QString longCaption = QString(70, 'r') + " en Sintonex";
     toTray(longCaption);
     EXPECT_EQ(tray.tip, longCaption.left(63));
@@ -80,7 +80,7 @@ TEST_F(TrayWindow, TheTipIsTheCaptionWhenTheIconWentInCutToWhatItHolds) {
     EXPECT_EQ(tray.tip, longCaption.left(63)) << "the icon is never modified";
 }
 
-TEST_F(TrayWindow, ALeftPressOrARightClickPopsUpTheMenuAndNothingElseDoes) {
+TEST_F(TrayIcon, ALeftPressOrARightClickPopsUpTheMenuAndNothingElseDoes) {
     toTray();
     for (const Tray::Click other : {Tray::Click::DoubleClick, Tray::Click::Other})
         tray.click(other);
@@ -100,13 +100,13 @@ TEST_F(TrayWindow, ALeftPressOrARightClickPopsUpTheMenuAndNothingElseDoes) {
 
     choose("oucl");
     EXPECT_TRUE(tray.hasIcon());
-    EXPECT_FALSE(rig.forms->get<radi>().isVisible());
+    EXPECT_FALSE(rig.forms->get<RadioWindow>().isVisible());
     choose("voll");
-    ASSERT_TRUE(rig.forms->isLoaded("volumini"));
-    EXPECT_TRUE(rig.forms->find("volumini")->isVisible());
+    ASSERT_TRUE(rig.forms->isLoaded("SmallVolumeWindow"));
+    EXPECT_TRUE(rig.forms->find("SmallVolumeWindow")->isVisible());
 }
 
-TEST_F(TrayWindow, UnmutingReturnsToTheLevelBeforeMuting) {
+TEST_F(TrayIcon, UnmutingReturnsToTheLevelBeforeMuting) {
     toTray();
     volscroll()->setValue(37);
     choose("silent");
@@ -126,20 +126,20 @@ TEST_F(TrayWindow, UnmutingReturnsToTheLevelBeforeMuting) {
     EXPECT_FALSE(window().silent->isChecked());
 }
 
-TEST_F(TrayWindow, RestoringShowsTheRadioAndTakesTheIconOutUntilTheNextVerMini) {
+TEST_F(TrayIcon, RestoringShowsTheRadioAndTakesTheIconOutUntilTheNextVerMini) {
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/sintonex"); // no desktop to tell here
     rig.platform->mediaSession = makeMprisSession();
-    radi& radio = toTray("Radio Uno en Sintonex");
+    RadioWindow& radio = toTray("Radio Uno en Sintonex");
     choose("mnuRestore");
     EXPECT_TRUE(radio.isVisible());
     EXPECT_FALSE(tray.hasIcon());
     EXPECT_EQ(tray.calls, (QStringList{"add", "remove"}));
-    ASSERT_TRUE(rig.forms->isLoaded("systra"));
+    ASSERT_TRUE(rig.forms->isLoaded("TrayWindow"));
     EXPECT_FALSE(window().isVisible());
 
     window().setCaption("Radio Dos en Sintonex");
     radio.hide();
-    rig.forms->show("systra");
+    rig.forms->show("TrayWindow");
     EXPECT_TRUE(tray.hasIcon());
     EXPECT_EQ(tray.tip, "Radio Dos en Sintonex");
 
@@ -149,9 +149,9 @@ TEST_F(TrayWindow, RestoringShowsTheRadioAndTakesTheIconOutUntilTheNextVerMini) 
     EXPECT_FALSE(tray.hasIcon());
 }
 
-TEST_F(TrayWindow, LeavingTakesTheIconOutBeforeTheProgramEnds) {
+TEST_F(TrayIcon, LeavingTakesTheIconOutBeforeTheProgramEnds) {
     toTray();
-    rig.forms->show("volumini"); // another window open does not keep the program running
+    rig.forms->show("SmallVolumeWindow"); // another window open does not keep the program running
     bool iconAtEnd = true;
     QObject::connect(rig.forms.get(), &Forms::runEnded, [&] { iconAtEnd = tray.hasIcon(); });
     QStringList unloaded;
@@ -160,19 +160,19 @@ TEST_F(TrayWindow, LeavingTakesTheIconOutBeforeTheProgramEnds) {
     EXPECT_TRUE(rig.forms->ended());
     EXPECT_FALSE(iconAtEnd);
     EXPECT_EQ(tray.calls.last(), "remove");
-    EXPECT_EQ(unloaded, QStringList{"radi"}) << "the rest close without their unload handlers";
+    EXPECT_EQ(unloaded, QStringList{"RadioWindow"}) << "the rest close without their unload handlers";
 }
 
 // The whole hand-over as a user makes it: a station selected, "Ver &Mini", the icon's tip; and no
 // tray window left behind by a radio window that is gone.
-TEST_F(TrayWindow, VerMiniPutsTheSelectedStationIntoTheTip) {
+TEST_F(TrayIcon, VerMiniPutsTheSelectedStationIntoTheTip) {
     rig.writeFile("oftwy69jrad.exe", "Radio Uno||>asx\r\nOnda Sur||>asx\r\n");
-    rig.forms->show("radi");
-    auto& radio = rig.forms->get<radi>();
-    EXPECT_FALSE(rig.forms->isLoaded("systra"));
+    rig.forms->show("RadioWindow");
+    auto& radio = rig.forms->get<RadioWindow>();
+    EXPECT_FALSE(rig.forms->isLoaded("TrayWindow"));
     radio.canales->setCurrentRow(1);
     rig.clock.advance(100);
-    EXPECT_FALSE(rig.forms->isLoaded("systra")) << "the caption tick must not load a hidden tray window";
+    EXPECT_FALSE(rig.forms->isLoaded("TrayWindow")) << "the caption tick must not load a hidden tray window";
     radio.button(design::Ctl::Mini)->setEnabled(true);
     radio.button(design::Ctl::Mini)->click();
     ASSERT_TRUE(tray.hasIcon());
