@@ -1,5 +1,5 @@
-// Settings: the settings module. Every read goes to "config.ini" in the program folder and
-// every write goes to it at once; there is no cache. A missing or empty key reads as "error".
+// Settings: the program's settings, kept in "config.ini" in the program folder. Every read goes to the file
+// and every write goes to it at once; there is no cache. A missing or empty key reads as "error".
 #pragma once
 
 #include <QString>

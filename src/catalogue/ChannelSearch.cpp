@@ -28,15 +28,15 @@ ChannelSearch::ChannelSearch(QLineEdit* box, QListWidget* list, QAbstractButton*
     : QObject(parent), m_box(box), m_list(list), m_latch(latch), m_playSelected(std::move(playSelected)) {
     setObjectName(QStringLiteral("ChannelSearch"));
     m_box->installEventFilter(this);
-    connect(m_box, &QLineEdit::textChanged, this, &ChannelSearch::Text1_Change);
+    connect(m_box, &QLineEdit::textChanged, this, &ChannelSearch::searchField_Change);
     // The latch's click is its change to selected; selecting it again changes nothing.
     connect(m_latch, &QAbstractButton::toggled, this, [this](bool selected) {
         if (selected)
-            Option1_Click();
+            searchLatch_Click();
     });
 }
 
-void ChannelSearch::Text1_Change() {
+void ChannelSearch::searchField_Change() {
     const int row = catalogue::findString(*m_list, m_box->text());
     if (row < 0) {
         m_list->setCurrentRow(-1);
@@ -47,17 +47,17 @@ void ChannelSearch::Text1_Change() {
     m_list->scrollToItem(m_list->item(row));
 }
 
-void ChannelSearch::Text1_Click() {
+void ChannelSearch::searchField_Click() {
     m_latch->setChecked(true);
     m_latch->setEnabled(false);
 }
 
-void ChannelSearch::Text1_KeyPress(int keyAscii) {
+void ChannelSearch::searchField_KeyPress(int keyAscii) {
     if (keyAscii == 13)
         m_playSelected();
 }
 
-void ChannelSearch::Option1_Click() {
+void ChannelSearch::searchLatch_Click() {
     m_box->setText(QString());
 }
 
@@ -68,14 +68,14 @@ bool ChannelSearch::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonRelease: {
         const auto* e = static_cast<QMouseEvent*>(event);
         if (e->button() == Qt::LeftButton && m_box->rect().contains(e->position().toPoint()))
-            Text1_Click();
+            searchField_Click();
         break;
     }
     case QEvent::KeyPress: {
         const auto* e = static_cast<QKeyEvent*>(event);
         // Enter plays even while the box is read-only: the box ignores only the editing keys then.
         if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-            Text1_KeyPress(13);
+            searchField_KeyPress(13);
             return true;
         }
         break;

@@ -1,9 +1,9 @@
-// ChannelSearch: the search box `Text1` above a player window's channel list `canales`. Every
+// ChannelSearch: the search box `searchField` above a player window's channel list `canales`. Every
 // change of the box's text selects the first entry, from the top, whose name begins with that
 // text (letter case aside), as the platform list's find-string operation did; Enter in the box
 // plays the selection. The box opens with a placeholder that only the first click removes, through
-// the window's hidden latch (`Option1` TV, `Option4` radio). Both windows use it with their own
-// controls. GUI thread only.
+// the window's hidden latch `searchLatch`. Both windows use it with their own controls. GUI thread
+// only.
 #pragma once
 
 #include <QObject>
@@ -26,11 +26,11 @@ public:
     ChannelSearch(QLineEdit* box, QListWidget* list, QAbstractButton* latch,
                   std::function<void()> playSelected, QObject* parent);
 
-    // Handlers, named after the TV window's controls (the radio's latch is `Option4`).
-    void Text1_Change();
-    void Text1_Click();
-    void Text1_KeyPress(int keyAscii);
-    void Option1_Click();
+    // Handlers.
+    void searchField_Change();
+    void searchField_Click();
+    void searchField_KeyPress(int keyAscii);
+    void searchLatch_Click();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -137,7 +137,7 @@ void dispatchChannel(const DispatchControls& c, Platform& platform, const Endpoi
     }
     d.blankBrowser();
     c.player->close();
-    c.Label6->setText(QString(kNameLeadBlanks, QLatin1Char(' ')) + channelName);
+    c.channelName->setText(QString(kNameLeadBlanks, QLatin1Char(' ')) + channelName);
     if (c.dispatchedName)
         *c.dispatchedName = channelName;
     c.record->setEnabled(false);

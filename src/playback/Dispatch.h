@@ -35,26 +35,26 @@ struct DispatchControls {
     ChannelListBox* canales = nullptr;
     const QStringList* channel_data = nullptr;
     const QString* list_version = nullptr;
-    MediaPlayer* player = nullptr;     // WMPradio
-    WebBrowser* browser = nullptr;     // Webvideo / Webradio
-    QWidget* browserArea = nullptr;    // where that browser's page shows
-    QLabel* Label6 = nullptr;          // the name the caption marquee scrolls
-    QPushButton* record = nullptr;     // Command15 / Command6
-    QPushButton* pause = nullptr;      // Command12 / Command1
-    QPushButton* mini = nullptr;       // Command13 / Command11
-    QWidget* playState = nullptr;      // play
-    QWidget* pauseState = nullptr;     // pause
-    QWidget* playPicture = nullptr;    // Image19 / Image18
-    QWidget* stopPicture = nullptr;    // Image18 / Image5
-    Timer* recordReady = nullptr;      // Timer6 / Timer8
-    QWidget* frame = nullptr;          // Frame2 (radio only)
+    MediaPlayer* player = nullptr;  // WMPradio
+    WebBrowser* browser = nullptr;  // Webvideo / Webradio
+    QWidget* browserArea = nullptr; // where that browser's page shows
+    QLabel* channelName = nullptr;  // the name the caption marquee scrolls
+    QPushButton* record = nullptr;
+    QPushButton* pause = nullptr;
+    QPushButton* mini = nullptr;
+    QWidget* playState = nullptr;  // play
+    QWidget* pauseState = nullptr; // pause
+    QWidget* playPicture = nullptr;
+    QWidget* stopPicture = nullptr;
+    Timer* recordReady = nullptr;
+    QWidget* frame = nullptr;          // radio only: the page area's frame
     CurrentChannel* current = nullptr; // TV only
     QString* dispatchedName = nullptr; // the name of the channel last dispatched, as the list shows it
 };
 
 enum class Trigger {
     List,      // double-click or Enter in `canales`
-    SearchBox, // Enter in the search box `Text1`
+    SearchBox, // Enter in the search box `searchField`
 };
 
 // Plays the selected channel of `c.canales`; nothing when no item is selected.

@@ -39,7 +39,7 @@ int VolumeControl::pictureFor(int value) {
     return picture;
 }
 
-VolumeControl::VolumeControl(Form& window, const QString& timerName, std::function<void(int)> setPlayerVolume,
+VolumeControl::VolumeControl(Form& window, std::function<void(int)> setPlayerVolume,
                              std::function<int()> playerVolume)
     : QWidget(&window), m_volbas(MasterVolume::of(window.forms())),
       m_setPlayerVolume(std::move(setPlayerVolume)), m_playerVolume(std::move(playerVolume)),
@@ -50,7 +50,7 @@ VolumeControl::VolumeControl(Form& window, const QString& timerName, std::functi
     m_volscroll->setObjectName(QStringLiteral("volscroll"));
     m_visor->setObjectName(QStringLiteral("volumen_visor"));
     m_label->setObjectName(QStringLiteral("vol_label"));
-    m_timer->setObjectName(timerName);
+    m_timer->setObjectName(QStringLiteral("volumePollTimer"));
 
     for (int i = 0; i < 4; ++i) {
         auto* picture = new QLabel(this);

@@ -1,7 +1,7 @@
 // VolumeControl: the volume block of a player window — the slider `volscroll`, the speaker icon
 // `volumen_visor` with the percentage in its tooltip, the scale text `vol_label`, the hidden
-// pictures `vol0`..`vol3` and the window's poll timer. The TV and radio windows each embed one,
-// naming its timer as they name it, and pass the embedded player's volume setter and getter. The
+// pictures `vol0`..`vol3` and the poll timer `volumePollTimer`. The TV and radio windows each embed
+// one and pass the embedded player's volume setter and getter. The
 // slider follows the master volume: on the timer's tick and, at once, when the mixer reports a
 // change. Where no mixer can be used, it shows and drives the player's own volume instead.
 // GUI thread only.
@@ -22,7 +22,7 @@ void prepareVolumeSlider(QScrollBar& slider);
 class VolumeControl : public QWidget {
     Q_OBJECT
 public:
-    VolumeControl(Form& window, const QString& timerName, std::function<void(int)> setPlayerVolume,
+    VolumeControl(Form& window, std::function<void(int)> setPlayerVolume,
                   std::function<int()> playerVolume = {});
 
     // The window-load steps: slider range, the first read, tooltip and the muted picture at 0.

@@ -12,7 +12,7 @@
 
 namespace {
 const QString kTv = QStringLiteral("TvWindow");
-const QString kMiniButton = QStringLiteral("Command13");
+const QString kMiniButton = QStringLiteral("miniButton");
 constexpr int kBrowserGap = 50;
 } // namespace
 
@@ -21,17 +21,17 @@ EnlargedPageWindow::EnlargedPageWindow(Forms& forms) : Form(forms, QString::from
     menuBar = new QMenuBar(this);
     menuBar->setNativeMenuBar(false);
     buildMenus();
-    WebBrowser1 = platform().createPageBrowser(this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    Command1 = new QPushButton(QStringLiteral("Refrescar"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->resize(twips::toPx(1215), twips::toPx(375));
-    Timer1 = new Timer(this, 15, true);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
+    page = platform().createPageBrowser(this);
+    page->setObjectName(QStringLiteral("page"));
+    refreshButton = new QPushButton(QStringLiteral("Refrescar"), this);
+    refreshButton->setObjectName(QStringLiteral("refreshButton"));
+    refreshButton->resize(twips::toPx(1215), twips::toPx(375));
+    pageSizeTimer = new Timer(this, 15, true);
+    pageSizeTimer->setObjectName(QStringLiteral("pageSizeTimer"));
     resize(twips::toPx(9600), twips::toPx(7200));
 
-    connect(Timer1, &Timer::tick, this, &EnlargedPageWindow::Timer1_Timer);
-    connect(Command1, &QPushButton::clicked, this, &EnlargedPageWindow::Command1_Click);
+    connect(pageSizeTimer, &Timer::tick, this, &EnlargedPageWindow::pageSizeTimer_Timer);
+    connect(refreshButton, &QPushButton::clicked, this, &EnlargedPageWindow::refreshButton_Click);
 }
 
 QAction* EnlargedPageWindow::showing(QMenu* menu, const char* name, const char* caption, const char* window) {
@@ -74,21 +74,21 @@ void EnlargedPageWindow::buildMenus() {
 
 // One tick after opening: no mini view may take the page while it is enlarged here. The TV window
 // is only asked when it is loaded; loading it hidden here would keep the run alive without it.
-void EnlargedPageWindow::Timer1_Timer() {
-    Timer1->setEnabled(false);
-    Timer1->setInterval(1000);
+void EnlargedPageWindow::pageSizeTimer_Timer() {
+    pageSizeTimer->setEnabled(false);
+    pageSizeTimer->setInterval(1000);
     if (auto* mini = forms().loadedControl<QPushButton>(kTv, kMiniButton))
         mini->setEnabled(false);
 }
 
 void EnlargedPageWindow::Form_Unload() {
-    Timer1->setEnabled(false);
+    pageSizeTimer->setEnabled(false);
     if (auto* mini = forms().loadedControl<QPushButton>(kTv, kMiniButton))
         mini->setEnabled(true);
 }
 
-void EnlargedPageWindow::Command1_Click() {
-    WebBrowser1->Refresh();
+void EnlargedPageWindow::refreshButton_Click() {
+    page->Refresh();
 }
 
 void EnlargedPageWindow::normalform_Click() {
@@ -107,5 +107,5 @@ void EnlargedPageWindow::resizeEvent(QResizeEvent* e) {
     Form::resizeEvent(e);
     const int barHeight = menuBar->sizeHint().height();
     menuBar->setGeometry(0, 0, width(), barHeight);
-    layoutAboveButtons(this, barHeight, WebBrowser1->widget(), {Command1}, kBrowserGap);
+    layoutAboveButtons(this, barHeight, page->widget(), {refreshButton}, kBrowserGap);
 }

@@ -1,5 +1,6 @@
-// EnlargedPageWindow: the enlarged web-video window. The TV window moves a page channel into it and sets its
-// caption; while it is open the TV window's "Ver Mini" stays disabled. GUI thread only.
+// EnlargedPageWindow: the enlarged web-video window, captioned with the channel's name followed by
+// " en Sintonex". The TV window moves a page channel into it and sets its caption; while it is
+// open the TV window's "Ver Mini" stays disabled. GUI thread only.
 #pragma once
 
 #include "base/Forms.h"
@@ -20,9 +21,9 @@ public:
     void Form_Unload() override;
 
     QMenuBar* menuBar;
-    WebBrowser* WebBrowser1;
-    QPushButton* Command1; // "Refrescar"
-    Timer* Timer1;
+    WebBrowser* page;
+    QPushButton* refreshButton; // "Refrescar"
+    Timer* pageSizeTimer;
     QMenu* ventana;
     QAction* normalform;
     QAction* visibleform;
@@ -34,8 +35,8 @@ public:
     QAction* barr;
     QAction* gracias;
 
-    void Timer1_Timer();
-    void Command1_Click();
+    void pageSizeTimer_Timer();
+    void refreshButton_Click();
     void normalform_Click();
     void visibleform_Click();
 

@@ -8,8 +8,8 @@
 MiniPageWindow::MiniPageWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     setWindowFlags(Qt::Tool);
     setCaption(QStringLiteral("Sintonex -MINI-"));
-    WebBrowser1 = platform().createPageBrowser(this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    page = platform().createPageBrowser(this);
+    page->setObjectName(QStringLiteral("page"));
     setSizeTwips(5055, 3540);
 }
 
@@ -20,22 +20,22 @@ void MiniPageWindow::Form_Load() {
 
 void MiniPageWindow::Form_Unload() {
     forms().show(QStringLiteral("TvWindow"));
-    const QString page = WebBrowser1->LocationURL();
+    const QString address = page->LocationURL();
     if (auto* video = forms().control<WebBrowser>(QStringLiteral("TvWindow"), QStringLiteral("Webvideo"))) {
-        video->Navigate(page);
+        video->Navigate(address);
         if (QWidget* view = video->widget())
             view->show();
     }
     if (auto* area = forms().control<QWidget>(QStringLiteral("TvWindow"), QStringLiteral("WebvideoArea")))
         area->show();
-    if (auto* mini = forms().control<QPushButton>(QStringLiteral("TvWindow"), QStringLiteral("Command13")))
+    if (auto* mini = forms().control<QPushButton>(QStringLiteral("TvWindow"), QStringLiteral("miniButton")))
         mini->setEnabled(true);
     // The window is deleted later; its page must not play alongside the TV window's meanwhile.
-    WebBrowser1->Navigate(QStringLiteral("about:blank"));
+    page->Navigate(QStringLiteral("about:blank"));
 }
 
 void MiniPageWindow::resizeEvent(QResizeEvent* e) {
     Form::resizeEvent(e);
-    if (QWidget* view = WebBrowser1->widget())
+    if (QWidget* view = page->widget())
         view->setGeometry(rect());
 }

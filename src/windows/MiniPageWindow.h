@@ -1,5 +1,7 @@
-// MiniPageWindow: the mini window for TV channels shown as web pages. The TV window hands the page
-// over; the window stays above the others; closing it hands the page back. GUI thread only.
+// MiniPageWindow: the mini window for TV channels shown as web pages, captioned with the channel's
+// name followed by " en Sintonex" ("Sintonex -MINI-" until a channel is handed over). The TV
+// window hands the page over; the window stays above the others; closing it hands the page back.
+// GUI thread only.
 #pragma once
 
 #include "base/Forms.h"
@@ -15,7 +17,7 @@ public:
     void Form_Load() override;
     void Form_Unload() override;
 
-    WebBrowser* WebBrowser1;
+    WebBrowser* page;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;

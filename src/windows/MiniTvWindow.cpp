@@ -42,25 +42,24 @@ void layoutAboveButtons(QWidget* window, int top, QWidget* content, std::initial
 MiniTvWindow::MiniTvWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     setWindowFlags(Qt::Tool);
     setCaption(QStringLiteral("Sintonex - MINI"));
-    WindowsMediaPlayer1 = platform().createPlayer(this);
-    WindowsMediaPlayer1->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
-    WindowsMediaPlayer1->setAutoStart(true);
-    WindowsMediaPlayer1->setVolume(50);
-    WindowsMediaPlayer1->setUiMode(QStringLiteral("mini"));
-    Command1 = makeButton(this, "Command1", "Ocultar controles");
-    Command2 = makeButton(this, "Command2", "Mostrar controles");
-    Command1->hide();
+    player = platform().createPlayer(this);
+    player->setObjectName(QStringLiteral("player"));
+    player->setAutoStart(true);
+    player->setVolume(50);
+    player->setUiMode(QStringLiteral("mini"));
+    hideControlsButton = makeButton(this, "hideControlsButton", "Ocultar controles");
+    showControlsButton = makeButton(this, "showControlsButton", "Mostrar controles");
+    hideControlsButton->hide();
     setSizeTwips(5070, 3540);
 
-    connect(Command1, &QPushButton::clicked, this, &MiniTvWindow::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &MiniTvWindow::Command2_Click);
-    connect(WindowsMediaPlayer1, &MediaPlayer::DoubleClick, this,
-            &MiniTvWindow::WindowsMediaPlayer1_DoubleClick);
+    connect(hideControlsButton, &QPushButton::clicked, this, &MiniTvWindow::hideControlsButton_Click);
+    connect(showControlsButton, &QPushButton::clicked, this, &MiniTvWindow::showControlsButton_Click);
+    connect(player, &MediaPlayer::DoubleClick, this, &MiniTvWindow::player_DoubleClick);
 }
 
 void MiniTvWindow::Form_Load() {
-    WindowsMediaPlayer1->setVolume(100);
-    WindowsMediaPlayer1->setUiMode(QStringLiteral("none"));
+    player->setVolume(100);
+    player->setUiMode(QStringLiteral("none"));
     // Once is enough: the window system keeps the window above the others from here on, so
     // nothing re-applies the flag while the window is open.
     platform().windowSystem->setTopmost(this, true);
@@ -70,39 +69,39 @@ void MiniTvWindow::Form_Load() {
 // paused it here.
 void MiniTvWindow::Form_Unload() {
     forms().show(QStringLiteral("TvWindow"));
-    const QString url = WindowsMediaPlayer1->URL();
+    const QString url = player->URL();
     if (auto* player = forms().control<MediaPlayer>(QStringLiteral("TvWindow"), QStringLiteral("WMPradio"))) {
         player->setURL(url);
         player->play();
     }
-    if (auto* mini = forms().control<QPushButton>(QStringLiteral("TvWindow"), QStringLiteral("Command13")))
+    if (auto* mini = forms().control<QPushButton>(QStringLiteral("TvWindow"), QStringLiteral("miniButton")))
         mini->setEnabled(true);
     // The window is deleted later; its stream must not play alongside the TV window's meanwhile.
-    WindowsMediaPlayer1->close();
+    player->close();
 }
 
-void MiniTvWindow::Command1_Click() {
-    WindowsMediaPlayer1->setUiMode(QStringLiteral("none"));
-    Command1->hide();
-    Command2->show();
+void MiniTvWindow::hideControlsButton_Click() {
+    player->setUiMode(QStringLiteral("none"));
+    hideControlsButton->hide();
+    showControlsButton->show();
 }
 
-void MiniTvWindow::Command2_Click() {
-    WindowsMediaPlayer1->setUiMode(QStringLiteral("mini"));
-    Command2->hide();
-    Command1->show();
+void MiniTvWindow::showControlsButton_Click() {
+    player->setUiMode(QStringLiteral("mini"));
+    showControlsButton->hide();
+    hideControlsButton->show();
 }
 
-void MiniTvWindow::WindowsMediaPlayer1_DoubleClick() {
-    WindowsMediaPlayer1->setUiMode(QStringLiteral("mini"));
-    Command2->hide();
-    Command1->show();
-    WindowsMediaPlayer1->setFullScreen(true);
+void MiniTvWindow::player_DoubleClick() {
+    player->setUiMode(QStringLiteral("mini"));
+    showControlsButton->hide();
+    hideControlsButton->show();
+    player->setFullScreen(true);
 }
 
 void MiniTvWindow::resizeEvent(QResizeEvent* e) {
     Form::resizeEvent(e);
-    layoutAboveButtons(this, 0, WindowsMediaPlayer1->widget(), {Command2, Command1}, kPlayerGap);
+    layoutAboveButtons(this, 0, player->widget(), {showControlsButton, hideControlsButton}, kPlayerGap);
 }
 
 // The window has no title bar worth the name: it is moved by dragging its client area.

@@ -1,4 +1,6 @@
-// MiniTvWindow: the mini TV window. It plays the channel the TV window hands over, in a small window
+// MiniTvWindow: the mini TV window, captioned with the channel's name followed by " en Sintonex"
+// ("Sintonex - MINI" until a channel is handed over). It plays the channel the TV window hands
+// over, in a small window
 // that stays above the others and is dragged by its client area; closing it hands the channel
 // back to the TV window. GUI thread only.
 #pragma once
@@ -19,13 +21,13 @@ public:
     void Form_Load() override;
     void Form_Unload() override;
 
-    MediaPlayer* WindowsMediaPlayer1;
-    QPushButton* Command1; // "Ocultar controles"
-    QPushButton* Command2; // "Mostrar controles"
+    MediaPlayer* player;
+    QPushButton* hideControlsButton; // "Ocultar controles"
+    QPushButton* showControlsButton; // "Mostrar controles"
 
-    void Command1_Click();
-    void Command2_Click();
-    void WindowsMediaPlayer1_DoubleClick();
+    void hideControlsButton_Click();
+    void showControlsButton_Click();
+    void player_DoubleClick();
 
 protected:
     void resizeEvent(QResizeEvent* e) override;

@@ -33,8 +33,8 @@ using design::Menu;
 
 namespace {
 
-const PlayerCommands::Variant kTv{"RadioWindow", "Timer8", ".asf", true, true};
-const PlayerCommands::Variant kRadio{"TvWindow", "Timer10", ".mp3", false, false};
+const PlayerCommands::Variant kTv{"RadioWindow", ".asf", true, true};
+const PlayerCommands::Variant kRadio{"TvWindow", ".mp3", false, false};
 
 // Windows built elsewhere that these commands only reach by name.
 const QString kChat = QStringLiteral("ChatWindow");
@@ -45,7 +45,7 @@ const QString kTeletext = QStringLiteral("TeletextWindow");
 const QString kTray = QStringLiteral("TrayWindow");
 
 const QString kBlank = QStringLiteral("about:blank");
-const QString kReminder = QStringLiteral("Timer3");
+const QString kReminder = QStringLiteral("donationReminderTimer");
 const QString kInSintonex = QStringLiteral(" en Sintonex");
 
 QString name(const char* kName) {
@@ -85,17 +85,17 @@ void PlayerCommands::connectControls() {
         else if (auto* l = qobject_cast<ClickLabel*>(c))
             connect(l, &ClickLabel::Click, this, handler);
     };
-    onClick(Ctl::Pause, &PlayerCommands::Command12_Click);
-    onClick(Ctl::StopPicture, &PlayerCommands::Image18_Click);
-    onClick(Ctl::PlayPicture, &PlayerCommands::Image19_Click);
-    onClick(Ctl::Enlarge, &PlayerCommands::Image15_Click);
-    onClick(Ctl::Mini, &PlayerCommands::Command13_Click);
-    onClick(Ctl::Record, &PlayerCommands::Command15_Click);
-    onClick(Ctl::Switch, &PlayerCommands::Command8_Click);
+    onClick(Ctl::Pause, &PlayerCommands::pauseButton_Click);
+    onClick(Ctl::StopPicture, &PlayerCommands::stopPicture_Click);
+    onClick(Ctl::PlayPicture, &PlayerCommands::playPicture_Click);
+    onClick(Ctl::Enlarge, &PlayerCommands::enlargePicture_Click);
+    onClick(Ctl::Mini, &PlayerCommands::miniButton_Click);
+    onClick(Ctl::Record, &PlayerCommands::recordButton_Click);
+    onClick(Ctl::Switch, &PlayerCommands::switchButton_Click);
     onClick(Ctl::Teletext, &PlayerCommands::txte_Click);
-    onClick(Ctl::Notice, &PlayerCommands::Label2_Click);
-    onClick(Ctl::Lyrics, &PlayerCommands::Command7_Click);
-    onClick(Ctl::TestStation, &PlayerCommands::Command9_Click);
+    onClick(Ctl::Notice, &PlayerCommands::noticeLabel_Click);
+    onClick(Ctl::Lyrics, &PlayerCommands::lyricsButton_Click);
+    onClick(Ctl::TestStation, &PlayerCommands::testStationButton_Click);
     onClick(Ctl::WebHost, [this] { openPage(m_window.endpoints().webHome()); });
 }
 
@@ -126,7 +126,7 @@ void PlayerCommands::connectMenus() {
 
 // --- playback ---------------------------------------------------------------------------------
 
-void PlayerCommands::Command12_Click() {
+void PlayerCommands::pauseButton_Click() {
     QPushButton* pause = m_window.button(Ctl::Pause);
     MediaPlayer* player = m_window.WMPradio;
     if (pause->text() == QLatin1String(">")) {
@@ -145,17 +145,17 @@ void PlayerCommands::Command12_Click() {
 }
 
 void PlayerCommands::armPlayLockOut() {
-    if (auto* lockOut = m_window.findChild<Timer*>(QString::fromLatin1(m_variant.playLockOut)))
-        lockOut->setEnabled(true);
+    if (m_window.status)
+        m_window.status->armPlayLockOut();
 }
 
-void PlayerCommands::Image18_Click() {
+void PlayerCommands::stopPicture_Click() {
     m_window.WMPradio->stop();
     m_window.WMPradio->close();
     showPlayState(false);
 }
 
-void PlayerCommands::Image19_Click() {
+void PlayerCommands::playPicture_Click() {
     m_window.WMPradio->play();
     showPlayState(true);
 }
@@ -168,7 +168,7 @@ void PlayerCommands::showPlayState(bool playing) {
     setShown(m_window.control(Ctl::StopPicture), playing);
 }
 
-void PlayerCommands::Image15_Click() {
+void PlayerCommands::enlargePicture_Click() {
     const QString kind = m_current ? m_current->current_channel_kind : QString();
     if (!m_variant.enlargeByKind || kind == QLatin1String("asx")) {
         m_window.WMPradio->setFullScreen(true);
@@ -181,7 +181,7 @@ void PlayerCommands::Image15_Click() {
     if (!enlarged)
         return;
     m_forms.show(kEnlarged);
-    if (auto* page = enlarged->findChild<WebBrowser*>(QStringLiteral("WebBrowser1")))
+    if (auto* page = enlarged->findChild<WebBrowser*>(QStringLiteral("page")))
         page->Navigate(m_window.pageBrowser->LocationURL());
     enlarged->setCaption(m_current->current_channel_name + kInSintonex);
     blankPage();
@@ -193,7 +193,7 @@ void PlayerCommands::blankPage() {
     m_window.pageArea->hide();
 }
 
-void PlayerCommands::Command13_Click() {
+void PlayerCommands::miniButton_Click() {
     if (m_variant.miniWindows)
         miniView();
     else
@@ -209,7 +209,7 @@ void PlayerCommands::miniView() {
     const QString caption = m_current->current_channel_name + kInSintonex;
     MediaPlayer* player = m_window.WMPradio;
     if (kind == QLatin1String("asx")) {
-        auto* mini = m_forms.control<MediaPlayer>(kTvMini, QStringLiteral("WindowsMediaPlayer1"));
+        auto* mini = m_forms.control<MediaPlayer>(kTvMini, QStringLiteral("player"));
         if (!mini)
             return; // no mini window: the channel stays here
         mini->setURL(m_window.endpoints().asxResolver(channel, m_window.list_version));
@@ -220,7 +220,7 @@ void PlayerCommands::miniView() {
         player->stop();
         player->close();
     } else if (kind == QLatin1String("html")) {
-        auto* page = m_forms.control<WebBrowser>(kTvMiniFlash, QStringLiteral("WebBrowser1"));
+        auto* page = m_forms.control<WebBrowser>(kTvMiniFlash, QStringLiteral("page"));
         if (!page)
             return;
         // Silent around every step that could raise a script-error dialog.
@@ -261,7 +261,7 @@ bool PlayerCommands::trayAvailable() const {
     return m_trayAvailable && m_trayAvailable();
 }
 
-void PlayerCommands::Command15_Click() {
+void PlayerCommands::recordButton_Click() {
     auto* txurl = qobject_cast<QLineEdit*>(m_window.control(Ctl::StreamAddress));
     if (m_window.WMPradio->hasCurrentMedia()) {
         m_streamAddress = m_window.WMPradio->sourceURL();
@@ -274,7 +274,7 @@ void PlayerCommands::Command15_Click() {
 
 // --- other windows ------------------------------------------------------------------------------
 
-void PlayerCommands::Command8_Click() {
+void PlayerCommands::switchButton_Click() {
     const QString other = QString::fromLatin1(m_variant.otherWindow);
     // The other window opens as a switch, not a start: no donation appeal 30 s later.
     stopReminder(m_forms.control<Timer>(other, kReminder));
@@ -320,12 +320,12 @@ void PlayerCommands::actt_Click() {
     if (reply->text() == QLatin1String("ok"))
         dialogs.MsgBox(QStringLiteral("Actualmente posees la última versión de Sintonex"));
     else if (reply->text() == QLatin1String("no"))
-        Label2_Click();
+        noticeLabel_Click();
     else
         dialogs.MsgBox(QStringLiteral("No se puede comprobar la versión más actual, intentalo más tarde."));
 }
 
-void PlayerCommands::Label2_Click() {
+void PlayerCommands::noticeLabel_Click() {
     offerInstead(
         QStringLiteral("Existe una nueva versión de Sintonex disponible\r\n"
                        "¿Deseas comenzar la actualización?\r\n"
@@ -352,7 +352,7 @@ void PlayerCommands::openPage(const QString& address) {
 
 // --- radio only ----------------------------------------------------------------------------------
 
-void PlayerCommands::Command7_Click() {
+void PlayerCommands::lyricsButton_Click() {
     MediaPlayer* player = m_window.WMPradio;
     if (!player->hasCurrentMedia())
         return;
@@ -366,6 +366,6 @@ void PlayerCommands::Command7_Click() {
     openPage(m_window.endpoints().lyricsSearch(words));
 }
 
-void PlayerCommands::Command9_Click() {
+void PlayerCommands::testStationButton_Click() {
     m_window.WMPradio->setURL(m_window.endpoints().testStation());
 }

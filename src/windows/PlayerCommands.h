@@ -3,7 +3,6 @@
 // &Mini", "&Grabar", the switch to the other player window, teletext, the update questions, the
 // link labels and the items of "&Configuración" and "&Ayuda". Written once for the TV window
 // `TvWindow` and the radio window `RadioWindow`; where they differ, the window's variant says how.
-// Handlers are named after the TV window's controls, with the radio window's names beside them.
 // GUI thread only.
 #pragma once
 
@@ -28,7 +27,6 @@ public:
     // Where the two windows' commands differ.
     struct Variant {
         const char* otherWindow;     // what the switch button opens
-        const char* playLockOut;     // the timer that gives the stop/play button back after a play
         const char* recordExtension; // of the recordings
         bool miniWindows;            // "Ver &Mini" hands the channel to a mini window (else: tray)
         bool enlargeByKind;          // the enlarge picture looks at the channel kind (else: full screen)
@@ -38,19 +36,19 @@ public:
     // and the program has a tray window.
     void setTrayQuery(std::function<bool()> query) { m_trayAvailable = std::move(query); }
 
-    void Command12_Click();  // "II" / ">" (radio: Command1)
-    void Image18_Click();    // stop picture (radio: Image5)
-    void Image19_Click();    // play picture (radio: Image18)
-    void Image15_Click();    // enlarge
-    void Command13_Click();  // "Ver &Mini" (radio: Command11, to the tray)
-    void Command15_Click();  // "&Grabar" (radio: Command6)
-    void Command8_Click();   // "&Radio" (radio: "&Televisión")
-    void txte_Click();       // "&Teletexto", button Command5 and menu item (radio: txtte)
-    void actcanales_Click(); // radio: canaleslist
-    void actt_Click();       // radio: actualiza
-    void Label2_Click();     // the new-version question
-    void Command7_Click();   // radio only: lyrics search
-    void Command9_Click();   // radio only: test station
+    void pauseButton_Click(); // "II" / ">"
+    void stopPicture_Click();
+    void playPicture_Click();
+    void enlargePicture_Click();
+    void miniButton_Click();        // "Ver &Mini" (radio: to the tray)
+    void recordButton_Click();      // "&Grabar"
+    void switchButton_Click();      // "&Radio" (radio: "&Televisión")
+    void txte_Click();              // "&Teletexto", button and menu item (radio: txtte)
+    void actcanales_Click();        // radio: canaleslist
+    void actt_Click();              // radio: actualiza
+    void noticeLabel_Click();       // the new-version question
+    void lyricsButton_Click();      // radio only: lyrics search
+    void testStationButton_Click(); // radio only: test station
 
     // The current item's "Name" and "author" as the lyrics search last read them.
     QString media_title;

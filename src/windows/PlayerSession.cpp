@@ -133,16 +133,16 @@ void PlayerSession::showVolume() {
 // Play and pause are the stop/play button's while it is usable, else the play and stop pictures'.
 void PlayerSession::play() {
     if (offers(m_window.button(Ctl::Pause), ">"))
-        m_commands.Command12_Click();
+        m_commands.pauseButton_Click();
     else if (usable(m_window.control(Ctl::PlayPicture)))
-        m_commands.Image19_Click();
+        m_commands.playPicture_Click();
 }
 
 void PlayerSession::pause() {
     if (offers(m_window.button(Ctl::Pause), "II"))
-        m_commands.Command12_Click();
+        m_commands.pauseButton_Click();
     else if (usable(m_window.control(Ctl::StopPicture)))
-        m_commands.Image18_Click();
+        m_commands.stopPicture_Click();
 }
 
 void PlayerSession::playPause() {
@@ -154,9 +154,9 @@ void PlayerSession::playPause() {
 
 void PlayerSession::stop() {
     if (usable(m_window.control(Ctl::StopPicture)))
-        m_commands.Image18_Click();
+        m_commands.stopPicture_Click();
     else if (offers(m_window.button(Ctl::Pause), "II"))
-        m_commands.Command12_Click();
+        m_commands.pauseButton_Click();
 }
 
 // As a double-click on the neighbouring entry would.

@@ -47,14 +47,14 @@ PlayerStatus::PlayerStatus(PlayerWindow& window)
     m_captionHead = version::programCaption() + QString(tv ? 5 : 6, QLatin1Char(' ')) + QLatin1Char('<');
 
     statusMarquee = new Timer(this, 100, true);
-    statusMarquee->setObjectName(tv ? QStringLiteral("Timer1") : QStringLiteral("Timer16"));
+    statusMarquee->setObjectName(QStringLiteral("statusMarqueeTimer"));
     connect(statusMarquee, &Timer::tick, this, &PlayerStatus::statusMarquee_Timer);
     captionMarquee = new Timer(this, 100, true);
-    captionMarquee->setObjectName(tv ? QStringLiteral("Timer2") : QStringLiteral("Timer1"));
+    captionMarquee->setObjectName(QStringLiteral("captionMarqueeTimer"));
     connect(captionMarquee, &Timer::tick, this, &PlayerStatus::captionMarquee_Timer);
     if (!tv) {
         nowPlaying = new Timer(this, 15, true);
-        nowPlaying->setObjectName(QStringLiteral("Timer4"));
+        nowPlaying->setObjectName(QStringLiteral("nowPlayingTimer"));
         connect(nowPlaying, &Timer::tick, this, &PlayerStatus::nowPlaying_Timer);
         // The player reports a new title as it comes; the tick only catches what it does not,
         // and at the event loop's pace it would wake an idle program 60 times a second.
@@ -62,7 +62,7 @@ PlayerStatus::PlayerStatus(PlayerWindow& window)
         nowPlaying->setRealIntervalFloor(kFallbackTickFloorMs);
     }
     lockOut = new Timer(this, 6000, false);
-    lockOut->setObjectName(tv ? QStringLiteral("Timer8") : QStringLiteral("Timer10"));
+    lockOut->setObjectName(QStringLiteral("lockOutTimer"));
     connect(lockOut, &Timer::tick, this, &PlayerStatus::lockOut_Timer);
     playback::endTimersWithWindow(window, this);
 

@@ -26,13 +26,13 @@ public:
     // The radio tray window's caption: the list's selection + " en Sintonex".
     QString trayCaption() const;
 
-    // Handlers, named by role; the timers carry each window's own names.
+    // Handlers, named by role.
     void WMPradio_StatusChange();
     void Webvideo_StatusTextChange(); // TV only
-    void statusMarquee_Timer();       // Timer1 (TV) / Timer16 (radio)
-    void captionMarquee_Timer();      // Timer2 (TV) / Timer1 (radio)
-    void nowPlaying_Timer();          // Timer4 (radio only)
-    void lockOut_Timer();             // Timer8 (TV) / Timer10 (radio)
+    void statusMarquee_Timer();
+    void captionMarquee_Timer();
+    void nowPlaying_Timer(); // radio only
+    void lockOut_Timer();
 
     Timer* statusMarquee;
     Timer* captionMarquee;

@@ -42,17 +42,16 @@ PlayerTimers::PlayerTimers(PlayerWindow& window)
     : QObject(&window), m_window(window), m_chat(window.button(Ctl::Chat)),
       m_leaveChat(window.button(Ctl::LeaveChat)) {
     setObjectName(QStringLiteral("PlayerTimers"));
-    const bool tv = window.isTv();
-    applyLayout = timer(tv ? "Timer11" : "Timer13", 1, true, &PlayerTimers::applyLayout_Timer);
-    slideListLeft = timer(tv ? "Timer10" : "Timer01", 1, false, &PlayerTimers::slideListLeft_Timer);
-    slideListRight = timer("Timer12", 1, false, &PlayerTimers::slideListRight_Timer);
-    widenPlayer = timer("Timer14", 1, false, &PlayerTimers::widenPlayer_Timer);
-    narrowPlayer = timer("Timer15", 1, false, &PlayerTimers::narrowPlayer_Timer);
-    dockChat = timer(tv ? "Timer19" : "Timer17", 1, true, &PlayerTimers::dockChat_Timer);
-    chatButtons = timer(tv ? "Timer21" : "Timer18", 2000, false, &PlayerTimers::chatButtons_Timer);
-    mirror = timer(tv ? "Timer5" : "Timer7", 1, true, &PlayerTimers::mirror_Timer);
-    repaint = timer(tv ? "Timer9" : "Timer11", 3000, true, &PlayerTimers::repaint_Timer);
-    Timer3 = timer("Timer3", 30000, true, &PlayerTimers::Timer3_Timer);
+    applyLayout = timer("applyLayoutTimer", 1, true, &PlayerTimers::applyLayout_Timer);
+    slideListLeft = timer("slideListLeftTimer", 1, false, &PlayerTimers::slideListLeft_Timer);
+    slideListRight = timer("slideListRightTimer", 1, false, &PlayerTimers::slideListRight_Timer);
+    widenPlayer = timer("widenPlayerTimer", 1, false, &PlayerTimers::widenPlayer_Timer);
+    narrowPlayer = timer("narrowPlayerTimer", 1, false, &PlayerTimers::narrowPlayer_Timer);
+    dockChat = timer("dockChatTimer", 1, true, &PlayerTimers::dockChat_Timer);
+    chatButtons = timer("chatButtonsTimer", 2000, false, &PlayerTimers::chatButtons_Timer);
+    mirror = timer("mirrorTimer", 1, true, &PlayerTimers::mirror_Timer);
+    repaint = timer("repaintTimer", 3000, true, &PlayerTimers::repaint_Timer);
+    donationReminder = timer("donationReminderTimer", 30000, true, &PlayerTimers::donationReminder_Timer);
     // These three copy state that the events connected below already copy when it changes, so
     // their ticks only catch what no event reports. At the event loop's pace they would wake an
     // idle program about 190 times a second.
@@ -60,14 +59,14 @@ PlayerTimers::PlayerTimers(PlayerWindow& window)
         t->setRealIntervalFloor(kFallbackTickFloorMs);
     playback::endTimersWithWindow(window, this);
 
-    connect(window.button(Ctl::HideList), &QPushButton::clicked, this, &PlayerTimers::Command18_Click);
-    connect(window.button(Ctl::ShowList), &QPushButton::clicked, this, &PlayerTimers::Command17_Click);
-    connect(m_chat, &QPushButton::clicked, this, &PlayerTimers::Command11_Click);
-    connect(m_leaveChat, &QPushButton::clicked, this, &PlayerTimers::Command1_Click);
+    connect(window.button(Ctl::HideList), &QPushButton::clicked, this, &PlayerTimers::hideListButton_Click);
+    connect(window.button(Ctl::ShowList), &QPushButton::clicked, this, &PlayerTimers::showListButton_Click);
+    connect(m_chat, &QPushButton::clicked, this, &PlayerTimers::chatButton_Click);
+    connect(m_leaveChat, &QPushButton::clicked, this, &PlayerTimers::leaveChatButton_Click);
 
     // The copies happen when their sources change; the timers' ticks then find them done.
-    connect(window.HScroll1, &QScrollBar::valueChanged, this, &PlayerTimers::applyLayout_Timer);
-    connect(window.HScroll3, &QScrollBar::valueChanged, this, &PlayerTimers::applyLayout_Timer);
+    connect(window.listLeftBar, &QScrollBar::valueChanged, this, &PlayerTimers::applyLayout_Timer);
+    connect(window.playerWidthBar, &QScrollBar::valueChanged, this, &PlayerTimers::applyLayout_Timer);
     connect(&window.forms(), &Forms::formLoaded, this, [this](const QString& name) {
         if (name == kChat)
             dockChat_Timer();
@@ -98,11 +97,11 @@ bool PlayerTimers::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-void PlayerTimers::Command18_Click() {
+void PlayerTimers::hideListButton_Click() {
     startSlide(true);
 }
 
-void PlayerTimers::Command17_Click() {
+void PlayerTimers::showListButton_Click() {
     startSlide(false);
 }
 
@@ -113,7 +112,7 @@ void PlayerTimers::startSlide(bool hide) {
     arriving->show();
     (hide ? slideListRight : slideListLeft)->setEnabled(true);
     (hide ? widenPlayer : narrowPlayer)->setEnabled(true);
-    m_window.Text1->setReadOnly(hide);
+    m_window.searchField->setReadOnly(hide);
 }
 
 void PlayerTimers::slide(Timer* t, qint16& counter, int step, QScrollBar& bar, QPushButton* arrived) {
@@ -127,32 +126,32 @@ void PlayerTimers::slide(Timer* t, qint16& counter, int step, QScrollBar& bar, Q
 }
 
 void PlayerTimers::slideListLeft_Timer() {
-    slide(slideListLeft, m_window.list_position, -kSlideStep, *m_window.HScroll1,
+    slide(slideListLeft, m_window.list_position, -kSlideStep, *m_window.listLeftBar,
           m_window.button(Ctl::HideList));
 }
 
 void PlayerTimers::slideListRight_Timer() {
-    slide(slideListRight, m_window.list_position, kSlideStep, *m_window.HScroll1,
+    slide(slideListRight, m_window.list_position, kSlideStep, *m_window.listLeftBar,
           m_window.button(Ctl::ShowList));
 }
 
 void PlayerTimers::widenPlayer_Timer() {
-    slide(widenPlayer, m_window.player_width, kSlideStep, *m_window.HScroll3, nullptr);
+    slide(widenPlayer, m_window.player_width, kSlideStep, *m_window.playerWidthBar, nullptr);
 }
 
 void PlayerTimers::narrowPlayer_Timer() {
-    slide(narrowPlayer, m_window.player_width, -kSlideStep, *m_window.HScroll3, nullptr);
+    slide(narrowPlayer, m_window.player_width, -kSlideStep, *m_window.playerWidthBar, nullptr);
 }
 
 void PlayerTimers::applyLayout_Timer() {
     QWidget* list = m_window.canales;
-    const int left = twips::toPx(m_window.HScroll1->value());
+    const int left = twips::toPx(m_window.listLeftBar->value());
     if (list->x() != left)
         list->move(left, list->y());
     QWidget* player = m_window.WMPradio->widget();
     if (!player)
         return;
-    const int width = twips::toPx(m_window.HScroll3->value());
+    const int width = twips::toPx(m_window.playerWidthBar->value());
     if (player->width() != width)
         player->resize(width, player->height());
     // The TV's page takes the player's width as the player took it.
@@ -179,7 +178,7 @@ WebBrowser* PlayerTimers::chatPage() const {
     return chatWindow ? chatWindow->WebBrowser1() : nullptr;
 }
 
-void PlayerTimers::Command11_Click() {
+void PlayerTimers::chatButton_Click() {
     m_window.forms().show(kChat);
     if (WebBrowser* page = chatPage()) {
         page->setSilent(true);
@@ -192,7 +191,7 @@ void PlayerTimers::Command11_Click() {
     m_leaveChat->show();
 }
 
-void PlayerTimers::Command1_Click() {
+void PlayerTimers::leaveChatButton_Click() {
     chatButtons->setEnabled(true);
     if (WebBrowser* page = chatPage()) {
         // The radio window leaves the page's Silent as it is.
@@ -228,8 +227,8 @@ void PlayerTimers::repaint_Timer() {
     m_window.update();
 }
 
-void PlayerTimers::Timer3_Timer() {
-    Timer3->setEnabled(false);
+void PlayerTimers::donationReminder_Timer() {
+    donationReminder->setEnabled(false);
     const Settings& settings = m_window.settings();
     const auto off = [&settings](const char* key) {
         return settings.read(QStringLiteral("config"), QString::fromLatin1(key)) == QLatin1String("0");

@@ -30,23 +30,23 @@ class PlayerTimers : public QObject {
 public:
     explicit PlayerTimers(PlayerWindow& window);
 
-    // Button handlers, named after the TV window's buttons (radio: Command4 and Command2 chat).
-    void Command18_Click(); // "->": hide the list
-    void Command17_Click(); // "<-": show the list
-    void Command11_Click(); // "C&hat"
-    void Command1_Click();  // "&Salir Chat"
+    // Button handlers.
+    void hideListButton_Click();  // "->"
+    void showListButton_Click();  // "<-"
+    void chatButton_Click();      // "C&hat"
+    void leaveChatButton_Click(); // "&Salir Chat"
 
-    // Timer handlers by role; the timers carry each window's own names.
-    void applyLayout_Timer();    // Timer11 (TV) / Timer13 (radio)
-    void slideListLeft_Timer();  // Timer10 / Timer01
-    void slideListRight_Timer(); // Timer12
-    void widenPlayer_Timer();    // Timer14
-    void narrowPlayer_Timer();   // Timer15
-    void dockChat_Timer();       // Timer19 / Timer17
-    void chatButtons_Timer();    // Timer21 / Timer18
-    void mirror_Timer();         // Timer5 / Timer7
-    void repaint_Timer();        // Timer9 / Timer11
-    void Timer3_Timer();         // donation appeal reminder
+    // Timer handlers.
+    void applyLayout_Timer();
+    void slideListLeft_Timer();
+    void slideListRight_Timer();
+    void widenPlayer_Timer();
+    void narrowPlayer_Timer();
+    void dockChat_Timer();
+    void chatButtons_Timer();
+    void mirror_Timer();
+    void repaint_Timer();
+    void donationReminder_Timer();
 
     Timer* applyLayout;
     Timer* slideListLeft;
@@ -57,7 +57,7 @@ public:
     Timer* chatButtons;
     Timer* mirror;
     Timer* repaint;
-    Timer* Timer3;
+    Timer* donationReminder;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -72,8 +72,8 @@ private:
     WebBrowser* chatPage() const;
 
     PlayerWindow& m_window;
-    QPushButton* m_chat;      // Command11 / Command4
-    QPushButton* m_leaveChat; // Command1 / Command2
-    QPoint m_mirrored;        // the position the mirror labels hold
+    QPushButton* m_chat;
+    QPushButton* m_leaveChat;
+    QPoint m_mirrored; // the position the mirror labels hold
     bool m_mirroredOnce = false;
 };

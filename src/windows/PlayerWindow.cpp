@@ -132,10 +132,10 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
     m_body->setPalette(dark);
     m_body->setAutoFillBackground(true);
 
-    Image1 = new QLabel(m_body);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(m_body->rect());
-    Image1->setScaledContents(true);
+    backgroundPicture = new QLabel(m_body);
+    backgroundPicture->setObjectName(QStringLiteral("backgroundPicture"));
+    backgroundPicture->setGeometry(m_body->rect());
+    backgroundPicture->setScaledContents(true);
 
     buildPlayerArea();
     buildControls(m_body);
@@ -159,8 +159,7 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
     auto* volumeLayout = new QVBoxLayout(volumeArea);
     volumeLayout->setContentsMargins(0, 0, 0, 0);
     volume = new VolumeControl(
-        *this, tv ? QStringLiteral("Timer7") : QStringLiteral("Timer9"),
-        [this](int value) { WMPradio->setVolume(value); }, [this] { return WMPradio->volume(); });
+        *this, [this](int value) { WMPradio->setVolume(value); }, [this] { return WMPradio->volume(); });
     volumeLayout->addWidget(volume);
 
     label(Ctl::WebHost)->setText(endpoints().webHostName());
@@ -170,7 +169,7 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
     // The window comes alive: status and marquees, the search box, the layout and chat timers.
     status = new PlayerStatus(*this);
     search = new ChannelSearch(
-        Text1, canales, qobject_cast<QAbstractButton*>(control(Ctl::Option)),
+        searchField, canales, qobject_cast<QAbstractButton*>(control(Ctl::Option)),
         [this] { playSelectedChannel(playback::Trigger::SearchBox); }, this);
     timers = new PlayerTimers(*this);
 }
@@ -207,17 +206,17 @@ void PlayerWindow::buildPlayerArea() {
 }
 
 void PlayerWindow::buildListPanel() {
-    Text1 = new QLineEdit(QStringLiteral("Buscar canal..."), m_body);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setToolTip(QStringLiteral("Introduce el canal que quieras buscar"));
-    Text1->setFont(QFont(QStringLiteral("Century Gothic")));
-    Text1->setGeometry(px(design::kSearchBox));
+    searchField = new QLineEdit(QStringLiteral("Buscar canal..."), m_body);
+    searchField->setObjectName(QStringLiteral("searchField"));
+    searchField->setToolTip(QStringLiteral("Introduce el canal que quieras buscar"));
+    searchField->setFont(QFont(QStringLiteral("Century Gothic")));
+    searchField->setGeometry(px(design::kSearchBox));
     canales = new ChannelListBox(m_body);
     canales->setObjectName(QStringLiteral("canales"));
     canales->setGeometry(px(design::kChannelList));
 
-    HScroll1 = hiddenBar(m_body, "HScroll1", design::kListShownLeft, design::kListMaxLeft);
-    HScroll3 = hiddenBar(m_body, "HScroll3", design::kPlayerShownWidth, design::kPlayerMaxWidth);
+    listLeftBar = hiddenBar(m_body, "listLeftBar", design::kListShownLeft, design::kListMaxLeft);
+    playerWidthBar = hiddenBar(m_body, "playerWidthBar", design::kPlayerShownWidth, design::kPlayerMaxWidth);
     connect(canales, &ChannelListBox::DblClick, this, &PlayerWindow::canales_DblClick);
     connect(canales, &ChannelListBox::KeyPress, this, &PlayerWindow::canales_KeyPress);
 }
@@ -226,7 +225,7 @@ void PlayerWindow::buildListPanel() {
 void PlayerWindow::wireDispatch() {
     const bool tv = isTv();
     recordReady = new Timer(this, 7500, false);
-    recordReady->setObjectName(tv ? QStringLiteral("Timer6") : QStringLiteral("Timer8"));
+    recordReady->setObjectName(QStringLiteral("recordReadyTimer"));
     connect(recordReady, &Timer::tick, this, &PlayerWindow::recordReady_Timer);
 
     m_dispatch.tv = tv;
@@ -236,7 +235,7 @@ void PlayerWindow::wireDispatch() {
     m_dispatch.player = WMPradio;
     m_dispatch.browser = pageBrowser;
     m_dispatch.browserArea = pageArea;
-    m_dispatch.Label6 = label(Ctl::ChannelName);
+    m_dispatch.channelName = label(Ctl::ChannelName);
     m_dispatch.record = button(Ctl::Record);
     m_dispatch.pause = button(Ctl::Pause);
     m_dispatch.mini = button(Ctl::Mini);
@@ -295,11 +294,11 @@ void PlayerWindow::Form_Load() {
     // The chooser is asked only when it is open: loading it hidden here would keep the run going
     // with no window to see once this one closes.
     // The chooser sits a floor above the player windows, so its picture is reached by name.
-    if (auto* chosen =
-            forms().loadedControl<QLabel>(QStringLiteral("ChooserWindow"), QStringLiteral("Image1")))
-        Image1->setPixmap(chosen->pixmap());
+    if (auto* chosen = forms().loadedControl<QLabel>(QStringLiteral("ChooserWindow"),
+                                                     QStringLiteral("backgroundPicture")))
+        backgroundPicture->setPixmap(chosen->pixmap());
     else if (const QPixmap background = BackgroundChooser::storedPicture(settings()); !background.isNull())
-        Image1->setPixmap(background);
+        backgroundPicture->setPixmap(background);
     catalogue::loadChannelList(
         catalogue::listFilePath(platform().programFolder,
                                 isTv() ? catalogue::ListKind::Tv : catalogue::ListKind::Radio),

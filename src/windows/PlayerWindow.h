@@ -1,5 +1,5 @@
 // PlayerWindow: what the TV window `TvWindow` and the radio window `RadioWindow` share: their controls
-// (built from the one design table under each window's own names), the load sequence, the version
+// (built from the one design table), the load sequence, the version
 // checks and their replies, the channel list and the playback dispatch. Each window adds only
 // what is its own. GUI thread only.
 #pragma once
@@ -48,19 +48,19 @@ public:
     bool isTv() const { return m_which == design::Which::Tv; }
 
     QMenuBar* menuBar;
-    QLabel* Image1; // background, copied from the chooser
+    QLabel* backgroundPicture; // copied from the chooser, or read from the settings
     ChannelListBox* canales;
-    QLineEdit* Text1; // search box
+    QLineEdit* searchField; // search box
     MediaPlayer* WMPradio;
     WebBrowser* pageBrowser;    // Webvideo (TV) / Webradio (radio)
     QWidget* pageArea;          // where pageBrowser's page shows; hidden until a page channel plays
     WebBrowser* versionBrowser; // Webver1 (TV) / Webver2 (radio)
     WebBrowser* vercanales;
-    QScrollBar* HScroll1; // hidden; left edge of the channel list
-    QScrollBar* HScroll3; // hidden; width of the player
-    QWidget* volumeArea;  // the volume block's place
+    QScrollBar* listLeftBar;    // hidden; left edge of the channel list
+    QScrollBar* playerWidthBar; // hidden; width of the player
+    QWidget* volumeArea;        // the volume block's place
     VolumeControl* volume;
-    Timer* recordReady;    // Timer6 (TV) / Timer8 (radio)
+    Timer* recordReady;
     PlayerStatus* status;  // status line, marquees, stop/play lock-out
     ChannelSearch* search; // the search box over `canales`
     PlayerTimers* timers;  // list slide, chat, mirrors, repaint, donation reminder
@@ -68,7 +68,7 @@ public:
     QStringList channel_data;
     QString list_version;
     QString list_check_reply;
-    QString dispatched_name; // the channel last played from the list (its name scrolls in Label6)
+    QString dispatched_name; // the channel last played from the list (its name scrolls in the caption)
     qint16 list_position = design::kListShownLeft;   // next list position the slide tries
     qint16 player_width = design::kPlayerShownWidth; // next player width the slide tries
 
@@ -88,7 +88,7 @@ private:
     void buildMenus();
     void canales_DblClick();
     void canales_KeyPress(int keyAscii);
-    void recordReady_Timer(); // Timer6 (TV) / Timer8 (radio)
+    void recordReady_Timer();
     // The program-version reply (Webver1 / Webver2) and the channel-list-version reply.
     void versionBrowser_DocumentComplete();
     void vercanales_DocumentComplete();

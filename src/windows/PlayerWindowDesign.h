@@ -1,5 +1,5 @@
 // The design of the two player windows: every control and menu item they share a role in, with
-// each window's own name, caption and tooltip, its state at start and its place (twips, within the
+// each window's own object name, caption and tooltip, its state at start and its place (twips, within the
 // area below the menu bar). One table for both windows, so that the differences stand side by side.
 #pragma once
 

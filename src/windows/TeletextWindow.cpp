@@ -31,97 +31,97 @@ TeletextWindow::TeletextWindow(Forms& forms) : Form(forms, QString::fromLatin1(k
     setFixedSize(twips::toPx(kWidth), twips::toPx(kHeight));
 
     const int rowTop = kHeight - kRow - 60;
-    Command3 = makeButton(this, "Command3", "X", {kWidth - 495, 60, 435, kRow});
-    Command3->setToolTip(QStringLiteral("Cerrar teletexto"));
-    Command4 = makeButton(this, "Command4", "Atras", {60, rowTop, 1215, kRow});
-    Command11 = makeButton(this, "Command11", "Refres.", {1335, rowTop, 1215, kRow});
-    HScroll1 = new QScrollBar(Qt::Horizontal, this);
-    HScroll1->setObjectName(QStringLiteral("HScroll1"));
-    HScroll1->setGeometry(twips::toPx(kWidth - 2655), twips::toPx(rowTop + 60), twips::toPx(2595),
-                          twips::toPx(kRow - 120));
-    HScroll1->setToolTip(QStringLiteral("Transparencia"));
+    closeButton = makeButton(this, "closeButton", "X", {kWidth - 495, 60, 435, kRow});
+    closeButton->setToolTip(QStringLiteral("Cerrar teletexto"));
+    backButton = makeButton(this, "backButton", "Atras", {60, rowTop, 1215, kRow});
+    refreshButton = makeButton(this, "refreshButton", "Refres.", {1335, rowTop, 1215, kRow});
+    opacityBar = new QScrollBar(Qt::Horizontal, this);
+    opacityBar->setObjectName(QStringLiteral("opacityBar"));
+    opacityBar->setGeometry(twips::toPx(kWidth - 2655), twips::toPx(rowTop + 60), twips::toPx(2595),
+                            twips::toPx(kRow - 120));
+    opacityBar->setToolTip(QStringLiteral("Transparencia"));
 
-    WebBrowser2 = platform().createPageBrowser(this);
-    WebBrowser2->setObjectName(QStringLiteral("WebBrowser2"));
-    if (QWidget* view = WebBrowser2->widget())
+    page = platform().createPageBrowser(this);
+    page->setObjectName(QStringLiteral("page"));
+    if (QWidget* view = page->widget())
         view->setGeometry(twips::toPx(60), twips::toPx(kRow + 120), twips::toPx(kWidth - 120),
                           twips::toPx(rowTop - kRow - 180));
 
-    Timer1 = new Timer(this, 1, false);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer2 = new Timer(this, 1, true);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer3 = new Timer(this, 1, false);
-    Timer3->setObjectName(QStringLiteral("Timer3"));
+    fadeInTimer = new Timer(this, 1, false);
+    fadeInTimer->setObjectName(QStringLiteral("fadeInTimer"));
+    raiseTimer = new Timer(this, 1, true);
+    raiseTimer->setObjectName(QStringLiteral("raiseTimer"));
+    fadeOutTimer = new Timer(this, 1, false);
+    fadeOutTimer->setObjectName(QStringLiteral("fadeOutTimer"));
 
-    connect(Command3, &QPushButton::clicked, this, &TeletextWindow::Command3_Click);
-    connect(Command4, &QPushButton::clicked, this, &TeletextWindow::Command4_Click);
-    connect(Command11, &QPushButton::clicked, this, &TeletextWindow::Command11_Click);
-    connect(HScroll1, &QScrollBar::valueChanged, this, &TeletextWindow::HScroll1_Change);
-    connect(Timer1, &Timer::tick, this, &TeletextWindow::Timer1_Timer);
-    connect(Timer2, &Timer::tick, this, &TeletextWindow::Timer2_Timer);
-    connect(Timer3, &Timer::tick, this, &TeletextWindow::Timer3_Timer);
-    connect(WebBrowser2, &WebBrowser::DocumentComplete, this, &TeletextWindow::WebBrowser2_Loaded);
-    connect(WebBrowser2, &WebBrowser::NavigateError, this, &TeletextWindow::WebBrowser2_Loaded);
+    connect(closeButton, &QPushButton::clicked, this, &TeletextWindow::closeButton_Click);
+    connect(backButton, &QPushButton::clicked, this, &TeletextWindow::backButton_Click);
+    connect(refreshButton, &QPushButton::clicked, this, &TeletextWindow::refreshButton_Click);
+    connect(opacityBar, &QScrollBar::valueChanged, this, &TeletextWindow::opacityBar_Change);
+    connect(fadeInTimer, &Timer::tick, this, &TeletextWindow::fadeInTimer_Timer);
+    connect(raiseTimer, &Timer::tick, this, &TeletextWindow::raiseTimer_Timer);
+    connect(fadeOutTimer, &Timer::tick, this, &TeletextWindow::fadeOutTimer_Timer);
+    connect(page, &WebBrowser::DocumentComplete, this, &TeletextWindow::page_Loaded);
+    connect(page, &WebBrowser::NavigateError, this, &TeletextWindow::page_Loaded);
 }
 
 void TeletextWindow::Form_Load() {
-    WebBrowser2->setSilent(true);
-    Timer1->setEnabled(true);
+    page->setSilent(true);
+    fadeInTimer->setEnabled(true);
     // Fully transparent before it is first shown.
-    applyOpacity(this, HScroll1->value() & 0xFF);
-    HScroll1->setMaximum(255);
-    HScroll1->setMinimum(0);
-    HScroll1->setValue(0);
-    WebBrowser2->Navigate(endpoints().teletext());
-    WebBrowser2->setSilent(true);
+    applyOpacity(this, opacityBar->value() & 0xFF);
+    opacityBar->setMaximum(255);
+    opacityBar->setMinimum(0);
+    opacityBar->setValue(0);
+    page->Navigate(endpoints().teletext());
+    page->setSilent(true);
 }
 
 void TeletextWindow::Form_Unload() {
-    Timer1->setEnabled(false);
-    Timer2->setEnabled(false);
-    Timer3->setEnabled(false);
+    fadeInTimer->setEnabled(false);
+    raiseTimer->setEnabled(false);
+    fadeOutTimer->setEnabled(false);
 }
 
 // A second press only restarts the running fade-out, so the window fades and unloads once. The
 // fade-in stops here: both fades running together would cancel out and never end.
-void TeletextWindow::Command3_Click() {
-    Timer1->setEnabled(false);
-    Timer3->setEnabled(true);
+void TeletextWindow::closeButton_Click() {
+    fadeInTimer->setEnabled(false);
+    fadeOutTimer->setEnabled(true);
 }
 
-void TeletextWindow::Command4_Click() {
-    WebBrowser2->GoBack();
+void TeletextWindow::backButton_Click() {
+    page->GoBack();
 }
 
-void TeletextWindow::Command11_Click() {
-    WebBrowser2->Refresh();
+void TeletextWindow::refreshButton_Click() {
+    page->Refresh();
 }
 
-void TeletextWindow::HScroll1_Change() {
-    applyOpacity(this, HScroll1->value() & 0xFF);
+void TeletextWindow::opacityBar_Change() {
+    applyOpacity(this, opacityBar->value() & 0xFF);
 }
 
-void TeletextWindow::Timer1_Timer() {
+void TeletextWindow::fadeInTimer_Timer() {
     fade_level = qint16(fade_level + kFadeStep);
-    if (!setScrollValue(*HScroll1, fade_level))
-        Timer1->setEnabled(false);
+    if (!setScrollValue(*opacityBar, fade_level))
+        fadeInTimer->setEnabled(false);
 }
 
-void TeletextWindow::Timer2_Timer() {
-    Timer2->setEnabled(false);
-    Timer2->setInterval(1000);
+void TeletextWindow::raiseTimer_Timer() {
+    raiseTimer->setEnabled(false);
+    raiseTimer->setInterval(1000);
     platform().windowSystem->setTopmost(this, true);
 }
 
-void TeletextWindow::Timer3_Timer() {
+void TeletextWindow::fadeOutTimer_Timer() {
     fade_level = qint16(fade_level - kFadeStep);
-    if (!setScrollValue(*HScroll1, fade_level)) {
-        Timer3->setEnabled(false);
+    if (!setScrollValue(*opacityBar, fade_level)) {
+        fadeOutTimer->setEnabled(false);
         forms().unload(this);
     }
 }
 
-void TeletextWindow::WebBrowser2_Loaded() {
-    WebBrowser2->setSilent(true);
+void TeletextWindow::page_Loaded() {
+    page->setSilent(true);
 }

@@ -1,4 +1,5 @@
-// txt: the teletext window. It shows the service's teletext page with back and refresh buttons,
+// TeletextWindow: the window captioned "Teletexto de Sintonex" followed by the web site's host
+// name. It shows the service's teletext page with back and refresh buttons,
 // fades in when it opens and out when "X" closes it, and is put above the other windows once
 // after it opens. GUI thread only.
 #pragma once
@@ -20,22 +21,22 @@ public:
     void Form_Load() override;
     void Form_Unload() override;
 
-    WebBrowser* WebBrowser2;
-    QPushButton* Command3;  // "X"
-    QPushButton* Command4;  // "Atras"
-    QPushButton* Command11; // "Refres."
-    QScrollBar* HScroll1;   // the window's opacity
-    Timer* Timer1;          // fade in
-    Timer* Timer2;          // once: above the other windows
-    Timer* Timer3;          // fade out
+    WebBrowser* page;
+    QPushButton* closeButton;   // "X"
+    QPushButton* backButton;    // "Atras"
+    QPushButton* refreshButton; // "Refres."
+    QScrollBar* opacityBar;     // the window's opacity
+    Timer* fadeInTimer;         // fade in
+    Timer* raiseTimer;          // once: above the other windows
+    Timer* fadeOutTimer;        // fade out
     qint16 fade_level = 0;
 
-    void Command3_Click();
-    void Command4_Click();
-    void Command11_Click();
-    void HScroll1_Change();
-    void Timer1_Timer();
-    void Timer2_Timer();
-    void Timer3_Timer();
-    void WebBrowser2_Loaded();
+    void closeButton_Click();
+    void backButton_Click();
+    void refreshButton_Click();
+    void opacityBar_Change();
+    void fadeInTimer_Timer();
+    void raiseTimer_Timer();
+    void fadeOutTimer_Timer();
+    void page_Loaded();
 };

@@ -1,4 +1,5 @@
-// TrayWindow: the tray window of the radio. It is never seen itself: shown by the radio window's
+// TrayWindow: the tray window of the radio, whose caption (the station followed by " en Sintonex")
+// is the tray icon's tip. It is never seen itself: shown by the radio window's
 // "Ver Mini", it puts the icon into the notification area, whose left press or right click pops
 // up the menu to restore the radio window, open the volume window, mute, or leave the program. Its
 // caption, written by the radio window, becomes the icon's tip. GUI thread only.

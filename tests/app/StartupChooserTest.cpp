@@ -240,9 +240,11 @@ TEST_F(Chooser, SwitchingBetweenThePlayerWindowsKeepsTheBackgroundAndEndsWithThe
         from->button(design::Ctl::Switch)->click();
         ASSERT_TRUE(shown(next));
         EXPECT_FALSE(rig.forms->isLoaded("ChooserWindow")) << "no chooser loaded unseen";
-        EXPECT_EQ(
-            static_cast<PlayerWindow*>(rig.forms->find(next))->Image1->pixmap().toImage().pixelColor(5, 5),
-            QColor(Qt::darkBlue));
+        EXPECT_EQ(static_cast<PlayerWindow*>(rig.forms->find(next))
+                      ->backgroundPicture->pixmap()
+                      .toImage()
+                      .pixelColor(5, 5),
+                  QColor(Qt::darkBlue));
     }
     rig.forms->find("RadioWindow")->close();
     EXPECT_TRUE(rig.forms->ended()) << "nothing hidden keeps the run going";

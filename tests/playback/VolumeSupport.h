@@ -30,9 +30,9 @@ namespace {
 // A player window as far as volume goes: the block, with the player's volume recorded.
 class VolumeWindow : public Form {
 public:
-    VolumeWindow(Forms& forms, const char* name, const char* timer)
+    VolumeWindow(Forms& forms, const char* name)
         : Form(forms, QString::fromLatin1(name)), volume(new VolumeControl(
-                                                      *this, QString::fromLatin1(timer),
+                                                      *this,
                                                       [this](int v) {
                                                           playerVolumes << v;
                                                           playerVolume = v;
@@ -48,13 +48,13 @@ public:
 class TvWindow : public VolumeWindow {
 public:
     static constexpr const char* kName = "TvWindow";
-    explicit TvWindow(Forms& f) : VolumeWindow(f, kName, "Timer7") {}
+    explicit TvWindow(Forms& f) : VolumeWindow(f, kName) {}
 };
 
 class RadioWindow : public VolumeWindow {
 public:
     static constexpr const char* kName = "RadioWindow";
-    explicit RadioWindow(Forms& f) : VolumeWindow(f, kName, "Timer9") {}
+    explicit RadioWindow(Forms& f) : VolumeWindow(f, kName) {}
     void Form_Unload() override { MasterVolume::of(forms()).close(); }
 };
 

@@ -65,7 +65,7 @@ TEST_F(VolumeRun, WithoutASoundDeviceTheSliderDrivesThePlayersOwnVolume) {
     EXPECT_TRUE(showsPicture(v.volumen_visor(), v.vol(3)));
     EXPECT_EQ(tv.playerVolumes, QList<int>{100});
     EXPECT_EQ(v.vol_label()->text(), QStringLiteral("100%"));
-    EXPECT_EQ(v.pollTimer()->objectName(), QStringLiteral("Timer7"));
+    EXPECT_EQ(v.pollTimer()->objectName(), QStringLiteral("volumePollTimer"));
     EXPECT_EQ(v.pollTimer()->Interval(), 1);
     EXPECT_TRUE(v.pollTimer()->Enabled());
 

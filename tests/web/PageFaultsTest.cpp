@@ -142,7 +142,7 @@ TEST_F(PageFaults, TeletextWindowStaysUsableWhateverItsPageMeets) {
         const QSet<QByteArray> earlier = connectionsTo(svc.servicePort());
         forms->show("TeletextWindow");
         TeletextWindow& w = forms->get<TeletextWindow>();
-        QStringList* events = record(w.WebBrowser2);
+        QStringList* events = record(w.page);
         if (!engineStarted) {
             // Chromium's start is not the page's doing.
             ASSERT_TRUE(waitFor([&] { return requests(path) > before; }, 30000));
@@ -150,7 +150,7 @@ TEST_F(PageFaults, TeletextWindowStaysUsableWhateverItsPageMeets) {
         }
         loop.reset();
         clock.advance(18);
-        EXPECT_EQ(w.HScroll1->value(), 255) << "faded in while the page loads";
+        EXPECT_EQ(w.opacityBar->value(), 255) << "faded in while the page loads";
 
         if (mode == "endless") {
             idle(3000);
@@ -159,7 +159,7 @@ TEST_F(PageFaults, TeletextWindowStaysUsableWhateverItsPageMeets) {
             pageConnections = connectionsTo(svc.servicePort()) - earlier;
             EXPECT_FALSE(pageConnections.isEmpty()) << "the page is still arriving";
             // "Atras" has nothing to go back to; the load goes on.
-            w.Command4->click();
+            w.backButton->click();
             idle(300);
             EXPECT_FALSE(completed(events));
         } else {
@@ -168,9 +168,9 @@ TEST_F(PageFaults, TeletextWindowStaysUsableWhateverItsPageMeets) {
             EXPECT_LT(loop.maxGapMs(), kMaxLoopGapMs);
             idle(300);
             EXPECT_EQ(events->filter("Complete ").size(), 1) << events->join(" | ").toStdString();
-            EXPECT_TRUE(w.WebBrowser2->silent());
+            EXPECT_TRUE(w.page->silent());
             if (mode == "delay") {
-                EXPECT_TRUE(w.WebBrowser2->innerText().contains(QStringLiteral("Teletexto - Página 100")));
+                EXPECT_TRUE(w.page->innerText().contains(QStringLiteral("Teletexto - Página 100")));
             } else if (mode == "error") {
                 EXPECT_TRUE(events->contains(QStringLiteral("Error %1 500").arg(url)))
                     << events->join(" | ").toStdString();
@@ -180,7 +180,7 @@ TEST_F(PageFaults, TeletextWindowStaysUsableWhateverItsPageMeets) {
             // The user asks again: the service is asked again and the page reported again.
             events->clear();
             const int asked = requests(path);
-            w.Command11->click();
+            w.refreshButton->click();
             ASSERT_TRUE(waitFor([&] { return completed(events); }, 20000))
                 << events->join(" | ").toStdString();
             EXPECT_EQ(requests(path), asked + 1);
@@ -188,10 +188,10 @@ TEST_F(PageFaults, TeletextWindowStaysUsableWhateverItsPageMeets) {
         }
 
         // "X": the fade-out, then the window goes with its page.
-        QPointer<QWidget> page = w.WebBrowser2->widget();
+        QPointer<QWidget> page = w.page->widget();
         QPointer<QWebEngineView> view = page ? page->findChild<QWebEngineView*>() : nullptr;
         ASSERT_FALSE(view.isNull()) << "the page is in the engine";
-        w.Command3->click();
+        w.closeButton->click();
         clock.advance(20);
         EXPECT_FALSE(forms->isLoaded("TeletextWindow"));
         expectPageGone(page, view, path, mode == "endless" ? pageConnections : QSet<QByteArray>());

@@ -34,8 +34,6 @@ protected:
         return *w;
     }
     Timer* timer(const char* name) const { return w->findChild<Timer*>(name); }
-    // The name a control has in this run's window.
-    Timer* timer(const char* tvName, const char* radioName) const { return timer(tv() ? tvName : radioName); }
     QPushButton* button(Ctl role) const { return w->button(role); }
     QLabel* label(Ctl role) const { return w->label(role); }
     void play(int row, playback::Trigger trigger = playback::Trigger::List) {

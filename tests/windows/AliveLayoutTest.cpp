@@ -48,8 +48,8 @@ protected:
         return {twips::toPx(w->Left() + width), twips::toPx(w->Top())};
     }
     void expectLayout(int listLeft, int playerWidth) const {
-        EXPECT_EQ(w->HScroll1->value(), listLeft);
-        EXPECT_EQ(w->HScroll3->value(), playerWidth);
+        EXPECT_EQ(w->listLeftBar->value(), listLeft);
+        EXPECT_EQ(w->playerWidthBar->value(), playerWidth);
         EXPECT_EQ(w->canales->x(), twips::toPx(listLeft));
         EXPECT_EQ(w->WMPradio->widget()->width(), twips::toPx(playerWidth));
         // Only the TV's page follows the player's width.
@@ -60,16 +60,16 @@ ALIVE_BOTH_WINDOWS(AliveLayout);
 
 TEST_P(AliveLayout, TheListSlidesOutAndBackInStepsOfEighty) {
     open();
-    Timer* left = timer("Timer10", "Timer01");
-    Timer* right = timer("Timer12");
-    Timer* widen = timer("Timer14");
-    Timer* narrow = timer("Timer15");
+    Timer* left = timer("slideListLeftTimer");
+    Timer* right = timer("slideListRightTimer");
+    Timer* widen = timer("widenPlayerTimer");
+    Timer* narrow = timer("narrowPlayerTimer");
     for (Timer* t : {left, right, widen, narrow}) {
         ASSERT_NE(t, nullptr);
         EXPECT_EQ(t->Interval(), 1);
         EXPECT_FALSE(t->Enabled());
     }
-    EXPECT_TRUE(timer("Timer11", "Timer13")->Enabled());
+    EXPECT_TRUE(timer("applyLayoutTimer")->Enabled());
     QPushButton* hide = button(Ctl::HideList);
     QPushButton* show = button(Ctl::ShowList);
     rig.clock.advance(5);
@@ -102,9 +102,9 @@ TEST_P(AliveLayout, MirrorsHoldTheWindowsPositionAtOnce) {
     open();
     QLabel* top = label(Ctl::TopMirror);
     QLabel* left = label(Ctl::LeftMirror);
-    EXPECT_EQ(top->objectName(), tv() ? "Label7" : "Label9");
-    EXPECT_EQ(left->objectName(), tv() ? "Label8" : "Label10");
-    EXPECT_TRUE(timer("Timer5", "Timer7")->Enabled());
+    EXPECT_EQ(top->objectName(), "topMirrorLabel");
+    EXPECT_EQ(left->objectName(), "leftMirrorLabel");
+    EXPECT_TRUE(timer("mirrorTimer")->Enabled());
     rig.clock.advance(1);
     EXPECT_EQ(top->text(), QString::number(w->Top()));
     w->move(40, 60);
@@ -119,9 +119,9 @@ TEST_P(AliveLayout, ChatOpensDockedAndItsButtonsWaitTwoSeconds) {
     w->move(30, 45);
     QPushButton* hat = button(Ctl::Chat);
     QPushButton* leave = button(Ctl::LeaveChat);
-    EXPECT_EQ(hat->objectName(), tv() ? "Command11" : "Command4");
-    EXPECT_EQ(leave->objectName(), tv() ? "Command1" : "Command2");
-    Timer* again = timer("Timer21", "Timer18");
+    EXPECT_EQ(hat->objectName(), "chatButton");
+    EXPECT_EQ(leave->objectName(), "leaveChatButton");
+    Timer* again = timer("chatButtonsTimer");
     EXPECT_EQ(again->Interval(), 2000);
 
     click(hat);
@@ -180,7 +180,7 @@ TEST_P(AliveLayout, TheReminderFollowsTheWindowsKeys) {
         rig.setting("donaciones", c.donaciones);
         rig.setting("donaciones01", c.donaciones01);
         open();
-        Timer* reminder = timer("Timer3");
+        Timer* reminder = timer("donationReminderTimer");
         ASSERT_NE(reminder, nullptr);
         EXPECT_EQ(reminder->Interval(), 30000);
         rig.clock.advance(29999);
@@ -218,7 +218,8 @@ TEST(AliveReminder, AceptarCancelsBothRemindersAndTheCheckBoxSilencesTheNextWind
     QTest::mouseClick(appeal.cmdOK(), Qt::LeftButton);
     EXPECT_FALSE(rig.forms->isLoaded("DonationAppeal"));
     for (const char* window : {"TvWindow", "RadioWindow"})
-        EXPECT_FALSE(rig.forms->find(window)->findChild<Timer*>("Timer3")->Enabled()) << window;
+        EXPECT_FALSE(rig.forms->find(window)->findChild<Timer*>("donationReminderTimer")->Enabled())
+            << window;
     rig.clock.advance(40000);
     EXPECT_FALSE(rig.forms->isLoaded("DonationAppeal"));
 

@@ -15,12 +15,12 @@ class AliveSearch : public AliveTest {
 protected:
     // Clicks into the box, empties it and types `text`.
     void search(const QString& text) {
-        click(w->Text1);
-        w->Text1->clear();
-        QTest::keyClicks(w->Text1, text);
+        click(w->searchField);
+        w->searchField->clear();
+        QTest::keyClicks(w->searchField, text);
     }
     int selected() const { return w->canales->ListIndex(); }
-    QRadioButton* latch() const { return w->findChild<QRadioButton*>(tv() ? "Option1" : "Option4"); }
+    QRadioButton* latch() const { return w->findChild<QRadioButton*>("searchLatch"); }
 };
 ALIVE_BOTH_WINDOWS(AliveSearch);
 
@@ -43,14 +43,14 @@ TEST_P(AliveSearch, TypingSelectsTheFirstMatchAndPlaysNothing) {
     open();
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
-    w->Text1->setFocus();
+    w->searchField->setFocus();
     search("ALF");
     EXPECT_EQ(selected(), 0);
-    QTest::keyClicks(w->Text1, "A S");
-    EXPECT_EQ(w->Text1->text(), "ALFA S");
+    QTest::keyClicks(w->searchField, "A S");
+    EXPECT_EQ(w->searchField->text(), "ALFA S");
     EXPECT_EQ(selected(), 1) << "typing more narrows the choice";
-    QTest::keyClick(w->Text1, Qt::Key_Backspace);
-    QTest::keyClick(w->Text1, Qt::Key_Backspace);
+    QTest::keyClick(w->searchField, Qt::Key_Backspace);
+    QTest::keyClick(w->searchField, Qt::Key_Backspace);
     EXPECT_EQ(selected(), 0) << "the search restarts at the top";
     search("x");
     EXPECT_EQ(selected(), -1);
@@ -61,7 +61,7 @@ TEST_P(AliveSearch, TypingSelectsTheFirstMatchAndPlaysNothing) {
     EXPECT_EQ(selected(), -1);
     search("can");
     EXPECT_EQ(selected(), 2);
-    EXPECT_TRUE(w->Text1->hasFocus()) << "the focus stays in the box";
+    EXPECT_TRUE(w->searchField->hasFocus()) << "the focus stays in the box";
     EXPECT_EQ(player->urls.size(), 1) << "the intro playlist only";
     EXPECT_EQ(player->closeCalls, 0);
 }
@@ -79,7 +79,7 @@ TEST_P(AliveSearch, TheListScrollsToTheMatch) {
 
 TEST_P(AliveSearch, OnlyTheFirstClickRemovesThePlaceholder) {
     open();
-    QLineEdit* box = w->Text1;
+    QLineEdit* box = w->searchField;
     EXPECT_EQ(box->text(), "Buscar canal...");
     EXPECT_EQ(box->toolTip(), "Introduce el canal que quieras buscar");
     ASSERT_NE(latch(), nullptr);
@@ -99,7 +99,7 @@ TEST_P(AliveSearch, OnlyTheFirstClickRemovesThePlaceholder) {
 
 TEST_P(AliveSearch, TabbingIntoTheBoxKeepsThePlaceholder) {
     open();
-    QLineEdit* box = w->Text1;
+    QLineEdit* box = w->searchField;
     QFocusEvent tabbedIn(QEvent::FocusIn, Qt::TabFocusReason);
     QApplication::sendEvent(box, &tabbedIn);
     EXPECT_FALSE(box->hasSelectedText());
@@ -116,28 +116,28 @@ TEST_P(AliveSearch, EnterInTheBoxPlaysTheSelection) {
     open();
     search("can");
     player->urls.clear();
-    QTest::keyClick(w->Text1, Qt::Key_Return);
+    QTest::keyClick(w->searchField, Qt::Key_Return);
     ASSERT_EQ(player->urls.size(), 2);
     EXPECT_TRUE(player->urls.last().contains("canala=Canal%2024")) << player->urls.last().toStdString();
-    EXPECT_EQ(w->Text1->text(), "can");
+    EXPECT_EQ(w->searchField->text(), "can");
 
     search("x"); // no selection: nothing to play
-    QTest::keyClick(w->Text1, Qt::Key_Enter);
+    QTest::keyClick(w->searchField, Qt::Key_Enter);
     EXPECT_EQ(player->urls.size(), 2);
 }
 
 TEST_P(AliveSearch, TheBoxIsLockedWhileTheListIsOut) {
     open();
     click(button(Ctl::HideList));
-    EXPECT_TRUE(w->Text1->isReadOnly());
-    click(w->Text1);
-    EXPECT_EQ(w->Text1->text(), "") << "the first click still removes the placeholder";
-    QTest::keyClicks(w->Text1, "alfa");
-    EXPECT_EQ(w->Text1->text(), "");
+    EXPECT_TRUE(w->searchField->isReadOnly());
+    click(w->searchField);
+    EXPECT_EQ(w->searchField->text(), "") << "the first click still removes the placeholder";
+    QTest::keyClicks(w->searchField, "alfa");
+    EXPECT_EQ(w->searchField->text(), "");
     rig.clock.advance(100);
     click(button(Ctl::ShowList));
-    EXPECT_FALSE(w->Text1->isReadOnly());
-    QTest::keyClicks(w->Text1, "alfa s");
+    EXPECT_FALSE(w->searchField->isReadOnly());
+    QTest::keyClicks(w->searchField, "alfa s");
     EXPECT_EQ(selected(), 1);
 }
 
@@ -148,7 +148,7 @@ TEST_P(AliveSearch, OnlyTheRadioBoxEnterLeavesThePicturesAlone) {
     play(1); // a page channel disables both pictures
     ASSERT_FALSE(stopPicture->isEnabled());
     search("alfa u");
-    QTest::keyClick(w->Text1, Qt::Key_Return);
+    QTest::keyClick(w->searchField, Qt::Key_Return);
     EXPECT_TRUE(player->urls.last().contains("canala=Alfa%20Uno"));
     // The TV window's search Enter is the list's Enter; the radio's leaves both pictures disabled.
     EXPECT_EQ(playPicture->isEnabled(), tv());

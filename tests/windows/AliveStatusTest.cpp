@@ -21,7 +21,7 @@ TEST(Marquee, RotatesOneCharacterLeft) {
 TEST_P(AliveStatus, StatusLineTakesTheStatusAndScrollsEveryTenthOfASecond) {
     open();
     QLabel* line = label(Ctl::StatusLine);
-    EXPECT_EQ(line->objectName(), tv() ? "Label11" : "Label5");
+    EXPECT_EQ(line->objectName(), "statusLabel");
     EXPECT_EQ(line->text(), "Parado" + kBlank.repeated(tv() ? 6 : 10));
     EXPECT_EQ(line->font().family(), "Century Gothic");
     rig.clock.advance(100);
@@ -97,8 +97,8 @@ TEST_P(AliveStatus, RadioTrayCaptionFollowsTheListSelection) {
     w->canales->setCurrentRow(0); // selected, not played
     rig.clock.advance(100);
     EXPECT_EQ(tray->Caption(), "Alfa Uno en Sintonex");
-    click(w->Text1);
-    QTest::keyClicks(w->Text1, "alfa s");
+    click(w->searchField);
+    QTest::keyClicks(w->searchField, "alfa s");
     rig.clock.advance(100);
     EXPECT_EQ(tray->Caption(), "alfa Sur en Sintonex");
 }
@@ -108,10 +108,10 @@ TEST_P(AliveStatus, RadioNowPlayingKeepsItsCaptionWithoutATitle) {
     QLabel* title = label(Ctl::NowPlaying);
     if (tv()) {
         EXPECT_EQ(title, nullptr);
-        EXPECT_EQ(timer("Timer4"), nullptr);
+        EXPECT_EQ(timer("nowPlayingTimer"), nullptr);
         return;
     }
-    EXPECT_EQ(timer("Timer4")->Interval(), 15);
+    EXPECT_EQ(timer("nowPlayingTimer")->Interval(), 15);
     rig.clock.advance(30);
     EXPECT_EQ(title->text(), "Label11") << "no current item: the label keeps its caption";
     player->itemName = "Artista - Canción";
@@ -169,7 +169,7 @@ TEST_P(AliveStatus, RecordButtonReadiesAfterSevenAndAHalfSecondsUnlessAPageFollo
 TEST_P(AliveStatus, PlayLocksTheStopPlayButtonForSixSeconds) {
     open();
     PlayerStatus* status = w->status;
-    Timer* lockOut = timer("Timer8", "Timer10");
+    Timer* lockOut = timer("lockOutTimer");
     ASSERT_EQ(lockOut, status->lockOut);
     EXPECT_FALSE(lockOut->Enabled());
     QPushButton* pause = button(Ctl::Pause);

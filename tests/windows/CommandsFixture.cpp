@@ -4,9 +4,9 @@
 
 StandInWindow::StandInWindow(Forms& forms, const QString& name, bool player, bool page) : Form(forms, name) {
     if (player)
-        platform().createPlayer(this)->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
+        platform().createPlayer(this)->setObjectName(QStringLiteral("player"));
     if (page)
-        platform().createPageBrowser(this)->setObjectName(QStringLiteral("WebBrowser1"));
+        platform().createPageBrowser(this)->setObjectName(QStringLiteral("page"));
 }
 
 namespace {
@@ -20,15 +20,15 @@ void registerStandIn(Forms& forms, const QString& name, bool player, bool page) 
 // shows the donation appeal 30 s after the window opened; the lock-out gives the stop/play button
 // back 6 s after a play.
 void addMissingTimers(PlayerWindow& w) {
-    if (!w.findChild<Timer*>(QStringLiteral("Timer3"))) {
+    if (!w.findChild<Timer*>(QStringLiteral("donationReminderTimer"))) {
         auto* reminder = new Timer(&w, 30000, true);
-        reminder->setObjectName(QStringLiteral("Timer3"));
+        reminder->setObjectName(QStringLiteral("donationReminderTimer"));
         QObject::connect(reminder, &Timer::tick, &w, [&w, reminder] {
             reminder->setEnabled(false);
             w.forms().show(QStringLiteral("DonationAppeal"));
         });
     }
-    const QString lockOutName = w.isTv() ? QStringLiteral("Timer8") : QStringLiteral("Timer10");
+    const QString lockOutName = QStringLiteral("lockOutTimer");
     if (!w.findChild<Timer*>(lockOutName)) {
         auto* lockOut = new Timer(&w, 6000, false);
         lockOut->setObjectName(lockOutName);
@@ -84,9 +84,10 @@ void playRow(PlayerWindow& w, int row) {
 }
 
 FakePlayer* CommandsTest::miniPlayer() const {
-    return fakePlayer(rig.forms->find("MiniTvWindow"), QStringLiteral("WindowsMediaPlayer1"));
+    return fakePlayer(rig.forms->find("MiniTvWindow"), QStringLiteral("player"));
 }
 
 FakeBrowser* CommandsTest::windowBrowser(const char* window) const {
-    return fakeBrowser(rig.forms->find(window), QStringLiteral("WebBrowser1"));
+    // Each of these windows has one page, whatever it calls it.
+    return fakeBrowser(rig.forms->find(window), QString());
 }

@@ -69,8 +69,8 @@ TEST_P(Playback, StopAndPlayPicturesSwapTheStatePictures) {
     QWidget* pauseState = w.control(Ctl::PauseState);
     auto* playPicture = qobject_cast<ClickLabel*>(w.control(Ctl::PlayPicture));
     auto* stopPicture = qobject_cast<ClickLabel*>(w.control(Ctl::StopPicture));
-    EXPECT_EQ(stopPicture->objectName(), w.isTv() ? "Image18" : "Image5");
-    EXPECT_EQ(playPicture->objectName(), w.isTv() ? "Image19" : "Image18");
+    EXPECT_EQ(stopPicture->objectName(), "stopPicture");
+    EXPECT_EQ(playPicture->objectName(), "playPicture");
     FakePlayer& p = player(w);
     const int closes = p.closeCalls;
 
@@ -109,7 +109,7 @@ TEST_P(Playback, RecordHandsThePlayingAddressToTheRecorder) {
     // With nothing playing, the address last handed over is handed again.
     rig.forms->unload(recorder);
     player(w).close();
-    commands(w).Command15_Click();
+    commands(w).recordButton_Click();
     ASSERT_NE(rig.forms->find<RecorderWindow>(), nullptr);
     EXPECT_EQ(rig.forms->find<RecorderWindow>()->url->text(), address);
 }
@@ -282,7 +282,8 @@ TEST_F(CommandsTest, TheRadioEnlargesToFullScreenWhateverTheKind) {
 
 TEST_F(CommandsTest, MiniViewStopsTheReminderOfAnOpenRadioWindowButOpensNone) {
     PlayerWindow& tv = openTv();
-    timer("TvWindow", "Timer3")->setEnabled(false); // only the radio's reminder is watched here
+    timer("TvWindow", "donationReminderTimer")
+        ->setEnabled(false); // only the radio's reminder is watched here
     play(tv, 0);
     tv.button(Ctl::Mini)->click();
     EXPECT_FALSE(loaded("RadioWindow")) << "a hidden radio window would play and keep the run alive";
@@ -290,9 +291,9 @@ TEST_F(CommandsTest, MiniViewStopsTheReminderOfAnOpenRadioWindowButOpensNone) {
 
     tv.show();
     rig.forms->show("RadioWindow");
-    ASSERT_TRUE(timer("RadioWindow", "Timer3")->Enabled());
+    ASSERT_TRUE(timer("RadioWindow", "donationReminderTimer")->Enabled());
     tv.button(Ctl::Mini)->click();
-    EXPECT_FALSE(timer("RadioWindow", "Timer3")->Enabled());
+    EXPECT_FALSE(timer("RadioWindow", "donationReminderTimer")->Enabled());
     rig.clock.advance(31000);
     EXPECT_FALSE(loaded("DonationAppeal"));
 }

@@ -41,7 +41,7 @@ TEST_F(Radio, MiniSendsTheWindowToTheTrayWhilePlaybackGoesOn) {
     EXPECT_FALSE(loaded("ChatWindow"));
     EXPECT_FALSE(w.button(Ctl::Chat)->isHidden()) << "C&hat waits for the restored window";
     EXPECT_TRUE(w.button(Ctl::LeaveChat)->isHidden());
-    EXPECT_FALSE(timer("RadioWindow", "Timer3")->Enabled());
+    EXPECT_FALSE(timer("RadioWindow", "donationReminderTimer")->Enabled());
     EXPECT_EQ(p.urls, urls);
     EXPECT_EQ(p.stopCalls, stops);
     EXPECT_EQ(p.closeCalls, closes);
@@ -61,7 +61,7 @@ TEST_F(Radio, WithoutATrayTheWindowIsMinimizedAndStaysReachable) {
     EXPECT_FALSE(loaded("ChatWindow"));
     EXPECT_FALSE(w.button(Ctl::Chat)->isHidden());
     EXPECT_TRUE(w.button(Ctl::LeaveChat)->isHidden());
-    EXPECT_FALSE(timer("RadioWindow", "Timer3")->Enabled());
+    EXPECT_FALSE(timer("RadioWindow", "donationReminderTimer")->Enabled());
     EXPECT_TRUE(player(w).hasCurrentMedia());
 }
 

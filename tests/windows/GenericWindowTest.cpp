@@ -24,7 +24,7 @@ protected:
         rig.forms->show("EnlargedPageWindow");
         return rig.forms->get<EnlargedPageWindow>();
     }
-    QPushButton* tvMini() const { return rig.forms->loadedControl<QPushButton>("TvWindow", "Command13"); }
+    QPushButton* tvMini() const { return rig.forms->loadedControl<QPushButton>("TvWindow", "miniButton"); }
     // "name caption" of each item of a menu, checked ones marked with "*".
     static QStringList items(const QList<QAction*>& actions) {
         QStringList out;
@@ -46,7 +46,7 @@ TEST_F(GenericWindow, MenusHaveTheirItemsAndCaptions) {
               (QStringList{"soport Contactar con el soporte", "reportbut Comunicar fallo de un canal",
                            "instru Ayuda Online", "barr ", "gracias Agradecimientos"}));
     EXPECT_TRUE(w.barr->isSeparator());
-    EXPECT_EQ(w.Command1->text(), "Refrescar");
+    EXPECT_EQ(w.refreshButton->text(), "Refrescar");
 }
 
 TEST_F(GenericWindow, MenuItemsOpenTheirWindowsAndTheHelpPage) {
@@ -86,8 +86,8 @@ TEST_F(GenericWindow, VerMiniOfTheTvWindowIsDisabledWhileItIsOpen) {
     EXPECT_TRUE(tvMini()->isEnabled());
     rig.clock.advance(1);
     EXPECT_FALSE(tvMini()->isEnabled());
-    EXPECT_FALSE(w.Timer1->Enabled()) << "once only";
-    EXPECT_EQ(w.Timer1->Interval(), 1000);
+    EXPECT_FALSE(w.pageSizeTimer->Enabled()) << "once only";
+    EXPECT_EQ(w.pageSizeTimer->Interval(), 1000);
 
     // The TV window enabling it meanwhile is not undone by a later tick.
     tvMini()->setEnabled(true);
@@ -110,16 +110,16 @@ TEST_F(GenericWindow, WithoutTheTvWindowNothingLoadsIt) {
 
 TEST_F(GenericWindow, TheBrowserFillsTheSpaceAboveRefrescarButNeverLessThan100Twips) {
     EnlargedPageWindow& w = open();
-    QWidget* view = fakeBrowser(&w, "WebBrowser1")->widget();
+    QWidget* view = fakeBrowser(&w, "page")->widget();
     w.resize(twips::toPx(9000), twips::toPx(6000));
     const int bar = w.menuBar->height();
     const int inner = twips::fromPx(w.height() - bar);
-    const int buttonTop = inner - twips::fromPx(w.Command1->height()) - 50;
-    EXPECT_EQ(w.Command1->pos(), QPoint(0, bar + twips::toPx(buttonTop)));
+    const int buttonTop = inner - twips::fromPx(w.refreshButton->height()) - 50;
+    EXPECT_EQ(w.refreshButton->pos(), QPoint(0, bar + twips::toPx(buttonTop)));
     EXPECT_EQ(view->geometry(), QRect(0, bar, w.width(), twips::toPx(buttonTop - 50)));
 
-    w.resize(w.width(), bar + twips::toPx(twips::fromPx(w.Command1->height()) + 60));
-    EXPECT_LE(twips::fromPx(w.Command1->y() - bar) - 50, 0);
+    w.resize(w.width(), bar + twips::toPx(twips::fromPx(w.refreshButton->height()) + 60));
+    EXPECT_LE(twips::fromPx(w.refreshButton->y() - bar) - 50, 0);
     EXPECT_EQ(view->height(), twips::toPx(100));
     EXPECT_EQ(view->y(), bar);
 }
@@ -138,12 +138,12 @@ TEST(GenericWindowAgainstService, RefrescarLoadsThePageAgain) {
     auto& w = forms.get<EnlargedPageWindow>();
     const QString page = service.webBase() + "/sintonex/ayuda/principal/";
     int loads = 0;
-    QObject::connect(w.WebBrowser1, &WebBrowser::DocumentComplete, [&] { ++loads; });
-    w.WebBrowser1->Navigate(page);
+    QObject::connect(w.page, &WebBrowser::DocumentComplete, [&] { ++loads; });
+    w.page->Navigate(page);
     ASSERT_TRUE(waitFor([&] { return loads == 1; }, 10000));
-    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    QTest::mouseClick(w.refreshButton, Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return loads == 2; }, 10000));
     EXPECT_EQ(service.log().filter("web GET /sintonex/ayuda/principal/").size(), 2)
         << service.log().join('\n').toStdString();
-    EXPECT_EQ(w.WebBrowser1->LocationURL(), page);
+    EXPECT_EQ(w.page->LocationURL(), page);
 }

@@ -39,7 +39,7 @@ protected:
         rig.forms->show("MiniTvWindow");
         return rig.forms->get<MiniTvWindow>();
     }
-    FakePlayer& miniPlayer(MiniTvWindow& w) { return *fakePlayer(&w, "WindowsMediaPlayer1"); }
+    FakePlayer& miniPlayer(MiniTvWindow& w) { return *fakePlayer(&w, "player"); }
 };
 
 } // namespace
@@ -53,10 +53,10 @@ TEST_F(MiniWindows, TheMiniTvOpensQuietControlsHiddenAndOnTopOnce) {
     EXPECT_EQ(player.volume(), 100);
     EXPECT_EQ(player.uiMode(), "none");
     EXPECT_TRUE(player.autoStart);
-    EXPECT_EQ(w.Command1->text(), "Ocultar controles");
-    EXPECT_EQ(w.Command2->text(), "Mostrar controles");
-    EXPECT_TRUE(w.Command1->isHidden());
-    EXPECT_FALSE(w.Command2->isHidden());
+    EXPECT_EQ(w.hideControlsButton->text(), "Ocultar controles");
+    EXPECT_EQ(w.showControlsButton->text(), "Mostrar controles");
+    EXPECT_TRUE(w.hideControlsButton->isHidden());
+    EXPECT_FALSE(w.showControlsButton->isHidden());
 
     // Staying above the other windows is asked once, not on every tick.
     rig.clock.advance(5000);
@@ -66,21 +66,21 @@ TEST_F(MiniWindows, TheMiniTvOpensQuietControlsHiddenAndOnTopOnce) {
 TEST_F(MiniWindows, TheControlsButtonsAndTheDoubleClickSwitchTheControlBar) {
     MiniTvWindow& w = openMini();
     FakePlayer& player = miniPlayer(w);
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QTest::mouseClick(w.showControlsButton, Qt::LeftButton);
     EXPECT_EQ(player.uiMode(), "mini");
-    EXPECT_TRUE(w.Command2->isHidden());
-    EXPECT_FALSE(w.Command1->isHidden());
-    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    EXPECT_TRUE(w.showControlsButton->isHidden());
+    EXPECT_FALSE(w.hideControlsButton->isHidden());
+    QTest::mouseClick(w.hideControlsButton, Qt::LeftButton);
     EXPECT_EQ(player.uiMode(), "none");
-    EXPECT_TRUE(w.Command1->isHidden());
-    EXPECT_FALSE(w.Command2->isHidden());
+    EXPECT_TRUE(w.hideControlsButton->isHidden());
+    EXPECT_FALSE(w.showControlsButton->isHidden());
     EXPECT_FALSE(player.fullScreen());
 
     emit player.DoubleClick();
     EXPECT_EQ(player.uiMode(), "mini");
     EXPECT_TRUE(player.fullScreen());
-    EXPECT_TRUE(w.Command2->isHidden());
-    EXPECT_FALSE(w.Command1->isHidden());
+    EXPECT_TRUE(w.showControlsButton->isHidden());
+    EXPECT_FALSE(w.hideControlsButton->isHidden());
 }
 
 TEST_F(MiniWindows, TheMiniTvIsDraggedByItsClientAreaWithTheLeftButtonOnly) {
@@ -103,17 +103,18 @@ TEST_F(MiniWindows, ThePlayerFillsTheSpaceAboveTheButtonsButNeverLessThan100Twip
     MiniTvWindow& w = openMini();
     QWidget* view = miniPlayer(w).widget();
     w.resize(twips::toPx(6000), twips::toPx(4500));
-    const int buttonTop = twips::fromPx(w.height()) - twips::fromPx(w.Command2->height()) - 50;
-    EXPECT_EQ(w.Command1->pos(), QPoint(0, twips::toPx(buttonTop)));
-    EXPECT_EQ(w.Command2->pos(), w.Command1->pos());
+    const int buttonTop = twips::fromPx(w.height()) - twips::fromPx(w.showControlsButton->height()) - 50;
+    EXPECT_EQ(w.hideControlsButton->pos(), QPoint(0, twips::toPx(buttonTop)));
+    EXPECT_EQ(w.showControlsButton->pos(), w.hideControlsButton->pos());
     EXPECT_EQ(view->geometry(), QRect(0, 0, w.width(), twips::toPx(buttonTop - 20)));
 
-    // Shrinking pixel by pixel: once Command2's top minus 20 is no longer positive the player
+    // Shrinking pixel by pixel: once showControlsButton's top minus 20 is no longer positive the player
     // keeps 100 twips; just above that it gets what is left.
     int floors = 0, above = 0;
-    for (int h = w.Command2->height(); h <= w.Command2->height() + twips::toPx(150); ++h) {
+    for (int h = w.showControlsButton->height(); h <= w.showControlsButton->height() + twips::toPx(150);
+         ++h) {
         w.resize(w.width(), h);
-        const int top = twips::fromPx(h) - twips::fromPx(w.Command2->height()) - 50;
+        const int top = twips::fromPx(h) - twips::fromPx(w.showControlsButton->height()) - 50;
         if (top - 20 <= 0) {
             ++floors;
             EXPECT_EQ(view->height(), twips::toPx(100)) << h;
@@ -154,7 +155,7 @@ TEST_F(MiniWindows, ThePageMiniWindowFillsItselfWithThePageAndHandsItBack) {
     EXPECT_EQ(w.Caption(), "Sintonex -MINI-");
     EXPECT_NEAR(w.Width(), 5055, 15);
     EXPECT_NEAR(w.Height(), 3540, 15);
-    FakeBrowser& page = *fakeBrowser(&w, "WebBrowser1");
+    FakeBrowser& page = *fakeBrowser(&w, "page");
     w.resize(300, 200);
     EXPECT_EQ(page.widget()->geometry(), QRect(0, 0, 300, 200));
     rig.clock.advance(5000);
@@ -192,7 +193,7 @@ TEST(MiniWindowsAgainstService, APausedMiniPlayerHandsItsChannelBackToPlay) {
     tv.WMPradio->stop();
     tv.WMPradio->close();
     const QString address = forms.endpoints().asxResolver("Canal Uno", "37");
-    auto* mini = forms.control<MpvPlayer>("MiniTvWindow", "WindowsMediaPlayer1");
+    auto* mini = forms.control<MpvPlayer>("MiniTvWindow", "player");
     ASSERT_NE(mini, nullptr);
     mini->setURL(address);
     forms.show("MiniTvWindow");

@@ -54,8 +54,8 @@ TEST_P(PlayerLoad, OpensWithItsListCaptionAndSize) {
     EXPECT_EQ(w.channel_data, (QStringList{"asx", "html", ""}));
     EXPECT_EQ(w.list_position, 6120);
     EXPECT_EQ(w.player_width, 5895);
-    EXPECT_EQ(w.HScroll1->value(), 6120);
-    EXPECT_EQ(w.HScroll3->value(), 5895);
+    EXPECT_EQ(w.listLeftBar->value(), 6120);
+    EXPECT_EQ(w.playerWidthBar->value(), 5895);
 }
 
 TEST_P(PlayerLoad, ThePlayerStartsTheIntroPlaylistOnItsOwn) {
@@ -95,7 +95,7 @@ TEST_P(PlayerLoad, OnlyAnExactOkOrNoChangesTheUpdateNotice) {
     PlayerWindow& w = open();
     QLabel* notice = w.label(Ctl::Notice);
     QLabel* reply = w.label(Ctl::VersionReply);
-    EXPECT_EQ(reply->objectName(), tv() ? "Label13" : "Label12");
+    EXPECT_EQ(reply->objectName(), "versionReplyLabel");
     for (const char* other : {"OK", "no ", "", "<html>Error 500</html>"}) {
         versionBrowser(w).complete(other);
         EXPECT_EQ(reply->text(), other);
@@ -169,20 +169,19 @@ TEST_P(PlayerLoad, TheListOfferIsNotStackedOnAnotherListQuestion) {
 
 TEST_P(PlayerLoad, PlaybackControlsStartUnusableUnderTheirOwnNames) {
     PlayerWindow& w = open();
-    auto* pause = child<QPushButton>(w, tv() ? "Command12" : "Command1");
-    auto* record = child<QPushButton>(w, tv() ? "Command15" : "Command6");
-    auto* mini = child<QPushButton>(w, tv() ? "Command13" : "Command11");
+    auto* pause = child<QPushButton>(w, "pauseButton");
+    auto* record = child<QPushButton>(w, "recordButton");
+    auto* mini = child<QPushButton>(w, "miniButton");
     ASSERT_TRUE(pause && record && mini);
     EXPECT_EQ(pause->text(), "II");
     EXPECT_EQ(record->text(), "&Grabar");
     EXPECT_EQ(mini->text(), "Ver &Mini");
     EXPECT_FALSE(pause->isEnabled() || record->isEnabled() || mini->isEnabled());
-    EXPECT_TRUE(child<QPushButton>(w, tv() ? "Command1" : "Command2")->isHidden()) << "Salir Chat";
-    EXPECT_EQ(child<QLabel>(w, tv() ? "Label11" : "Label5")->text(),
-              QString("Parado") + QString(tv() ? 6 : 10, ' '));
-    EXPECT_EQ(child<QLabel>(w, "Label3")->text(), "web.test");
-    EXPECT_LT(child<QRadioButton>(w, tv() ? "Option1" : "Option4")->geometry().right(), 0);
-    EXPECT_EQ(w.recordReady->objectName(), tv() ? "Timer6" : "Timer8");
+    EXPECT_TRUE(child<QPushButton>(w, "leaveChatButton")->isHidden()) << "Salir Chat";
+    EXPECT_EQ(child<QLabel>(w, "statusLabel")->text(), QString("Parado") + QString(tv() ? 6 : 10, ' '));
+    EXPECT_EQ(child<QLabel>(w, "webHostLabel")->text(), "web.test");
+    EXPECT_LT(child<QRadioButton>(w, "searchLatch")->geometry().right(), 0);
+    EXPECT_EQ(w.recordReady->objectName(), "recordReadyTimer");
     EXPECT_FALSE(w.recordReady->Enabled());
 }
 
@@ -213,11 +212,11 @@ TEST(RadioLoad, TheNowPlayingLabelAndTheHiddenButtonsLieBelowTheVisibleArea) {
     ProgramRig rig;
     rig.forms->show("RadioWindow");
     auto& w = *rig.forms->find<RadioWindow>();
-    for (const char* name : {"Label11", "Command7", "Command9"}) {
+    for (const char* name : {"nowPlayingLabel", "lyricsButton", "testStationButton"}) {
         QWidget* c = w.findChild<QWidget*>(name);
         ASSERT_NE(c, nullptr) << name;
         EXPECT_GE(c->mapTo(&w, QPoint(0, 0)).y(), w.height()) << name;
     }
-    EXPECT_EQ(w.findChild<QLabel*>("Label11")->text(), "Label11");
-    EXPECT_TRUE(w.findChild<QWidget*>("Frame2")->isHidden());
+    EXPECT_EQ(w.findChild<QLabel*>("nowPlayingLabel")->text(), "Label11");
+    EXPECT_TRUE(w.findChild<QWidget*>("pageFrame")->isHidden());
 }

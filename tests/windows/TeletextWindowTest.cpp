@@ -46,15 +46,15 @@ TEST_F(Teletext, OpensWithItsDesignAndTheServicePage) {
     EXPECT_EQ(caption.mid(21, caption.size() - 21 - 8).trimmed(), "") << "only blanks between";
     EXPECT_NEAR(w.Width(), 10695, 15);
     EXPECT_NEAR(w.Height(), 7590, 15);
-    EXPECT_EQ(w.Command3->text(), "X");
-    EXPECT_EQ(w.Command3->toolTip(), "Cerrar teletexto");
-    EXPECT_EQ(w.Command4->text(), "Atras");
-    EXPECT_EQ(w.Command11->text(), "Refres.");
-    FakeBrowser& page = *fakeBrowser(&w, "WebBrowser2");
+    EXPECT_EQ(w.closeButton->text(), "X");
+    EXPECT_EQ(w.closeButton->toolTip(), "Cerrar teletexto");
+    EXPECT_EQ(w.backButton->text(), "Atras");
+    EXPECT_EQ(w.refreshButton->text(), "Refres.");
+    FakeBrowser& page = *fakeBrowser(&w, "page");
     EXPECT_EQ(page.navigations, QStringList{"http://servicio.test/windows/txt.htm"});
     EXPECT_EQ(page.silentOnNavigate, QList<bool>{true});
-    EXPECT_EQ(w.HScroll1->minimum(), 0);
-    EXPECT_EQ(w.HScroll1->maximum(), 255);
+    EXPECT_EQ(w.opacityBar->minimum(), 0);
+    EXPECT_EQ(w.opacityBar->maximum(), 255);
 }
 
 TEST_F(Teletext, FadesInIn17StepsAndGoesOnTopOnce) {
@@ -66,28 +66,28 @@ TEST_F(Teletext, FadesInIn17StepsAndGoesOnTopOnce) {
     rig.clock.advance(1);
     EXPECT_EQ(opacity(w), QList<int>{0} + steps(15, 255, 15));
     rig.clock.advance(1);
-    EXPECT_FALSE(w.Timer1->Enabled());
+    EXPECT_FALSE(w.fadeInTimer->Enabled());
     EXPECT_EQ(w.fade_level, 270);
-    EXPECT_EQ(w.HScroll1->value(), 255);
+    EXPECT_EQ(w.opacityBar->value(), 255);
 
     rig.clock.advance(5000);
     EXPECT_EQ(opacity(w).size(), 18) << "nothing more once faded in";
     EXPECT_EQ(RecordingWindowSystem::of(windows.topmost, &w), QList<int>{1}) << "on top once only";
-    EXPECT_FALSE(w.Timer2->Enabled());
-    EXPECT_EQ(w.Timer2->Interval(), 1000);
+    EXPECT_FALSE(w.raiseTimer->Enabled());
+    EXPECT_EQ(w.raiseTimer->Interval(), 1000);
 }
 
 TEST_F(Teletext, TwoPressesOfXFadeOutOnceAndUnloadOnce) {
     TeletextWindow& w = open();
     rig.clock.advance(100);
     // Dragging the slider changes the opacity, not the level the fade-out starts from.
-    w.HScroll1->setValue(100);
+    w.opacityBar->setValue(100);
     EXPECT_EQ(opacity(w).last(), 100);
     const qsizetype before = opacity(w).size();
 
-    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    QTest::mouseClick(w.closeButton, Qt::LeftButton);
     rig.clock.advance(5);
-    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    QTest::mouseClick(w.closeButton, Qt::LeftButton);
     rig.clock.advance(100);
     EXPECT_FALSE(rig.forms->isLoaded("TeletextWindow"));
     EXPECT_EQ(unloads, 1);
@@ -97,7 +97,7 @@ TEST_F(Teletext, TwoPressesOfXFadeOutOnceAndUnloadOnce) {
 TEST_F(Teletext, XDuringTheFadeInFadesOutFromWhereItWas) {
     TeletextWindow& w = open();
     rig.clock.advance(4); // 15, 30, 45, 60
-    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    QTest::mouseClick(w.closeButton, Qt::LeftButton);
     rig.clock.advance(100);
     EXPECT_FALSE(rig.forms->isLoaded("TeletextWindow"));
     EXPECT_EQ(unloads, 1);
@@ -106,7 +106,7 @@ TEST_F(Teletext, XDuringTheFadeInFadesOutFromWhereItWas) {
 
 TEST_F(Teletext, SilentAgainAfterEveryLoadAndError) {
     TeletextWindow& w = open();
-    FakeBrowser& page = *fakeBrowser(&w, "WebBrowser2");
+    FakeBrowser& page = *fakeBrowser(&w, "page");
     page.setSilent(false);
     page.complete("Página 100");
     EXPECT_TRUE(page.silent());
@@ -128,32 +128,32 @@ TEST(TeletextAgainstService, AtrasAndRefresFollowThePagesHistory) {
     forms.show("TeletextWindow");
     auto& w = forms.get<TeletextWindow>();
     int loads = 0;
-    QObject::connect(w.WebBrowser2, &WebBrowser::DocumentComplete, [&] { ++loads; });
+    QObject::connect(w.page, &WebBrowser::DocumentComplete, [&] { ++loads; });
     const QString first = service.serviceBase() + "/windows/txt.htm";
     const QString second = service.serviceBase() + "/windows/txt2.htm";
     auto requests = [&](const char* path) {
         return service.log().filter(QString("service GET ") + path).size();
     };
     ASSERT_TRUE(waitFor([&] { return loads == 1; }, 10000));
-    EXPECT_EQ(w.WebBrowser2->LocationURL(), first);
+    EXPECT_EQ(w.page->LocationURL(), first);
 
     // On the first page there is nothing to go back to.
-    QTest::mouseClick(w.Command4, Qt::LeftButton);
+    QTest::mouseClick(w.backButton, Qt::LeftButton);
     waitFor([] { return false; }, 300);
     EXPECT_EQ(loads, 1);
     EXPECT_EQ(requests("/windows/txt.htm"), 1);
-    EXPECT_EQ(w.WebBrowser2->LocationURL(), first);
+    EXPECT_EQ(w.page->LocationURL(), first);
 
-    w.WebBrowser2->Navigate(second);
+    w.page->Navigate(second);
     ASSERT_TRUE(waitFor([&] { return loads == 2; }, 10000));
-    QTest::mouseClick(w.Command11, Qt::LeftButton);
+    QTest::mouseClick(w.refreshButton, Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return loads == 3; }, 10000));
     EXPECT_EQ(requests("/windows/txt2.htm"), 2);
-    EXPECT_EQ(w.WebBrowser2->LocationURL(), second);
+    EXPECT_EQ(w.page->LocationURL(), second);
 
-    QTest::mouseClick(w.Command4, Qt::LeftButton);
+    QTest::mouseClick(w.backButton, Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return loads == 4; }, 10000));
-    EXPECT_EQ(w.WebBrowser2->LocationURL(), first);
+    EXPECT_EQ(w.page->LocationURL(), first);
     EXPECT_EQ(requests("/windows/txt.htm"), 2);
-    EXPECT_TRUE(w.WebBrowser2->silent());
+    EXPECT_TRUE(w.page->silent());
 }
