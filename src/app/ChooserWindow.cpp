@@ -48,7 +48,7 @@ ChooserWindow::ChooserWindow(Forms& forms)
     setStyleSheet(QStringLiteral("ChooserWindow { background: #0c1a3a; } QLabel { color: #e8eef8; }"));
 
     Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setObjectName(QStringLiteral("backgroundPicture"));
     Image1->setGeometry(rect());
     Image1->setScaledContents(true);
 

@@ -129,7 +129,8 @@ void BackgroundChooser::Command2_Click() {
     // Only windows that are open take the picture now: loading a player window just to change its
     // background would leave it running unseen. The others read the setting when they load.
     for (const char* window : {"TvWindow", "RadioWindow", "ChooserWindow"}) {
-        QLabel* image = forms().loadedControl<QLabel>(QString::fromLatin1(window), QStringLiteral("Image1"));
+        QLabel* image =
+            forms().loadedControl<QLabel>(QString::fromLatin1(window), QStringLiteral("backgroundPicture"));
         const QPixmap picture = storedPicture(settings());
         if (image && !picture.isNull())
             image->setPixmap(picture);

@@ -14,13 +14,14 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <utility>
 
 namespace {
 
-// The "C&hat" button of each player window: disabled while the appeal is read, enabled after.
-constexpr std::pair<const char*, const char*> kChatButtons[] = {{"TvWindow", "Command11"},
-                                                                {"RadioWindow", "Command4"}};
+// The player windows' "C&hat" button is disabled while the appeal is read and enabled after; their
+// "&Salir Chat" goes with the chat.
+constexpr const char* kPlayerWindows[] = {"TvWindow", "RadioWindow"};
+const QString kChatButton = QStringLiteral("chatButton");
+const QString kLeaveChatButton = QStringLiteral("leaveChatButton");
 
 QLabel* label(QWidget* parent, const char* name, const QString& text) {
     auto* l = new QLabel(text, parent);
@@ -125,9 +126,8 @@ void DonationAppeal::Form_Load() {
 
 void DonationAppeal::Form_Unload() {
     // The chat was only ended while the appeal is read; without this "C&hat" stays dead for the run.
-    for (const auto& [window, hat] : kChatButtons)
-        if (auto* button =
-                forms().loadedControl<QPushButton>(QString::fromLatin1(window), QString::fromLatin1(hat)))
+    for (const char* window : kPlayerWindows)
+        if (auto* button = forms().loadedControl<QPushButton>(QString::fromLatin1(window), kChatButton))
             button->setEnabled(true);
 }
 
@@ -137,19 +137,15 @@ void DonationAppeal::endChat() {
     if (Form* chat = forms().find(QStringLiteral("ChatWindow")))
         if (auto* browser = chat->findChild<WebBrowser*>(QStringLiteral("WebBrowser1")))
             browser->Navigate(QStringLiteral("about:blank"));
-    for (const auto& [window, hat] : kChatButtons) {
-        if (auto* button =
-                forms().loadedControl<QPushButton>(QString::fromLatin1(window), QString::fromLatin1(hat))) {
+    for (const char* window : kPlayerWindows) {
+        if (auto* button = forms().loadedControl<QPushButton>(QString::fromLatin1(window), kChatButton)) {
             button->show();
             button->setEnabled(false);
         }
     }
-    if (auto* leave =
-            forms().loadedControl<QPushButton>(QStringLiteral("TvWindow"), QStringLiteral("Command1")))
-        leave->hide();
-    if (auto* leave =
-            forms().loadedControl<QPushButton>(QStringLiteral("RadioWindow"), QStringLiteral("Command2")))
-        leave->hide();
+    for (const char* window : kPlayerWindows)
+        if (auto* leave = forms().loadedControl<QPushButton>(QString::fromLatin1(window), kLeaveChatButton))
+            leave->hide();
     forms().unload(QStringLiteral("ChatWindow"));
 }
 

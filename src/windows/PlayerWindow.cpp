@@ -133,7 +133,7 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
     m_body->setAutoFillBackground(true);
 
     Image1 = new QLabel(m_body);
-    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setObjectName(QStringLiteral("backgroundPicture"));
     Image1->setGeometry(m_body->rect());
     Image1->setScaledContents(true);
 
@@ -295,8 +295,8 @@ void PlayerWindow::Form_Load() {
     // The chooser is asked only when it is open: loading it hidden here would keep the run going
     // with no window to see once this one closes.
     // The chooser sits a floor above the player windows, so its picture is reached by name.
-    if (auto* chosen =
-            forms().loadedControl<QLabel>(QStringLiteral("ChooserWindow"), QStringLiteral("Image1")))
+    if (auto* chosen = forms().loadedControl<QLabel>(QStringLiteral("ChooserWindow"),
+                                                     QStringLiteral("backgroundPicture")))
         Image1->setPixmap(chosen->pixmap());
     else if (const QPixmap background = BackgroundChooser::storedPicture(settings()); !background.isNull())
         Image1->setPixmap(background);

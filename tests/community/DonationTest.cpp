@@ -68,23 +68,23 @@ TEST_F(DonationTest, OpeningTheAppealEndsARunningChatUntilItCloses) {
     EXPECT_FALSE(forms->isLoaded("ChatWindow"));
     ASSERT_FALSE(watched.isNull()) << "deleted later, like every unloaded window";
     EXPECT_EQ(watched->navigated.last(), "about:blank");
-    EXPECT_FALSE(tv.button("Command11")->isHidden());
-    EXPECT_FALSE(tv.button("Command11")->isEnabled());
-    EXPECT_TRUE(tv.button("Command1")->isHidden());
-    EXPECT_TRUE(radio.button("Command2")->isHidden());
-    EXPECT_FALSE(radio.button("Command4")->isHidden());
-    EXPECT_FALSE(radio.button("Command4")->isEnabled());
+    EXPECT_FALSE(tv.button("chatButton")->isHidden());
+    EXPECT_FALSE(tv.button("chatButton")->isEnabled());
+    EXPECT_TRUE(tv.button("leaveChatButton")->isHidden());
+    EXPECT_TRUE(radio.button("leaveChatButton")->isHidden());
+    EXPECT_FALSE(radio.button("chatButton")->isHidden());
+    EXPECT_FALSE(radio.button("chatButton")->isEnabled());
 
     // Whichever way the appeal goes, chat can be opened again.
     QTest::mouseClick(forms->get<DonationAppeal>().cmdOK(), Qt::LeftButton);
-    EXPECT_TRUE(tv.button("Command11")->isEnabled());
-    EXPECT_TRUE(radio.button("Command4")->isEnabled());
+    EXPECT_TRUE(tv.button("chatButton")->isEnabled());
+    EXPECT_TRUE(radio.button("chatButton")->isEnabled());
     open<DonationAppeal>();
-    EXPECT_FALSE(tv.button("Command11")->isEnabled());
+    EXPECT_FALSE(tv.button("chatButton")->isEnabled());
     forms->get<DonationAppeal>().close();
     EXPECT_FALSE(forms->isLoaded("DonationAppeal"));
-    EXPECT_TRUE(tv.button("Command11")->isEnabled());
-    EXPECT_TRUE(radio.button("Command4")->isEnabled());
+    EXPECT_TRUE(tv.button("chatButton")->isEnabled());
+    EXPECT_TRUE(radio.button("chatButton")->isEnabled());
 }
 
 TEST_F(DonationTest, CreditsShowTheVersionAndFadeWhileUsable) {

@@ -177,7 +177,7 @@ TEST_P(PlayerLoad, PlaybackControlsStartUnusableUnderTheirOwnNames) {
     EXPECT_EQ(record->text(), "&Grabar");
     EXPECT_EQ(mini->text(), "Ver &Mini");
     EXPECT_FALSE(pause->isEnabled() || record->isEnabled() || mini->isEnabled());
-    EXPECT_TRUE(child<QPushButton>(w, tv() ? "Command1" : "Command2")->isHidden()) << "Salir Chat";
+    EXPECT_TRUE(child<QPushButton>(w, "leaveChatButton")->isHidden()) << "Salir Chat";
     EXPECT_EQ(child<QLabel>(w, tv() ? "Label11" : "Label5")->text(),
               QString("Parado") + QString(tv() ? 6 : 10, ' '));
     EXPECT_EQ(child<QLabel>(w, "Label3")->text(), "web.test");
