@@ -213,7 +213,8 @@ TEST_F(FaultTest, ProgramUpdateFaultsLeaveTheProgramAsItWas) {
         forms->get<SelfUpdate>().setProgram(file("sintonex"), standIn.processId());
         loop.reset();
         forms->show("SelfUpdate");
-        // Timer1 runs two seconds after a complete download; a failed one is reported at once.
+        // SelfUpdate's writeScriptTimer runs two seconds after a complete download; a failed one is
+        // reported at once.
         ASSERT_TRUE(waitFor(
             [&] {
                 clock.advance(100);
