@@ -37,69 +37,70 @@ QLabel* label(QWidget* parent, const char* name, QRect twipsRect, int pointSize)
 } // namespace
 
 SplashWindow::SplashWindow(Forms& forms)
-    : Form(forms, QString::fromLatin1(kName)), Timer1(new Timer(this, 5000, false)),
-      Timer2(new Timer(this, 1000, true)), Timer3(new Timer(this, 5, true)),
-      Timer4(new Timer(this, 40, true)), Timer5(new Timer(this, 50, true)),
+    : Form(forms, QString::fromLatin1(kName)), handOverTimer(new Timer(this, 5000, false)),
+      topmostTimer(new Timer(this, 1000, true)), fadeInTimer(new Timer(this, 5, true)),
+      opacityTimer(new Timer(this, 40, true)), progressTimer(new Timer(this, 50, true)),
       m_handOverLimit(new Timer(this, kHandOverLimitMs, true)) {
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
     setCaption(QStringLiteral("Sintonex"));
     setSizeTwips(kWidthTwips, kHeightTwips);
 
-    Label1 = label(this, "Label1", {360, 2640, 3000, 300}, 10);
-    Label1->setText(QStringLiteral("Cargando..."));
-    Label2 = label(this, "Label2", {360, 3120, 5280, 255}, 7);
-    Label3 = label(this, "Label3", {3960, 2640, 1680, 300}, 10);
-    Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label4 = label(this, "Label4", {360, 120, 5280, 255}, 7);
-    Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label4->setTextFormat(Qt::PlainText); // the version page's title, as the service wrote it
+    progressLabel = label(this, "progressLabel", {360, 2640, 3000, 300}, 10);
+    progressLabel->setText(QStringLiteral("Cargando..."));
+    copyrightLabel = label(this, "copyrightLabel", {360, 3120, 5280, 255}, 7);
+    versionLabel = label(this, "versionLabel", {3960, 2640, 1680, 300}, 10);
+    versionLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    versionCheckLabel = label(this, "versionCheckLabel", {360, 120, 5280, 255}, 7);
+    versionCheckLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    versionCheckLabel->setTextFormat(Qt::PlainText); // the version page's title, as the service wrote it
 
-    Text1 = new QLineEdit(QStringLiteral("10"), this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->hide();
-    HScroll1 = new QScrollBar(Qt::Horizontal, this);
-    HScroll1->setObjectName(QStringLiteral("HScroll1"));
-    HScroll1->hide();
+    fadeLevelField = new QLineEdit(QStringLiteral("10"), this);
+    fadeLevelField->setObjectName(QStringLiteral("fadeLevelField"));
+    fadeLevelField->hide();
+    opacityBar = new QScrollBar(Qt::Horizontal, this);
+    opacityBar->setObjectName(QStringLiteral("opacityBar"));
+    opacityBar->hide();
 
-    WebBrowser1 = platform().createHiddenBrowser(this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    WebBrowser2 = platform().createHiddenBrowser(this);
-    WebBrowser2->setObjectName(QStringLiteral("WebBrowser2"));
+    counterPage = platform().createHiddenBrowser(this);
+    counterPage->setObjectName(QStringLiteral("counterPage"));
+    versionCheckPage = platform().createHiddenBrowser(this);
+    versionCheckPage->setObjectName(QStringLiteral("versionCheckPage"));
 
-    for (auto [timer, name] : {std::pair{Timer1, "Timer1"},
-                               {Timer2, "Timer2"},
-                               {Timer3, "Timer3"},
-                               {Timer4, "Timer4"},
-                               {Timer5, "Timer5"}})
+    for (auto [timer, name] : {std::pair{handOverTimer, "handOverTimer"},
+                               {topmostTimer, "topmostTimer"},
+                               {fadeInTimer, "fadeInTimer"},
+                               {opacityTimer, "opacityTimer"},
+                               {progressTimer, "progressTimer"}})
         timer->setObjectName(QString::fromLatin1(name));
-    connect(Timer1, &Timer::tick, this, &SplashWindow::Timer1_Timer);
-    connect(Timer2, &Timer::tick, this, &SplashWindow::Timer2_Timer);
-    connect(Timer3, &Timer::tick, this, &SplashWindow::Timer3_Timer);
-    connect(Timer4, &Timer::tick, this, &SplashWindow::Timer4_Timer);
-    connect(Timer5, &Timer::tick, this, &SplashWindow::Timer5_Timer);
-    connect(m_handOverLimit, &Timer::tick, this, &SplashWindow::Timer1_Timer);
+    connect(handOverTimer, &Timer::tick, this, &SplashWindow::handOverTimer_Timer);
+    connect(topmostTimer, &Timer::tick, this, &SplashWindow::topmostTimer_Timer);
+    connect(fadeInTimer, &Timer::tick, this, &SplashWindow::fadeInTimer_Timer);
+    connect(opacityTimer, &Timer::tick, this, &SplashWindow::opacityTimer_Timer);
+    connect(progressTimer, &Timer::tick, this, &SplashWindow::progressTimer_Timer);
+    connect(m_handOverLimit, &Timer::tick, this, &SplashWindow::handOverTimer_Timer);
 
-    connect(HScroll1, &QScrollBar::valueChanged, this, [this](int v) { applyOpacity(this, v); });
-    connect(WebBrowser1, &WebBrowser::FileDownload, this, &SplashWindow::armHandOver);
+    connect(opacityBar, &QScrollBar::valueChanged, this, [this](int v) { applyOpacity(this, v); });
+    connect(counterPage, &WebBrowser::FileDownload, this, &SplashWindow::armHandOver);
     // The counter page may never arrive; an error arms the hand-over as its download would.
-    connect(WebBrowser1, &WebBrowser::NavigateError, this, &SplashWindow::armHandOver);
-    connect(WebBrowser2, &WebBrowser::TitleChange, this,
-            [this](const QString&) { Label4->setText(WebBrowser2->LocationName()); });
+    connect(counterPage, &WebBrowser::NavigateError, this, &SplashWindow::armHandOver);
+    connect(versionCheckPage, &WebBrowser::TitleChange, this,
+            [this](const QString&) { versionCheckLabel->setText(versionCheckPage->LocationName()); });
 }
 
 void SplashWindow::Form_Load() {
-    Label2->setText(QStringLiteral("Copyright © ") + QDate::currentDate().toString(QStringLiteral("yyyy")) +
-                    QStringLiteral(" Sintonex. Todos los derechos reservados."));
-    Label3->setText(QStringLiteral("Versión ") + version::display());
+    copyrightLabel->setText(QStringLiteral("Copyright © ") +
+                            QDate::currentDate().toString(QStringLiteral("yyyy")) +
+                            QStringLiteral(" Sintonex. Todos los derechos reservados."));
+    versionLabel->setText(QStringLiteral("Versión ") + version::display());
 
-    applyOpacity(this, HScroll1->value());
-    HScroll1->setMaximum(255);
-    HScroll1->setMinimum(0);
-    HScroll1->setValue(0);
+    applyOpacity(this, opacityBar->value());
+    opacityBar->setMaximum(255);
+    opacityBar->setMinimum(0);
+    opacityBar->setValue(0);
 
-    WebBrowser1->Navigate(endpoints().counter());
-    WebBrowser2->setSilent(true);
-    WebBrowser2->Navigate(endpoints().programVersionCheck());
+    counterPage->Navigate(endpoints().counter());
+    versionCheckPage->setSilent(true);
+    versionCheckPage->Navigate(endpoints().programVersionCheck());
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect r = rect();
@@ -110,47 +111,47 @@ void SplashWindow::Form_Load() {
 
 void SplashWindow::armHandOver() {
     // Only the first notification counts: a later one must not put the hand-over off.
-    if (!Timer1->Enabled())
-        Timer1->setEnabled(true);
+    if (!handOverTimer->Enabled())
+        handOverTimer->setEnabled(true);
 }
 
-void SplashWindow::Timer1_Timer() {
-    Timer1->setEnabled(false);
+void SplashWindow::handOverTimer_Timer() {
+    handOverTimer->setEnabled(false);
     m_handOverLimit->setEnabled(false);
-    Timer5->setEnabled(false);
-    Label1->setText(QStringLiteral("Cargando 100%"));
+    progressTimer->setEnabled(false);
+    progressLabel->setText(QStringLiteral("Cargando 100%"));
     forms().show(QStringLiteral("ChooserWindow"));
     forms().unload(this);
 }
 
-void SplashWindow::Timer2_Timer() {
-    Timer2->setEnabled(true);
-    Timer2->setEnabled(false);
-    Timer2->setInterval(1000);
+void SplashWindow::topmostTimer_Timer() {
+    topmostTimer->setEnabled(true);
+    topmostTimer->setEnabled(false);
+    topmostTimer->setInterval(1000);
     platform().windowSystem->setTopmost(this, true);
 }
 
-void SplashWindow::Timer3_Timer() {
-    Timer3->setEnabled(true);
-    Timer3->setInterval(1);
+void SplashWindow::fadeInTimer_Timer() {
+    fadeInTimer->setEnabled(true);
+    fadeInTimer->setInterval(1);
     fade_level = qint16(std::min(fade_level + 3, 255));
-    Text1->setText(QString::number(fade_level));
+    fadeLevelField->setText(QString::number(fade_level));
     if (fade_level == 255)
-        Timer3->setEnabled(false); // fully opaque: later ticks would change nothing
+        fadeInTimer->setEnabled(false); // fully opaque: later ticks would change nothing
 }
 
-void SplashWindow::Timer4_Timer() {
+void SplashWindow::opacityTimer_Timer() {
     bool ok = false;
-    const int level = Text1->text().toInt(&ok);
+    const int level = fadeLevelField->text().toInt(&ok);
     if (ok)
-        setScrollValue(*HScroll1, level);
+        setScrollValue(*opacityBar, level);
 }
 
-void SplashWindow::Timer5_Timer() {
+void SplashWindow::progressTimer_Timer() {
     ++load_percent;
-    Label1->setText(QStringLiteral("Cargando ") + QString::number(load_percent) + QStringLiteral("%"));
+    progressLabel->setText(QStringLiteral("Cargando ") + QString::number(load_percent) + QStringLiteral("%"));
     if (load_percent >= 100)
-        Timer5->setEnabled(false);
+        progressTimer->setEnabled(false);
 }
 
 void SplashWindow::paintEvent(QPaintEvent*) {

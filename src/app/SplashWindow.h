@@ -1,6 +1,7 @@
-// SplashWindow: the splash window that starts every run. It fades in, counts "Cargando N%" to 100,
-// registers the start with the service's counter page and hands over to the chooser `ChooserWindow`
-// five seconds after the counter page began to arrive.
+// SplashWindow: the window captioned "Sintonex" that starts every run, a frameless picture with
+// "Sintonex", "Televisión y radio por internet" and "Cargando...". It fades in, counts "Cargando N%"
+// to 100, registers the start with the service's counter page and hands over to the chooser
+// `ChooserWindow` five seconds after the counter page began to arrive.
 #pragma once
 
 #include "base/Forms.h"
@@ -19,19 +20,19 @@ public:
 
     void Form_Load() override;
 
-    QLabel* Label1;          // progress caption
-    QLabel* Label2;          // notice line with the year
-    QLabel* Label3;          // version caption
-    QLabel* Label4;          // title of the version-check page
-    QLineEdit* Text1;        // hidden; carries fade_level as text
-    QScrollBar* HScroll1;    // hidden; its value is the window's opacity
-    WebBrowser* WebBrowser1; // start counter
-    WebBrowser* WebBrowser2; // program version check
-    Timer* Timer1;           // hand-over to the chooser
-    Timer* Timer2;           // keep the splash above all windows, once
-    Timer* Timer3;           // advance fade_level
-    Timer* Timer4;           // copy fade_level into the opacity
-    Timer* Timer5;           // advance load_percent
+    QLabel* progressLabel;        // "Cargando N%"
+    QLabel* copyrightLabel;       // notice line with the year
+    QLabel* versionLabel;         // version caption
+    QLabel* versionCheckLabel;    // title of the version-check page
+    QLineEdit* fadeLevelField;    // hidden; carries fade_level as text
+    QScrollBar* opacityBar;       // hidden; its value is the window's opacity
+    WebBrowser* counterPage;      // start counter
+    WebBrowser* versionCheckPage; // program version check
+    Timer* handOverTimer;         // hand-over to the chooser
+    Timer* topmostTimer;          // keep the splash above all windows, once
+    Timer* fadeInTimer;           // advance fade_level
+    Timer* opacityTimer;          // copy fade_level into the opacity
+    Timer* progressTimer;         // advance load_percent
 
     int load_percent = 0;
     qint16 fade_level = 0;
@@ -45,11 +46,11 @@ protected:
 
 private:
     void armHandOver();
-    void Timer1_Timer();
-    void Timer2_Timer();
-    void Timer3_Timer();
-    void Timer4_Timer();
-    void Timer5_Timer();
+    void handOverTimer_Timer();
+    void topmostTimer_Timer();
+    void fadeInTimer_Timer();
+    void opacityTimer_Timer();
+    void progressTimer_Timer();
 
     Timer* m_handOverLimit;
 };

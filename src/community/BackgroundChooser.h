@@ -1,6 +1,7 @@
-// skin: chooses the background picture of the main windows ("fondo" in the settings), applies it
-// to the open ones at once, or returns to the built-in background from the next start on. Fades
-// in and out, taking no input while it fades. GUI thread only.
+// BackgroundChooser: the window captioned "Cambiar fondo a Sintonex". It chooses the background
+// picture of the main windows ("fondo" in the settings), applies it to the open ones at once, or
+// returns to the built-in background from the next start on. Fades in and out, taking no input
+// while it fades. GUI thread only.
 #pragma once
 
 #include "base/Forms.h"
@@ -30,30 +31,30 @@ public:
     // The background the settings name, or a null pixmap when they name no picture.
     static QPixmap storedPicture(const Settings& settings);
 
-    QLineEdit* Text1() const { return m_text1; }
-    QLabel* Image1() const { return m_image1; }
-    QPushButton* Command1() const { return m_command1; }
-    QPushButton* Command2() const { return m_command2; }
-    QPushButton* Command3() const { return m_command3; }
-    QPushButton* Command4() const { return m_command4; }
-    QPushButton* Command5() const { return m_command5; }
+    QLineEdit* pathField() const { return m_pathField; }
+    QLabel* previewPicture() const { return m_previewPicture; }
+    QPushButton* browseButton() const { return m_browseButton; } // "Buscar"
+    QPushButton* applyButton() const { return m_applyButton; }   // "Aplicar fondo"
+    QPushButton* removeButton() const { return m_removeButton; } // "Eliminar"
+    QPushButton* helpButton() const { return m_helpButton; }     // "Ayuda Online"
+    QPushButton* closeButton() const { return m_closeButton; }   // "x"
     Fader& fader() const { return *m_fader; }
 
 private:
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
-    void Command5_Click();
+    void browseButton_Click();
+    void applyButton_Click();
+    void removeButton_Click();
+    void helpButton_Click();
+    void closeButton_Click();
     void showPreview();
 
-    QLineEdit* m_text1;
-    QLineEdit* m_text2;
-    QLabel* m_image1;
-    QPushButton* m_command1;
-    QPushButton* m_command2;
-    QPushButton* m_command3;
-    QPushButton* m_command4;
-    QPushButton* m_command5;
+    QLineEdit* m_pathField;
+    QLineEdit* m_resetPathField; // hidden; what "Eliminar" stores in place of a picture
+    QLabel* m_previewPicture;
+    QPushButton* m_browseButton;
+    QPushButton* m_applyButton;
+    QPushButton* m_removeButton;
+    QPushButton* m_helpButton;
+    QPushButton* m_closeButton;
     Fader* m_fader;
 };

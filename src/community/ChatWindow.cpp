@@ -6,13 +6,13 @@
 #include <QVBoxLayout>
 
 ChatWindow::ChatWindow(Forms& forms)
-    : Form(forms, QString::fromLatin1(kName)), m_browser(platform().createPageBrowser(this)) {
+    : Form(forms, QString::fromLatin1(kName)), m_chatPage(platform().createPageBrowser(this)) {
     setCaption(QStringLiteral("Chat"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    if (m_browser) {
-        m_browser->setObjectName(QStringLiteral("WebBrowser1"));
-        if (QWidget* page = m_browser->widget())
+    if (m_chatPage) {
+        m_chatPage->setObjectName(QStringLiteral("chatPage"));
+        if (QWidget* page = m_chatPage->widget())
             layout->addWidget(page);
     }
     // As tall as the player windows it docks to.

@@ -1,5 +1,5 @@
-// chat: the chat page beside a player window. The player windows open, dock and close it; it has
-// no behaviour of its own. GUI thread only.
+// ChatWindow: the window captioned "Chat", the chat page beside a player window. The player windows
+// open, dock and close it; it has no behaviour of its own. GUI thread only.
 #pragma once
 
 #include "base/Forms.h"
@@ -13,8 +13,8 @@ public:
 
     explicit ChatWindow(Forms& forms);
 
-    WebBrowser* WebBrowser1() const { return m_browser; }
+    WebBrowser* chatPage() const { return m_chatPage; }
 
 private:
-    WebBrowser* m_browser;
+    WebBrowser* m_chatPage;
 };

@@ -30,39 +30,40 @@ QLabel* label(QWidget* parent, const char* name, const QString& text) {
 } // namespace
 
 CreditsWindow::CreditsWindow(Forms& forms)
-    : Form(forms, QString::fromLatin1(kName)), m_label1(label(this, "Label1", {})),
-      m_text1(new QPlainTextEdit(this)), m_command1(new QPushButton(QStringLiteral("&Salir"), this)),
+    : Form(forms, QString::fromLatin1(kName)), m_programLabel(label(this, "programLabel", {})),
+      m_collaboratorsField(new QPlainTextEdit(this)),
+      m_closeButton(new QPushButton(QStringLiteral("&Salir"), this)),
       m_fader(new Fader(*this, Fader::Input::Free)) {
     setCaption(QStringLiteral("¿Quienes hacemos Sintonex?"));
-    QFont big = m_label1->font();
+    QFont big = m_programLabel->font();
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.6);
-    m_label1->setFont(big);
-    m_label1->setAlignment(Qt::AlignCenter);
-    m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text1->setReadOnly(true);
-    m_text1->setPlainText(QString::fromUtf8(kCollaborators));
-    m_command1->setObjectName(QStringLiteral("Command1"));
-    auto* label7 = label(this, "Label7", QStringLiteral("Programado por Ramón Espí Galindo"));
-    auto* label9 = label(this, "Label9", endpoints().webHostName());
-    for (QLabel* l : {label7, label9}) {
+    m_programLabel->setFont(big);
+    m_programLabel->setAlignment(Qt::AlignCenter);
+    m_collaboratorsField->setObjectName(QStringLiteral("collaboratorsField"));
+    m_collaboratorsField->setReadOnly(true);
+    m_collaboratorsField->setPlainText(QString::fromUtf8(kCollaborators));
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    auto* author = label(this, "authorLabel", QStringLiteral("Programado por Ramón Espí Galindo"));
+    auto* web = label(this, "webLabel", endpoints().webHostName());
+    for (QLabel* l : {author, web}) {
         l->setToolTip(QStringLiteral("Visitar la web"));
         l->setAlignment(Qt::AlignCenter);
     }
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_label1);
-    layout->addWidget(m_text1, 1);
-    layout->addWidget(label7);
-    layout->addWidget(label9);
-    layout->addWidget(m_command1, 0, Qt::AlignRight);
+    layout->addWidget(m_programLabel);
+    layout->addWidget(m_collaboratorsField, 1);
+    layout->addWidget(author);
+    layout->addWidget(web);
+    layout->addWidget(m_closeButton, 0, Qt::AlignRight);
     resize(440, 320);
 
-    connect(m_command1, &QPushButton::clicked, m_fader, &Fader::fadeOut);
+    connect(m_closeButton, &QPushButton::clicked, m_fader, &Fader::fadeOut);
 }
 
 void CreditsWindow::Form_Load() {
     m_fader->fadeIn();
     platform().windowSystem->setTopmost(this, true);
-    m_label1->setText(version::programCaption());
+    m_programLabel->setText(version::programCaption());
 }

@@ -1,5 +1,6 @@
-// CreditsWindow: the credits. Program name and version and the people who took part; fades in and out
-// above every other window, usable while it fades. GUI thread only.
+// CreditsWindow: the credits, the window captioned "¿Quienes hacemos Sintonex?". Program name and
+// version and the people who took part; fades in and out above every other window, usable while it
+// fades. GUI thread only.
 #pragma once
 
 #include "base/Forms.h"
@@ -18,14 +19,14 @@ public:
 
     void Form_Load() override;
 
-    QLabel* Label1() const { return m_label1; }
-    QPlainTextEdit* Text1() const { return m_text1; }
-    QPushButton* Command1() const { return m_command1; }
+    QLabel* programLabel() const { return m_programLabel; }
+    QPlainTextEdit* collaboratorsField() const { return m_collaboratorsField; }
+    QPushButton* closeButton() const { return m_closeButton; } // "&Salir"
     Fader& fader() const { return *m_fader; }
 
 private:
-    QLabel* m_label1;
-    QPlainTextEdit* m_text1;
-    QPushButton* m_command1;
+    QLabel* m_programLabel;
+    QPlainTextEdit* m_collaboratorsField;
+    QPushButton* m_closeButton;
     Fader* m_fader;
 };

@@ -14,13 +14,14 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <utility>
 
 namespace {
 
-// The "C&hat" button of each player window: disabled while the appeal is read, enabled after.
-constexpr std::pair<const char*, const char*> kChatButtons[] = {{"TvWindow", "Command11"},
-                                                                {"RadioWindow", "Command4"}};
+// The player windows' "C&hat" button is disabled while the appeal is read and enabled after; their
+// "&Salir Chat" goes with the chat.
+constexpr const char* kPlayerWindows[] = {"TvWindow", "RadioWindow"};
+const QString kChatButton = QStringLiteral("chatButton");
+const QString kLeaveChatButton = QStringLiteral("leaveChatButton");
 
 QLabel* label(QWidget* parent, const char* name, const QString& text) {
     auto* l = new QLabel(text, parent);
@@ -65,21 +66,21 @@ QPixmap donateButton() {
 DonationAppeal::DonationAppeal(Forms& forms)
     : Form(forms, QString::fromLatin1(kName)),
       m_mostrar(new QCheckBox(QStringLiteral("&Mostrar siempre al iniciar"), this)),
-      m_image2(new QLabel(this)), m_cmdOK(new QPushButton(QStringLiteral("Aceptar"), this)) {
+      m_donatePicture(new QLabel(this)), m_cmdOK(new QPushButton(QStringLiteral("Aceptar"), this)) {
     setCaption(QStringLiteral("Apoya económicamente este proyecto") + QString(34, QLatin1Char(' ')) +
                endpoints().webHostName());
     m_mostrar->setObjectName(QStringLiteral("mostrar"));
-    m_image2->setObjectName(QStringLiteral("Image2"));
-    m_image2->setPixmap(donateButton());
-    m_image2->setCursor(Qt::PointingHandCursor);
-    m_image2->installEventFilter(this);
+    m_donatePicture->setObjectName(QStringLiteral("donatePicture"));
+    m_donatePicture->setPixmap(donateButton());
+    m_donatePicture->setCursor(Qt::PointingHandCursor);
+    m_donatePicture->installEventFilter(this);
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
     m_cmdOK->setDefault(true);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(
         label(
-            this, "Label1",
+            this, "costsLabel",
             QStringLiteral(
                 "Sintonex para Windows, Linux, iOS y Android son totalmente gratuitas, el desarrollo que "
                 "implican todas las versiones de cada sistema requiere gran parte de mi tiempo para tener "
@@ -92,23 +93,23 @@ DonationAppeal::DonationAppeal(Forms& forms)
                 "base de datos y devuelve el código.")),
         0, 0, 1, 2);
     grid->addWidget(
-        label(this, "Label2",
+        label(this, "tutorialsLabel",
               QStringLiteral("Además también llevo a cabo los tutoriales de la web, para intentar que "
                              "todo el mundo que no posee grandes conocimientos informáticos pueda "
                              "hacer cosas y aprender por si mismo.")),
         1, 0, 1, 2);
     grid->addWidget(
-        label(this, "Label3",
+        label(this, "appealLabel",
               QStringLiteral(
                   "Si te gustó o te es de utilidad la web o Sintonex, puedes aportar tu granito de arena "
                   "para que el proyecto siga adelante realizando una donación de la cantidad que desees "
                   "a través de Paypal (la forma más segura de pagar en internet) con tu tarjeta de "
                   "crédito, cuenta bancaria o utilizando saldo que tengas en PayPal.")),
         2, 0, 1, 2);
-    grid->addWidget(
-        label(this, "Label4", QStringLiteral("Si quieres puedes donar a través de este botón de Paypal")), 3,
-        0);
-    grid->addWidget(m_image2, 3, 1, Qt::AlignCenter);
+    grid->addWidget(label(this, "paypalLabel",
+                          QStringLiteral("Si quieres puedes donar a través de este botón de Paypal")),
+                    3, 0);
+    grid->addWidget(m_donatePicture, 3, 1, Qt::AlignCenter);
     grid->addWidget(m_mostrar, 4, 0);
     grid->addWidget(m_cmdOK, 4, 1, Qt::AlignRight);
     resize(560, 400);
@@ -125,9 +126,8 @@ void DonationAppeal::Form_Load() {
 
 void DonationAppeal::Form_Unload() {
     // The chat was only ended while the appeal is read; without this "C&hat" stays dead for the run.
-    for (const auto& [window, hat] : kChatButtons)
-        if (auto* button =
-                forms().loadedControl<QPushButton>(QString::fromLatin1(window), QString::fromLatin1(hat)))
+    for (const char* window : kPlayerWindows)
+        if (auto* button = forms().loadedControl<QPushButton>(QString::fromLatin1(window), kChatButton))
             button->setEnabled(true);
 }
 
@@ -135,29 +135,25 @@ void DonationAppeal::endChat() {
     // Only windows that are open are touched: loading a player window here would leave it running
     // unseen after the user has closed everything else.
     if (Form* chat = forms().find(QStringLiteral("ChatWindow")))
-        if (auto* browser = chat->findChild<WebBrowser*>(QStringLiteral("WebBrowser1")))
-            browser->Navigate(QStringLiteral("about:blank"));
-    for (const auto& [window, hat] : kChatButtons) {
-        if (auto* button =
-                forms().loadedControl<QPushButton>(QString::fromLatin1(window), QString::fromLatin1(hat))) {
+        if (auto* page = chat->findChild<WebBrowser*>(QStringLiteral("chatPage")))
+            page->Navigate(QStringLiteral("about:blank"));
+    for (const char* window : kPlayerWindows) {
+        if (auto* button = forms().loadedControl<QPushButton>(QString::fromLatin1(window), kChatButton)) {
             button->show();
             button->setEnabled(false);
         }
     }
-    if (auto* leave =
-            forms().loadedControl<QPushButton>(QStringLiteral("TvWindow"), QStringLiteral("Command1")))
-        leave->hide();
-    if (auto* leave =
-            forms().loadedControl<QPushButton>(QStringLiteral("RadioWindow"), QStringLiteral("Command2")))
-        leave->hide();
+    for (const char* window : kPlayerWindows)
+        if (auto* leave = forms().loadedControl<QPushButton>(QString::fromLatin1(window), kLeaveChatButton))
+            leave->hide();
     forms().unload(QStringLiteral("ChatWindow"));
 }
 
 bool DonationAppeal::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_image2 && event->type() == QEvent::MouseButtonRelease &&
+    if (watched == m_donatePicture && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
-        m_image2->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
-        Image2_Click();
+        m_donatePicture->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+        donatePicture_Click();
         return true;
     }
     return Form::eventFilter(watched, event);
@@ -168,7 +164,7 @@ void DonationAppeal::mostrar_Click(bool checked) {
                      checked ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void DonationAppeal::Image2_Click() {
+void DonationAppeal::donatePicture_Click() {
     platform().shell->open(endpoints().donationPage());
 }
 

@@ -1,4 +1,5 @@
-// DonationAppeal: the donation appeal. Its check box decides whether the radio window offers it at start;
+// DonationAppeal: the donation appeal, the window captioned "Apoya económicamente este proyecto"
+// followed by the web site's name. Its check box decides whether the radio window offers it at start;
 // "Aceptar" switches off the start-up reminders of both player windows. Opening it ends a running
 // chat and holds "C&hat" off until it closes. GUI thread only.
 #pragma once
@@ -20,7 +21,7 @@ public:
     void Form_Unload() override;
 
     QCheckBox* mostrar() const { return m_mostrar; }
-    QLabel* Image2() const { return m_image2; }
+    QLabel* donatePicture() const { return m_donatePicture; }
     QPushButton* cmdOK() const { return m_cmdOK; }
 
 protected:
@@ -28,11 +29,11 @@ protected:
 
 private:
     void mostrar_Click(bool checked);
-    void Image2_Click();
+    void donatePicture_Click();
     void cmdOK_Click();
     void endChat();
 
     QCheckBox* m_mostrar;
-    QLabel* m_image2;
+    QLabel* m_donatePicture;
     QPushButton* m_cmdOK;
 };

@@ -1,7 +1,7 @@
-// Fading of the community windows (skin chooser, credits): a hidden opacity bar `HScroll1`
-// (0–255) whose changes set the window's opacity, and two 1 ms timers that step the level by 15:
-// `Timer1` up from fully transparent, `Timer2` down and then unload the window. A step the bar
-// cannot take (above 255, below 0) ends the fade. GUI thread only.
+// Fader: the fading of the community windows (the background chooser, the credits): a hidden opacity
+// bar `opacityBar` (0–255) whose changes set the window's opacity, and two 1 ms timers that step the
+// level by 15: `fadeInTimer` up from fully transparent, `fadeOutTimer` down and then unload the
+// window. A step the bar cannot take (above 255, below 0) ends the fade. GUI thread only.
 #pragma once
 
 #include "base/WindowOpacity.h"
@@ -31,22 +31,22 @@ public:
     void fadeOut();
 
     int fade_level() const { return m_level; }
-    QScrollBar* HScroll1() const { return m_bar; }
-    Timer* Timer1() const { return m_in; }
-    Timer* Timer2() const { return m_out; }
+    QScrollBar* opacityBar() const { return m_opacityBar; }
+    Timer* fadeInTimer() const { return m_fadeInTimer; }
+    Timer* fadeOutTimer() const { return m_fadeOutTimer; }
 
 private:
-    void Timer1_Timer();
-    void Timer2_Timer();
-    void HScroll1_Change(int value);
+    void fadeInTimer_Timer();
+    void fadeOutTimer_Timer();
+    void opacityBar_Change(int value);
     // Moves the bar to `value` and applies it; false when the bar refuses it.
     bool setBar(int value);
     void lock(bool locked);
 
     Form& m_form;
     Input m_input;
-    QScrollBar* m_bar;
-    Timer* m_in;
-    Timer* m_out;
+    QScrollBar* m_opacityBar;
+    Timer* m_fadeInTimer;
+    Timer* m_fadeOutTimer;
     int m_level = 0;
 };

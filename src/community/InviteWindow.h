@@ -1,6 +1,6 @@
-// InviteWindow: recommends the program to friends through the web site. The invitation counts as sent
-// only when the site has answered the request with success by the time the confirmation is due.
-// GUI thread only.
+// InviteWindow: the window captioned "Invita a tus amig@s", which recommends the program to friends
+// through the web site. The invitation counts as sent only when the site has answered the request
+// with success by the time the confirmation is due. GUI thread only.
 #pragma once
 
 #include "base/Forms.h"
@@ -18,27 +18,27 @@ public:
 
     explicit InviteWindow(Forms& forms);
 
-    QLineEdit* Text1() const { return m_text1; }
-    QLineEdit* Text2() const { return m_text2; }
-    QLineEdit* Text3() const { return m_text3; }
-    QPlainTextEdit* Text4() const { return m_text4; }
-    QPushButton* Command2() const { return m_command2; }
-    Timer* Timer1() const { return m_timer1; }
-    WebBrowser* WebBrowser1() const { return m_browser; }
+    QLineEdit* nameField() const { return m_nameField; }
+    QLineEdit* emailField() const { return m_emailField; }
+    QLineEdit* friendsField() const { return m_friendsField; } // the friends' addresses
+    QPlainTextEdit* messageField() const { return m_messageField; }
+    QPushButton* sendButton() const { return m_sendButton; } // "Enviar"
+    Timer* confirmTimer() const { return m_confirmTimer; }
+    WebBrowser* requestPage() const { return m_requestPage; }
 
 private:
     enum class Outcome { None, Pending, Sent, Failed };
 
-    void Command2_Click();
-    void Timer1_Timer();
-    void Text_Change();
+    void sendButton_Click();
+    void confirmTimer_Timer();
+    void field_Change();
 
-    QLineEdit* m_text1;
-    QLineEdit* m_text2;
-    QLineEdit* m_text3;
-    QPlainTextEdit* m_text4;
-    QPushButton* m_command2;
-    WebBrowser* m_browser;
-    Timer* m_timer1;
+    QLineEdit* m_nameField;
+    QLineEdit* m_emailField;
+    QLineEdit* m_friendsField;
+    QPlainTextEdit* m_messageField;
+    QPushButton* m_sendButton;
+    WebBrowser* m_requestPage;
+    Timer* m_confirmTimer;
     Outcome m_outcome = Outcome::None;
 };

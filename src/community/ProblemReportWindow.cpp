@@ -12,9 +12,9 @@ ProblemReportWindow::ProblemReportWindow(Forms& forms) : Form(forms, QString::fr
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     if (platform().createPageBrowser) {
-        WebBrowser1 = platform().createPageBrowser(this);
-        WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-        if (QWidget* page = WebBrowser1->widget())
+        reportPage = platform().createPageBrowser(this);
+        reportPage->setObjectName(QStringLiteral("reportPage"));
+        if (QWidget* page = reportPage->widget())
             layout->addWidget(page);
     }
 }
@@ -22,6 +22,6 @@ ProblemReportWindow::ProblemReportWindow(Forms& forms) : Form(forms, QString::fr
 ProblemReportWindow::~ProblemReportWindow() = default;
 
 void ProblemReportWindow::Form_Load() {
-    if (WebBrowser1)
-        WebBrowser1->Navigate(endpoints().reportForm());
+    if (reportPage)
+        reportPage->Navigate(endpoints().reportForm());
 }

@@ -1,5 +1,6 @@
-// The report window `ProblemReportWindow` ("Informar a Sintonex de un problema"): the online problem-report
-// form in an embedded browser; everything the user does there happens in that page. GUI thread only.
+// ProblemReportWindow: the window captioned "Informar a Sintonex de un problema", the online
+// problem-report form in an embedded browser; everything the user does there happens in that page.
+// GUI thread only.
 #pragma once
 
 #include "base/Forms.h"
@@ -16,5 +17,5 @@ public:
 
     void Form_Load() override;
 
-    WebBrowser* WebBrowser1 = nullptr;
+    WebBrowser* reportPage = nullptr;
 };

@@ -13,54 +13,54 @@ RecordingErrorWindow::RecordingErrorWindow(Forms& forms) : Form(forms, QString::
     setCaption(QStringLiteral("Control de errores"));
     setSizeTwips(5400, 3600);
 
-    Frame1 = new QGroupBox(QStringLiteral("Informe de error"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Label1 = new QLabel(Frame1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label2 = new QLabel(Frame1);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setWordWrap(true);
-    Label3 = new QLabel(this);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Command1 = new QPushButton(QStringLiteral("Informar de este error"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
+    reportFrame = new QGroupBox(QStringLiteral("Informe de error"), this);
+    reportFrame->setObjectName(QStringLiteral("reportFrame"));
+    numberLabel = new QLabel(reportFrame);
+    numberLabel->setObjectName(QStringLiteral("numberLabel"));
+    descriptionLabel = new QLabel(reportFrame);
+    descriptionLabel->setObjectName(QStringLiteral("descriptionLabel"));
+    descriptionLabel->setWordWrap(true);
+    clockLabel = new QLabel(this);
+    clockLabel->setObjectName(QStringLiteral("clockLabel"));
+    reportButton = new QPushButton(QStringLiteral("Informar de este error"), this);
+    reportButton->setObjectName(QStringLiteral("reportButton"));
 
-    auto* frameLayout = new QVBoxLayout(Frame1);
-    frameLayout->addWidget(Label1);
-    frameLayout->addWidget(Label2);
+    auto* frameLayout = new QVBoxLayout(reportFrame);
+    frameLayout->addWidget(numberLabel);
+    frameLayout->addWidget(descriptionLabel);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Frame1);
-    layout->addWidget(Label3);
-    layout->addWidget(Command1);
+    layout->addWidget(reportFrame);
+    layout->addWidget(clockLabel);
+    layout->addWidget(reportButton);
 
-    Timer1 = new Timer(this, 10, true);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer2 = new Timer(this, 3500, false);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    connect(Timer1, &Timer::tick, this, &RecordingErrorWindow::Timer1_Timer);
-    connect(Timer2, &Timer::tick, this, &RecordingErrorWindow::Timer2_Timer);
-    connect(Command1, &QPushButton::clicked, this, &RecordingErrorWindow::Command1_Click);
+    clockTimer = new Timer(this, 10, true);
+    clockTimer->setObjectName(QStringLiteral("clockTimer"));
+    thanksTimer = new Timer(this, 3500, false);
+    thanksTimer->setObjectName(QStringLiteral("thanksTimer"));
+    connect(clockTimer, &Timer::tick, this, &RecordingErrorWindow::clockTimer_Timer);
+    connect(thanksTimer, &Timer::tick, this, &RecordingErrorWindow::thanksTimer_Timer);
+    connect(reportButton, &QPushButton::clicked, this, &RecordingErrorWindow::reportButton_Click);
 }
 
 RecordingErrorWindow::~RecordingErrorWindow() = default;
 
 void RecordingErrorWindow::Form_Load() {
-    Timer1_Timer();
+    clockTimer_Timer();
 } // the clock is never blank, even before a tick
 
-void RecordingErrorWindow::Timer1_Timer() {
+void RecordingErrorWindow::clockTimer_Timer() {
     const QString now = QTime::currentTime().toString(QStringLiteral("hh_mm_ss"));
-    if (Label3->text() != now)
-        Label3->setText(now);
+    if (clockLabel->text() != now)
+        clockLabel->setText(now);
 }
 
-void RecordingErrorWindow::Command1_Click() {
+void RecordingErrorWindow::reportButton_Click() {
     setEnabled(false);
-    Timer2->setEnabled(true);
+    thanksTimer->setEnabled(true);
 }
 
-void RecordingErrorWindow::Timer2_Timer() {
-    Timer2->setEnabled(false);
+void RecordingErrorWindow::thanksTimer_Timer() {
+    thanksTimer->setEnabled(false);
     platform().dialogs->MsgBox(QStringLiteral("Gracias por reportarnos el error"));
     forms().unload(this);
 }

@@ -1,7 +1,6 @@
-// The error window `RecordingErrorWindow` ("Control de errores"): shows the number and description of an
-// error the recorder met, with a running clock, and thanks the user for reporting it. Nothing is sent: the
-// acknowledgement is local. The class is RecordingErrorWindow because glibc's <error.h> declares error().
-// GUI thread only.
+// RecordingErrorWindow: the window captioned "Control de errores". It shows the number and description
+// of an error the recorder met, with a running clock, and thanks the user for reporting it. Nothing is
+// sent: the acknowledgement is local. GUI thread only.
 #pragma once
 
 #include "base/Forms.h"
@@ -21,15 +20,15 @@ public:
 
     void Form_Load() override;
 
-    void Timer1_Timer();   // clock
-    void Command1_Click(); // "Informar de este error"
-    void Timer2_Timer();   // thanks and close
+    void clockTimer_Timer();
+    void reportButton_Click();
+    void thanksTimer_Timer();
 
-    QGroupBox* Frame1;
-    QLabel* Label1; // "Numero error: " + number, set by the opener
-    QLabel* Label2; // description line, set by the opener
-    QLabel* Label3; // current time, hh_mm_ss
-    QPushButton* Command1;
-    Timer* Timer1;
-    Timer* Timer2;
+    QGroupBox* reportFrame;    // "Informe de error"
+    QLabel* numberLabel;       // "Numero error: " + number, set by the opener
+    QLabel* descriptionLabel;  // description line, set by the opener
+    QLabel* clockLabel;        // current time, hh_mm_ss
+    QPushButton* reportButton; // "Informar de este error"
+    Timer* clockTimer;
+    Timer* thanksTimer; // thanks and close
 };

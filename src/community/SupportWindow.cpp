@@ -91,84 +91,85 @@ int acceptedKey(int keyCode) {
 }
 
 SupportWindow::SupportWindow(Forms& forms)
-    : Form(forms, QString::fromLatin1(kName)), m_text1(new QLineEdit(this)), m_text2(new QLineEdit(this)),
-      m_text3(new QPlainTextEdit(this)), m_combo1(new QComboBox(this)),
-      m_ver(label(this, "ver", QStringLiteral("No disponible"))),
-      m_label8(label(this, "Label8", QStringLiteral("Contador"))), m_label12(label(this, "Label12", {})),
-      m_command1(new QPushButton(QStringLiteral("Enviar"), this)), m_frame2(new QFrame(this)),
-      m_browser(platform().createHiddenBrowser(this)), m_timer1(new Timer(this, 7500)) {
+    : Form(forms, QString::fromLatin1(kName)), m_nameField(new QLineEdit(this)),
+      m_emailField(new QLineEdit(this)), m_messageField(new QPlainTextEdit(this)),
+      m_systemBox(new QComboBox(this)), m_ver(label(this, "ver", QStringLiteral("No disponible"))),
+      m_counterLabel(label(this, "counterLabel", QStringLiteral("Contador"))),
+      m_answerLabel(label(this, "answerLabel", {})),
+      m_sendButton(new QPushButton(QStringLiteral("Enviar"), this)), m_sendingFrame(new QFrame(this)),
+      m_requestPage(platform().createHiddenBrowser(this)), m_answerTimer(new Timer(this, 7500)) {
     setCaption(QStringLiteral("Soporte Sintonex"));
 
-    m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text1->setMaxLength(20);
-    m_text2->setObjectName(QStringLiteral("Text2"));
-    m_text2->setMaxLength(30);
-    m_text3->setObjectName(QStringLiteral("Text3"));
-    m_text3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_text3->setTabChangesFocus(true);
-    limitLength(m_text3, kMaxMessage);
-    m_combo1->setObjectName(QStringLiteral("Combo1"));
-    m_combo1->setEditable(false);
-    m_label12->hide();
-    m_command1->setObjectName(QStringLiteral("Command1"));
-    m_command1->setEnabled(false);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    if (m_browser)
-        m_browser->setObjectName(QStringLiteral("WebBrowser1"));
+    m_nameField->setObjectName(QStringLiteral("nameField"));
+    m_nameField->setMaxLength(20);
+    m_emailField->setObjectName(QStringLiteral("emailField"));
+    m_emailField->setMaxLength(30);
+    m_messageField->setObjectName(QStringLiteral("messageField"));
+    m_messageField->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_messageField->setTabChangesFocus(true);
+    limitLength(m_messageField, kMaxMessage);
+    m_systemBox->setObjectName(QStringLiteral("systemBox"));
+    m_systemBox->setEditable(false);
+    m_answerLabel->hide();
+    m_sendButton->setObjectName(QStringLiteral("sendButton"));
+    m_sendButton->setEnabled(false);
+    m_answerTimer->setObjectName(QStringLiteral("answerTimer"));
+    if (m_requestPage)
+        m_requestPage->setObjectName(QStringLiteral("requestPage"));
 
     auto* frame = new QGroupBox(QStringLiteral("<< Soporte Sintonex >>"), this);
-    frame->setObjectName(QStringLiteral("Frame1"));
+    frame->setObjectName(QStringLiteral("formFrame"));
     auto* grid = new QGridLayout(frame);
-    grid->addWidget(label(frame, "Label4",
+    grid->addWidget(label(frame, "introLabel",
                           QStringLiteral("Si quieres ponerte en contacto con nosotros (problemas, dudas...) "
                                          "utiliza el siguiente formulario. Recibirás respuesta lo más pronto "
                                          "posible."),
                           true),
                     0, 0, 1, 2);
-    grid->addWidget(label(frame, "Label1", QStringLiteral("Nombre o nick")), 1, 0);
-    grid->addWidget(m_text1, 2, 0);
-    grid->addWidget(label(frame, "Label2", QStringLiteral("Email (asegurate que esté correcto)")), 1, 1);
-    grid->addWidget(m_text2, 2, 1);
+    grid->addWidget(label(frame, "nameLabel", QStringLiteral("Nombre o nick")), 1, 0);
+    grid->addWidget(m_nameField, 2, 0);
+    grid->addWidget(label(frame, "emailLabel", QStringLiteral("Email (asegurate que esté correcto)")), 1, 1);
+    grid->addWidget(m_emailField, 2, 1);
     grid->addWidget(
-        label(frame, "Label3", QStringLiteral("Mensaje (expresate bien, tienes bastante espacio)")), 3, 0, 1,
-        2);
-    grid->addWidget(m_text3, 4, 0, 1, 2);
-    grid->addWidget(m_label8, 5, 0, 1, 2);
-    grid->addWidget(label(frame, "Label7", QStringLiteral("Sistema operativo")), 6, 0);
-    grid->addWidget(m_combo1, 7, 0);
+        label(frame, "messageLabel", QStringLiteral("Mensaje (expresate bien, tienes bastante espacio)")), 3,
+        0, 1, 2);
+    grid->addWidget(m_messageField, 4, 0, 1, 2);
+    grid->addWidget(m_counterLabel, 5, 0, 1, 2);
+    grid->addWidget(label(frame, "systemLabel", QStringLiteral("Sistema operativo")), 6, 0);
+    grid->addWidget(m_systemBox, 7, 0);
     grid->addWidget(m_ver, 7, 1, Qt::AlignRight);
-    grid->addWidget(m_command1, 8, 1, Qt::AlignRight);
+    grid->addWidget(m_sendButton, 8, 1, Qt::AlignRight);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame);
     resize(460, 420);
 
     // The sending notice lies over the form rather than in its layout.
-    m_frame2->setObjectName(QStringLiteral("Frame2"));
-    m_frame2->setFrameShape(QFrame::Box);
-    m_frame2->setAutoFillBackground(true);
-    auto* notice = new QVBoxLayout(m_frame2);
-    notice->addWidget(label(m_frame2, "Label5", QStringLiteral("Enviando...")));
-    notice->addWidget(
-        label(m_frame2, "Label6", QStringLiteral("Espere, el mensaje se está enviando al servidor."), true));
-    m_frame2->hide();
+    m_sendingFrame->setObjectName(QStringLiteral("sendingFrame"));
+    m_sendingFrame->setFrameShape(QFrame::Box);
+    m_sendingFrame->setAutoFillBackground(true);
+    auto* notice = new QVBoxLayout(m_sendingFrame);
+    notice->addWidget(label(m_sendingFrame, "sendingLabel", QStringLiteral("Enviando...")));
+    notice->addWidget(label(m_sendingFrame, "waitLabel",
+                            QStringLiteral("Espere, el mensaje se está enviando al servidor."), true));
+    m_sendingFrame->hide();
 
-    for (QWidget* box :
-         {static_cast<QWidget*>(m_text1), static_cast<QWidget*>(m_text2), static_cast<QWidget*>(m_text3)})
+    for (QWidget* box : {static_cast<QWidget*>(m_nameField), static_cast<QWidget*>(m_emailField),
+                         static_cast<QWidget*>(m_messageField)})
         box->installEventFilter(this);
-    connect(m_text1, &QLineEdit::textChanged, this, &SupportWindow::Text_Change);
-    connect(m_text2, &QLineEdit::textChanged, this, &SupportWindow::Text_Change);
-    connect(m_text3, &QPlainTextEdit::textChanged, this, &SupportWindow::Text_Change);
-    connect(m_text3, &QPlainTextEdit::textChanged, this, &SupportWindow::refreshCounter);
-    connect(m_command1, &QPushButton::clicked, this, &SupportWindow::Command1_Click);
-    connect(m_timer1, &Timer::tick, this, &SupportWindow::Timer1_Timer);
+    connect(m_nameField, &QLineEdit::textChanged, this, &SupportWindow::field_Change);
+    connect(m_emailField, &QLineEdit::textChanged, this, &SupportWindow::field_Change);
+    connect(m_messageField, &QPlainTextEdit::textChanged, this, &SupportWindow::field_Change);
+    connect(m_messageField, &QPlainTextEdit::textChanged, this, &SupportWindow::refreshCounter);
+    connect(m_sendButton, &QPushButton::clicked, this, &SupportWindow::sendButton_Click);
+    connect(m_answerTimer, &Timer::tick, this, &SupportWindow::answerTimer_Timer);
 }
 
 void SupportWindow::Form_Load() {
     m_ver->setText(version::compact());
-    m_combo1->addItems({QStringLiteral("Windows 7"), QStringLiteral("Windows Vista"),
-                        QStringLiteral("Windows XP"), QStringLiteral("Windows ME"),
-                        QStringLiteral("Windows 2000")});
-    m_combo1->setCurrentIndex(-1);
+    m_systemBox->addItems({QStringLiteral("Windows 7"), QStringLiteral("Windows Vista"),
+                           QStringLiteral("Windows XP"), QStringLiteral("Windows ME"),
+                           QStringLiteral("Windows 2000")});
+    m_systemBox->setCurrentIndex(-1);
     refreshCounter();
 }
 
@@ -195,49 +196,51 @@ bool SupportWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void SupportWindow::resizeEvent(QResizeEvent* event) {
     Form::resizeEvent(event);
-    placeFrame2();
+    placeSendingFrame();
 }
 
-void SupportWindow::placeFrame2() {
+void SupportWindow::placeSendingFrame() {
     const QSize s(std::min(width() - 40, 320), 90);
-    m_frame2->setGeometry((width() - s.width()) / 2, (height() - s.height()) / 2, s.width(), s.height());
+    m_sendingFrame->setGeometry((width() - s.width()) / 2, (height() - s.height()) / 2, s.width(),
+                                s.height());
 }
 
-void SupportWindow::Text_Change() {
+void SupportWindow::field_Change() {
     m_fieldsComplete = true;
-    if (m_text1->text().isEmpty())
+    if (m_nameField->text().isEmpty())
         m_fieldsComplete = false;
-    if (m_text2->text().isEmpty())
+    if (m_emailField->text().isEmpty())
         m_fieldsComplete = false;
-    if (m_text3->document()->isEmpty())
+    if (m_messageField->document()->isEmpty())
         m_fieldsComplete = false;
-    m_command1->setEnabled(m_fieldsComplete);
+    m_sendButton->setEnabled(m_fieldsComplete);
 }
 
 void SupportWindow::refreshCounter() {
-    m_label8->setText(QStringLiteral("Has escrito: %1 de %2")
-                          .arg(m_text3->document()->characterCount() - 1)
-                          .arg(kMaxMessage));
+    m_counterLabel->setText(QStringLiteral("Has escrito: %1 de %2")
+                                .arg(m_messageField->document()->characterCount() - 1)
+                                .arg(kMaxMessage));
 }
 
-void SupportWindow::Command1_Click() {
-    placeFrame2();
-    m_frame2->raise();
-    m_frame2->show();
-    m_timer1->setEnabled(true);
+void SupportWindow::sendButton_Click() {
+    placeSendingFrame();
+    m_sendingFrame->raise();
+    m_sendingFrame->show();
+    m_answerTimer->setEnabled(true);
     setEnabled(false);
-    if (m_browser)
-        m_browser->Navigate(endpoints().support(m_text1->text(), m_text2->text(), m_text3->toPlainText(),
-                                                m_ver->text(), m_combo1->currentText()));
+    if (m_requestPage)
+        m_requestPage->Navigate(endpoints().support(m_nameField->text(), m_emailField->text(),
+                                                    m_messageField->toPlainText(), m_ver->text(),
+                                                    m_systemBox->currentText()));
 }
 
-void SupportWindow::Timer1_Timer() {
-    m_label12->setText(m_browser ? m_browser->innerText() : QString());
-    if (m_label12->text() == QLatin1String("ok")) {
+void SupportWindow::answerTimer_Timer() {
+    m_answerLabel->setText(m_requestPage ? m_requestPage->innerText() : QString());
+    if (m_answerLabel->text() == QLatin1String("ok")) {
         platform().dialogs->MsgBox(
             QStringLiteral("El mensaje nos ha llegado correctamente, contactaremos contigo lo más pronto "
                            "posible.\r\nHemos enviado una copia del mensaje a tu correo electrónico."));
-        m_timer1->setEnabled(false);
+        m_answerTimer->setEnabled(false);
         forms().unload(this);
         return;
     }
@@ -245,7 +248,7 @@ void SupportWindow::Timer1_Timer() {
                                               "intentalo más tarde.\r\nO puedes contactar con nosotros a "
                                               "través de ") +
                                endpoints().supportAddress());
-    m_timer1->setEnabled(false);
-    m_frame2->hide();
+    m_answerTimer->setEnabled(false);
+    m_sendingFrame->hide();
     setEnabled(true);
 }

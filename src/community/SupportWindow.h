@@ -1,5 +1,6 @@
-// SupportWindow: the support message. Name, address, message and operating system go to the support
-// service in one request; its one-word answer is read 7.5 s later. GUI thread only.
+// SupportWindow: the support message, the window captioned "Soporte Sintonex". Name, address, message
+// and operating system go to the support service in one request; its one-word answer is read 7.5 s
+// later. GUI thread only.
 #pragma once
 
 #include "base/Forms.h"
@@ -26,15 +27,15 @@ public:
 
     void Form_Load() override;
 
-    QLineEdit* Text1() const { return m_text1; }
-    QLineEdit* Text2() const { return m_text2; }
-    QPlainTextEdit* Text3() const { return m_text3; }
-    QComboBox* Combo1() const { return m_combo1; }
-    QPushButton* Command1() const { return m_command1; }
-    QLabel* Label8() const { return m_label8; }
-    QFrame* Frame2() const { return m_frame2; }
-    Timer* Timer1() const { return m_timer1; }
-    WebBrowser* WebBrowser1() const { return m_browser; }
+    QLineEdit* nameField() const { return m_nameField; }
+    QLineEdit* emailField() const { return m_emailField; }
+    QPlainTextEdit* messageField() const { return m_messageField; }
+    QComboBox* systemBox() const { return m_systemBox; }     // the operating system
+    QPushButton* sendButton() const { return m_sendButton; } // "Enviar"
+    QLabel* counterLabel() const { return m_counterLabel; }  // "Has escrito: N de 1800"
+    QFrame* sendingFrame() const { return m_sendingFrame; }  // "Enviando..."
+    Timer* answerTimer() const { return m_answerTimer; }
+    WebBrowser* requestPage() const { return m_requestPage; }
     bool fields_complete() const { return m_fieldsComplete; }
 
 protected:
@@ -42,22 +43,22 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void Command1_Click();
-    void Timer1_Timer();
-    void Text_Change();
+    void sendButton_Click();
+    void answerTimer_Timer();
+    void field_Change();
     void refreshCounter();
-    void placeFrame2();
+    void placeSendingFrame();
 
-    QLineEdit* m_text1;
-    QLineEdit* m_text2;
-    QPlainTextEdit* m_text3;
-    QComboBox* m_combo1;
+    QLineEdit* m_nameField;
+    QLineEdit* m_emailField;
+    QPlainTextEdit* m_messageField;
+    QComboBox* m_systemBox;
     QLabel* m_ver;
-    QLabel* m_label8;
-    QLabel* m_label12;
-    QPushButton* m_command1;
-    QFrame* m_frame2;
-    WebBrowser* m_browser;
-    Timer* m_timer1;
+    QLabel* m_counterLabel;
+    QLabel* m_answerLabel; // hidden; the service's answer
+    QPushButton* m_sendButton;
+    QFrame* m_sendingFrame;
+    WebBrowser* m_requestPage;
+    Timer* m_answerTimer;
     bool m_fieldsComplete = false;
 };

@@ -44,90 +44,90 @@ RecorderWindow::RecorderWindow(Forms& forms) : Form(forms, QString::fromLatin1(k
         w->setObjectName(QString::fromLatin1(name));
         return w;
     };
-    Label2 = new QLabel(QStringLiteral("Grabadora Sintonex  Versión 0.0.1"), this);
-    named(Label2, "Label2");
-    Label9 =
+    titleLabel = new QLabel(QStringLiteral("Grabadora Sintonex  Versión 0.0.1"), this);
+    named(titleLabel, "titleLabel");
+    noticeLabel =
         new QLabel(QStringLiteral("La nueva grabadora de Sintonex permite grabar la TV o Radio en archivos "
                                   "multimedia para luego ser reproducidos. Ten en cuenta que el sistema se "
                                   "encuentra en fase beta por lo que va a dar errores."),
                    this);
-    named(Label9, "Label9");
-    Label9->setWordWrap(true);
+    named(noticeLabel, "noticeLabel");
+    noticeLabel->setWordWrap(true);
 
-    Frame1 = new QGroupBox(QStringLiteral("Configuración"), this);
-    named(Frame1, "Frame1");
-    Text4 = new QLineEdit(Frame1);
-    named(Text4, "Text4");
-    Text4->hide();
-    Text2 = new QLineEdit(Frame1);
-    named(Text2, "Text2");
-    Text3 = new QLineEdit(Frame1);
-    named(Text3, "Text3");
-    Text3->hide();
-    Label7 = new QLabel(Frame1);
-    named(Label7, "Label7");
-    Text1 = new QLineEdit(Frame1);
-    named(Text1, "Text1");
-    Text1->setReadOnly(true);
-    Command3 = new QPushButton(QStringLiteral("Cambiar"), Frame1);
-    named(Command3, "Command3");
+    settingsFrame = new QGroupBox(QStringLiteral("Configuración"), this);
+    named(settingsFrame, "settingsFrame");
+    folderField = new QLineEdit(settingsFrame);
+    named(folderField, "folderField");
+    folderField->hide();
+    fileNameField = new QLineEdit(settingsFrame);
+    named(fileNameField, "fileNameField");
+    fileNameCopyField = new QLineEdit(settingsFrame);
+    named(fileNameCopyField, "fileNameCopyField");
+    fileNameCopyField->hide();
+    extensionLabel = new QLabel(settingsFrame);
+    named(extensionLabel, "extensionLabel");
+    pathField = new QLineEdit(settingsFrame);
+    named(pathField, "pathField");
+    pathField->setReadOnly(true);
+    changeFolderButton = new QPushButton(QStringLiteral("Cambiar"), settingsFrame);
+    named(changeFolderButton, "changeFolderButton");
 
-    auto* frameGrid = new QGridLayout(Frame1);
-    frameGrid->addWidget(new QLabel(QStringLiteral("Nombre archivo:"), Frame1), 0, 0);
-    frameGrid->addWidget(Text2, 0, 1);
-    frameGrid->addWidget(Label7, 0, 2);
-    frameGrid->addWidget(new QLabel(QStringLiteral("Ubicación:"), Frame1), 1, 0);
-    frameGrid->addWidget(Text1, 1, 1);
-    frameGrid->addWidget(Command3, 1, 2);
+    auto* frameGrid = new QGridLayout(settingsFrame);
+    frameGrid->addWidget(new QLabel(QStringLiteral("Nombre archivo:"), settingsFrame), 0, 0);
+    frameGrid->addWidget(fileNameField, 0, 1);
+    frameGrid->addWidget(extensionLabel, 0, 2);
+    frameGrid->addWidget(new QLabel(QStringLiteral("Ubicación:"), settingsFrame), 1, 0);
+    frameGrid->addWidget(pathField, 1, 1);
+    frameGrid->addWidget(changeFolderButton, 1, 2);
 
-    Command2 = new QPushButton(QStringLiteral("Grabar"), this);
-    named(Command2, "Command2");
-    Command1 = new QPushButton(QStringLiteral("Parar"), this);
-    named(Command1, "Command1");
-    Command1->setEnabled(false);
-    Label12 = new QLabel(QStringLiteral("00:00:00"), this);
-    named(Label12, "Label12");
-    Label1 = new QLabel(QStringLiteral("0"), this);
-    named(Label1, "Label1");
-    Label8 = new QLabel(QStringLiteral("MB"), this);
-    named(Label8, "Label8");
+    recordButton = new QPushButton(QStringLiteral("Grabar"), this);
+    named(recordButton, "recordButton");
+    stopButton = new QPushButton(QStringLiteral("Parar"), this);
+    named(stopButton, "stopButton");
+    stopButton->setEnabled(false);
+    elapsedLabel = new QLabel(QStringLiteral("00:00:00"), this);
+    named(elapsedLabel, "elapsedLabel");
+    sizeLabel = new QLabel(QStringLiteral("0"), this);
+    named(sizeLabel, "sizeLabel");
+    unitLabel = new QLabel(QStringLiteral("MB"), this);
+    named(unitLabel, "unitLabel");
     url = new QLineEdit(this);
     named(url, "url");
     url->hide();
 
     auto* status = new QGridLayout;
     status->addWidget(new QLabel(QStringLiteral("Tiempo grabado:"), this), 0, 0);
-    status->addWidget(Label12, 0, 1, 1, 2);
+    status->addWidget(elapsedLabel, 0, 1, 1, 2);
     status->addWidget(new QLabel(QStringLiteral("Descargado:"), this), 1, 0);
-    status->addWidget(Label1, 1, 1);
-    status->addWidget(Label8, 1, 2);
+    status->addWidget(sizeLabel, 1, 1);
+    status->addWidget(unitLabel, 1, 2);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(Command2);
-    buttons->addWidget(Command1);
+    buttons->addWidget(recordButton);
+    buttons->addWidget(stopButton);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Label2);
-    layout->addWidget(Label9);
-    layout->addWidget(Frame1);
+    layout->addWidget(titleLabel);
+    layout->addWidget(noticeLabel);
+    layout->addWidget(settingsFrame);
     layout->addLayout(status);
     layout->addLayout(buttons);
 
-    Timer1 = new Timer(this, 100, false);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer12 = new Timer(this, 1000, false);
-    Timer12->setObjectName(QStringLiteral("Timer12"));
-    Inet1 = new Recorder(platform().network, this);
-    Inet1->setObjectName(QStringLiteral("Inet1"));
+    sizeTimer = new Timer(this, 100, false);
+    sizeTimer->setObjectName(QStringLiteral("sizeTimer"));
+    elapsedTimer = new Timer(this, 1000, false);
+    elapsedTimer->setObjectName(QStringLiteral("elapsedTimer"));
+    recorder = new Recorder(platform().network, this);
+    recorder->setObjectName(QStringLiteral("recorder"));
 
-    connect(Text2, &QLineEdit::textChanged, this, &RecorderWindow::Timer2_Timer);
-    connect(Text4, &QLineEdit::textChanged, this, &RecorderWindow::Timer2_Timer);
-    connect(Command3, &QPushButton::clicked, this, &RecorderWindow::Command3_Click);
-    connect(Command2, &QPushButton::clicked, this, &RecorderWindow::Command2_Click);
-    connect(Command1, &QPushButton::clicked, this, &RecorderWindow::Command1_Click);
-    connect(Timer1, &Timer::tick, this, &RecorderWindow::Timer1_Timer);
-    connect(Timer12, &Timer::tick, this, &RecorderWindow::Timer12_Timer);
-    connect(Inet1, &Recorder::ended, this, &RecorderWindow::Inet1_Ended);
-    connect(Inet1, &Recorder::failed, this,
+    connect(fileNameField, &QLineEdit::textChanged, this, &RecorderWindow::refreshPath);
+    connect(folderField, &QLineEdit::textChanged, this, &RecorderWindow::refreshPath);
+    connect(changeFolderButton, &QPushButton::clicked, this, &RecorderWindow::changeFolderButton_Click);
+    connect(recordButton, &QPushButton::clicked, this, &RecorderWindow::recordButton_Click);
+    connect(stopButton, &QPushButton::clicked, this, &RecorderWindow::stopButton_Click);
+    connect(sizeTimer, &Timer::tick, this, &RecorderWindow::sizeTimer_Timer);
+    connect(elapsedTimer, &Timer::tick, this, &RecorderWindow::elapsedTimer_Timer);
+    connect(recorder, &Recorder::ended, this, &RecorderWindow::recorder_Ended);
+    connect(recorder, &Recorder::failed, this,
             [this](const Recorder::Error& e) { reportError(e, QStringLiteral("Descripcion: ")); });
 }
 
@@ -142,10 +142,10 @@ void RecorderWindow::open(Forms& forms, const QString& extension, const QString&
 }
 
 void RecorderWindow::setExtension(const QString& extension) {
-    Label7->setText(extension);
-    if (Frame1->isEnabled() && !hasStoredFolder())
-        Text4->setText(defaultFolder(extension));
-    Timer2_Timer();
+    extensionLabel->setText(extension);
+    if (settingsFrame->isEnabled() && !hasStoredFolder())
+        folderField->setText(defaultFolder(extension));
+    refreshPath();
 }
 
 bool RecorderWindow::hasStoredFolder() const {
@@ -166,83 +166,84 @@ QString RecorderWindow::defaultFolder(const QString& extension) {
 }
 
 QString RecorderWindow::extension() const {
-    return Label7->text();
+    return extensionLabel->text();
 }
 
 void RecorderWindow::Form_Load() {
     // A stored folder is used as it is; without one the desktop's own folder for the kind of
     // recording is offered (the opener's extension refines it).
-    Text4->setText(hasStoredFolder() ? settings().read(QStringLiteral("config"), QStringLiteral("grabadora"))
-                                     : defaultFolder(Label7->text()));
-    Text2->setText(QTime::currentTime().toString(QStringLiteral("hh_mm_ss")));
+    folderField->setText(hasStoredFolder()
+                             ? settings().read(QStringLiteral("config"), QStringLiteral("grabadora"))
+                             : defaultFolder(extensionLabel->text()));
+    fileNameField->setText(QTime::currentTime().toString(QStringLiteral("hh_mm_ss")));
 }
 
 void RecorderWindow::Form_Unload() {
     // The close box (or any unload) cancels the request; what was received stays in the file.
-    Inet1->stop();
+    recorder->stop();
 }
 
-void RecorderWindow::Timer2_Timer() {
+void RecorderWindow::refreshPath() {
     // Once recording, the path is the file being written: an opener setting the extension again
     // must not point the size display and the saved message elsewhere.
-    if (!Frame1->isEnabled())
+    if (!settingsFrame->isEnabled())
         return;
-    Text3->setText(Text2->text());
-    Text1->setText(Text4->text() + Text3->text() + Label7->text());
+    fileNameCopyField->setText(fileNameField->text());
+    pathField->setText(folderField->text() + fileNameCopyField->text() + extensionLabel->text());
 }
 
-void RecorderWindow::Command3_Click() {
+void RecorderWindow::changeFolderButton_Click() {
     const QString path =
         platform().dialogs->chooseFolder(this, QStringLiteral("Elige la carpeta de destino"));
     if (!path.isEmpty())
-        Text4->setText(path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/'));
+        folderField->setText(path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/'));
     // Written back also when cancelled.
-    settings().write(QStringLiteral("config"), QStringLiteral("grabadora"), Text4->text());
+    settings().write(QStringLiteral("config"), QStringLiteral("grabadora"), folderField->text());
 }
 
-void RecorderWindow::Command2_Click() {
-    Timer2_Timer();
-    const QString target = Text1->text();
+void RecorderWindow::recordButton_Click() {
+    refreshPath();
+    const QString target = pathField->text();
     const QFileInfo existing(target);
     if (existing.exists() && !existing.isDir() &&
         platform().dialogs->MsgBox(QStringLiteral("¿Deseas reemplazar el archivo existente?"),
                                    MsgStyle::YesNoQuestion) != kAnswerYes)
         return;
 
-    Timer1->setEnabled(true);
-    Frame1->setEnabled(false);
+    sizeTimer->setEnabled(true);
+    settingsFrame->setEnabled(false);
     rec_seconds = 0;
     rec_minutes = 0;
     rec_hours = 0;
-    Timer12->setEnabled(true);
-    Command1->setEnabled(true);
-    Command2->setEnabled(false);
+    elapsedTimer->setEnabled(true);
+    stopButton->setEnabled(true);
+    recordButton->setEnabled(false);
     Recorder::Error e;
-    if (!Inet1->start(url->text(), target, &e))
+    if (!recorder->start(url->text(), target, &e))
         reportError(e, QStringLiteral("Descripcion del error: "));
 }
 
-void RecorderWindow::Inet1_Ended(qint64 bytes) {
+void RecorderWindow::recorder_Ended(qint64 bytes) {
     // A response with no body at all leaves an empty file and closes the window. Otherwise the
     // file is complete and closed, and the window waits for "Parar".
     if (bytes == 0)
         forms().unload(this);
 }
 
-void RecorderWindow::Timer1_Timer() {
+void RecorderWindow::sizeTimer_Timer() {
     // Until this recording has created the file, a file of that name is someone else's.
-    if (!Inet1->fileCreated())
+    if (!recorder->fileCreated())
         return;
-    const QFileInfo file(Text1->text());
+    const QFileInfo file(pathField->text());
     if (!file.exists())
         return; // the last value stays
     recorded_size = file.size();
     const QString shown = megabytes(recorded_size);
-    if (Label1->text() != shown)
-        Label1->setText(shown);
+    if (sizeLabel->text() != shown)
+        sizeLabel->setText(shown);
 }
 
-void RecorderWindow::Timer12_Timer() {
+void RecorderWindow::elapsedTimer_Timer() {
     if (++rec_seconds == 60) {
         rec_seconds = 0;
         ++rec_minutes;
@@ -252,20 +253,20 @@ void RecorderWindow::Timer12_Timer() {
         rec_seconds = 0;
         ++rec_hours;
     }
-    Label12->setText(twoDigits(rec_hours) + QLatin1Char(':') + twoDigits(rec_minutes) + QLatin1Char(':') +
-                     twoDigits(rec_seconds));
+    elapsedLabel->setText(twoDigits(rec_hours) + QLatin1Char(':') + twoDigits(rec_minutes) +
+                          QLatin1Char(':') + twoDigits(rec_seconds));
 }
 
-void RecorderWindow::Command1_Click() {
-    Inet1->stop(); // every byte received is on disk and the file closed before the message
-    if (Inet1->bytesWritten() > 0) {
+void RecorderWindow::stopButton_Click() {
+    recorder->stop(); // every byte received is on disk and the file closed before the message
+    if (recorder->bytesWritten() > 0) {
         platform().dialogs->MsgBox(QStringLiteral("La grabación se ha guardado correctamente en ") +
-                                   Text1->text());
+                                   pathField->text());
     } else {
         // Stopped while still connecting (or before the stream sent anything): there is no
         // recording, and an empty file of ours would only look like one.
-        if (Inet1->fileCreated())
-            QFile::remove(Text1->text());
+        if (recorder->fileCreated())
+            QFile::remove(pathField->text());
         platform().dialogs->MsgBox(
             QStringLiteral("No se ha grabado nada: la emisión todavía no había enviado datos."),
             MsgStyle::Exclamation);
@@ -291,12 +292,12 @@ void RecorderWindow::Command1_Click() {
 }
 
 void RecorderWindow::reportError(const Recorder::Error& e, const QString& descriptionPrefix) {
-    Inet1->stop();
+    recorder->stop();
     const QString number = QString::number(e.number);
     if (auto* w = static_cast<RecordingErrorWindow*>(
             forms().form(QString::fromLatin1(RecordingErrorWindow::kName)))) {
-        w->Label1->setText(QStringLiteral("Numero error: ") + number);
-        w->Label2->setText(descriptionPrefix + e.description);
+        w->numberLabel->setText(QStringLiteral("Numero error: ") + number);
+        w->descriptionLabel->setText(descriptionPrefix + e.description);
     }
     platform().dialogs->MsgBox(QStringLiteral("Error: ") + number, MsgStyle::Critical);
     forms().unload(this);

@@ -1,6 +1,6 @@
-// RecorderWindow: the recorder window ("Grabadora Sintonex"). It fetches the stream the player is
-// playing with its own request and writes the bytes to a file, showing elapsed time and size.
-// "Parar" ends the whole program; the close box only cancels. GUI thread only.
+// RecorderWindow: the recorder, the window captioned "Grabadora Sintonex". It fetches the stream the
+// player is playing with its own request and writes the bytes to a file, showing elapsed time and
+// size. "Parar" ends the whole program; the close box only cancels. GUI thread only.
 #pragma once
 
 #include "base/Forms.h"
@@ -21,11 +21,11 @@ public:
     ~RecorderWindow() override;
 
     // What the TV and radio windows' "&Grabar" does once it has the player's source address:
-    // the extension (".asf" or ".mp3") into Label7, the recorder shown without waiting, then the
+    // the extension (".asf" or ".mp3") into extensionLabel, the recorder shown without waiting, then the
     // address into `url`.
     static void open(Forms& forms, const QString& extension, const QString& sourceUrl);
 
-    // Label7: the extension the opener sets; the target path follows it.
+    // extensionLabel: the extension the opener sets; the target path follows it.
     void setExtension(const QString& extension);
     // The folder offered when none is stored: the user's music folder for sound, videos folder
     // otherwise (home when the desktop names none), ending in "/".
@@ -35,38 +35,38 @@ public:
     void Form_Load() override;
     void Form_Unload() override;
 
-    void Command3_Click(); // "Cambiar"
-    void Command2_Click(); // "Grabar"
-    void Command1_Click(); // "Parar"
-    void Timer1_Timer();   // size display
-    void Timer12_Timer();  // elapsed time
+    void changeFolderButton_Click(); // "Cambiar"
+    void recordButton_Click();       // "Grabar"
+    void stopButton_Click();         // "Parar"
+    void sizeTimer_Timer();          // size display
+    void elapsedTimer_Timer();       // elapsed time
 
-    QLabel* Label2;
-    QLabel* Label9;
-    QGroupBox* Frame1;
-    QLineEdit* Text4; // destination folder (hidden)
-    QLineEdit* Text2; // file name without extension
-    QLineEdit* Text3; // copy of Text2 (hidden)
-    QLineEdit* Text1; // full target path (read-only)
-    QPushButton* Command3;
-    QPushButton* Command2;
-    QPushButton* Command1;
-    QLabel* Label12; // elapsed time
-    QLabel* Label1;  // size in MB
-    QLabel* Label8;  // "MB"
-    QLineEdit* url;  // stream address (hidden)
-    Timer* Timer1;
-    Timer* Timer12;
-    Recorder* Inet1;
+    QLabel* titleLabel;           // "Grabadora Sintonex  Versión 0.0.1"
+    QLabel* noticeLabel;          // what the recorder does, and that it is a beta
+    QGroupBox* settingsFrame;     // "Configuración"
+    QLineEdit* folderField;       // destination folder (hidden)
+    QLineEdit* fileNameField;     // file name without extension
+    QLineEdit* fileNameCopyField; // copy of fileNameField (hidden)
+    QLineEdit* pathField;         // full target path (read-only)
+    QPushButton* changeFolderButton;
+    QPushButton* recordButton;
+    QPushButton* stopButton;
+    QLabel* elapsedLabel; // elapsed time
+    QLabel* sizeLabel;    // size in MB
+    QLabel* unitLabel;    // "MB"
+    QLineEdit* url;       // stream address (hidden)
+    Timer* sizeTimer;
+    Timer* elapsedTimer;
+    Recorder* recorder;
 
 private:
-    // What the 1 ms Timer2 did, done whenever one of its inputs changes.
-    void Timer2_Timer();
-    void Inet1_Ended(qint64 bytes);
+    // The target path from folder, name and extension, worked out again whenever one of them changes.
+    void refreshPath();
+    void recorder_Ended(qint64 bytes);
     void reportError(const Recorder::Error& e, const QString& descriptionPrefix);
     bool hasStoredFolder() const;
 
-    QLabel* Label7;
+    QLabel* extensionLabel;
     int rec_seconds = 0;
     int rec_minutes = 0;
     int rec_hours = 0;

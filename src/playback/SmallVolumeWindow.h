@@ -1,5 +1,6 @@
-// SmallVolumeWindow: the small volume window, opened from the generic window and the tray menu. Its
-// slider drives the master volume and shows the level in the caption. GUI thread only.
+// SmallVolumeWindow: the small volume window, captioned "Volumen" and then "Volumen N %", opened from
+// the enlarged page window and the tray menu. Its slider drives the master volume and shows the level
+// in the caption. GUI thread only.
 #pragma once
 
 #include "base/Forms.h"
@@ -18,13 +19,13 @@ public:
     void Form_Unload() override;
 
     QScrollBar* volscroll() const { return m_volscroll; }
-    Timer* Timer1() const { return m_timer1; }
+    Timer* pollTimer() const { return m_pollTimer; }
 
     void volscroll_Change();
-    void Timer1_Timer();
+    void pollTimer_Timer();
 
 private:
     MasterVolume& m_volbas;
     QScrollBar* m_volscroll;
-    Timer* m_timer1;
+    Timer* m_pollTimer;
 };

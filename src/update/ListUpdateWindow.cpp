@@ -53,19 +53,20 @@ bool replaceFile(const QString& from, const QString& to) {
 
 ListUpdateWindow::ListUpdateWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     setCaption(QStringLiteral("Sintonex"));
-    m_label1 = new QLabel(QStringLiteral("El proceso de actualización solo le llevará unos segundos."), this);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setWordWrap(true);
-    m_command1 = new QPushButton(QStringLiteral("Verificando..."), this);
-    m_command1->setObjectName(QStringLiteral("Command1"));
-    m_command1->setEnabled(false);
+    m_noticeLabel =
+        new QLabel(QStringLiteral("El proceso de actualización solo le llevará unos segundos."), this);
+    m_noticeLabel->setObjectName(QStringLiteral("noticeLabel"));
+    m_noticeLabel->setWordWrap(true);
+    m_startButton = new QPushButton(QStringLiteral("Verificando..."), this);
+    m_startButton->setObjectName(QStringLiteral("startButton"));
+    m_startButton->setEnabled(false);
     m_progreso = new QProgressBar(this);
     m_progreso->setObjectName(QStringLiteral("progreso"));
     m_progreso->hide();
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_label1);
-    layout->addWidget(m_command1);
+    layout->addWidget(m_noticeLabel);
+    layout->addWidget(m_startButton);
     layout->addWidget(m_progreso);
     setSizeTwips(5400, 1800);
 
@@ -74,18 +75,18 @@ ListUpdateWindow::ListUpdateWindow(Forms& forms) : Form(forms, QString::fromLati
     m_verificar = platform().createHiddenBrowser(this);
     m_verificar->setObjectName(QStringLiteral("verificar"));
 
-    m_timer2 = new Timer(this, 4000, true);
-    m_timer2->setObjectName(QStringLiteral("Timer2"));
-    m_timer1 = new Timer(this, 5000, false);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_versionTimer = new Timer(this, 4000, true);
+    m_versionTimer->setObjectName(QStringLiteral("versionTimer"));
+    m_replyTimer = new Timer(this, 5000, false);
+    m_replyTimer->setObjectName(QStringLiteral("replyTimer"));
     // The pause before the confirmation is judged, without freezing the window.
-    m_timer3 = new Timer(this, 1500, false);
-    m_timer3->setObjectName(QStringLiteral("Timer3"));
+    m_verdictTimer = new Timer(this, 1500, false);
+    m_verdictTimer->setObjectName(QStringLiteral("verdictTimer"));
 
-    connect(m_timer2, &Timer::tick, this, &ListUpdateWindow::Timer2_Timer);
-    connect(m_timer1, &Timer::tick, this, &ListUpdateWindow::Timer1_Timer);
-    connect(m_timer3, &Timer::tick, this, &ListUpdateWindow::Timer3_Timer);
-    connect(m_command1, &QPushButton::clicked, this, &ListUpdateWindow::Command1_Click);
+    connect(m_versionTimer, &Timer::tick, this, &ListUpdateWindow::versionTimer_Timer);
+    connect(m_replyTimer, &Timer::tick, this, &ListUpdateWindow::replyTimer_Timer);
+    connect(m_verdictTimer, &Timer::tick, this, &ListUpdateWindow::verdictTimer_Timer);
+    connect(m_startButton, &QPushButton::clicked, this, &ListUpdateWindow::startButton_Click);
 }
 
 void ListUpdateWindow::Form_Load() {
@@ -94,34 +95,34 @@ void ListUpdateWindow::Form_Load() {
 }
 
 void ListUpdateWindow::Form_Unload() {
-    m_timer1->setEnabled(false);
-    m_timer2->setEnabled(false);
-    m_timer3->setEnabled(false);
+    m_replyTimer->setEnabled(false);
+    m_versionTimer->setEnabled(false);
+    m_verdictTimer->setEnabled(false);
     if (m_download) {
         m_download->abort();
         removeStagedLists();
     }
 }
 
-void ListUpdateWindow::Timer2_Timer() {
+void ListUpdateWindow::versionTimer_Timer() {
     // A page not loaded yet reads as "", and the confirmation's reply then decides.
     current_list_version = m_numeroVerCanales->innerText();
     m_verificar->Navigate(endpoints().listVersionCheck(current_list_version));
-    m_timer2->setEnabled(false);
-    m_timer1->setEnabled(true);
+    m_versionTimer->setEnabled(false);
+    m_replyTimer->setEnabled(true);
 }
 
-void ListUpdateWindow::Timer1_Timer() {
+void ListUpdateWindow::replyTimer_Timer() {
     version_check_reply = m_verificar->innerText();
-    m_timer1->setEnabled(false);
-    m_timer3->setEnabled(true);
+    m_replyTimer->setEnabled(false);
+    m_verdictTimer->setEnabled(true);
 }
 
-void ListUpdateWindow::Timer3_Timer() {
-    m_timer3->setEnabled(false);
+void ListUpdateWindow::verdictTimer_Timer() {
+    m_verdictTimer->setEnabled(false);
     if (version_check_reply == QLatin1String("ok")) {
-        m_command1->setText(QStringLiteral("Comenzar actualización"));
-        m_command1->setEnabled(true);
+        m_startButton->setText(QStringLiteral("Comenzar actualización"));
+        m_startButton->setEnabled(true);
     } else if (version_check_reply == QLatin1String("no")) {
         const int answer = platform().dialogs->MsgBox(kNoVerificado, MsgStyle::YesNoQuestion,
                                                       QStringLiteral("Ha ocurrido un error"));
@@ -132,8 +133,8 @@ void ListUpdateWindow::Timer3_Timer() {
         }
         // Staying is asking for the lists all the same: a window left "Verificando..." would be
         // a dead end. The download keeps its own checks; only the unconfirmed version is not stored.
-        m_command1->setText(QStringLiteral("Comenzar actualización"));
-        m_command1->setEnabled(true);
+        m_startButton->setText(QStringLiteral("Comenzar actualización"));
+        m_startButton->setEnabled(true);
     } else {
         platform().dialogs->MsgBox(kRespuestaRara + version_check_reply, MsgStyle::OkOnly);
         // As after a failed download: closing the only window would end the program unasked.
@@ -142,10 +143,10 @@ void ListUpdateWindow::Timer3_Timer() {
     }
 }
 
-void ListUpdateWindow::Command1_Click() {
+void ListUpdateWindow::startButton_Click() {
     forms().unload(QStringLiteral("TvWindow"));
     forms().unload(QStringLiteral("RadioWindow"));
-    m_command1->hide();
+    m_startButton->hide();
     m_progreso->setFormat(QStringLiteral("Lista de televisión: %p%"));
     m_progreso->show();
     m_download =

@@ -1,7 +1,8 @@
-// ListUpdateWindow: the channel-list update. Asks the service which list version is current, has it
-// confirm that version and, on the user's command, downloads both lists. The lists and the stored
-// version change together or not at all: both files arrive under temporary names first and replace
-// the installed ones only when both downloads are complete. GUI thread only.
+// ListUpdateWindow: the channel-list update, the window captioned "Sintonex" that says "El proceso de
+// actualización solo le llevará unos segundos." above "Verificando...". Asks the service which list
+// version is current, has it confirm that version and, on the user's command, downloads both lists.
+// The lists and the stored version change together or not at all: both files arrive under temporary
+// names first and replace the installed ones only when both downloads are complete. GUI thread only.
 #pragma once
 
 #include "base/Forms.h"
@@ -31,10 +32,10 @@ public:
     QString version_check_reply;
 
 private:
-    void Timer2_Timer();
-    void Timer1_Timer();
-    void Timer3_Timer();
-    void Command1_Click();
+    void versionTimer_Timer();
+    void replyTimer_Timer();
+    void verdictTimer_Timer();
+    void startButton_Click();
 
     void downloadRadioList();
     void installLists();
@@ -43,13 +44,13 @@ private:
     QString listFile(const char* name) const;
     QString stagedFile(const char* name) const;
 
-    QLabel* m_label1;
-    QPushButton* m_command1;
+    QLabel* m_noticeLabel;
+    QPushButton* m_startButton;
     QProgressBar* m_progreso;
     WebBrowser* m_numeroVerCanales;
     WebBrowser* m_verificar;
-    Timer* m_timer1;
-    Timer* m_timer2;
-    Timer* m_timer3;
+    Timer* m_replyTimer;   // reads the service's confirmation
+    Timer* m_versionTimer; // reads the current version and asks the service to confirm it
+    Timer* m_verdictTimer; // acts on the confirmation
     QPointer<Downloader> m_download;
 };

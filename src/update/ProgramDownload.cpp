@@ -50,8 +50,8 @@ void ProgramDownload::downloaded(bool ok) {
     if (ok && !looksLikeProgram(target))
         ok = false;
     if (ok) {
-        if (Timer* next =
-                forms().loadedControl<Timer>(QStringLiteral("SelfUpdate"), QStringLiteral("Timer1")))
+        if (Timer* next = forms().loadedControl<Timer>(QStringLiteral("SelfUpdate"),
+                                                       QStringLiteral("writeScriptTimer")))
             next->setEnabled(true);
         forms().unload(this);
         return;

@@ -1,6 +1,7 @@
-// ProgramDownload: downloads the new executable for the self-update (SelfUpdate) and is never shown for
-// long. On a complete download it hands over to SelfUpdate's Timer1; on a failed one it tells the user,
-// and nothing of the program is touched. GUI thread only.
+// ProgramDownload: the window captioned "Actualizando...", which downloads the new executable for the
+// self-update (SelfUpdate) and is never shown for long. On a complete download it hands over to
+// SelfUpdate's writeScriptTimer; on a failed one it tells the user, and nothing of the program is
+// touched. GUI thread only.
 #pragma once
 
 #include "base/Forms.h"

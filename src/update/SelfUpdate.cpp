@@ -32,8 +32,8 @@ SelfUpdate::SelfUpdate(Forms& forms)
     : Form(forms, QString::fromLatin1(kName)), m_executable(QCoreApplication::applicationFilePath()),
       m_pid(QCoreApplication::applicationPid()) {
     setCaption(QStringLiteral("Form1"));
-    m_label1 = new QLabel(QStringLiteral("Obteniendo actualización del servidor..."), this);
-    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_statusLabel = new QLabel(QStringLiteral("Obteniendo actualización del servidor..."), this);
+    m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
     m_progreso = new QProgressBar(this);
     m_progreso->setObjectName(QStringLiteral("progreso"));
     m_bat = new QPlainTextEdit(this);
@@ -42,16 +42,16 @@ SelfUpdate::SelfUpdate(Forms& forms)
     m_bat->hide();
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_label1);
+    layout->addWidget(m_statusLabel);
     layout->addWidget(m_progreso);
     setSizeTwips(4800, 1200);
 
-    m_timer1 = new Timer(this, 2000, false);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer2 = new Timer(this, 1000, false);
-    m_timer2->setObjectName(QStringLiteral("Timer2"));
-    connect(m_timer1, &Timer::tick, this, &SelfUpdate::Timer1_Timer);
-    connect(m_timer2, &Timer::tick, this, &SelfUpdate::Timer2_Timer);
+    m_writeScriptTimer = new Timer(this, 2000, false);
+    m_writeScriptTimer->setObjectName(QStringLiteral("writeScriptTimer"));
+    m_runScriptTimer = new Timer(this, 1000, false);
+    m_runScriptTimer->setObjectName(QStringLiteral("runScriptTimer"));
+    connect(m_writeScriptTimer, &Timer::tick, this, &SelfUpdate::writeScriptTimer_Timer);
+    connect(m_runScriptTimer, &Timer::tick, this, &SelfUpdate::runScriptTimer_Timer);
 }
 
 void SelfUpdate::setProgram(const QString& executable, qint64 pid) {
@@ -77,13 +77,13 @@ void SelfUpdate::Form_Load() {
         forms().unload(this);
         return;
     }
-    // Loading it starts the download; it enables Timer1 once the whole file is here.
+    // Loading it starts the download; it enables writeScriptTimer once the whole file is here.
     forms().form(QString::fromLatin1(ProgramDownload::kName));
 }
 
 void SelfUpdate::Form_Unload() {
-    m_timer1->setEnabled(false);
-    m_timer2->setEnabled(false);
+    m_writeScriptTimer->setEnabled(false);
+    m_runScriptTimer->setEnabled(false);
     forms().unload(QString::fromLatin1(ProgramDownload::kName));
     // Closed before the script took over: the update is abandoned and leaves nothing behind.
     if (!m_scriptStarted) {
@@ -93,8 +93,8 @@ void SelfUpdate::Form_Unload() {
     }
 }
 
-void SelfUpdate::Timer1_Timer() {
-    m_timer1->setEnabled(false);
+void SelfUpdate::writeScriptTimer_Timer() {
+    m_writeScriptTimer->setEnabled(false);
     const QByteArray script = update::completionScript({m_pid, m_executable, downloadFile(), scriptFile()});
     m_bat->setPlainText(QString::fromLocal8Bit(script));
 
@@ -111,11 +111,11 @@ void SelfUpdate::Timer1_Timer() {
         return;
     }
     m_scriptWritten = true;
-    m_timer2->setEnabled(true);
+    m_runScriptTimer->setEnabled(true);
 }
 
-void SelfUpdate::Timer2_Timer() {
-    m_timer2->setEnabled(false);
+void SelfUpdate::runScriptTimer_Timer() {
+    m_runScriptTimer->setEnabled(false);
     platform().dialogs->MsgBox(kHecho, MsgStyle::OkOnly);
     if (!QProcess::startDetached(QStringLiteral("/bin/sh"), {scriptFile()}, platform().programFolder)) {
         giveUp();

@@ -1,4 +1,5 @@
-// SelfUpdate: the program's self-update. It has `ProgramDownload` download the new executable under a
+// SelfUpdate: the program's self-update, the window captioned "Form1" with "Obteniendo actualización
+// del servidor..." above a progress bar. It has `ProgramDownload` download the new executable under a
 // temporary name in the program folder, writes the script that swaps it in once this program has
 // ended, tells the user, and starts the script. Nothing is replaced unless the download was
 // complete and the script could be written and started. An installed program, which the system's
@@ -36,15 +37,15 @@ public:
     QString scriptFile() const;
 
 private:
-    void Timer1_Timer();
-    void Timer2_Timer();
+    void writeScriptTimer_Timer();
+    void runScriptTimer_Timer();
     void giveUp();
 
-    QLabel* m_label1;
+    QLabel* m_statusLabel;
     QProgressBar* m_progreso;
     QPlainTextEdit* m_bat;
-    Timer* m_timer1;
-    Timer* m_timer2;
+    Timer* m_writeScriptTimer; // once the download is complete
+    Timer* m_runScriptTimer;   // tells the user and hands over to the script
     QString m_executable;
     qint64 m_pid;
     bool m_scriptWritten = false;

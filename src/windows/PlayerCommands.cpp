@@ -278,7 +278,7 @@ void PlayerCommands::switchButton_Click() {
     const QString other = QString::fromLatin1(m_variant.otherWindow);
     // The other window opens as a switch, not a start: no donation appeal 30 s later.
     stopReminder(m_forms.control<Timer>(other, kReminder));
-    if (auto* chatPage = m_forms.loadedControl<WebBrowser>(kChat, QStringLiteral("WebBrowser1")))
+    if (auto* chatPage = m_forms.loadedControl<WebBrowser>(kChat, QStringLiteral("chatPage")))
         chatPage->Navigate(kBlank);
     m_forms.unload(kChat);
     m_window.WMPradio->stop();

@@ -175,7 +175,7 @@ void PlayerTimers::dockChat_Timer() {
 
 WebBrowser* PlayerTimers::chatPage() const {
     auto* chatWindow = qobject_cast<ChatWindow*>(m_window.forms().find(kChat));
-    return chatWindow ? chatWindow->WebBrowser1() : nullptr;
+    return chatWindow ? chatWindow->chatPage() : nullptr;
 }
 
 void PlayerTimers::chatButton_Click() {

@@ -56,7 +56,7 @@ TEST_F(Chooser, FadesInIn17StepsWithoutTakingInput) {
     QList<int> steps;
     for (int tick = 1; tick <= 17; ++tick) {
         rig.clock.advance(1);
-        steps << chooser->HScroll1->value();
+        steps << chooser->opacityBar->value();
         EXPECT_FALSE(chooser->isEnabled()) << "tick " << tick;
     }
     EXPECT_EQ(steps.first(), 15);
@@ -64,28 +64,28 @@ TEST_F(Chooser, FadesInIn17StepsWithoutTakingInput) {
     EXPECT_EQ(steps.size(), 17);
 
     // No choice while fading: the window is disabled.
-    chooser->Command1->click();
-    QTest::mouseClick(chooser->Image4, Qt::LeftButton);
-    EXPECT_FALSE(chooser->Timer31->Enabled());
-    EXPECT_FALSE(chooser->Timer32->Enabled());
+    chooser->tvButton->click();
+    QTest::mouseClick(chooser->radioPicture, Qt::LeftButton);
+    EXPECT_FALSE(chooser->tvFadeOutTimer->Enabled());
+    EXPECT_FALSE(chooser->radioFadeOutTimer->Enabled());
 
     rig.clock.advance(1); // 270 is refused: the fade ends
     EXPECT_TRUE(chooser->isEnabled());
-    EXPECT_FALSE(chooser->Timer5->Enabled());
-    EXPECT_EQ(chooser->HScroll1->value(), 255);
+    EXPECT_FALSE(chooser->fadeInTimer->Enabled());
+    EXPECT_EQ(chooser->opacityBar->value(), 255);
     EXPECT_EQ(chooser->windowOpacity(), 1.0);
     EXPECT_EQ(chooser->fade_level, 270);
 }
 
 TEST_F(Chooser, LoadsOnTopAsksForTheVersionAndWritesNoManifest) {
     EXPECT_TRUE(chooser->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    FakeBrowser* browser = fakeBrowser(chooser, "WebBrowser1");
+    FakeBrowser* browser = fakeBrowser(chooser, "versionCheckPage");
     EXPECT_EQ(browser->navigations,
               QStringList{"http://servicio.test/windows/versiones/comprobar_ver_act.php?ver=245"});
     EXPECT_EQ(browser->silentOnNavigate, QList<bool>{true});
     EXPECT_FALSE(QDir::current().exists("sintonex.exe.Manifest"));
     EXPECT_FALSE(QDir(rig.folder()).exists("sintonex.exe.Manifest"));
-    EXPECT_TRUE(chooser->Image1->pixmap().isNull()) << "no background setting";
+    EXPECT_TRUE(chooser->backgroundPicture->pixmap().isNull()) << "no background setting";
 }
 
 TEST_F(Chooser, ShowsTheBackgroundFromTheSettingsOnlyWhenItIsAPicture) {
@@ -102,18 +102,18 @@ TEST_F(Chooser, ShowsTheBackgroundFromTheSettingsOnlyWhenItIsAPicture) {
         rig.forms->unload("ChooserWindow");
         rig.setting("fondo", fondo);
         open();
-        EXPECT_EQ(!chooser->Image1->pixmap().isNull(), expectPicture) << fondo.toStdString();
+        EXPECT_EQ(!chooser->backgroundPicture->pixmap().isNull(), expectPicture) << fondo.toStdString();
     }
 }
 
 TEST_F(Chooser, TelevisionOpensOnTheNineteenthFadeOutTick) {
     writeLists();
     fadeIn();
-    chooser->Command1->click();
+    chooser->tvButton->click();
     QList<int> steps;
     for (int tick = 1; tick <= 18; ++tick) {
         rig.clock.advance(1);
-        steps << chooser->HScroll1->value();
+        steps << chooser->opacityBar->value();
         EXPECT_FALSE(chooser->isEnabled());
     }
     EXPECT_EQ(steps.first(), 255);
@@ -132,8 +132,8 @@ TEST_F(Chooser, TheImageButtonsChooseLikeTheButtons) {
     writeLists();
     keepRunAlive();
     fadeIn();
-    QTest::mouseClick(chooser->Image4, Qt::LeftButton);
-    EXPECT_TRUE(chooser->Timer32->Enabled());
+    QTest::mouseClick(chooser->radioPicture, Qt::LeftButton);
+    EXPECT_TRUE(chooser->radioFadeOutTimer->Enabled());
     rig.clock.advance(19);
     EXPECT_TRUE(shown("RadioWindow"));
     EXPECT_FALSE(rig.forms->isLoaded("TvWindow"));
@@ -141,14 +141,14 @@ TEST_F(Chooser, TheImageButtonsChooseLikeTheButtons) {
     rig.forms->unload("RadioWindow");
     open();
     fadeIn();
-    QTest::mouseClick(chooser->Image3, Qt::LeftButton);
+    QTest::mouseClick(chooser->tvPicture, Qt::LeftButton);
     rig.clock.advance(19);
     EXPECT_TRUE(shown("TvWindow"));
 }
 
 TEST_F(Chooser, ClosingFadesOutAndEndsTheRun) {
     fadeIn();
-    QTest::mouseClick(chooser->Image2, Qt::LeftButton);
+    QTest::mouseClick(chooser->closePicture, Qt::LeftButton);
     rig.clock.advance(18);
     EXPECT_TRUE(rig.forms->isLoaded("ChooserWindow"));
     rig.clock.advance(1);
@@ -158,7 +158,7 @@ TEST_F(Chooser, ClosingFadesOutAndEndsTheRun) {
 
 TEST_F(Chooser, AMissingTelevisionListIsOfferedAndYesOpensTheUpdate) {
     fadeIn();
-    chooser->Command1->click();
+    chooser->tvButton->click();
     rig.clock.advance(19);
     ASSERT_EQ(dialogs().shown.size(), 1);
     EXPECT_EQ(dialogs().shown[0].prompt, QString::fromUtf8(kMissingListPrompt));
@@ -174,7 +174,7 @@ TEST_F(Chooser, ARadioListThatIsAFolderDeclinedLeavesTheRadioWindowEmpty) {
     ASSERT_TRUE(QDir(rig.folder()).mkdir("oftwy69jrad.exe"));
     dialogs().answers = {kAnswerNo};
     fadeIn();
-    chooser->Command2->click();
+    chooser->radioButton->click();
     rig.clock.advance(19);
     ASSERT_EQ(dialogs().shown.size(), 1);
     EXPECT_EQ(dialogs().shown[0].title, "Lista de canales");
@@ -185,7 +185,7 @@ TEST_F(Chooser, ARadioListThatIsAFolderDeclinedLeavesTheRadioWindowEmpty) {
 
 TEST_F(Chooser, AMissingRadioListAcceptedReplacesTheRadioWindowByTheUpdate) {
     fadeIn();
-    chooser->Command2->click();
+    chooser->radioButton->click();
     rig.clock.advance(19);
     EXPECT_TRUE(shown("ListUpdateWindow"));
     EXPECT_FALSE(rig.forms->isLoaded("RadioWindow"));
@@ -201,8 +201,8 @@ TEST_F(Chooser, AFailingUpdateWindowIsReportedUnderEachListsTitle) {
         return new Broken(f);
     });
     keepRunAlive();
-    for (auto [button, title] : {std::pair{&ChooserWindow::Command1, "Error 8088"},
-                                 {&ChooserWindow::Command2, "Error intentando cargar los canales."}}) {
+    for (auto [button, title] : {std::pair{&ChooserWindow::tvButton, "Error 8088"},
+                                 {&ChooserWindow::radioButton, "Error intentando cargar los canales."}}) {
         dialogs().shown.clear();
         open();
         fadeIn();
@@ -227,7 +227,7 @@ TEST_F(Chooser, SwitchingBetweenThePlayerWindowsKeepsTheBackgroundAndEndsWithThe
     open();
     rig.forms->unload("keeper");
     fadeIn();
-    chooser->Command1->click();
+    chooser->tvButton->click();
     rig.clock.advance(19);
     ASSERT_TRUE(shown("TvWindow"));
     ASSERT_FALSE(rig.forms->isLoaded("ChooserWindow"));

@@ -23,7 +23,7 @@ protected:
         splash = rig.forms->find<SplashWindow>();
         ASSERT_NE(splash, nullptr);
     }
-    QString progress() const { return splash->Label1->text(); }
+    QString progress() const { return splash->progressLabel->text(); }
     FakeBrowser& browser(const char* name) const { return *fakeBrowser(splash, name); }
     bool chooserShown() const {
         const ChooserWindow* chooser = rig.forms->find<ChooserWindow>();
@@ -37,28 +37,28 @@ TEST_F(Splash, StartsVisibleTransparentWithItsCaptions) {
     EXPECT_TRUE(splash->isVisible());
     EXPECT_EQ(splash->windowOpacity(), 0.0);
     EXPECT_EQ(progress(), "Cargando...");
-    EXPECT_EQ(splash->Label3->text(), "Versión 2.4.5");
-    EXPECT_TRUE(splash->Label2->text().contains(QDate::currentDate().toString("yyyy")));
-    EXPECT_EQ(splash->HScroll1->minimum(), 0);
-    EXPECT_EQ(splash->HScroll1->maximum(), 255);
-    EXPECT_TRUE(splash->Text1->isHidden());
-    EXPECT_TRUE(splash->HScroll1->isHidden());
+    EXPECT_EQ(splash->versionLabel->text(), "Versión 2.4.5");
+    EXPECT_TRUE(splash->copyrightLabel->text().contains(QDate::currentDate().toString("yyyy")));
+    EXPECT_EQ(splash->opacityBar->minimum(), 0);
+    EXPECT_EQ(splash->opacityBar->maximum(), 255);
+    EXPECT_TRUE(splash->fadeLevelField->isHidden());
+    EXPECT_TRUE(splash->opacityBar->isHidden());
 }
 
 TEST_F(Splash, RegistersTheStartAndAsksForTheVersionSilently) {
-    EXPECT_EQ(browser("WebBrowser1").navigations,
+    EXPECT_EQ(browser("counterPage").navigations,
               QStringList{"http://servicio.test/windows/contador/contador.html?version=245"});
-    EXPECT_EQ(browser("WebBrowser2").navigations,
+    EXPECT_EQ(browser("versionCheckPage").navigations,
               QStringList{"http://servicio.test/windows/versiones/comprobar_ver_act.php?ver=245"});
-    EXPECT_EQ(browser("WebBrowser2").silentOnNavigate, QList<bool>{true});
+    EXPECT_EQ(browser("versionCheckPage").silentOnNavigate, QList<bool>{true});
 
-    browser("WebBrowser2").changeTitle("Sintonex está al día");
-    EXPECT_EQ(splash->Label4->text(), "Sintonex está al día");
+    browser("versionCheckPage").changeTitle("Sintonex está al día");
+    EXPECT_EQ(splash->versionCheckLabel->text(), "Sintonex está al día");
     // The title is the service's: markup in it is shown as written, not obeyed (interpreted, it
     // would vanish and leave a narrower line).
-    browser("WebBrowser2").changeTitle("<h1>Nueva</h1> <img src=\"x.png\">");
-    EXPECT_GE(splash->Label4->sizeHint().width(),
-              splash->Label4->fontMetrics().horizontalAdvance(splash->Label4->text()));
+    browser("versionCheckPage").changeTitle("<h1>Nueva</h1> <img src=\"x.png\">");
+    EXPECT_GE(splash->versionCheckLabel->sizeHint().width(),
+              splash->versionCheckLabel->fontMetrics().horizontalAdvance(splash->versionCheckLabel->text()));
 }
 
 TEST_F(Splash, CountsOnePercentEvery50MsAndStopsAt100) {
@@ -72,29 +72,29 @@ TEST_F(Splash, CountsOnePercentEvery50MsAndStopsAt100) {
     EXPECT_EQ(progress(), "Cargando 100%");
     rig.clock.advance(50 * 20);
     EXPECT_EQ(progress(), "Cargando 100%");
-    EXPECT_FALSE(splash->Timer5->Enabled());
+    EXPECT_FALSE(splash->progressTimer->Enabled());
     EXPECT_EQ(splash->load_percent, 100);
 }
 
 TEST_F(Splash, FadesInToFullOpacityAfter85TicksAndStaysThere) {
-    // Timer3 first waits 5 ms, then ticks every millisecond, adding 3 each time.
+    // fadeInTimer first waits 5 ms, then ticks every millisecond, adding 3 each time.
     rig.clock.advance(5);
-    EXPECT_EQ(splash->Text1->text(), "3");
+    EXPECT_EQ(splash->fadeLevelField->text(), "3");
     rig.clock.advance(83); // 84 ticks
     EXPECT_EQ(splash->fade_level, 252);
     rig.clock.advance(1); // the 85th
     EXPECT_EQ(splash->fade_level, 255);
-    EXPECT_EQ(splash->Text1->text(), "255");
+    EXPECT_EQ(splash->fadeLevelField->text(), "255");
 
-    // Timer4 copies the level every 40 ms, so the opacity follows in jumps: the last copy (80 ms)
+    // opacityTimer copies the level every 40 ms, so the opacity follows in jumps: the last copy (80 ms)
     // was short of full, the next (120 ms) is full.
-    EXPECT_GE(splash->HScroll1->value(), 225);
-    EXPECT_LT(splash->HScroll1->value(), 255);
-    EXPECT_NEAR(splash->windowOpacity(), splash->HScroll1->value() / 255.0, 0.005);
+    EXPECT_GE(splash->opacityBar->value(), 225);
+    EXPECT_LT(splash->opacityBar->value(), 255);
+    EXPECT_NEAR(splash->windowOpacity(), splash->opacityBar->value() / 255.0, 0.005);
     rig.clock.advance(119 - 89);
     EXPECT_LT(splash->windowOpacity(), 1.0);
     rig.clock.advance(1);
-    EXPECT_EQ(splash->HScroll1->value(), 255);
+    EXPECT_EQ(splash->opacityBar->value(), 255);
     EXPECT_EQ(splash->windowOpacity(), 1.0);
     rig.clock.advance(2000);
     EXPECT_EQ(splash->fade_level, 255);
@@ -106,17 +106,17 @@ TEST_F(Splash, GoesOnTopOnceAfterOneSecond) {
     EXPECT_FALSE(splash->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     rig.clock.advance(1);
     EXPECT_TRUE(splash->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_FALSE(splash->Timer2->Enabled());
+    EXPECT_FALSE(splash->topmostTimer->Enabled());
 }
 
 TEST_F(Splash, HandsOverToTheChooserFiveSecondsAfterTheCounterPageArrives) {
     rig.clock.advance(1200);
-    browser("WebBrowser1").announceDownload();
+    browser("counterPage").announceDownload();
     rig.clock.advance(4999);
     EXPECT_FALSE(rig.forms->isLoaded("ChooserWindow"));
     EXPECT_TRUE(rig.forms->isLoaded("SplashWindow"));
     // A second notification does not put the hand-over off.
-    browser("WebBrowser1").announceDownload();
+    browser("counterPage").announceDownload();
     rig.clock.advance(1);
     EXPECT_TRUE(chooserShown());
     EXPECT_FALSE(rig.forms->isLoaded("SplashWindow"));
@@ -125,7 +125,7 @@ TEST_F(Splash, HandsOverToTheChooserFiveSecondsAfterTheCounterPageArrives) {
 
 TEST_F(Splash, HandsOverLikeTheDownloadWhenTheCounterPageFails) {
     rig.clock.advance(300);
-    browser("WebBrowser1").fail(404);
+    browser("counterPage").fail(404);
     rig.clock.advance(4999);
     EXPECT_FALSE(rig.forms->isLoaded("ChooserWindow"));
     rig.clock.advance(1);

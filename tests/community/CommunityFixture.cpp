@@ -63,12 +63,9 @@ CommunityTest::CommunityTest() : platform(makeTestPlatform(dir.path())) {
     forms->add<DonationAppeal>();
     forms->add<CreditsWindow>();
     forms->add<ChatWindow>();
-    forms->registerForm("TvWindow",
-                        [](Forms& f) { return new StandIn(f, "TvWindow", "Command11", "Command1"); });
-    forms->registerForm("RadioWindow",
-                        [](Forms& f) { return new StandIn(f, "RadioWindow", "Command4", "Command2"); });
-    forms->registerForm("ChooserWindow",
-                        [](Forms& f) { return new StandIn(f, "ChooserWindow", nullptr, nullptr); });
+    forms->registerForm("TvWindow", [](Forms& f) { return new StandIn(f, "TvWindow", true); });
+    forms->registerForm("RadioWindow", [](Forms& f) { return new StandIn(f, "RadioWindow", true); });
+    forms->registerForm("ChooserWindow", [](Forms& f) { return new StandIn(f, "ChooserWindow", false); });
 }
 
 CommunityTest::~CommunityTest() {

@@ -63,20 +63,20 @@ private:
 // shown).
 class StandIn : public Form {
 public:
-    StandIn(Forms& f, const QString& name, const char* hat, const char* leave) : Form(f, name) {
+    StandIn(Forms& f, const QString& name, bool chat) : Form(f, name) {
         auto* image = new QLabel(this);
-        image->setObjectName(QStringLiteral("Image1"));
+        image->setObjectName(QStringLiteral("backgroundPicture"));
         auto* reminder = new Timer(this, 30000, true);
         reminder->setObjectName(QStringLiteral("Timer3"));
-        if (hat) {
+        if (chat) {
             auto* h = new QPushButton(QStringLiteral("C&hat"), this);
-            h->setObjectName(QString::fromLatin1(hat));
+            h->setObjectName(QStringLiteral("chatButton"));
             h->hide();
             auto* l = new QPushButton(QStringLiteral("&Salir Chat"), this);
-            l->setObjectName(QString::fromLatin1(leave));
+            l->setObjectName(QStringLiteral("leaveChatButton"));
         }
     }
-    QLabel* image() const { return findChild<QLabel*>(QStringLiteral("Image1")); }
+    QLabel* image() const { return findChild<QLabel*>(QStringLiteral("backgroundPicture")); }
     Timer* reminder() const { return findChild<Timer*>(QStringLiteral("Timer3")); }
     QPushButton* button(const char* name) const { return findChild<QPushButton*>(QString::fromLatin1(name)); }
 };

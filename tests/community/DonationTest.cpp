@@ -31,7 +31,7 @@ TEST_F(DonationTest, TheCheckBoxWritesOnlyWhenClicked) {
 
 TEST_F(DonationTest, ThePaymentButtonOpensTheDonationPage) {
     DonationAppeal& w = open<DonationAppeal>();
-    QTest::mouseClick(w.Image2(), Qt::LeftButton);
+    QTest::mouseClick(w.donatePicture(), Qt::LeftButton);
     EXPECT_EQ(shellOf(*platform).opened, QStringList{"http://web.local:9002/donar/"});
 }
 
@@ -59,7 +59,7 @@ TEST_F(DonationTest, OpeningTheAppealEndsARunningChatUntilItCloses) {
     StandIn& tv = standIn("TvWindow");
     StandIn& radio = standIn("RadioWindow");
     forms->show("ChatWindow");
-    auto* page = static_cast<FakeBrowser*>(forms->get<ChatWindow>().WebBrowser1());
+    auto* page = static_cast<FakeBrowser*>(forms->get<ChatWindow>().chatPage());
     ASSERT_NE(page, nullptr);
     page->Navigate("http://127.0.0.1:9001/windows/chat.html");
     QPointer<FakeBrowser> watched(page);
@@ -68,32 +68,32 @@ TEST_F(DonationTest, OpeningTheAppealEndsARunningChatUntilItCloses) {
     EXPECT_FALSE(forms->isLoaded("ChatWindow"));
     ASSERT_FALSE(watched.isNull()) << "deleted later, like every unloaded window";
     EXPECT_EQ(watched->navigated.last(), "about:blank");
-    EXPECT_FALSE(tv.button("Command11")->isHidden());
-    EXPECT_FALSE(tv.button("Command11")->isEnabled());
-    EXPECT_TRUE(tv.button("Command1")->isHidden());
-    EXPECT_TRUE(radio.button("Command2")->isHidden());
-    EXPECT_FALSE(radio.button("Command4")->isHidden());
-    EXPECT_FALSE(radio.button("Command4")->isEnabled());
+    EXPECT_FALSE(tv.button("chatButton")->isHidden());
+    EXPECT_FALSE(tv.button("chatButton")->isEnabled());
+    EXPECT_TRUE(tv.button("leaveChatButton")->isHidden());
+    EXPECT_TRUE(radio.button("leaveChatButton")->isHidden());
+    EXPECT_FALSE(radio.button("chatButton")->isHidden());
+    EXPECT_FALSE(radio.button("chatButton")->isEnabled());
 
     // Whichever way the appeal goes, chat can be opened again.
     QTest::mouseClick(forms->get<DonationAppeal>().cmdOK(), Qt::LeftButton);
-    EXPECT_TRUE(tv.button("Command11")->isEnabled());
-    EXPECT_TRUE(radio.button("Command4")->isEnabled());
+    EXPECT_TRUE(tv.button("chatButton")->isEnabled());
+    EXPECT_TRUE(radio.button("chatButton")->isEnabled());
     open<DonationAppeal>();
-    EXPECT_FALSE(tv.button("Command11")->isEnabled());
+    EXPECT_FALSE(tv.button("chatButton")->isEnabled());
     forms->get<DonationAppeal>().close();
     EXPECT_FALSE(forms->isLoaded("DonationAppeal"));
-    EXPECT_TRUE(tv.button("Command11")->isEnabled());
-    EXPECT_TRUE(radio.button("Command4")->isEnabled());
+    EXPECT_TRUE(tv.button("chatButton")->isEnabled());
+    EXPECT_TRUE(radio.button("chatButton")->isEnabled());
 }
 
 TEST_F(DonationTest, CreditsShowTheVersionAndFadeWhileUsable) {
     CreditsWindow& w = open<CreditsWindow>();
     EXPECT_EQ(w.Caption(), QStringLiteral("¿Quienes hacemos Sintonex?"));
-    EXPECT_EQ(w.Label1()->text(), "Sintonex 2.4.5");
-    EXPECT_TRUE(w.Text1()->isReadOnly());
-    EXPECT_GE(w.Text1()->toPlainText().split('\n').size(), 3);
-    for (const char* name : {"Label7", "Label9"})
+    EXPECT_EQ(w.programLabel()->text(), "Sintonex 2.4.5");
+    EXPECT_TRUE(w.collaboratorsField()->isReadOnly());
+    EXPECT_GE(w.collaboratorsField()->toPlainText().split('\n').size(), 3);
+    for (const char* name : {"authorLabel", "webLabel"})
         EXPECT_EQ(w.findChild<QLabel*>(name)->toolTip(), "Visitar la web") << name;
     ASSERT_EQ(windows->topmost.size(), 1);
     EXPECT_EQ(windows->topmost[0], (QPair<QWidget*, bool>{&w, true}));
@@ -105,7 +105,7 @@ TEST_F(DonationTest, CreditsShowTheVersionAndFadeWhileUsable) {
     EXPECT_EQ(windows->levels(&w).last(), 255);
 
     windows->opacity.clear();
-    QTest::mouseClick(w.Command1(), Qt::LeftButton);
+    QTest::mouseClick(w.closeButton(), Qt::LeftButton);
     clock.advance(18);
     EXPECT_TRUE(w.isEnabled());
     EXPECT_EQ(windows->levels(&w).size(), 18);
@@ -118,7 +118,7 @@ TEST_F(DonationTest, CreditsShowTheVersionAndFadeWhileUsable) {
 TEST_F(DonationTest, LeavingTheCreditsWhileTheyFadeInStillCloses) {
     CreditsWindow& w = open<CreditsWindow>();
     clock.advance(5); // up to 75
-    QTest::mouseClick(w.Command1(), Qt::LeftButton);
+    QTest::mouseClick(w.closeButton(), Qt::LeftButton);
     clock.advance(5);
     EXPECT_EQ(windows->levels(&w).mid(6), (QList<int>{60, 45, 30, 15, 0}));
     clock.advance(1);

@@ -53,17 +53,17 @@ TEST_F(ErrorReportTest, ErrorWindowShowsItsTextsAndARunningUnderscoreClock) {
     forms->show(RecordingErrorWindow::kName);
     RecordingErrorWindow& w = forms->get<RecordingErrorWindow>();
     EXPECT_EQ(w.Caption(), "Control de errores");
-    EXPECT_EQ(w.Frame1->title(), "Informe de error");
-    EXPECT_EQ(w.Command1->text(), "Informar de este error");
-    EXPECT_TRUE(w.Label1->text().isEmpty());
-    EXPECT_TRUE(w.Label2->text().isEmpty());
+    EXPECT_EQ(w.reportFrame->title(), "Informe de error");
+    EXPECT_EQ(w.reportButton->text(), "Informar de este error");
+    EXPECT_TRUE(w.numberLabel->text().isEmpty());
+    EXPECT_TRUE(w.descriptionLabel->text().isEmpty());
 
     const QRegularExpression clockForm("^(\\d\\d)_(\\d\\d)_(\\d\\d)$");
     for (int i = 0; i < 3; ++i) {
-        w.Label3->clear();
+        w.clockLabel->clear();
         clock.advance(10);
-        const auto m = clockForm.match(w.Label3->text());
-        ASSERT_TRUE(m.hasMatch()) << w.Label3->text().toStdString();
+        const auto m = clockForm.match(w.clockLabel->text());
+        ASSERT_TRUE(m.hasMatch()) << w.clockLabel->text().toStdString();
         const QTime shown(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
         EXPECT_LE(std::abs(shown.secsTo(QTime::currentTime())), 1);
     }
@@ -72,9 +72,9 @@ TEST_F(ErrorReportTest, ErrorWindowShowsItsTextsAndARunningUnderscoreClock) {
 TEST_F(ErrorReportTest, InformarDisablesTheWindowAndThanksExactlyThreeAndAHalfSecondsLater) {
     forms->show(RecordingErrorWindow::kName);
     RecordingErrorWindow& w = forms->get<RecordingErrorWindow>();
-    w.Command1->click();
+    w.reportButton->click();
     EXPECT_FALSE(w.isEnabled());
-    w.Command1->click(); // no input is taken meanwhile
+    w.reportButton->click(); // no input is taken meanwhile
     clock.advance(3499);
     EXPECT_TRUE(dialogsOf(*platform).shown.isEmpty());
     EXPECT_TRUE(forms->isLoaded(RecordingErrorWindow::kName));
@@ -91,7 +91,7 @@ TEST_F(ErrorReportTest, ReportWindowOpensTheProblemReportForm) {
     forms->show(ProblemReportWindow::kName);
     ProblemReportWindow& r = forms->get<ProblemReportWindow>();
     EXPECT_EQ(r.Caption(), "Informar a Sintonex de un problema");
-    auto* page = static_cast<RecordingPage*>(r.WebBrowser1);
+    auto* page = static_cast<RecordingPage*>(r.reportPage);
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->navigated, QStringList{forms->endpoints().reportForm()});
 }

@@ -13,12 +13,12 @@ using Params = QList<QPair<QByteArray, QByteArray>>;
 class InviteTest : public CommunityTest {
 protected:
     InviteWindow& w = open<InviteWindow>();
-    FakeBrowser* browser() { return static_cast<FakeBrowser*>(w.WebBrowser1()); }
+    FakeBrowser* browser() { return static_cast<FakeBrowser*>(w.requestPage()); }
     void fill(const QString& name, const QString& mail, const QString& friends, const QString& message = {}) {
-        w.Text1()->setText(name);
-        w.Text2()->setText(mail);
-        w.Text3()->setText(friends);
-        w.Text4()->setPlainText(message);
+        w.nameField()->setText(name);
+        w.emailField()->setText(mail);
+        w.friendsField()->setText(friends);
+        w.messageField()->setPlainText(message);
     }
     const QString sentMessage = QStringLiteral("a,b ha/n recibido la invitación correctamente.");
     const QString failedMessage =
@@ -27,23 +27,23 @@ protected:
 
 TEST_F(InviteTest, EnviarNeedsTheThreeRequiredBoxesOnly) {
     EXPECT_EQ(w.Caption(), "Invita a tus amig@s");
-    EXPECT_EQ(w.Command2()->toolTip(), "Enviar correo");
-    EXPECT_FALSE(w.Command2()->isEnabled());
-    w.Text4()->setPlainText("hola");
-    QTest::keyClicks(w.Text1(), "Ana");
-    QTest::keyClicks(w.Text2(), "ana@x.es");
-    EXPECT_FALSE(w.Command2()->isEnabled());
-    QTest::keyClicks(w.Text3(), "a");
-    EXPECT_TRUE(w.Command2()->isEnabled());
-    w.Text4()->clear();
-    EXPECT_TRUE(w.Command2()->isEnabled());
-    w.Text2()->clear();
-    EXPECT_FALSE(w.Command2()->isEnabled());
+    EXPECT_EQ(w.sendButton()->toolTip(), "Enviar correo");
+    EXPECT_FALSE(w.sendButton()->isEnabled());
+    w.messageField()->setPlainText("hola");
+    QTest::keyClicks(w.nameField(), "Ana");
+    QTest::keyClicks(w.emailField(), "ana@x.es");
+    EXPECT_FALSE(w.sendButton()->isEnabled());
+    QTest::keyClicks(w.friendsField(), "a");
+    EXPECT_TRUE(w.sendButton()->isEnabled());
+    w.messageField()->clear();
+    EXPECT_TRUE(w.sendButton()->isEnabled());
+    w.emailField()->clear();
+    EXPECT_FALSE(w.sendButton()->isEnabled());
 }
 
 TEST_F(InviteTest, TheRequestGoesToTheWebSiteWithTheTypedTexts) {
     fill("Ana", "ana@x.es", "a,b");
-    w.Command2()->click();
+    w.sendButton()->click();
     ASSERT_EQ(browser()->navigated.size(), 1);
     const QString url = browser()->navigated.first();
     EXPECT_EQ(withoutQuery(url), "http://web.local:9002/recomendar/sintonex.php");
@@ -55,7 +55,7 @@ TEST_F(InviteTest, TheRequestGoesToTheWebSiteWithTheTypedTexts) {
     clock.advance(3500);
     const QString message = QStringLiteral("¡Mírala!\nTiene radio & tele, 100% gratis #sintonex ?x=1");
     fill(QStringLiteral("José & Ana"), "j+a@x.es", "a@x.es, b@y.es", message);
-    w.Command2()->click();
+    w.sendButton()->click();
     EXPECT_EQ(serverQuery(browser()->navigated.last()),
               (Params{{"name", QStringLiteral("José & Ana").toUtf8()},
                       {"email", "j+a@x.es"},
@@ -65,7 +65,7 @@ TEST_F(InviteTest, TheRequestGoesToTheWebSiteWithTheTypedTexts) {
 
 TEST_F(InviteTest, SuccessIsReportedOnlyForAnAnsweredRequest) {
     fill("Ana", "ana@x.es", "a,b");
-    w.Command2()->click();
+    w.sendButton()->click();
     emit browser()->DocumentComplete(browser()->navigated.last());
     clock.advance(3499);
     EXPECT_TRUE(dialogs().shown.isEmpty());
@@ -77,26 +77,26 @@ TEST_F(InviteTest, SuccessIsReportedOnlyForAnAnsweredRequest) {
 
 TEST_F(InviteTest, AFailedOrUnansweredRequestKeepsTheTextsForARetry) {
     fill("Ana", "ana@x.es", "a,b", "hola");
-    w.Command2()->click();
+    w.sendButton()->click();
     emit browser()->NavigateError(browser()->navigated.last(), 500);
     clock.advance(3500);
     ASSERT_EQ(dialogs().shown.size(), 1);
     EXPECT_EQ(dialogs().shown[0].prompt, failedMessage);
     EXPECT_TRUE(forms->isLoaded("InviteWindow"));
     EXPECT_TRUE(w.isEnabled());
-    EXPECT_EQ(w.Text3()->text(), "a,b");
-    EXPECT_EQ(w.Text4()->toPlainText(), "hola");
+    EXPECT_EQ(w.friendsField()->text(), "a,b");
+    EXPECT_EQ(w.messageField()->toPlainText(), "hola");
 
     // No answer by the time the confirmation is due; it arriving later does not count for the retry.
-    w.Command2()->click();
+    w.sendButton()->click();
     clock.advance(3500);
     EXPECT_EQ(dialogs().shown.last().prompt, failedMessage);
     emit browser()->DocumentComplete(browser()->navigated.last());
-    w.Command2()->click();
+    w.sendButton()->click();
     clock.advance(3500);
     EXPECT_EQ(dialogs().shown.last().prompt, failedMessage);
 
-    w.Command2()->click();
+    w.sendButton()->click();
     emit browser()->DocumentComplete(browser()->navigated.last());
     clock.advance(3500);
     EXPECT_EQ(browser()->navigated.size(), 4);

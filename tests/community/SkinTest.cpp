@@ -56,10 +56,10 @@ TEST_F(SkinTest, FadesInLockedThenOutAndCloses) {
     EXPECT_EQ(w.fader().fade_level(), 270);
     clock.advance(100);
     EXPECT_EQ(windows->levels(&w).size(), 18) << "17 steps after the initial 0";
-    EXPECT_EQ(w.fader().HScroll1()->value(), 255);
+    EXPECT_EQ(w.fader().opacityBar()->value(), 255);
 
     windows->opacity.clear();
-    w.Command5()->click();
+    w.closeButton()->click();
     clock.advance(18);
     EXPECT_FALSE(w.isEnabled());
     EXPECT_EQ(windows->levels(&w), steps(255, 0, -15));
@@ -73,8 +73,8 @@ TEST_F(SkinTest, EliminarStoresTheFolderAndSaysWhenItTakesEffect) {
     writeSetting("fondo", picture("a.bmp", Qt::red));
     standIn("TvWindow"); // the window it was opened from keeps the run going
     BackgroundChooser& w = fadedIn();
-    EXPECT_TRUE(hasPicture(w.Image1()));
-    w.Command3()->click();
+    EXPECT_TRUE(hasPicture(w.previewPicture()));
+    w.removeButton()->click();
     EXPECT_EQ(setting("fondo"), "C:\\");
     ASSERT_EQ(dialogs().shown.size(), 1);
     EXPECT_EQ(dialogs().shown[0].prompt,
@@ -84,34 +84,34 @@ TEST_F(SkinTest, EliminarStoresTheFolderAndSaysWhenItTakesEffect) {
 
     // The next time the stored folder shows as the path and gives no picture.
     BackgroundChooser& again = open<BackgroundChooser>();
-    EXPECT_EQ(again.Text1()->text(), "C:\\");
-    EXPECT_FALSE(hasPicture(again.Image1()));
+    EXPECT_EQ(again.pathField()->text(), "C:\\");
+    EXPECT_FALSE(hasPicture(again.previewPicture()));
 }
 
 TEST_F(SkinTest, BuscarOffersThreeKindsAndPreviewsOnlyPictures) {
     const QString red = picture("rojo.bmp", Qt::red);
     const QString notPicture = textFile("nota.jpg");
     BackgroundChooser& w = fadedIn();
-    EXPECT_TRUE(w.Text1()->text().isEmpty()) << "no setting shows no path";
-    EXPECT_TRUE(w.Text1()->isReadOnly());
+    EXPECT_TRUE(w.pathField()->text().isEmpty()) << "no setting shows no path";
+    EXPECT_TRUE(w.pathField()->isReadOnly());
 
     dialogs().files = {red, notPicture, ""};
-    w.Command1()->click();
+    w.browseButton()->click();
     ASSERT_EQ(dialogs().fileFilters.size(), 1);
     const QStringList kinds = dialogs().fileFilters[0].split(";;");
     EXPECT_EQ(kinds, (QStringList{"Imágenes JPG (*.jpg)", "Imágenes JPGE (*.jpge)", "Imágenes BMP (*.bmp)"}));
-    EXPECT_EQ(w.Text1()->text(), red);
-    EXPECT_EQ(w.Image1()->pixmap().toImage().pixelColor(0, 0), QColor(Qt::red));
+    EXPECT_EQ(w.pathField()->text(), red);
+    EXPECT_EQ(w.previewPicture()->pixmap().toImage().pixelColor(0, 0), QColor(Qt::red));
 
-    w.Command1()->click();
-    EXPECT_EQ(w.Text1()->text(), notPicture);
-    EXPECT_FALSE(hasPicture(w.Image1()));
+    w.browseButton()->click();
+    EXPECT_EQ(w.pathField()->text(), notPicture);
+    EXPECT_FALSE(hasPicture(w.previewPicture()));
 
-    w.Command1()->click(); // cancelled
-    EXPECT_EQ(w.Text1()->text(), notPicture);
-    EXPECT_FALSE(hasPicture(w.Image1()));
+    w.browseButton()->click(); // cancelled
+    EXPECT_EQ(w.pathField()->text(), notPicture);
+    EXPECT_FALSE(hasPicture(w.previewPicture()));
 
-    w.Command4()->click();
+    w.helpButton()->click();
     EXPECT_EQ(shellOf(*platform).opened, QStringList{"http://web.local:9002/sintonex/ayuda/fondos/"});
 }
 
@@ -121,8 +121,8 @@ TEST_F(SkinTest, AplicarFondoReachesOnlyTheOpenWindows) {
     StandIn& chooser = standIn("ChooserWindow");
     BackgroundChooser& w = fadedIn();
     dialogs().files = {blue};
-    w.Command1()->click();
-    w.Command2()->click();
+    w.browseButton()->click();
+    w.applyButton()->click();
 
     EXPECT_EQ(setting("fondo"), blue);
     for (StandIn* window : {&tv, &chooser}) {
@@ -139,8 +139,8 @@ TEST_F(SkinTest, AplicarFondoReachesOnlyTheOpenWindows) {
     open<BackgroundChooser>();
     clock.advance(18);
     dialogs().files = {textFile("roto.bmp")};
-    forms->get<BackgroundChooser>().Command1()->click();
-    forms->get<BackgroundChooser>().Command2()->click();
+    forms->get<BackgroundChooser>().browseButton()->click();
+    forms->get<BackgroundChooser>().applyButton()->click();
     EXPECT_EQ(setting("fondo"), dir.filePath("roto.bmp"));
     EXPECT_EQ(tv.image()->pixmap().toImage().pixelColor(0, 0), QColor(Qt::blue));
 }

@@ -108,7 +108,7 @@ inline std::optional<XSession::Window> openPlayerWindow(XSession& x, PlayerChoic
     if (!chooser)
         return std::nullopt;
     waitFor([] { return false; }, 1500); // the fade-in takes the input for a moment
-    // Command1 or Command2
+    // "Ver la televisión" or "Escuchar la radio"
     x.click(*chooser, at(*chooser, 6300, choice == PlayerChoice::Television ? 1650 : 4650, 2887));
     return x.waitForWindow([](const XSession::Window& w) { return w.title.startsWith("Sintonex 2.4.5"); },
                            15000);

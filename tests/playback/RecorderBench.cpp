@@ -107,10 +107,10 @@ Figures record(qint64 chunk, int tickMs, qint64 bytes, qint64 warmup, int maxMs)
     RecorderWindow::open(forms, QStringLiteral(".mp3"),
                          QStringLiteral("http://127.0.0.1:%1/stream").arg(server.port));
     RecorderWindow& d = *forms.find<RecorderWindow>();
-    d.Text4->setText(dir.path() + QLatin1Char('/'));
-    d.Text2->setText(QStringLiteral("bench"));
-    const QString path = d.Text1->text();
-    d.Command2->click();
+    d.folderField->setText(dir.path() + QLatin1Char('/'));
+    d.fileNameField->setText(QStringLiteral("bench"));
+    const QString path = d.pathField->text();
+    d.recordButton->click();
 
     auto size = [&] { return QFileInfo(path).size(); };
     waitFor([&] { return size() >= warmup; }, 60000);
@@ -147,7 +147,7 @@ Figures record(qint64 chunk, int tickMs, qint64 bytes, qint64 warmup, int maxMs)
     server.paused = true;
     QThread::msleep(100);
     waitFor([&] { return size() == server.sent; }, 30000);
-    d.Command1->click();
+    d.stopButton->click();
     EXPECT_EQ(size(), server.sent.load());
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::ReadOnly));

@@ -82,7 +82,7 @@ protected:
     RecorderWindow& open(const char* path, const QString& name = QStringLiteral("grabacion")) {
         RecorderWindow::open(*forms, QStringLiteral(".mp3"), peer.url(path));
         RecorderWindow& d = *recorder();
-        d.Text2->setText(name);
+        d.fileNameField->setText(name);
         return d;
     }
     QString target(const QString& name = QStringLiteral("grabacion")) const {
@@ -94,7 +94,7 @@ protected:
     }
     double shownMegabytes() {
         clock.advance(100);
-        return recorder()->Label1->text().toDouble();
+        return recorder()->sizeLabel->text().toDouble();
     }
 
     ManualClock clock; // before any window, so their timers run in virtual time
@@ -110,20 +110,20 @@ TEST_F(RecorderTest, WindowTextsAndTargetPathFollowFolderNameAndExtension) {
     RecorderWindow& d = *recorder();
     EXPECT_TRUE(d.isVisible());
     EXPECT_EQ(d.Caption(), "Grabadora Sintonex");
-    EXPECT_EQ(d.Label2->text(), "Grabadora Sintonex  Versión 0.0.1");
-    EXPECT_EQ(d.Label8->text(), "MB");
-    EXPECT_EQ(d.Label12->text(), "00:00:00");
-    EXPECT_TRUE(d.Command2->isEnabled());
-    EXPECT_FALSE(d.Command1->isEnabled());
+    EXPECT_EQ(d.titleLabel->text(), "Grabadora Sintonex  Versión 0.0.1");
+    EXPECT_EQ(d.unitLabel->text(), "MB");
+    EXPECT_EQ(d.elapsedLabel->text(), "00:00:00");
+    EXPECT_TRUE(d.recordButton->isEnabled());
+    EXPECT_FALSE(d.stopButton->isEnabled());
     EXPECT_EQ(d.url->text(), "http://127.0.0.1:1/radio");
-    EXPECT_TRUE(QRegularExpression("^\\d\\d_\\d\\d_\\d\\d$").match(d.Text2->text()).hasMatch())
-        << d.Text2->text().toStdString();
+    EXPECT_TRUE(QRegularExpression("^\\d\\d_\\d\\d_\\d\\d$").match(d.fileNameField->text()).hasMatch())
+        << d.fileNameField->text().toStdString();
 
-    d.Text2->setText("09_05_07");
-    EXPECT_EQ(d.Text3->text(), "09_05_07");
-    EXPECT_EQ(d.Text1->text(), "/data/Grab/09_05_07.mp3");
+    d.fileNameField->setText("09_05_07");
+    EXPECT_EQ(d.fileNameCopyField->text(), "09_05_07");
+    EXPECT_EQ(d.pathField->text(), "/data/Grab/09_05_07.mp3");
     d.setExtension(".asf");
-    EXPECT_EQ(d.Text1->text(), "/data/Grab/09_05_07.asf");
+    EXPECT_EQ(d.pathField->text(), "/data/Grab/09_05_07.asf");
 }
 
 TEST_F(RecorderTest, WithoutAStoredFolderTheDesktopsFolderIsOfferedAndCambiarSavesOne) {
@@ -148,45 +148,45 @@ TEST_F(RecorderTest, WithoutAStoredFolderTheDesktopsFolderIsOfferedAndCambiarSav
     QFile::remove(forms->settings().path());
     forms->form(Dummy::kName); // keeps the run alive between the recorders opened here
     RecorderWindow::open(*forms, ".asf", "");
-    EXPECT_EQ(recorder()->Text4->text(), home.path() + QString::fromUtf8("/Vídeos/"));
-    EXPECT_EQ(recorder()->Text1->text(),
-              home.path() + QString::fromUtf8("/Vídeos/") + recorder()->Text2->text() + ".asf");
+    EXPECT_EQ(recorder()->folderField->text(), home.path() + QString::fromUtf8("/Vídeos/"));
+    EXPECT_EQ(recorder()->pathField->text(),
+              home.path() + QString::fromUtf8("/Vídeos/") + recorder()->fileNameField->text() + ".asf");
     forms->unload(RecorderWindow::kName);
     // A music folder that does not exist: home rather than a folder the recording cannot go to.
     RecorderWindow::open(*forms, ".mp3", "");
-    EXPECT_EQ(recorder()->Text4->text(), home.path() + "/");
+    EXPECT_EQ(recorder()->folderField->text(), home.path() + "/");
     ASSERT_TRUE(QDir(home.path()).mkpath("Música"));
     forms->unload(RecorderWindow::kName);
     RecorderWindow::open(*forms, ".mp3", "");
     RecorderWindow& d = *recorder();
-    EXPECT_EQ(d.Text4->text(), home.path() + QString::fromUtf8("/Música/"));
+    EXPECT_EQ(d.folderField->text(), home.path() + QString::fromUtf8("/Música/"));
     EXPECT_EQ(forms->settings().read("config", "grabadora"), "error") << "offered, not stored";
 
     dialogs().folders = {"/home/ana/Grabaciones", ""};
-    d.Command3->click();
+    d.changeFolderButton->click();
     EXPECT_EQ(dialogs().folderTitles.value(0), "Elige la carpeta de destino");
-    EXPECT_EQ(d.Text4->text(), "/home/ana/Grabaciones/");
-    EXPECT_TRUE(d.Text1->text().startsWith("/home/ana/Grabaciones/"));
+    EXPECT_EQ(d.folderField->text(), "/home/ana/Grabaciones/");
+    EXPECT_TRUE(d.pathField->text().startsWith("/home/ana/Grabaciones/"));
     EXPECT_EQ(forms->settings().read("config", "grabadora"), "/home/ana/Grabaciones/");
 
     // Cancelled: the folder stays and is written back all the same.
     forms->settings().write("config", "grabadora", "/otra/");
-    d.Command3->click();
-    EXPECT_EQ(d.Text4->text(), "/home/ana/Grabaciones/");
+    d.changeFolderButton->click();
+    EXPECT_EQ(d.folderField->text(), "/home/ana/Grabaciones/");
     EXPECT_EQ(forms->settings().read("config", "grabadora"), "/home/ana/Grabaciones/");
 }
 
 TEST_F(RecorderTest, RecordsTheStreamByteForByteWhileTheSizeGrowsAndParaSavesIt) {
     RecorderWindow& d = open("/stream");
-    d.Command2->click();
-    EXPECT_FALSE(d.Frame1->isEnabled());
-    EXPECT_FALSE(d.Command2->isEnabled());
-    EXPECT_TRUE(d.Command1->isEnabled());
+    d.recordButton->click();
+    EXPECT_FALSE(d.settingsFrame->isEnabled());
+    EXPECT_FALSE(d.recordButton->isEnabled());
+    EXPECT_TRUE(d.stopButton->isEnabled());
 
     ASSERT_TRUE(waitForSize(target(), 200000));
     // Opened again from the player meanwhile: the file being written stays the target.
     RecorderWindow::open(*forms, ".asf", peer.url("/stream"));
-    EXPECT_EQ(d.Text1->text(), target());
+    EXPECT_EQ(d.pathField->text(), target());
     const double early = shownMegabytes();
     ASSERT_TRUE(waitForSize(target(), 700000));
     const double later = shownMegabytes();
@@ -197,7 +197,7 @@ TEST_F(RecorderTest, RecordsTheStreamByteForByteWhileTheSizeGrowsAndParaSavesIt)
     peer.paused = true;
     ASSERT_TRUE(waitFor([&] { return fileSize(target()) == peer.streamSent; }, 10000))
         << fileSize(target()) << " of " << peer.streamSent;
-    d.Command1->click();
+    d.stopButton->click();
     ASSERT_EQ(dialogs().shown.size(), 1);
     EXPECT_EQ(dialogs().shown[0].prompt, "La grabación se ha guardado correctamente en " + target());
     EXPECT_EQ(dialogs().shown[0].style, MsgStyle::OkOnly);
@@ -216,17 +216,17 @@ class RecorderEndTest : public RecorderTest, public ::testing::WithParamInterfac
 
 TEST_P(RecorderEndTest, StreamThatEndsOrDropsLeavesExactlyWhatArrived) {
     RecorderWindow& d = open(GetParam());
-    d.Command2->click();
+    d.recordButton->click();
     ASSERT_TRUE(waitForSize(target(), peer.dropAfter)) << fileSize(target());
     waitFor([] { return false; }, 300); // any late write or outcome would show up here
     EXPECT_TRUE(readFile(target()) == peer::pattern(0, peer.dropAfter));
     EXPECT_TRUE(dialogs().shown.isEmpty());
     EXPECT_EQ(errorWindow(), nullptr);
     ASSERT_NE(recorder(), nullptr);
-    EXPECT_TRUE(d.Command1->isEnabled());
+    EXPECT_TRUE(d.stopButton->isEnabled());
     EXPECT_EQ(shownMegabytes(), 1.2);
 
-    d.Command1->click();
+    d.stopButton->click();
     ASSERT_EQ(dialogs().shown.size(), 1);
     EXPECT_TRUE(dialogs().shown[0].prompt.startsWith("La grabación se ha guardado correctamente en "));
     EXPECT_TRUE(readFile(target()) == peer::pattern(0, peer.dropAfter));
@@ -242,7 +242,7 @@ TEST_F(RecorderTest, EmptyResponseGivesAnEmptyFileAndTheWindowClosesItself) {
     old.write("old bytes");
     old.close();
     dialogs().answers = {kAnswerYes};
-    d.Command2->click();
+    d.recordButton->click();
     ASSERT_TRUE(waitFor([&] { return recorder() == nullptr; }, 5000));
     EXPECT_TRUE(QFileInfo::exists(target()));
     EXPECT_EQ(fileSize(target()), 0);
@@ -259,20 +259,20 @@ TEST_F(RecorderTest, ExistingFileIsOnlyReplacedWhenTheUserSaysYesAndThenTruncate
 
     RecorderWindow& d = open("/finite");
     dialogs().answers = {kAnswerNo};
-    d.Command2->click();
+    d.recordButton->click();
     ASSERT_EQ(dialogs().shown.size(), 1);
     EXPECT_EQ(dialogs().shown[0].prompt, "¿Deseas reemplazar el archivo existente?");
     EXPECT_EQ(dialogs().shown[0].style, MsgStyle::YesNoQuestion);
-    EXPECT_TRUE(d.Command2->isEnabled());
-    EXPECT_TRUE(d.Frame1->isEnabled());
-    EXPECT_FALSE(d.Command1->isEnabled());
-    EXPECT_FALSE(d.Timer12->Enabled());
+    EXPECT_TRUE(d.recordButton->isEnabled());
+    EXPECT_TRUE(d.settingsFrame->isEnabled());
+    EXPECT_FALSE(d.stopButton->isEnabled());
+    EXPECT_FALSE(d.elapsedTimer->Enabled());
     waitFor([] { return false; }, 200);
     EXPECT_TRUE(peer.requests.isEmpty());
     EXPECT_TRUE(readFile(target()) == old);
 
     dialogs().answers = {kAnswerYes};
-    d.Command2->click();
+    d.recordButton->click();
     ASSERT_TRUE(
         waitFor([&] { return peer.count("/finite") == 1 && fileSize(target()) == peer.finiteSize; }, 5000))
         << fileSize(target());
@@ -283,29 +283,29 @@ TEST_F(RecorderTest, ExistingFileIsOnlyReplacedWhenTheUserSaysYesAndThenTruncate
 TEST_F(RecorderTest, SizeShowsMegabytesInTheShortestFormWithTheLocaleSeparator) {
     peer.finiteSize = 2500000;
     RecorderWindow& d = open("/finite");
-    d.Command2->click();
-    EXPECT_EQ(d.Label1->text(), "0");
+    d.recordButton->click();
+    EXPECT_EQ(d.sizeLabel->text(), "0");
     ASSERT_TRUE(waitForSize(target(), 2500000));
     clock.advance(100);
-    EXPECT_EQ(d.Label1->text(), "2.5");
+    EXPECT_EQ(d.sizeLabel->text(), "2.5");
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
     clock.advance(100);
-    EXPECT_EQ(d.Label1->text(), "2,5");
+    EXPECT_EQ(d.sizeLabel->text(), "2,5");
     QLocale::setDefault(previous);
 }
 
 TEST_F(RecorderTest, ElapsedClockCountsSecondsMinutesAndHours) {
     RecorderWindow& d = open("/hang");
-    d.Command2->click();
+    d.recordButton->click();
     clock.advance(59 * 1000);
-    EXPECT_EQ(d.Label12->text(), "00:00:59");
+    EXPECT_EQ(d.elapsedLabel->text(), "00:00:59");
     clock.advance(1000);
-    EXPECT_EQ(d.Label12->text(), "00:01:00");
+    EXPECT_EQ(d.elapsedLabel->text(), "00:01:00");
     clock.advance((3600 - 60) * 1000);
-    EXPECT_EQ(d.Label12->text(), "01:00:00");
+    EXPECT_EQ(d.elapsedLabel->text(), "01:00:00");
     clock.advance(3661 * 1000);
-    EXPECT_EQ(d.Label12->text(), "02:01:01");
+    EXPECT_EQ(d.elapsedLabel->text(), "02:01:01");
 }
 
 TEST_F(RecorderTest, PararEndsTheProgramThroughTheRegistryWhateverElseIsOpen) {
@@ -314,9 +314,9 @@ TEST_F(RecorderTest, PararEndsTheProgramThroughTheRegistryWhateverElseIsOpen) {
     int ended = 0;
     QObject::connect(forms.get(), &Forms::runEnded, [&] { ++ended; });
     RecorderWindow& d = open("/stream");
-    d.Command2->click();
+    d.recordButton->click();
     ASSERT_TRUE(waitForSize(target(), 100000));
-    d.Command1->click();
+    d.stopButton->click();
     EXPECT_TRUE(forms->ended());
     EXPECT_EQ(ended, 1);
     EXPECT_TRUE(forms->loaded().isEmpty());
@@ -328,9 +328,9 @@ TEST_F(RecorderTest, PararEndsTheProgramThroughTheRegistryWhateverElseIsOpen) {
 
 TEST_F(RecorderTest, PararBeforeAnythingArrivedSaysNothingWasRecorded) {
     RecorderWindow& d = open("/hang");
-    d.Command2->click();
+    d.recordButton->click();
     ASSERT_TRUE(waitFor([&] { return peer.count("/hang") == 1; }, 5000));
-    d.Command1->click();
+    d.stopButton->click();
     ASSERT_EQ(dialogs().shown.size(), 1);
     EXPECT_EQ(dialogs().shown[0].prompt, "No se ha grabado nada: la emisión todavía no había enviado datos.");
     EXPECT_FALSE(QFileInfo::exists(target()));
@@ -340,7 +340,7 @@ TEST_F(RecorderTest, PararBeforeAnythingArrivedSaysNothingWasRecorded) {
 TEST_F(RecorderTest, CloseBoxOnlyCancelsAndKeepsWhatWasWritten) {
     forms->form(Dummy::kName);
     RecorderWindow& d = open("/stream");
-    d.Command2->click();
+    d.recordButton->click();
     ASSERT_TRUE(waitForSize(target(), 100000));
     d.close();
     EXPECT_EQ(recorder(), nullptr);
@@ -366,8 +366,8 @@ protected:
         ASSERT_TRUE(waitFor([&] { return recorder() == nullptr; }, 10000));
         ASSERT_NE(errorWindow(), nullptr);
         EXPECT_TRUE(errorWindow()->isVisible());
-        EXPECT_EQ(errorWindow()->Label1->text(), "Numero error: " + r.number);
-        EXPECT_EQ(errorWindow()->Label2->text(), r.description);
+        EXPECT_EQ(errorWindow()->numberLabel->text(), "Numero error: " + r.number);
+        EXPECT_EQ(errorWindow()->descriptionLabel->text(), r.description);
         ASSERT_FALSE(dialogs().shown.isEmpty());
         EXPECT_EQ(dialogs().shown.last().prompt, "Error: " + r.number);
         EXPECT_EQ(dialogs().shown.last().style, MsgStyle::Critical);
@@ -377,12 +377,12 @@ protected:
 
 TEST_F(RecorderErrorTest, AddressThatCannotBeFetchedIsReportedByGrabar) {
     RecorderWindow::open(*forms, ".asf", "");
-    recorder()->Command2->click();
+    recorder()->recordButton->click();
     expectReport({"301", "Descripcion del error: La dirección de la emisión no es válida: "});
 }
 
 TEST_F(RecorderErrorTest, ErrorStatusIsReportedAndItsBodyNeverWritten) {
-    open("/missing").Command2->click();
+    open("/missing").recordButton->click();
     expectReport({"404", "Descripcion: HTTP 404 Not Found"});
     EXPECT_FALSE(QFileInfo::exists(target()));
 }
@@ -393,14 +393,14 @@ TEST_F(RecorderErrorTest, RefusedConnectionIsReported) {
     const quint16 port = closed.serverPort();
     closed.close();
     RecorderWindow::open(*forms, ".mp3", QStringLiteral("http://127.0.0.1:%1/radio").arg(port));
-    recorder()->Command2->click();
+    recorder()->recordButton->click();
     expectReport({"1", "Descripcion: Connection refused"});
 }
 
 TEST_F(RecorderErrorTest, MissingFolderIsReportedWithTheSystemsDescription) {
     RecorderWindow& d = open("/stream");
-    d.Text4->setText(dir.path() + "/gone/");
-    d.Command2->click();
+    d.folderField->setText(dir.path() + "/gone/");
+    d.recordButton->click();
     expectReport({QString::number(ENOENT), "Descripcion: " + qt_error_string(ENOENT)});
 }
 
@@ -431,9 +431,9 @@ TEST_F(RecorderErrorTest, FullDiskStopsTheRecordingKeepsWhatWasWrittenAndReports
     if (!disk.mounted())
         GTEST_SKIP() << disk.why().toStdString();
     RecorderWindow& d = open("/stream");
-    d.Text4->setText(dir.path() + "/small/");
-    const QString path = d.Text1->text();
-    d.Command2->click();
+    d.folderField->setText(dir.path() + "/small/");
+    const QString path = d.pathField->text();
+    d.recordButton->click();
     expectReport({QString::number(ENOSPC), "Descripcion: " + qt_error_string(ENOSPC)});
     const QByteArray kept = readFile(path);
     EXPECT_GT(kept.size(), 0);
@@ -447,15 +447,15 @@ TEST_F(RecorderErrorTest, ReadOnlyFolderIsReported) {
     if (!disk.mounted())
         GTEST_SKIP() << disk.why().toStdString();
     RecorderWindow& d = open("/stream");
-    d.Text4->setText(dir.path() + "/ro/");
-    d.Command2->click();
+    d.folderField->setText(dir.path() + "/ro/");
+    d.recordButton->click();
     expectReport({QString::number(EROFS), "Descripcion: " + qt_error_string(EROFS)});
 }
 
 // HLS: the segments' bytes, in sequence order, instead of the playlist's text.
 TEST_F(RecorderTest, HlsMasterIsFollowedToItsBestVariantAndItsSegmentsConcatenated) {
     RecorderWindow& d = open("/master.m3u8");
-    d.Command2->click();
+    d.recordButton->click();
     const QByteArray expected =
         peer::initSection() + peer::segmentFile(0) + peer::segmentFile(1) + peer::segmentFile(2);
     ASSERT_TRUE(waitForSize(target(), expected.size()));
@@ -469,7 +469,7 @@ TEST_F(RecorderTest, HlsMasterIsFollowedToItsBestVariantAndItsSegmentsConcatenat
 
 TEST_F(RecorderTest, LiveHlsIsFollowedAsThePlaylistSlides) {
     RecorderWindow& d = open("/live.m3u8");
-    d.Command2->click();
+    d.recordButton->click();
     // Joined at the first sequence listed; four segments prove at least one reload added more.
     ASSERT_TRUE(waitFor([&] { return peer.count("/live.m3u8") >= 3; }, 10000));
     const qint64 first = peer.liveFirstSequence.value(0);
@@ -480,7 +480,7 @@ TEST_F(RecorderTest, LiveHlsIsFollowedAsThePlaylistSlides) {
     for (qint64 q = first; q < first + 4; ++q)
         fourSegments += peer::segmentFile(int(q % 3)).size();
     ASSERT_TRUE(waitForSize(target(), fourSegments));
-    d.Command1->click();
+    d.stopButton->click();
     const QByteArray written = readFile(target());
     ASSERT_GE(written.size(), fourSegments);
     ASSERT_LE(written.size(), expected.size());
@@ -513,14 +513,14 @@ TEST_F(RecorderTest, LivePlaylistThatDisappearsEndsTheRecordingWithEverySegmentI
 }
 
 TEST_F(RecorderErrorTest, EncryptedHlsIsReportedRatherThanRecordedAsNoise) {
-    open("/locked.m3u8").Command2->click();
+    open("/locked.m3u8").recordButton->click();
     expectReport({"399", "Descripcion: La emisión está cifrada y no se puede grabar"});
     EXPECT_EQ(peer.count("/seg0.ts"), 0);
 }
 
 TEST_F(RecorderTest, PlainM3uIsFollowedToItsStream) {
     peer.finiteSize = 50000;
-    open("/radio.m3u").Command2->click();
+    open("/radio.m3u").recordButton->click();
     ASSERT_TRUE(waitForSize(target(), peer.finiteSize));
     waitFor([] { return false; }, 200);
     EXPECT_TRUE(readFile(target()) == peer::pattern(0, peer.finiteSize));

@@ -22,14 +22,14 @@ TEST(VolumeCost, IdleWindowsCostLittleAndFollowOutsideChangesAtOnce) {
     VolumeControl& v = *tv.volume;
     int ticks = 0;
     QObject::connect(v.pollTimer(), &Timer::tick, [&] { ++ticks; });
-    QObject::connect(mini.Timer1(), &Timer::tick, [&] { ++ticks; });
+    QObject::connect(mini.pollTimer(), &Timer::tick, [&] { ++ticks; });
 
     // Idle, first with the poll timers stopped (what the event loop costs anyway), then running.
     v.pollTimer()->setEnabled(false);
-    mini.Timer1()->setEnabled(false);
+    mini.pollTimer()->setEnabled(false);
     const double baseCpu = idleCpuPercent(1500);
     v.pollTimer()->setEnabled(true);
-    mini.Timer1()->setEnabled(true);
+    mini.pollTimer()->setEnabled(true);
     const double idleCpu = idleCpuPercent(3000);
     std::printf(
         "[ volume ] idle: %.2f %% of one core with two sliders polling (%d ticks in 3 s), %.2f %% without\n",

@@ -217,7 +217,7 @@ TEST_F(VolumeRun, TheSmallWindowShowsTheLevelInItsCaption) {
     // Loading at 0 changes nothing, so the caption keeps its design text.
     EXPECT_EQ(mini.Caption(), QStringLiteral("Volumen"));
     EXPECT_EQ(mini.volscroll()->maximum(), 100);
-    EXPECT_EQ(mini.Timer1()->Interval(), 1);
+    EXPECT_EQ(mini.pollTimer()->Interval(), 1);
 
     mini.volscroll()->setValue(35);
     EXPECT_EQ(mini.Caption(), QStringLiteral("Volumen 35 %"));

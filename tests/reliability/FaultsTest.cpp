@@ -213,7 +213,8 @@ TEST_F(FaultTest, ProgramUpdateFaultsLeaveTheProgramAsItWas) {
         forms->get<SelfUpdate>().setProgram(file("sintonex"), standIn.processId());
         loop.reset();
         forms->show("SelfUpdate");
-        // Timer1 runs two seconds after a complete download; a failed one is reported at once.
+        // SelfUpdate's writeScriptTimer runs two seconds after a complete download; a failed one is
+        // reported at once.
         ASSERT_TRUE(waitFor(
             [&] {
                 clock.advance(100);
@@ -256,21 +257,21 @@ TEST_F(FaultTest, SupportAndInvitationKeepTheTypedTextsWhenTheRequestFails) {
         newRun();
         SupportWindow& w = forms->get<SupportWindow>();
         forms->show("SupportWindow");
-        w.Text1()->setText("Ana");
-        w.Text2()->setText("ana@x.es");
-        w.Text3()->setPlainText(QStringLiteral("No se oye la radio"));
-        w.Combo1()->setCurrentIndex(1);
+        w.nameField()->setText("Ana");
+        w.emailField()->setText("ana@x.es");
+        w.messageField()->setPlainText(QStringLiteral("No se oye la radio"));
+        w.systemBox()->setCurrentIndex(1);
         loop.reset();
-        w.Command1()->click();
+        w.sendButton()->click();
         idle(1500); // the answer, or part of it, arrives
         clock.advance(7500);
         ASSERT_EQ(dialogs().shown.size(), 1);
         EXPECT_TRUE(dialogs().shown[0].prompt.startsWith("Ha ocurrido un error al intentar enviar"));
         EXPECT_LT(loop.maxGapMs(), kMaxLoopGapMs);
         EXPECT_TRUE(forms->isLoaded("SupportWindow"));
-        EXPECT_EQ(w.Text1()->text(), "Ana");
-        EXPECT_EQ(w.Text3()->toPlainText(), QStringLiteral("No se oye la radio"));
-        EXPECT_TRUE(w.Command1()->isEnabled());
+        EXPECT_EQ(w.nameField()->text(), "Ana");
+        EXPECT_EQ(w.messageField()->toPlainText(), QStringLiteral("No se oye la radio"));
+        EXPECT_TRUE(w.sendButton()->isEnabled());
     }
     for (const Fault& f : {Fault{"error", 500}, Fault{"endless", 5}, Fault{"delay", 6000}}) {
         SCOPED_TRACE(describe(f));
@@ -279,12 +280,12 @@ TEST_F(FaultTest, SupportAndInvitationKeepTheTypedTextsWhenTheRequestFails) {
         newRun();
         InviteWindow& w = forms->get<InviteWindow>();
         forms->show("InviteWindow");
-        w.Text1()->setText("Ana");
-        w.Text2()->setText("ana@x.es");
-        w.Text3()->setText("luis@x.es");
-        w.Text4()->setPlainText("Mira esto");
+        w.nameField()->setText("Ana");
+        w.emailField()->setText("ana@x.es");
+        w.friendsField()->setText("luis@x.es");
+        w.messageField()->setPlainText("Mira esto");
         loop.reset();
-        w.Command2()->click();
+        w.sendButton()->click();
         idle(1500);
         clock.advance(3500);
         ASSERT_EQ(dialogs().shown.size(), 1);
@@ -292,8 +293,8 @@ TEST_F(FaultTest, SupportAndInvitationKeepTheTypedTextsWhenTheRequestFails) {
             << dialogs().shown[0].prompt.toStdString();
         EXPECT_LT(loop.maxGapMs(), kMaxLoopGapMs);
         EXPECT_TRUE(forms->isLoaded("InviteWindow"));
-        EXPECT_EQ(w.Text3()->text(), "luis@x.es");
-        EXPECT_EQ(w.Text4()->toPlainText(), "Mira esto");
+        EXPECT_EQ(w.friendsField()->text(), "luis@x.es");
+        EXPECT_EQ(w.messageField()->toPlainText(), "Mira esto");
     }
 }
 

@@ -74,7 +74,7 @@ void listWriter(const QString& folder) {
         auto* check = forms.loadedControl<WebBrowser>("ListUpdateWindow", "verificar");
         waitFor([&] { return !check->innerText().isEmpty(); }, 5000);
         clock.advance(6500);
-        if (auto* start = forms.loadedControl<QPushButton>("ListUpdateWindow", "Command1"))
+        if (auto* start = forms.loadedControl<QPushButton>("ListUpdateWindow", "startButton"))
             start->click();
         waitFor([&] { return !dialogsOf(*platform).shown.isEmpty(); }, 5000);
         forms.unload("ListUpdateWindow");

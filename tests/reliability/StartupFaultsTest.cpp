@@ -39,7 +39,7 @@ struct Start {
     qint64 armedAt = -1;      // the counter page's first download notification or error
     qint64 handedOverAt = -1; // the chooser loaded
     bool titleSeen = false;   // the splash's version page completed while the splash was there
-    QString label4;           // what the splash showed of it
+    QString versionCheckText; // what the splash showed of it
 };
 
 class StartupFaults : public ::testing::Test {
@@ -115,11 +115,11 @@ protected:
             auto* splash = name == "SplashWindow" ? forms->find<SplashWindow>() : nullptr;
             if (!splash)
                 return;
-            QObject::connect(splash->WebBrowser1, &WebBrowser::FileDownload, &scope, arm);
-            QObject::connect(splash->WebBrowser1, &WebBrowser::NavigateError, &scope, arm);
-            QObject::connect(splash->WebBrowser2, &WebBrowser::DocumentComplete, &scope, [&s, splash] {
+            QObject::connect(splash->counterPage, &WebBrowser::FileDownload, &scope, arm);
+            QObject::connect(splash->counterPage, &WebBrowser::NavigateError, &scope, arm);
+            QObject::connect(splash->versionCheckPage, &WebBrowser::DocumentComplete, &scope, [&s, splash] {
                 s.titleSeen = true;
-                s.label4 = splash->Label4->text();
+                s.versionCheckText = splash->versionCheckLabel->text();
             });
         });
         startProgram(*forms);
@@ -146,7 +146,7 @@ protected:
             return nullptr;
         clock.advance(18); // faded in
         EXPECT_TRUE(chooser->isEnabled());
-        (tv ? chooser->Command1 : chooser->Command2)->click();
+        (tv ? chooser->tvButton : chooser->radioButton)->click();
         clock.advance(20); // faded out
         EXPECT_FALSE(forms->isLoaded("ChooserWindow"));
         Form* w = forms->find(tv ? "TvWindow" : "RadioWindow");
@@ -206,13 +206,13 @@ TEST_F(StartupFaults, StartReachesThePlayerWindowWhateverTheServiceDoes) {
         EXPECT_FALSE(forms->isLoaded("SplashWindow"));
         if (s.titleSeen) {
             // The page's title, or its address where it has none: one short line, never the body.
-            EXPECT_LE(s.label4.size(), 200) << s.label4.toStdString();
-            EXPECT_FALSE(s.label4.contains('\n'));
+            EXPECT_LE(s.versionCheckText.size(), 200) << s.versionCheckText.toStdString();
+            EXPECT_FALSE(s.versionCheckText.contains('\n'));
         }
         if (QString(f.mode) == "delay") {
             EXPECT_TRUE(s.titleSeen);
-            EXPECT_TRUE(s.label4.endsWith(QStringLiteral(" - nueva versión disponible")))
-                << s.label4.toStdString();
+            EXPECT_TRUE(s.versionCheckText.endsWith(QStringLiteral(" - nueva versión disponible")))
+                << s.versionCheckText.toStdString();
         }
 
         PlayerWindow* w = choose(tv);

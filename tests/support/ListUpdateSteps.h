@@ -20,6 +20,6 @@ inline QPushButton* reachListUpdateStart(Forms& forms, ManualClock& clock, const
     if (!check || !waitFor([&] { return check->innerText() == "ok"; }, 10000))
         return nullptr;
     clock.advance(5000 + 1500);
-    auto* start = forms.loadedControl<QPushButton>("ListUpdateWindow", "Command1");
+    auto* start = forms.loadedControl<QPushButton>("ListUpdateWindow", "startButton");
     return start && start->isEnabled() ? start : nullptr;
 }

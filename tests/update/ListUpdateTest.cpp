@@ -49,7 +49,9 @@ protected:
     FetchingBrowser& browser(const char* name) {
         return *forms->loadedControl<FetchingBrowser>("ListUpdateWindow", name);
     }
-    QPushButton& command1() { return *forms->loadedControl<QPushButton>("ListUpdateWindow", "Command1"); }
+    QPushButton& startButton() {
+        return *forms->loadedControl<QPushButton>("ListUpdateWindow", "startButton");
+    }
 
     // Opens the window and lets both pages load at their fixed delays, up to the reply's judgement.
     void openAndCheck() {
@@ -61,7 +63,7 @@ protected:
         ASSERT_TRUE(waitFor([&] { return browser("verificar").loads == 1; }, 5000));
         clock.advance(5000 + 1499);
         EXPECT_TRUE(dialogs().shown.isEmpty());
-        EXPECT_FALSE(command1().isEnabled());
+        EXPECT_FALSE(startButton().isEnabled());
         clock.advance(1);
     }
     QString installedVersion() const { return Settings(dir.path()).read("config", "vers_local_canales"); }
@@ -71,8 +73,8 @@ TEST_F(ListUpdate, OkEnablesTheButtonAndNothingIsDownloadedBeforeTheClick) {
     openAndCheck();
     EXPECT_TRUE(browser("numero_ver_canales").silent());
     EXPECT_EQ(peer.requests.value(1), kCheckPath + "?ver=37") << "the version the service itself reported";
-    EXPECT_EQ(command1().text(), "Comenzar actualización");
-    EXPECT_TRUE(command1().isEnabled());
+    EXPECT_EQ(startButton().text(), "Comenzar actualización");
+    EXPECT_TRUE(startButton().isEnabled());
     EXPECT_TRUE(dialogs().shown.isEmpty());
     clock.advance(60000);
     EXPECT_EQ(peer.countOf(kTvPath) + peer.countOf(kRadioPath), 0);
@@ -114,9 +116,9 @@ TEST_F(ListUpdate, NoAsksItsQuestionYesOpensTheChooserAndNoOffersTheUpdateAnyway
     EXPECT_TRUE(forms->isLoaded("ListUpdateWindow"));
     clock.advance(60000);
     EXPECT_EQ(dialogs().shown.size(), 1);
-    EXPECT_EQ(command1().text(), "Comenzar actualización");
-    ASSERT_TRUE(command1().isEnabled());
-    command1().click();
+    EXPECT_EQ(startButton().text(), "Comenzar actualización");
+    ASSERT_TRUE(startButton().isEnabled());
+    startButton().click();
     ASSERT_TRUE(waitFor([&] { return dialogs().shown.size() == 2; }, 10000));
     EXPECT_EQ(dialogs().shown[1].prompt,
               "El proceso de actualización de los canales se ha completado exitosamente.");
@@ -137,7 +139,7 @@ TEST_F(ListUpdate, ACompletedUpdateInstallsBothListsAndTheirVersionAfterClosingT
     forms->show("TvWindow");
     forms->form("RadioWindow");
     openAndCheck();
-    ASSERT_TRUE(command1().isEnabled());
+    ASSERT_TRUE(startButton().isEnabled());
 
     QStringList seenAtDownload;
     peer.onRequest = [&](const QByteArray& path) {
@@ -147,12 +149,12 @@ TEST_F(ListUpdate, ACompletedUpdateInstallsBothListsAndTheirVersionAfterClosingT
         if (forms->isLoaded("TvWindow") || forms->isLoaded("RadioWindow"))
             seenAtDownload << "a player window is still open";
         if (!forms->loadedControl<QProgressBar>("ListUpdateWindow", "progreso")->isVisible() ||
-            command1().isVisible())
+            startButton().isVisible())
             seenAtDownload << "no progress shown";
         if (readAll(file("vqrcv8xotv.exe")) != "TV vieja||>asx\r\n")
             seenAtDownload << "the old TV list is gone while downloading";
     };
-    command1().click();
+    startButton().click();
     ASSERT_TRUE(waitFor([&] { return !dialogs().shown.isEmpty(); }, 10000));
 
     EXPECT_EQ(seenAtDownload, (QStringList{QString::fromLatin1(kTvPath), QString::fromLatin1(kRadioPath)}));
@@ -186,7 +188,7 @@ TEST_F(ListUpdate, AFailedDownloadKeepsTheInstalledListsAndVersion) {
         dialogs().shown.clear();
         forms->show("TvWindow");
         openAndCheck();
-        command1().click();
+        startButton().click();
         ASSERT_TRUE(waitFor([&] { return !dialogs().shown.isEmpty(); }, 10000));
 
         EXPECT_EQ(prompts(), QStringList{kFallido});
@@ -203,7 +205,7 @@ TEST_F(ListUpdate, AFailedDownloadKeepsTheInstalledListsAndVersion) {
 TEST_F(ListUpdate, ClosingTheWindowWhileDownloadingLeavesNothingBehind) {
     peer.route(kRadioPath, radioList, HttpPeer::Fault::Stall);
     openAndCheck();
-    command1().click();
+    startButton().click();
     ASSERT_TRUE(waitFor([&] { return peer.countOf(kRadioPath) == 1; }, 10000));
     forms->unload("ListUpdateWindow");
     waitFor([] { return false; }, 200); // whatever was still under way has its chance to show

@@ -59,7 +59,7 @@ protected:
         running.start(program, {});
         ASSERT_TRUE(running.waitForStarted(5000));
     }
-    Timer& form1Timer(const char* name) { return *forms->loadedControl<Timer>("SelfUpdate", name); }
+    Timer& selfUpdateTimer(const char* name) { return *forms->loadedControl<Timer>("SelfUpdate", name); }
 };
 
 TEST_F(ProgramUpdate, TheScriptEndsTheRunningProgramAndPutsTheNewOneInItsPlace) {
@@ -150,7 +150,7 @@ TEST_F(ProgramUpdate, ClosingTheWindowBeforeTheScriptAbandonsTheUpdate) {
     newRun();
     forms->show("SelfUpdate");
     ASSERT_TRUE(waitFor([&] { return !forms->isLoaded("ProgramDownload"); }, 10000));
-    EXPECT_TRUE(form1Timer("Timer1").Enabled());
+    EXPECT_TRUE(selfUpdateTimer("writeScriptTimer").Enabled());
     forms->form("SelfUpdate")->close();
     clock.advance(60000);
     EXPECT_TRUE(dialogs().shown.isEmpty());

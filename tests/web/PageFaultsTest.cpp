@@ -215,7 +215,7 @@ TEST_F(PageFaults, ChatLeavesAndClosesWhateverItsPageMeets) {
         Form* chatWindow = forms->find("ChatWindow");
         ASSERT_NE(chatWindow, nullptr);
         EXPECT_TRUE(chatWindow->isVisible());
-        WebBrowser* page = chatWindow->findChild<WebBrowser*>("WebBrowser1");
+        WebBrowser* page = chatWindow->findChild<WebBrowser*>("chatPage");
         ASSERT_NE(page, nullptr);
         QStringList* events = record(page);
         // Chromium's start, on the first page, is not the page's doing.

@@ -52,7 +52,7 @@ TEST_F(CommandsTest, SwitchingTakesThePlaceOfTheOtherWindowWithoutItsReminder) {
     PlayerWindow& tv = openTv();
     play(tv, 0);
     rig.forms->show("ChatWindow");
-    QPointer<FakeBrowser> chatPage = windowBrowser("ChatWindow");
+    QPointer<FakeBrowser> chatPage = fakeBrowser(rig.forms->find("ChatWindow"), "chatPage");
     place(tv, 1500, 3000);
     const int stops = player(tv).stopCalls;
     EXPECT_EQ(tv.button(Ctl::Switch)->text(), "&Radio");
