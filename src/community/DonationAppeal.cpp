@@ -170,8 +170,8 @@ void DonationAppeal::donatePicture_Click() {
 
 void DonationAppeal::cmdOK_Click() {
     for (const char* window : {"TvWindow", "RadioWindow"})
-        if (auto* reminder =
-                forms().loadedControl<Timer>(QString::fromLatin1(window), QStringLiteral("Timer3")))
+        if (auto* reminder = forms().loadedControl<Timer>(QString::fromLatin1(window),
+                                                          QStringLiteral("donationReminderTimer")))
             reminder->setEnabled(false);
     forms().unload(this);
 }

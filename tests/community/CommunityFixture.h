@@ -67,7 +67,7 @@ public:
         auto* image = new QLabel(this);
         image->setObjectName(QStringLiteral("backgroundPicture"));
         auto* reminder = new Timer(this, 30000, true);
-        reminder->setObjectName(QStringLiteral("Timer3"));
+        reminder->setObjectName(QStringLiteral("donationReminderTimer"));
         if (chat) {
             auto* h = new QPushButton(QStringLiteral("C&hat"), this);
             h->setObjectName(QStringLiteral("chatButton"));
@@ -77,7 +77,7 @@ public:
         }
     }
     QLabel* image() const { return findChild<QLabel*>(QStringLiteral("backgroundPicture")); }
-    Timer* reminder() const { return findChild<Timer*>(QStringLiteral("Timer3")); }
+    Timer* reminder() const { return findChild<Timer*>(QStringLiteral("donationReminderTimer")); }
     QPushButton* button(const char* name) const { return findChild<QPushButton*>(QString::fromLatin1(name)); }
 };
 

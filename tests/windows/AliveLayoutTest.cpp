@@ -128,7 +128,7 @@ TEST_P(AliveLayout, ChatOpensDockedAndItsButtonsWaitTwoSeconds) {
     Form* chatWindow = rig.forms->find("ChatWindow");
     ASSERT_NE(chatWindow, nullptr);
     EXPECT_TRUE(chatWindow->isVisible());
-    QPointer<FakeBrowser> page = fakeBrowser(chatWindow, "WebBrowser1");
+    QPointer<FakeBrowser> page = fakeBrowser(chatWindow, "chatPage");
     ASSERT_FALSE(page.isNull());
     EXPECT_EQ(page->navigations, QStringList{"http://servicio.test/windows/chat.html"});
     EXPECT_EQ(page->silentOnNavigate, QList<bool>{true});
