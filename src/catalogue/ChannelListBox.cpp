@@ -54,7 +54,12 @@ ChannelListBox::ChannelListBox(QWidget* parent) : QListWidget(parent) {
     };
     connect(m, &QAbstractItemModel::rowsMoved, this, invalidate);
     connect(m, &QAbstractItemModel::layoutChanged, this, invalidate);
-    connect(m, &QAbstractItemModel::modelReset, this, invalidate);
+    // An emptied list (a load or a reload starts so) is folded as its rows arrive: the first
+    // keystroke after a load then costs what every other does.
+    connect(m, &QAbstractItemModel::modelReset, this, [this, invalidate] {
+        invalidate();
+        m_foldedValid = count() == 0;
+    });
 }
 
 ChannelListBox::~ChannelListBox() {
