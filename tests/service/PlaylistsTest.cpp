@@ -294,20 +294,26 @@ TEST(ServicePlaylists, StreamsThatDoNotAnswerStayOutUntilTheyDo) {
     EXPECT_EQ(refs(svc, "Dos caminos"), QStringList{live});
     EXPECT_TRUE(refs(svc, "Perdida").isEmpty());
 
-    // Back on the air at the next check. A new channel is out at once, before its stream is tried;
-    // one whose stream is the service itself is never tried, and stays out.
-    write(dir.filePath("no-existe.mp3"), "y");
-    ASSERT_TRUE(streams.clearFaults());
+    // A new channel is out at once, before its stream is tried.
     ASSERT_TRUE(streams.setFault("/media/vivo.mp3?nueva", "delay", 6000));
-    writeAll(dir.filePath("radio.m3u"), readAll(dir.filePath("radio.m3u")) + "#EXTINF:-1,Nueva\n" +
-                                            (live + "?nueva\n#EXTINF:-1,Propia\n").toUtf8() +
-                                            (svc.serviceBase() + "/stream/radio-uno\n").toUtf8());
+    writeAll(dir.filePath("radio.m3u"),
+             readAll(dir.filePath("radio.m3u")) + "#EXTINF:-1,Nueva\n" + (live + "?nueva\n").toUtf8());
     ASSERT_TRUE(svc.signal(SIGHUP));
     EXPECT_TRUE(waitFor([&] { return get(svc, kRadio).contains("Nueva||>asx"); }, 1500));
-    EXPECT_FALSE(svc.log().join('\n').contains("checked 8"));
-    ASSERT_TRUE(svc.waitForLog("checked 8 stream addresses: 3 do not answer", 15000));
+    EXPECT_FALSE(svc.log().join('\n').contains("checked 7"));
+    ASSERT_TRUE(svc.waitForLog("checked 7 stream addresses: 4 do not answer", 15000));
+    EXPECT_FALSE(get(svc, kRadio).contains("Nueva"));
+
+    // Back on the air at the next check; a channel whose stream is the service itself is never
+    // tried, and stays out.
+    write(dir.filePath("no-existe.mp3"), "y");
+    ASSERT_TRUE(streams.clearFaults());
+    writeAll(dir.filePath("radio.m3u"), readAll(dir.filePath("radio.m3u")) + "#EXTINF:-1,Propia\n" +
+                                            (svc.serviceBase() + "/stream/radio-uno\n").toUtf8());
+    ASSERT_TRUE(svc.signal(SIGHUP));
+    ASSERT_TRUE(svc.waitForLog("checked 8 stream addresses: 2 do not answer", 15000));
     EXPECT_EQ(get(svc, kRadio), "Viva||>asx\r\nDos caminos||>asx\r\nPerdida||>asx\r\nLenta||>asx\r\nOtra "
-                                "red||>asx\r\nVieja||>asx\r\n");
+                                "red||>asx\r\nVieja||>asx\r\nNueva||>asx\r\n");
     EXPECT_FALSE(svc.log().join('\n').contains("GET /stream/radio-uno"));
     EXPECT_NE(versionOf(svc), version);
 }
