@@ -190,10 +190,11 @@ TEST(Startup, TheFirstTelevisionChannelOfTheShippedListShowsMovingPictures) {
 
 #endif
 
-// An installed program, started from its installed path by a user with a fresh home: it makes
-// the user's folder from the installed lists, starts the service it brings along and plays the
-// first channel. Run by scripts/test-package, which installs the package and names the program
-// in SINTONEX_INSTALLED_PROGRAM; off in ordinary runs, where nothing is installed.
+// An installed program, started from its installed path by a user with a fresh home and no
+// network: it makes the user's folder from the installed lists, starts the service it brings along
+// and plays the demo's first channel; at the next start, a channel of the user's own fuentes.txt.
+// Run by scripts/test-package, which installs the package and names the program in
+// SINTONEX_INSTALLED_PROGRAM; off in ordinary runs, where nothing is installed.
 TEST(Installed, DISABLED_TheInstalledProgramBringsItsListsAndServiceAndPlaysTheFirstChannel) {
     const QString installed = qEnvironmentVariable("SINTONEX_INSTALLED_PROGRAM");
     ASSERT_FALSE(installed.isEmpty()) << "SINTONEX_INSTALLED_PROGRAM names no installed program";
@@ -230,4 +231,30 @@ TEST(Installed, DISABLED_TheInstalledProgramBringsItsListsAndServiceAndPlaysTheF
     ASSERT_TRUE(program.terminate());
     EXPECT_TRUE(waitFor([&] { return !LocalService::answers(service, 200); }, 5000))
         << "the service outlived the program";
+
+    // The same user names a playlist of their own in fuentes.txt: at the next start its channel is
+    // in the TV list with no question asked, and plays.
+    program.writeFile("mia.m3u",
+                      "#EXTINF:-1,Mi Canal Propio\nhttp://127.0.0.1:47800/media/canal1/live.m3u8\n");
+    program.writeFile("fuentes.txt", "tv mia.m3u\n");
+    program.start(x);
+    const auto again = openPlayerWindow(x, PlayerChoice::Television);
+    ASSERT_TRUE(again.has_value()) << "the TV window did not appear the second time";
+    ASSERT_TRUE(waitFor(
+        [&] { return readAll(program.folder() + "/vqrcv8xotv.exe").startsWith("Mi Canal Propio||>asx\r\n"); },
+        30000))
+        << readAll(program.folder() + "/vqrcv8xotv.exe").toStdString();
+    for (const XSession::Window& w : x.windows())
+        EXPECT_FALSE(w.title.startsWith("Lista de canales"))
+            << "a list question came up: " << w.title.toStdString();
+    const QRect second = playerArea(*again);
+    waitFor([&] { return moving(x, second); }, 8000);
+    waitFor([&] { return !moving(x, second); }, 20000); // the intro clip
+    plays = false;
+    for (int attempt = 0; attempt < 3 && !plays; ++attempt) {
+        playFirstChannel(x, *again);
+        plays = waitFor([&] { return moving(x, second); }, 15000);
+    }
+    EXPECT_TRUE(plays) << "the user's channel shows no moving pictures";
+    ASSERT_TRUE(program.terminate());
 }
