@@ -8,12 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
+
+namespace {
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {

@@ -12,3 +12,6 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, mode
 
 // Creates `path` and its missing parents with `mode`. True when it exists as a folder afterwards.
 bool makeFolders(const std::string& path, mode_t mode);
+
+// The folder a file path names its file in ("." for a bare name).
+std::string folderOf(const std::string& path);

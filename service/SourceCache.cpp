@@ -1,10 +1,9 @@
 #include "SourceCache.h"
 
 #include "AtomicFile.h"
+#include "base/SourcesFile.h"
 
 #include <cerrno>
-#include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,15 +15,6 @@ namespace {
 const char* const kMagic = "sintonex-fuente 1";
 // A source is at most 64 MiB; the header is a few lines.
 constexpr off_t kMaxCopyBytes = 64 * 1024 * 1024 + 64 * 1024;
-
-std::string hashName(const std::string& text) {
-    uint64_t hash = 14695981039346656037ull; // FNV-1a
-    for (const char c : text)
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    char out[17];
-    std::snprintf(out, sizeof out, "%016llx", static_cast<unsigned long long>(hash));
-    return out;
-}
 
 // The next line of `text` from `at`, which moves past it; false at the end of the text.
 bool nextLine(const std::string& text, size_t& at, std::string& line) {
@@ -71,8 +61,9 @@ std::string SourceCache::defaultFolder() {
 }
 
 std::string SourceCache::pathOf(const std::string& list, const std::string& address) const {
-    return m_folder.empty() ? std::string()
-                            : m_folder + "/fuentes/" + list + "-" + hashName(list + "\n" + address);
+    return m_folder.empty()
+               ? std::string()
+               : m_folder + "/fuentes/" + list + "-" + sourcesfile::fingerprint(list + "\n" + address);
 }
 
 std::optional<SourceCache::Copy> SourceCache::load(const std::string& list,

@@ -14,11 +14,6 @@ const char* listName(ListKind list) {
     return list == ListKind::Tv ? "tv" : "radio";
 }
 
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string clock(std::time_t at) {
     std::tm tm{};
     localtime_r(&at, &tm);

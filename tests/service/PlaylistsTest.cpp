@@ -1,5 +1,6 @@
 // Channel lists built from people's own playlists: what is taken from M3U and PLS files, the names
 // and encodings published, alternatives, refreshing, dead streams and the answers caches rely on.
+#include "Published.h"
 #include "support/Files.h"
 #include "support/ServiceFixture.h"
 #include "support/TestPlatform.h"
@@ -18,34 +19,10 @@
 
 namespace {
 
-const QString kTv = QStringLiteral("/windows/hmtzc4wn8ue/canalestv.exe");
-const QString kRadio = QStringLiteral("/windows/hmtzc4wn8ue/canalesradio.exe");
-const QString kVersion = QStringLiteral("/windows/versiones/obtener_ver_actual.php");
-
 void write(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     f.write(bytes);
-}
-
-QByteArray get(const ServiceFixture& svc, const QString& path) {
-    return ServiceFixture::get(svc.serviceBase() + path).body;
-}
-
-QStringList refs(const ServiceFixture& svc, const QByteArray& nameBytes) {
-    const auto r = ServiceFixture::get(svc.serviceBase() + "/windows/pqlrvbxdk27/canalasx.php?canala=" +
-                                       QString::fromLatin1(nameBytes.toPercentEncoding()) +
-                                       "&versionlistacanales=37&versionprograma=245");
-    static const QRegularExpression ref(QStringLiteral("<ref href=\"([^\"]+)\""));
-    QStringList out;
-    for (auto it = ref.globalMatch(QString::fromUtf8(r.body)); it.hasNext();)
-        out << it.next().captured(1);
-    return out;
-}
-
-QString versionOf(const ServiceFixture& svc) {
-    static const QRegularExpression body(QStringLiteral("<body>(.*)</body>"));
-    return body.match(QString::fromUtf8(get(svc, kVersion))).captured(1);
 }
 
 // A port on 127.0.0.1 where nothing listens.

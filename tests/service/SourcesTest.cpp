@@ -1,6 +1,7 @@
 // Where the bundled service takes its channels from besides the command line: the default sources,
 // the user's fuentes.txt, the copies that stand in without network, and every kind of bad source,
 // as the lists, the status file and the log show them.
+#include "Published.h"
 #include "support/Files.h"
 #include "support/HttpPeer.h"
 #include "support/ServiceFixture.h"
@@ -21,9 +22,6 @@
 
 namespace {
 
-const QString kTv = QStringLiteral("/windows/hmtzc4wn8ue/canalestv.exe");
-const QString kRadio = QStringLiteral("/windows/hmtzc4wn8ue/canalesradio.exe");
-const QString kVersion = QStringLiteral("/windows/versiones/obtener_ver_actual.php");
 const QString kFixtures = QStringLiteral(SINTONEX_SOURCE_DIR "/tests/service/fixtures/");
 const QString kCertificates = QStringLiteral(SINTONEX_SOURCE_DIR "/tests/support/fixtures/");
 
@@ -39,25 +37,6 @@ const QByteArray kDirectoryRadio = "Radio Nacional||>asx\r\nRadio Mar\xED"
 // The origin that misbehaves on purpose needs the service's fault switches.
 QStringList withFaults(const QStringList& args) {
     return args;
-}
-
-QByteArray get(const ServiceFixture& svc, const QString& path) {
-    return ServiceFixture::get(svc.serviceBase() + path).body;
-}
-
-QString versionOf(const ServiceFixture& svc) {
-    static const QRegularExpression body(QStringLiteral("<body>(.*)</body>"));
-    return body.match(QString::fromUtf8(get(svc, kVersion))).captured(1);
-}
-
-QStringList refs(const ServiceFixture& svc, const QByteArray& nameBytes) {
-    const auto r = ServiceFixture::get(svc.serviceBase() + "/windows/pqlrvbxdk27/canalasx.php?canala=" +
-                                       QString::fromLatin1(nameBytes.toPercentEncoding()));
-    static const QRegularExpression ref(QStringLiteral("<ref href=\"([^\"]+)\""));
-    QStringList out;
-    for (auto it = ref.globalMatch(QString::fromUtf8(r.body)); it.hasNext();)
-        out << it.next().captured(1);
-    return out;
 }
 
 QJsonObject status(const QString& path) {
