@@ -1,5 +1,8 @@
-// List load and search per keystroke over a generated 100,000-channel list, in the list box the
-// player windows use for `canales`. Run with QT_QPA_PLATFORM=offscreen (scripts/bench does).
+// List load and search per keystroke over a generated 100,000-channel list, and over a 10,000-channel
+// list of the shape the service publishes from the big public playlists (UTF-8 names in several
+// scripts), in the list box the player windows use for `canales`; and that list reloaded in place
+// under a selection, as a list from the program's own service arrives. Run with
+// QT_QPA_PLATFORM=offscreen (scripts/bench does).
 //
 // Load: the list file is read, parsed and put into a hidden list box, which is then shown and
 // painted once, as a player window's load followed by its show does. Memory per item is the heap
@@ -48,14 +51,26 @@ QByteArray generatedList(int count) {
     return out;
 }
 
-// The list file, written once for all benchmarks.
+// A list as the service publishes it from a public collection: UTF-8 (some names need it), names in
+// Latin with accents, Cyrillic and Arabic script and with emoji, each once.
+QByteArray publishedList(int count, const QByteArray& first = {}) {
+    static const char* const words[] = {"Canal", "Noticias", "Deportes", "Música", "Первый", "Новости",
+                                        "قناة",  "الأخبار",  "Cine",     "Niños",  "Info",   "📺"};
+    QByteArray out = first;
+    for (int i = 0; i < count; ++i)
+        out += QByteArray(words[i % 12]) + ' ' + words[(i / 12) % 12] + ' ' + QByteArray::number(i) +
+               "||>asx\r\n";
+    return out;
+}
+
+// A list file, written once for all benchmarks.
 class ListFile {
 public:
-    ListFile() {
+    explicit ListFile(const QByteArray& bytes) {
         m_path = QDir(m_dir.path()).filePath(catalogue::listFileName(catalogue::ListKind::Tv));
         QFile f(m_path);
         if (f.open(QIODevice::WriteOnly))
-            f.write(generatedList(kChannels));
+            f.write(bytes);
     }
     const QString& path() const { return m_path; }
 
@@ -65,8 +80,17 @@ private:
 };
 
 const ListFile& listFile() {
-    static const ListFile file;
+    static const ListFile file(generatedList(kChannels));
     return file;
+}
+
+constexpr int kPublished = 10000;
+
+// The published list, and the same with one channel more at its top (the next refresh).
+const ListFile& publishedFile(bool next = false) {
+    static const ListFile file(publishedList(kPublished)),
+        nextFile(publishedList(kPublished, "Canal Nuevo||>asx\r\n"));
+    return next ? nextFile : file;
 }
 
 class PaintCounter : public QObject {
@@ -92,7 +116,8 @@ size_t heapInUse() {
 }
 
 void BM_ListLoad(benchmark::State& state) {
-    const QString path = listFile().path();
+    const int channels = int(state.range(0));
+    const QString path = channels == kChannels ? listFile().path() : publishedFile().path();
     size_t heapPerItem = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -109,19 +134,74 @@ void BM_ListLoad(benchmark::State& state) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 
         state.PauseTiming();
-        if (box->count() != kChannels) {
+        if (box->count() != channels) {
             state.SkipWithError("the list box does not hold every channel");
             break;
         }
-        heapPerItem = (heapInUse() - before) / kChannels;
+        heapPerItem = (heapInUse() - before) / size_t(channels);
         box.reset();
         channel_data.clear();
         state.ResumeTiming();
     }
-    state.counters["items"] = kChannels;
+    state.counters["items"] = channels;
     state.counters["heap_bytes_per_item"] = double(heapPerItem);
 }
-BENCHMARK(BM_ListLoad)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ListLoad)->Arg(kChannels)->Arg(kPublished)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// A shown list with a channel selected near its end, replaced by the next list from the service:
+// refilled, the selection found by name and kept at its height, painted once.
+void BM_ListReloadInPlace(benchmark::State& state) {
+    auto box = newListBox();
+    QStringList channel_data;
+    catalogue::loadChannelList(publishedFile().path(), *box, channel_data);
+    box->show();
+    box->setCurrentRow(box->count() - 20);
+    box->scrollToItem(box->currentItem());
+    PaintCounter counter;
+    box->viewport()->installEventFilter(&counter);
+    QCoreApplication::processEvents();
+    const QString selected = box->currentItem()->text();
+    bool next = true;
+    for (auto _ : state) {
+        counter.paints = 0;
+        catalogue::reloadChannelList(publishedFile(next).path(), *box, channel_data);
+        while (counter.paints == 0)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        next = !next;
+    }
+    if (!box->currentItem() || box->currentItem()->text() != selected)
+        state.SkipWithError("the selection was lost");
+}
+BENCHMARK(BM_ListReloadInPlace)->Unit(benchmark::kMillisecond);
+
+// The first keystroke after a list was (re)loaded: the list box's folded copy of the names is made
+// as the rows arrive, so this one costs what any other does.
+void BM_FirstKeystrokeAfterLoad(benchmark::State& state) {
+    auto box = newListBox();
+    QStringList channel_data;
+    QLineEdit text;
+    QRadioButton latch;
+    ChannelSearch search(
+        &text, box.get(), &latch, [] {}, nullptr);
+    catalogue::loadChannelList(publishedFile().path(), *box, channel_data);
+    const QString typed = box->item(box->count() - 1)->text().toUpper();
+    for (auto _ : state) {
+        state.PauseTiming();
+        {
+            // What was typed before the list came: no search runs for it.
+            const QSignalBlocker quiet(&text);
+            text.setText(typed.left(typed.size() - 1));
+        }
+        catalogue::loadChannelList(publishedFile().path(), *box, channel_data);
+        box->show();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        text.setText(typed);
+    }
+    if (box->currentRow() != box->count() - 1)
+        state.SkipWithError("the search selected another item");
+}
+BENCHMARK(BM_FirstKeystrokeAfterLoad)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // One loaded list box shared by the search benchmarks; main() ends it while the application
 // still exists, as a widget must.

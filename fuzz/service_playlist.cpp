@@ -1,7 +1,9 @@
-// The reference service's reader of people's playlists (M3U/M3U8 and PLS), with a local or a web
-// origin. Plain C++ like the service: no Qt.
+// The reference service's reader of people's playlists (M3U/M3U8, PLS and the radio directory's JSON
+// station lists), with a local or a web origin; and the same bytes as a fuentes.txt. Plain C++ like
+// the service: no Qt.
 #include "Playlists.h"
 #include "Text.h"
+#include "base/SourcesFile.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -34,6 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                           "https://127.0.0.1/a/b/", "http://127.0.0.1"};
     const std::string origin = origins[in.ConsumeIntegralInRange<size_t>(0, std::size(origins) - 1)];
     const std::string bytes = in.ConsumeRemainingBytesAsString();
+
+    // Whatever the user's fuentes.txt holds is written back as it was, and every source read from
+    // it is one address on one line.
+    const sourcesfile::SourcesFile sources = sourcesfile::SourcesFile::parse(bytes);
+    check(sources.bytes() == bytes, "fuentes.txt not written back as read", bytes);
+    for (const sourcesfile::Source& s : sources.sources())
+        check(!s.address.empty() && s.address.find_first_of("\r\n") == std::string::npos,
+              "a source address empty or on several lines", s.address);
 
     const PlaylistParse p = parsePlaylist(bytes, origin);
     check(p.error.empty() || p.entries.empty(), "entries from what is no playlist", bytes);

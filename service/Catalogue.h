@@ -47,6 +47,8 @@ public:
     bool addStream(ListKind list, const std::string& name, const std::string& address);
     // Keeps only the addresses `keep` accepts; Url channels left without one are dropped.
     template <typename Keep> void filterAddresses(Keep keep);
+    // Keeps only the channels `keep` accepts.
+    template <typename Keep> void keepChannels(Keep keep);
     // Settles each list's encoding and the names' published bytes; call after changes, before use.
     void finish();
 
@@ -80,5 +82,10 @@ template <typename Keep> void Catalogue::filterAddresses(Keep keep) {
         kept.push_back(std::move(ch));
     }
     m_channels = std::move(kept);
+    reindexNames();
+}
+
+template <typename Keep> void Catalogue::keepChannels(Keep keep) {
+    std::erase_if(m_channels, [&](const Channel& ch) { return !keep(ch); });
     reindexNames();
 }

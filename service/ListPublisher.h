@@ -1,8 +1,10 @@
 // ListPublisher: the two channel lists the service publishes, and their version. It builds them
 // from the demo or file catalogue and the playlists' last good entries, gives them validators for
 // caches, raises the version only when a list file changes, and writes them out for a build or a
-// package. A published set is replaced whole and read-only afterwards: publish() runs on one thread
-// at a time (start-up, then the refresh thread), current() on any thread.
+// package. The demo's test pictures stand in for a list only while no source gives it a channel,
+// so that they are never seen beside real channels. A published set is replaced whole and read-only
+// afterwards: publish() runs on one thread at a time (start-up, then the refresh thread), current() on any
+// thread.
 #pragma once
 
 #include "Catalogue.h"
@@ -22,7 +24,6 @@ struct PlaylistSource {
     ListKind list;
     std::string address;
     std::vector<std::pair<std::string, std::string>> entries; // name, stream address
-    std::string summary; // of the last reading, said again only when it changes
 };
 
 // FNV-1a over the bytes: the same lists give the same hash on every instance of the service.
@@ -38,12 +39,17 @@ public:
         std::string tv, radio; // list files
         std::string tvTag, radioTag;
         long version = 0;
-        std::time_t changed = 0; // when the lists last changed
+        std::time_t changed = 0;  // when the lists last changed
+        bool demoTv = false;      // the demo's channels stand in for the TV list
+        bool demoRadio = false;   // and for the radio list
+        bool fromSources = false; // some source gave a channel
     };
 
     // `firstVersion` is the first lists' version unless `derivedVersion`, in which case lists built
-    // from playlists take one from their contents. `say` reports changes to the operator.
-    ListPublisher(long firstVersion, bool derivedVersion, std::function<void(const std::string&)> say);
+    // from playlists take one from their contents. `baseIsDemo`: the base catalogue is the built-in
+    // demo, which gives way, list by list, to the sources' channels. `say` reports changes.
+    ListPublisher(long firstVersion, bool derivedVersion, bool baseIsDemo,
+                  std::function<void(const std::string&)> say);
 
     // Builds the lists from `base` and the sources' entries, leaving out the stream addresses in
     // `dead`, naming the hosts by `addresses`, and makes them current.
@@ -57,8 +63,11 @@ public:
     static bool exportTo(const Lists& lists, const std::string& folder, std::string& error);
 
 private:
+    long versionFor(const Lists& lists) const;
+
     const long m_firstVersion;
     const bool m_derivedVersion;
+    const bool m_baseIsDemo;
     std::function<void(const std::string&)> m_say;
     mutable std::mutex m_mutex;
     std::shared_ptr<const Lists> m_current;

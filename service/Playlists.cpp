@@ -1,5 +1,6 @@
 #include "Playlists.h"
 
+#include "Stations.h"
 #include "Text.h"
 
 #include <algorithm>
@@ -146,13 +147,37 @@ std::string resolveAddress(std::string raw, const std::string& origin) {
     return escapeAddress(authority + target);
 }
 
-// "radio.example/live/stream.mp3" for a line that gives only its address.
-std::string nameFromAddress(const std::string& address) {
-    std::string s = address.substr(schemeLength(address));
-    s = s.substr(0, s.find_first_of("?#"));
-    while (!s.empty() && s.back() == '/')
-        s.pop_back();
-    return cleanName(s.empty() ? address : s);
+bool endsWithNoCase(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && lower(s.substr(s.size() - tail.size())) == tail;
+}
+
+// "(720p)", "(1080i)": the picture size the public collections add to a name.
+bool endsWithPictureSize(const std::string& s, size_t& cut) {
+    if (s.empty() || s.back() != ')')
+        return false;
+    const size_t open = s.rfind('(');
+    if (open == std::string::npos || s.size() - open < 5 || s.size() - open > 7)
+        return false;
+    const std::string inner = s.substr(open + 1, s.size() - open - 2);
+    const char last = inner.back();
+    if (last != 'p' && last != 'i')
+        return false;
+    for (size_t i = 0; i + 1 < inner.size(); ++i)
+        if (inner[i] < '0' || inner[i] > '9')
+            return false;
+    cut = open;
+    return true;
+}
+
+// An HTML page answered where a playlist was expected: a portal's login, an error page, a web
+// address given instead of the list's own.
+bool looksLikeHtml(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos || text[first] != '<')
+        return false;
+    const std::string head = lower(text.substr(first, 512));
+    return head.starts_with("<!doctype html") || head.starts_with("<html") || head.starts_with("<head") ||
+           head.starts_with("<body") || head.starts_with("<?xml") || head.find("<html") != std::string::npos;
 }
 
 // The value of attribute `key` in the attribute part of an "#EXTINF" line.
@@ -183,7 +208,10 @@ std::string extinfName(const std::string& line) {
     }
     const std::string head = line.substr(0, comma);
     std::string name = comma == std::string::npos ? std::string() : cleanName(line.substr(comma + 1));
-    return name.empty() ? cleanName(attribute(head, "tvg-name")) : name;
+    if (name.empty())
+        name = cleanName(attribute(head, "tvg-name"));
+    const std::string tidy = withoutStreamNotes(name);
+    return tidy.empty() ? name : tidy;
 }
 
 void addEntry(PlaylistParse& out, const std::string& name, const std::string& rawAddress,
@@ -255,6 +283,37 @@ void parsePls(const std::vector<std::string>& lines, const std::string& origin, 
 
 } // namespace
 
+std::string streamAddress(const std::string& raw, const std::string& origin) {
+    return resolveAddress(raw, origin);
+}
+
+std::string nameFromAddress(const std::string& address) {
+    std::string s = address.substr(schemeLength(address));
+    s = s.substr(0, s.find_first_of("?#"));
+    while (!s.empty() && s.back() == '/')
+        s.pop_back();
+    return cleanName(s.empty() ? address : s);
+}
+
+std::string withoutStreamNotes(std::string name) {
+    for (bool cut = true; cut;) {
+        cut = false;
+        while (!name.empty() && name.back() == ' ')
+            name.pop_back();
+        for (const std::string note : {"[geo-blocked]", "[not 24/7]"})
+            if (endsWithNoCase(name, note)) {
+                name.resize(name.size() - note.size());
+                cut = true;
+            }
+        size_t at = 0;
+        if (endsWithPictureSize(name, at)) {
+            name.resize(at);
+            cut = true;
+        }
+    }
+    return name.empty() ? name : cleanName(name);
+}
+
 std::string cleanName(const std::string& input) {
     std::string s = text::decodeValue(input);
     // Line breaks and other control characters go; tabs and no-break spaces are blanks.
@@ -303,6 +362,12 @@ PlaylistParse parsePlaylist(const std::string& bytes, const std::string& origin)
     std::string t = bytes.starts_with("\xEF\xBB\xBF") ? bytes.substr(3) : bytes;
     if (t.find('\0') != std::string::npos) {
         out.error = "not a text playlist (binary data, or UTF-16)";
+        out.userError = "no es una lista de canales: son datos binarios";
+        return out;
+    }
+    if (looksLikeHtml(t)) {
+        out.error = "a web page, not a playlist";
+        out.userError = "la dirección devuelve una página web, no una lista de canales";
         return out;
     }
     if (!text::isValidUtf8(t))
@@ -312,15 +377,23 @@ PlaylistParse parsePlaylist(const std::string& bytes, const std::string& origin)
     for (const std::string& l : lines)
         if (!(first = trimBlanks(l)).empty())
             break;
+    // "[playlist]" opens a PLS file, though it looks like the start of a JSON array.
     if (lower(first) == "[playlist]") {
         parsePls(lines, origin, out);
-        return out;
+    } else if (looksLikeJson(t)) {
+        out = parseStations(t, origin);
+    } else {
+        for (const std::string& l : lines)
+            if (startsWithNoCase(l, "#ext-x-targetduration") || startsWithNoCase(l, "#ext-x-stream-inf")) {
+                out.error = "an HLS stream, not a channel list: give it as a channel's address instead";
+                out.userError = "es la emisión de un canal (HLS), no una lista de canales";
+                return out;
+            }
+        parseM3u(lines, origin, out);
     }
-    for (const std::string& l : lines)
-        if (startsWithNoCase(l, "#ext-x-targetduration") || startsWithNoCase(l, "#ext-x-stream-inf")) {
-            out.error = "an HLS stream, not a channel list: give it as a channel's address instead";
-            return out;
-        }
-    parseM3u(lines, origin, out);
+    if (out.error.empty() && out.entries.empty()) {
+        out.error = "no channel that can be used (" + std::to_string(out.skipped) + " entries skipped)";
+        out.userError = "no tiene ningún canal que se pueda usar";
+    }
     return out;
 }

@@ -9,6 +9,7 @@
 #include <httplib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -111,15 +112,38 @@ struct Service::Host {
     httplib::Server server;
 };
 
+namespace {
+
+// What the service reads its channels from. Exporting the lists for a build or a package reads
+// only the playlists named on the command line: the build never reaches the network and never
+// touches a user's cache, so what is shipped stays the demo's.
+SourceSetOptions sourceSetOptions(const ServiceOptions& o) {
+    SourceSetOptions s;
+    s.tvPlaylists = o.tvPlaylists;
+    s.radioPlaylists = o.radioPlaylists;
+    s.limits.userAgent = o.userAgent;
+    s.limits.totalSeconds = o.fetchSeconds;
+    if (!o.exportDir.empty())
+        return s;
+    s.defaults = o.defaultSources;
+    s.defaultTv = o.defaultTvSources;
+    s.defaultRadio = o.defaultRadioSources;
+    s.sourcesFile = o.sourcesFile;
+    s.statusFile = o.statusFile;
+    s.cacheFolder = o.cacheDir.empty() ? SourceCache::defaultFolder() : o.cacheDir;
+    const char* home = std::getenv("HOME");
+    s.home = home ? home : "";
+    return s;
+}
+
+} // namespace
+
 Service::Service(ServiceOptions options)
     : m_options(std::move(options)), m_lists(m_options.listVersion, !m_options.listVersionGiven,
+                                             m_options.cataloguePath.empty() && m_options.demo,
                                              [this](const std::string& line) { say(line); }),
-      m_media(m_options.mediaDir, Media::Clock::now() - std::chrono::seconds(30)) {
-    for (const std::string& address : m_options.tvPlaylists)
-        m_sources.push_back({ListKind::Tv, address, {}, {}});
-    for (const std::string& address : m_options.radioPlaylists)
-        m_sources.push_back({ListKind::Radio, address, {}, {}});
-}
+      m_sourceSet(sourceSetOptions(m_options), [this](const std::string& line) { say(line); }),
+      m_media(m_options.mediaDir, Media::Clock::now() - std::chrono::seconds(30)) {}
 
 Service::~Service() {
     stop();
@@ -153,62 +177,67 @@ void Service::say(const std::string& line) {
     std::cerr << "sintonex-servicio: " << line << "\n";
 }
 
-bool Service::readSources(bool atStart, std::string& error) {
-    for (PlaylistSource& source : m_sources) {
-        if (m_stopping)
-            break;
-        const std::string list = source.list == ListKind::Tv ? "tv" : "radio";
-        std::string bytes, why;
-        PlaylistParse parsed;
-        if (sources::read(source.address, bytes, why)) {
-            parsed = parsePlaylist(bytes, source.address);
-            why = parsed.error;
-        }
-        if (!why.empty()) {
-            if (atStart) {
-                error = list + " playlist " + source.address + ": " + why;
-                return false;
-            }
-            say("source " + list + " " + source.address + " failed: " + why + "; keeping its last " +
-                std::to_string(source.entries.size()) + " entries");
-            source.summary.clear();
-            continue;
-        }
-        source.entries.clear();
-        for (PlaylistEntry& e : parsed.entries)
-            source.entries.emplace_back(std::move(e.name), std::move(e.address));
-        const std::string summary = "source " + list + " " + source.address + ": " +
-                                    std::to_string(source.entries.size()) + " entries taken, " +
-                                    std::to_string(parsed.skipped) + " skipped";
-        if (summary != source.summary)
-            say(summary);
-        source.summary = summary;
-    }
-    return true;
+void Service::setOwnAddresses() {
+    std::vector<int> ports;
+    for (const int port : {servicePort(), webPort(), forumPort()})
+        if (port > 0)
+            ports.push_back(port);
+    if (ports.empty())
+        for (const int port : {m_options.servicePort, m_options.webPort, m_options.forumPort})
+            if (port > 0)
+                ports.push_back(port);
+    m_own = std::make_shared<const sources::OwnAddresses>(m_options.bind, std::move(ports));
+    m_sourceSet.setOwnAddresses(m_own);
 }
 
-void Service::checkStreams() {
-    std::vector<std::string> addresses;
-    std::set<std::string> seen;
-    for (const PlaylistSource& source : m_sources)
-        for (const auto& entry : source.entries)
-            if (seen.insert(entry.second).second)
-                addresses.push_back(entry.second);
+void Service::checkStreams(bool publishing) {
+    const std::vector<std::string> addresses = m_sourceSet.streamAddresses();
+    // The last check's verdicts stand until this one's come; addresses no source names any more go.
+    std::set<std::string> verdicts;
+    for (const std::string& a : addresses)
+        if (m_dead.contains(a))
+            verdicts.insert(a);
+    const auto deadSoFar = [&](const std::vector<signed char>& answers) {
+        std::set<std::string> dead = verdicts;
+        for (size_t i = 0; i < addresses.size(); ++i) {
+            if (answers[i] == 0)
+                dead.insert(addresses[i]);
+            else if (answers[i] == 1)
+                dead.erase(addresses[i]);
+        }
+        return dead;
+    };
     sources::CheckOptions options;
     options.timeoutSeconds = m_options.checkSeconds;
+    options.own = m_own;
+    // A check of thousands of streams takes hours: what it finds dead goes out as it is found,
+    // in batches, rather than at its end.
+    options.progressSeconds = m_options.withdrawSeconds;
+    if (publishing)
+        options.progress = [&](const std::vector<signed char>& answers) {
+            std::set<std::string> dead = deadSoFar(answers);
+            if (dead != m_dead) {
+                m_dead = std::move(dead);
+                publish(bases());
+            }
+        };
     const std::vector<bool> alive = sources::check(addresses, options, m_stopping);
     if (m_stopping)
         return;
-    m_dead.clear();
+    std::set<std::string> dead;
     for (size_t i = 0; i < addresses.size(); ++i)
         if (!alive[i])
-            m_dead.insert(addresses[i]);
-    say("checked " + std::to_string(addresses.size()) +
-        " stream addresses: " + std::to_string(m_dead.size()) + " do not answer");
+            dead.insert(addresses[i]);
+    say("checked " + std::to_string(addresses.size()) + " stream addresses: " + std::to_string(dead.size()) +
+        " do not answer");
+    m_dead = std::move(dead);
+    if (publishing)
+        publish(bases());
 }
 
 void Service::publish(const BaseAddresses& addresses) {
-    m_lists.publish(m_base, m_sources, m_dead, addresses);
+    m_lists.publish(m_base, m_sourceSet.entries(), m_dead, addresses);
+    m_sourceSet.published(*published());
 }
 
 void Service::reload() {
@@ -218,38 +247,55 @@ void Service::reload() {
 }
 
 void Service::refreshLoop() {
-    const std::chrono::duration<double, std::ratio<60>> period(m_options.refreshMinutes);
-    for (;;) {
-        // Checked before they are published: a refresh does not show a dead channel for a moment.
-        if (m_options.checkStreams) {
-            checkStreams();
+    const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double, std::ratio<60>>(m_options.refreshMinutes));
+    // Right after listening: the sources never read before it, and the first stream check.
+    bool read = m_sourceSet.readsInBackground();
+    for (bool first = true;; first = false) {
+        if (read) {
+            m_sourceSet.readAll(m_stopping);
             if (m_stopping)
                 return;
+            // Published at once, before any stream check: a new channel need not wait for it.
             publish(bases());
         }
-        {
-            std::unique_lock lock(m_refreshMutex);
-            m_refreshWake.wait_for(lock, period, [this] { return m_reloadAsked || m_stopping; });
+        if (m_options.checkStreams && (read || first)) {
+            checkStreams(true);
             if (m_stopping)
                 return;
-            m_reloadAsked = false;
         }
-        std::string unused;
-        readSources(false, unused);
+        // The sources file is looked at every second: a stat, which sees every way an editor saves.
+        const auto due = std::chrono::steady_clock::now() + period;
+        std::unique_lock lock(m_refreshMutex);
+        for (;;) {
+            const auto wake = m_sourceSet.watchesSourcesFile()
+                                  ? std::min(due, std::chrono::steady_clock::now() + std::chrono::seconds(1))
+                                  : due;
+            if (m_refreshWake.wait_until(lock, wake, [this] { return m_reloadAsked || m_stopping; }))
+                break;
+            if (std::chrono::steady_clock::now() >= due)
+                break;
+            lock.unlock();
+            const bool changed = m_sourceSet.sourcesFileChanged();
+            lock.lock();
+            if (changed)
+                break;
+        }
         if (m_stopping)
             return;
-        if (!m_options.checkStreams)
-            publish(bases());
+        m_reloadAsked = false;
+        read = true;
     }
 }
 
 bool Service::exportLists(std::string& error) {
-    if (!loadCatalogue(error) || !readSources(true, error))
+    if (!loadCatalogue(error) || !m_sourceSet.start(error))
         return false;
     if (m_options.checkStreams)
-        checkStreams();
+        checkStreams(false);
     const auto base = [](int port) { return "http://127.0.0.1:" + std::to_string(port); };
-    publish({base(m_options.servicePort), base(m_options.webPort), base(m_options.forumPort)});
+    m_lists.publish(m_base, m_sourceSet.entries(), m_dead,
+                    {base(m_options.servicePort), base(m_options.webPort), base(m_options.forumPort)});
     return ListPublisher::exportTo(*published(), m_options.exportDir, error);
 }
 
@@ -258,7 +304,10 @@ bool Service::start(std::string& error) {
         error = "cannot open the log file " + m_options.logPath;
         return false;
     }
-    if (!loadCatalogue(error) || !readSources(true, error))
+    if (!loadCatalogue(error))
+        return false;
+    setOwnAddresses();
+    if (!m_sourceSet.start(error))
         return false;
 
     const std::pair<const char*, int> hosts[] = {
@@ -282,6 +331,7 @@ bool Service::start(std::string& error) {
             return false;
         }
     }
+    setOwnAddresses();
     publish(bases());
     addServiceRoutes(*m_hosts[0]);
     addControlRoutes(*m_hosts[0]);
@@ -291,7 +341,7 @@ bool Service::start(std::string& error) {
     addForumRoutes(*m_hosts[2]);
     for (auto& h : m_hosts)
         m_threads.emplace_back([&server = h->server] { server.listen_after_bind(); });
-    if (!m_sources.empty())
+    if (m_sourceSet.hasSources())
         m_refresher = std::thread([this] { refreshLoop(); });
     return true;
 }

@@ -1,7 +1,7 @@
 // Service: the three hosts the program talks to (the maker's service, its web site and its forum),
 // each an HTTP server on its own port of one address, sharing one catalogue, one media folder,
 // one request log and one set of fault switches. Handlers run on the servers' worker threads; the
-// playlists are read again and their streams checked on a thread of their own, which replaces the
+// sources are read again and their streams checked on a thread of their own, which replaces the
 // published catalogue whole, so a handler always sees one consistent catalogue.
 #pragma once
 
@@ -10,6 +10,7 @@
 #include "ListPublisher.h"
 #include "Media.h"
 #include "RequestLog.h"
+#include "SourceSet.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -47,6 +48,15 @@ struct ServiceOptions {
     std::string programFile;   // empty: a small shell script stands in for the new program
     std::string exportDir;     // set: write the published lists there and exit instead of serving
     double titleSeconds = 5;   // of audio per ICY title
+    // Sources read on the refresh thread, never waited for: the build's defaults (or those given
+    // instead) and the user's sources file; the state of each goes to the status file.
+    bool defaultSources = false;
+    std::vector<std::string> defaultTvSources, defaultRadioSources;
+    std::string sourcesFile, statusFile;
+    std::string cacheDir;        // copies of the sources; "": the user's cache folder
+    double fetchSeconds = 60;    // the whole time a source has to arrive
+    double withdrawSeconds = 30; // during a stream check, dead channels go at most this often
+    std::string userAgent = "Sintonex";
 };
 
 class Service {
@@ -76,9 +86,11 @@ private:
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 
     bool loadCatalogue(std::string& error);
-    bool readSources(bool atStart, std::string& error);
-    void checkStreams();
+    // Leaves the streams that do not answer out; `publishing`: as they are found, and at the end.
+    void checkStreams(bool publishing);
     void publish(const BaseAddresses& addresses);
+    // Until the service knows its ports it takes the configured ones for its own.
+    void setOwnAddresses();
     std::shared_ptr<const ListPublisher::Lists> published() const { return m_lists.current(); }
     void refreshLoop();
     void say(const std::string& line); // to the request log and standard error
@@ -103,9 +115,10 @@ private:
 
     ServiceOptions m_options;
     Catalogue m_base; // the demo or file catalogue, before the playlists
-    std::vector<PlaylistSource> m_sources;
-    std::set<std::string> m_dead; // stream addresses that did not answer at the last check
     ListPublisher m_lists;
+    SourceSet m_sourceSet;
+    std::shared_ptr<const sources::OwnAddresses> m_own;
+    std::set<std::string> m_dead; // stream addresses that did not answer at the last check
     std::mutex m_refreshMutex;
     std::condition_variable m_refreshWake;
     bool m_reloadAsked = false;

@@ -1,5 +1,6 @@
 // sintonex-servicio: the reference implementation of the service, web site and forum the program
 // talks to, for running the program offline and for the tests. See service/README.md.
+#include "DefaultSources.h"
 #include "Service.h"
 
 #include <csignal>
@@ -19,8 +20,13 @@ void usage() {
            "                         [--export-lists DIR] [--no-demo]\n"
            "                         [--tv-playlist FILE_OR_URL]... [--radio-playlist FILE_OR_URL]...\n"
            "                         [--refresh MINUTES] [--check-streams] [--check-seconds S]\n"
-           "Ports default to 47800, 47801 and 47802; 0 picks a free port. Playlists are M3U/M3U8 or\n"
-           "PLS, read again every --refresh minutes (60) and on SIGHUP.\n";
+           "                         [--withdraw-seconds S] [--default-sources]\n"
+           "                         [--default-tv-source URL]... [--default-radio-source URL]...\n"
+           "                         [--sources-file FILE] [--status-file FILE] [--cache-dir DIR]\n"
+           "                         [--fetch-seconds S]\n"
+           "Ports default to 47800, 47801 and 47802; 0 picks a free port. Playlists are M3U/M3U8,\n"
+           "PLS or JSON station lists, read again every --refresh minutes (60), on SIGHUP and when\n"
+           "the sources file changes.\n";
 }
 
 bool parseNumber(const char* text, double& out) {
@@ -48,6 +54,10 @@ bool parsePort(const char* text, int& port) {
 
 int main(int argc, char** argv) {
     ServiceOptions o;
+    o.defaultTvSources = defaultTvSources();
+    o.defaultRadioSources = defaultRadioSources();
+    o.userAgent = kSourcesUserAgent;
+    bool tvDefaultsGiven = false, radioDefaultsGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -56,6 +66,10 @@ int main(int argc, char** argv) {
         }
         if (arg == "--no-demo" || arg == "--check-streams") {
             (arg == "--no-demo" ? o.demo : o.checkStreams) = arg == "--check-streams";
+            continue;
+        }
+        if (arg == "--default-sources") {
+            o.defaultSources = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -95,6 +109,25 @@ int main(int argc, char** argv) {
             ok = parseNumber(value, o.refreshMinutes);
         else if (arg == "--check-seconds")
             ok = parseNumber(value, o.checkSeconds);
+        else if (arg == "--default-tv-source" || arg == "--default-radio-source") {
+            // Given ones replace the build's defaults of their list.
+            const bool tv = arg == "--default-tv-source";
+            bool& given = tv ? tvDefaultsGiven : radioDefaultsGiven;
+            std::vector<std::string>& list = tv ? o.defaultTvSources : o.defaultRadioSources;
+            if (!given)
+                list.clear();
+            given = o.defaultSources = true;
+            list.push_back(value);
+        } else if (arg == "--sources-file")
+            o.sourcesFile = value;
+        else if (arg == "--status-file")
+            o.statusFile = value;
+        else if (arg == "--cache-dir")
+            o.cacheDir = value;
+        else if (arg == "--fetch-seconds")
+            ok = parseNumber(value, o.fetchSeconds);
+        else if (arg == "--withdraw-seconds")
+            ok = parseNumber(value, o.withdrawSeconds);
         else if (arg == "--title-seconds")
             ok = (o.titleSeconds = std::atof(value)) > 0;
         else

@@ -8,9 +8,11 @@
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
+#include "update/OwnLists.h"
 #include "windows/PlayerWindowArt.h"
 #include "windows/PlayerWindowWidgets.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QPushButton>
@@ -140,6 +142,10 @@ void ChooserWindow::openPlayerWindow(Timer* timer, const char* window, catalogue
     Forms& f = forms();
     f.show(QString::fromLatin1(window));
     f.unload(this);
+    // The program's own service would be asked for the same lists: no question, they just come.
+    if (f.platform().ownService &&
+        !QFileInfo(catalogue::listFilePath(f.platform().programFolder, list)).isFile())
+        return OwnLists::of(f).installNow();
     catalogue::checkListPresence(f, list);
 }
 

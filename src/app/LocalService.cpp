@@ -66,6 +66,11 @@ bool LocalService::answers(const QUrl& address, int timeoutMs) {
     return socket.waitForConnected(timeoutMs);
 }
 
+bool LocalService::isBundledAddress(const QString& configuredService) {
+    const QUrl service(Endpoints::defaultServiceBase());
+    return isLocal(service) && sameAddress(QUrl(configuredService), service);
+}
+
 bool LocalService::startFor(const QString& configuredService) {
     const QUrl service = m_setup.defaultService;
     if (m_process || m_setup.program.isEmpty() || !isLocal(service) ||
@@ -80,6 +85,7 @@ bool LocalService::startFor(const QString& configuredService) {
          QStringLiteral("--service-port"), QString::number(service.port(80)), QStringLiteral("--web-port"),
          portFor(m_setup.defaultWeb, service), QStringLiteral("--forum-port"),
          portFor(m_setup.defaultForum, service), QStringLiteral("--media"), m_setup.mediaDir});
+    m_process->setArguments(m_process->arguments() + m_setup.extraArguments);
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // However this program ends, even killed, the service goes with it.
     m_process->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 class QProcess;
@@ -15,6 +16,7 @@ public:
         QString program;                               // the service's executable
         QString mediaDir;                              // its demo media
         QUrl defaultService, defaultWeb, defaultForum; // the addresses compiled into the program
+        QStringList extraArguments;                    // appended to the service's command line
     };
     // The installed service of an installed program (its library and data folders); program
     // empty when there is none.
@@ -32,6 +34,9 @@ public:
 
     // Whether something accepts connections at the address's host and port.
     static bool answers(const QUrl& address, int timeoutMs = 500);
+    // Whether `configuredService` is the compiled-in address of the bundled service, on this
+    // machine: the service there is the program's own.
+    static bool isBundledAddress(const QString& configuredService);
 
 private:
     Setup m_setup;

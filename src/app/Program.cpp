@@ -11,9 +11,12 @@
 #include "community/ProblemReportWindow.h"
 #include "community/RecordingErrorWindow.h"
 #include "community/SupportWindow.h"
+#include "platform/Platform.h"
 #include "playback/RecorderWindow.h"
 #include "playback/SmallVolumeWindow.h"
+#include "update/ChannelSourcesWindow.h"
 #include "update/ListUpdateWindow.h"
+#include "update/OwnLists.h"
 #include "update/ProgramDownload.h"
 #include "update/SelfUpdate.h"
 #include "windows/EnlargedPageWindow.h"
@@ -47,8 +50,12 @@ void registerProgramForms(Forms& forms) {
     forms.add<EnlargedPageWindow>();
     forms.add<TeletextWindow>();
     forms.add<TrayWindow>();
+    forms.add<ChannelSourcesWindow>();
 }
 
 void startProgram(Forms& forms) {
+    // The own service's lists are followed all along the run, without a question.
+    if (forms.platform().ownService)
+        OwnLists::of(forms).watch();
     forms.show(QString::fromLatin1(SplashWindow::kName));
 }

@@ -6,6 +6,7 @@
 #include "base/Forms.h"
 #include "base/ProgramFolder.h"
 #include "base/Settings.h"
+#include "base/SourcesFile.h"
 #include "catalogue/ChannelList.h"
 #include "platform/Allocator.h"
 #include "platform/Platform.h"
@@ -38,9 +39,17 @@ int main(int argc, char** argv) {
 #ifdef SINTONEX_WEBENGINE
     installLazyWebPages(*platform, folder.libraryDir(), QStringLiteral(SINTONEX_WEB_MODULE_DIR));
 #endif
-    // An installed program brings its service along where nothing else answers for it.
-    LocalService service(LocalService::installed(folder.libraryDir(), folder.dataDir()));
-    service.startFor(Endpoints(Settings(folder.path())).serviceBase());
+    // An installed program brings its service along where nothing else answers for it, with the
+    // default channel sources and the user's own.
+    LocalService::Setup setup = LocalService::installed(folder.libraryDir(), folder.dataDir());
+    setup.extraArguments = {QStringLiteral("--default-sources"), QStringLiteral("--sources-file"),
+                            folder.path() + QLatin1Char('/') + QLatin1String(sourcesfile::kFileName),
+                            QStringLiteral("--status-file"),
+                            folder.path() + QLatin1Char('/') + QLatin1String(sourcesfile::kStatusFileName)};
+    LocalService service(std::move(setup));
+    const QString configuredService = Endpoints(Settings(folder.path())).serviceBase();
+    service.startFor(configuredService);
+    platform->ownService = LocalService::isBundledAddress(configuredService);
     Forms forms(*platform);
     QObject::connect(&forms, &Forms::runEnded, &app, &QApplication::quit, Qt::QueuedConnection);
     registerProgramForms(forms);

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QScrollBar>
 
 namespace catalogue {
 
@@ -40,6 +41,22 @@ QList<QByteArray> splitLines(const QByteArray& bytes) {
     if (start < bytes.size())
         lines.append(bytes.mid(start));
     return lines;
+}
+
+// Measuring every name before a list can show costs about 4 µs a name: for a list of many
+// thousands that is most of its load. Such a list takes the first row's size for every row (a name
+// wider than the list is then cut short rather than scrolled to).
+void fillList(const QList<ChannelEntry>& entries, QListWidget& canales, QStringList& channel_data) {
+    channel_data = QStringList{QString()};
+    canales.clear();
+    canales.setUniformItemSizes(entries.size() > kUniformSizesFrom);
+    for (const ChannelEntry& e : entries) {
+        channel_data.last() = e.data;
+        channel_data.append(QString());
+        auto* item = new QListWidgetItem(e.name);
+        item->setData(kNameBytesRole, e.nameBytes);
+        canales.addItem(item);
+    }
 }
 
 } // namespace
@@ -93,18 +110,40 @@ void loadChannelList(const QString& path, QListWidget& canales, QStringList& cha
         return;
     const QByteArray bytes = file.readAll();
     file.close();
-    const QList<ChannelEntry> entries = parseChannelList(bytes);
-    // Measuring every name before a list can show costs about 4 µs a name: for a list of many
-    // thousands that is most of its load. Such a list takes the first row's size for every row
-    // (a name wider than the list is then cut short rather than scrolled to).
-    canales.setUniformItemSizes(entries.size() > kUniformSizesFrom);
-    for (const ChannelEntry& e : entries) {
-        channel_data.last() = e.data;
-        channel_data.append(QString());
-        auto* item = new QListWidgetItem(e.name);
-        item->setData(kNameBytesRole, e.nameBytes);
-        canales.addItem(item);
+    fillList(parseChannelList(bytes), canales, channel_data);
+}
+
+int reloadChannelList(const QString& path, QListWidget& canales, QStringList& channel_data) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return canales.currentRow();
+    const QList<ChannelEntry> entries = parseChannelList(file.readAll());
+
+    const QListWidgetItem* current = canales.currentItem();
+    const bool selected = current && current->isSelected();
+    const QString name = selected ? current->text() : QString();
+    QScrollBar* bar = canales.verticalScrollBar();
+    const int top = bar->value();
+    const int height = selected ? canales.currentRow() - top : 0; // rows between the top and it
+
+    // One repaint for the whole change, not one per row.
+    canales.setUpdatesEnabled(false);
+    fillList(entries, canales, channel_data);
+    int row = -1;
+    for (qsizetype i = 0; selected && i < entries.size(); ++i)
+        if (entries.at(i).name == name) {
+            row = int(i);
+            break;
+        }
+    if (row >= 0) {
+        canales.setCurrentRow(row);
+        bar->setValue(std::max(0, row - height));
+    } else {
+        canales.setCurrentRow(-1);
+        bar->setValue(top);
     }
+    canales.setUpdatesEnabled(true);
+    return row;
 }
 
 QByteArray nameBytesOf(const QListWidgetItem& item) {

@@ -32,6 +32,13 @@ QList<ChannelEntry> parseChannelList(const QByteArray& bytes);
 // `canales` as it was; a file that cannot be read leaves it empty.
 void loadChannelList(const QString& path, QListWidget& canales, QStringList& channel_data);
 
+// Replaces the items of `canales` and `channel_data` with the list file at `path` while a window
+// shows them: the selected channel stays selected, found by its name (it may have moved, or its
+// bytes changed with the list's encoding), at the same height in the list; when the new list has
+// no such name nothing is selected. A file that cannot be read changes nothing: the list on screen
+// is better than none. The new row of the selected channel, or -1.
+int reloadChannelList(const QString& path, QListWidget& canales, QStringList& channel_data);
+
 // The original bytes of an item's name (its text as UTF-8 for items added by other means).
 QByteArray nameBytesOf(const QListWidgetItem& item);
 

@@ -6,9 +6,7 @@
 namespace {
 
 // Folds as QString::startsWith(..., Qt::CaseInsensitive) compares: code point by code point.
-QString folded(const QString& s) {
-    QString out;
-    out.reserve(s.size());
+void foldInto(QString& out, QStringView s) {
     for (qsizetype i = 0; i < s.size(); ++i) {
         char32_t c = s.at(i).unicode();
         if (QChar::isHighSurrogate(c) && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) {
@@ -23,7 +21,6 @@ QString folded(const QString& s) {
             out += QChar(char16_t(c));
         }
     }
-    return out;
 }
 
 } // namespace
@@ -31,30 +28,32 @@ QString folded(const QString& s) {
 ChannelListBox::ChannelListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     const QAbstractItemModel* m = model();
-    connect(m, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
-        if (!m_foldedValid)
-            return;
-        for (int row = first; row <= last; ++row)
-            m_folded.insert(row, folded(item(row)->text()));
-    });
-    connect(m, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex&, int first, int last) {
-        if (m_foldedValid)
-            m_folded.remove(first, last - first + 1);
-    });
-    connect(m, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& from, const QModelIndex& to) {
-                if (!m_foldedValid)
-                    return;
-                for (int row = from.row(); row <= to.row() && row < m_folded.size(); ++row)
-                    m_folded[row] = folded(item(row)->text());
-            });
     const auto invalidate = [this] {
         m_foldedValid = false;
         m_folded.clear();
+        m_starts = {0};
     };
+    // Rows appended to the end, as a load adds them, are folded as they arrive: the first keystroke
+    // after a load then costs what every other does. Any other change is folded again at the next
+    // search.
+    connect(m, &QAbstractItemModel::rowsInserted, this,
+            [this, invalidate](const QModelIndex&, int first, int last) {
+                if (!m_foldedValid)
+                    return;
+                if (first != m_starts.size() - 1)
+                    return invalidate();
+                for (int row = first; row <= last; ++row)
+                    appendFolded(item(row)->text());
+            });
+    connect(m, &QAbstractItemModel::rowsRemoved, this, invalidate);
+    connect(m, &QAbstractItemModel::dataChanged, this, invalidate);
     connect(m, &QAbstractItemModel::rowsMoved, this, invalidate);
     connect(m, &QAbstractItemModel::layoutChanged, this, invalidate);
-    connect(m, &QAbstractItemModel::modelReset, this, invalidate);
+    // An emptied list (a load or a reload starts so) is valid as it is.
+    connect(m, &QAbstractItemModel::modelReset, this, [this, invalidate] {
+        invalidate();
+        m_foldedValid = count() == 0;
+    });
 }
 
 ChannelListBox::~ChannelListBox() {
@@ -62,17 +61,25 @@ ChannelListBox::~ChannelListBox() {
     model()->disconnect(this);
 }
 
+void ChannelListBox::appendFolded(const QString& text) const {
+    foldInto(m_folded, text);
+    m_starts.append(m_folded.size());
+}
+
 int ChannelListBox::findString(const QString& text) const {
-    if (!m_foldedValid || m_folded.size() != count()) {
+    if (!m_foldedValid || m_starts.size() != count() + 1) {
         m_folded.clear();
-        m_folded.reserve(count());
+        m_starts = {0};
+        m_starts.reserve(count() + 1);
         for (int row = 0; row < count(); ++row)
-            m_folded.append(folded(item(row)->text()));
+            appendFolded(item(row)->text());
         m_foldedValid = true;
     }
-    const QString typed = folded(text);
-    for (qsizetype row = 0; row < m_folded.size(); ++row)
-        if (m_folded.at(row).startsWith(typed))
+    QString typed;
+    foldInto(typed, text);
+    const QStringView all(m_folded);
+    for (qsizetype row = 0; row + 1 < m_starts.size(); ++row)
+        if (all.sliced(m_starts[row], m_starts[row + 1] - m_starts[row]).startsWith(typed))
             return int(row);
     return -1;
 }

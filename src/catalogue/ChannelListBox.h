@@ -28,8 +28,11 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
-    // Case-folded copies of the item texts, kept in step with the model as rows come and go;
-    // rebuilt on the next search after any change that moves rows around.
-    mutable QList<QString> m_folded;
+    void appendFolded(const QString& text) const;
+
+    // Case-folded copies of the item texts, end to end in one buffer (a search walks them in
+    // memory order), and where each row's copy starts (one more: where the last one ends).
+    mutable QString m_folded;
+    mutable QList<qsizetype> m_starts{0};
     mutable bool m_foldedValid = true;
 };

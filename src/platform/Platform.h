@@ -28,6 +28,9 @@ struct Platform {
     // An installed program: the system's package manager owns its files, so it never replaces
     // itself and its program folder is a per-user one.
     bool installed = false;
+    // The service is the program's own bundled one: the lists it publishes are installed without
+    // asking, and its sources are the user's to change (fuentes.txt beside config.ini).
+    bool ownService = false;
 
     std::unique_ptr<Dialogs> dialogs;
     std::unique_ptr<Shell> shell;

@@ -22,7 +22,12 @@ void showProgress(QProgressBar* bar, qint64 received, qint64 total) {
 
 Downloader* downloadFile(Form& owner, const QString& url, const QString& path, QProgressBar* bar,
                          std::function<void(bool ok)> done) {
-    auto* download = new Downloader(owner.platform().network, &owner);
+    return downloadFile(owner, owner.platform().network, url, path, bar, std::move(done));
+}
+
+Downloader* downloadFile(QObject& owner, QNetworkAccessManager* network, const QString& url,
+                         const QString& path, QProgressBar* bar, std::function<void(bool ok)> done) {
+    auto* download = new Downloader(network, &owner);
     if (bar) {
         bar->setRange(0, kSteps);
         bar->setValue(0);

@@ -8,8 +8,13 @@
 
 class Downloader;
 class Form;
+class QNetworkAccessManager;
+class QObject;
 class QProgressBar;
 
 // `done` runs once, from the event loop, with whether `path` now holds the file from `url`.
 Downloader* downloadFile(Form& owner, const QString& url, const QString& path, QProgressBar* bar,
                          std::function<void(bool ok)> done);
+// The same for an owner that is no window.
+Downloader* downloadFile(QObject& owner, QNetworkAccessManager* network, const QString& url,
+                         const QString& path, QProgressBar* bar, std::function<void(bool ok)> done);

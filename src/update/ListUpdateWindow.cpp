@@ -1,26 +1,18 @@
 #include "ListUpdateWindow.h"
 
-#include "FileDownload.h"
+#include "ListDownload.h"
 #include "base/Endpoints.h"
 #include "base/Settings.h"
-#include "platform/Downloader.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <cstdio>
 
 namespace {
-constexpr const char* kTvList = "vqrcv8xotv.exe";
-constexpr const char* kRadioList = "oftwy69jrad.exe";
-// A list waits under this ending until both lists have arrived.
-constexpr const char* kStagedEnding = ".nueva";
-
 const QString kNoVerificado = QStringLiteral(
     "Ha ocurrido un error\r\n"
     "Ha ocurrido un error al verificar el numero de versión de las listas de canales. Intentalo más "
@@ -35,20 +27,6 @@ const QString kFallido =
     QStringLiteral("No se han podido descargar las listas de canales. Tus listas actuales "
                    "se conservan. Inténtalo más tarde.");
 
-// A list as the service publishes it: text with "name||>data" lines. An error page or random bytes
-// answered with success must not replace the user's lists.
-bool looksLikeList(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = f.read(16 * 1024 * 1024);
-    return !bytes.contains('\0') && bytes.contains("||>");
-}
-
-// Replaces `to` by `from` in one step: a reader sees the old list or the new one, never neither.
-bool replaceFile(const QString& from, const QString& to) {
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
-}
 } // namespace
 
 ListUpdateWindow::ListUpdateWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
@@ -75,6 +53,14 @@ ListUpdateWindow::ListUpdateWindow(Forms& forms) : Form(forms, QString::fromLati
     m_verificar = platform().createHiddenBrowser(this);
     m_verificar->setObjectName(QStringLiteral("verificar"));
 
+    m_lists = new ListDownload(platform().network, endpoints(), platform().programFolder, this);
+    connect(m_lists, &ListDownload::finished, this, [this](bool ok) {
+        if (ok)
+            installLists();
+        else
+            listsFailed();
+    });
+
     m_versionTimer = new Timer(this, 4000, true);
     m_versionTimer->setObjectName(QStringLiteral("versionTimer"));
     m_replyTimer = new Timer(this, 5000, false);
@@ -98,10 +84,7 @@ void ListUpdateWindow::Form_Unload() {
     m_replyTimer->setEnabled(false);
     m_versionTimer->setEnabled(false);
     m_verdictTimer->setEnabled(false);
-    if (m_download) {
-        m_download->abort();
-        removeStagedLists();
-    }
+    m_lists->abort();
 }
 
 void ListUpdateWindow::versionTimer_Timer() {
@@ -147,38 +130,12 @@ void ListUpdateWindow::startButton_Click() {
     forms().unload(QStringLiteral("TvWindow"));
     forms().unload(QStringLiteral("RadioWindow"));
     m_startButton->hide();
-    m_progreso->setFormat(QStringLiteral("Lista de televisión: %p%"));
     m_progreso->show();
-    m_download =
-        downloadFile(*this, endpoints().tvListSource(), stagedFile(kTvList), m_progreso, [this](bool ok) {
-            if (ok)
-                downloadRadioList();
-            else
-                listsFailed();
-        });
-}
-
-void ListUpdateWindow::downloadRadioList() {
-    m_progreso->setFormat(QStringLiteral("Lista de radio: %p%"));
-    m_download = downloadFile(*this, endpoints().radioListSource(), stagedFile(kRadioList), m_progreso,
-                              [this](bool ok) {
-                                  if (ok)
-                                      installLists();
-                                  else
-                                      listsFailed();
-                              });
+    m_lists->start(m_progreso);
 }
 
 void ListUpdateWindow::installLists() {
-    m_download = nullptr;
-    // Both files were just created in this folder, so renaming them here does not fail in practice;
-    // if it ever did, the version stays as it was and the next version check offers the update again.
-    if (!looksLikeList(stagedFile(kTvList)) || !looksLikeList(stagedFile(kRadioList))) {
-        listsFailed();
-        return;
-    }
-    if (!replaceFile(stagedFile(kTvList), listFile(kTvList)) ||
-        !replaceFile(stagedFile(kRadioList), listFile(kRadioList))) {
+    if (!m_lists->install()) {
         listsFailed();
         return;
     }
@@ -192,22 +149,7 @@ void ListUpdateWindow::installLists() {
 }
 
 void ListUpdateWindow::listsFailed() {
-    m_download = nullptr;
-    removeStagedLists();
     platform().dialogs->MsgBox(kFallido, MsgStyle::OkOnly);
     forms().show(QStringLiteral("ChooserWindow"));
     forms().unload(this);
-}
-
-void ListUpdateWindow::removeStagedLists() const {
-    QFile::remove(stagedFile(kTvList));
-    QFile::remove(stagedFile(kRadioList));
-}
-
-QString ListUpdateWindow::listFile(const char* name) const {
-    return platform().programFolder + QLatin1Char('/') + QLatin1String(name);
-}
-
-QString ListUpdateWindow::stagedFile(const char* name) const {
-    return listFile(name) + QLatin1String(kStagedEnding);
 }

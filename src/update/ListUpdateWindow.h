@@ -7,10 +7,9 @@
 
 #include "base/Forms.h"
 
-#include <QPointer>
 #include <QString>
 
-class Downloader;
+class ListDownload;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -37,12 +36,8 @@ private:
     void verdictTimer_Timer();
     void startButton_Click();
 
-    void downloadRadioList();
     void installLists();
     void listsFailed();
-    void removeStagedLists() const;
-    QString listFile(const char* name) const;
-    QString stagedFile(const char* name) const;
 
     QLabel* m_noticeLabel;
     QPushButton* m_startButton;
@@ -52,5 +47,5 @@ private:
     Timer* m_replyTimer;   // reads the service's confirmation
     Timer* m_versionTimer; // reads the current version and asks the service to confirm it
     Timer* m_verdictTimer; // acts on the confirmation
-    QPointer<Downloader> m_download;
+    ListDownload* m_lists;
 };

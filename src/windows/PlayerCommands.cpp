@@ -17,6 +17,7 @@
 #include "platform/Tray.h"
 #include "platform/WebBrowser.h"
 #include "playback/RecorderWindow.h"
+#include "update/ChannelSourcesWindow.h"
 #include "update/ListUpdateWindow.h"
 #include "update/SelfUpdate.h"
 #include "windows/PlayerStatus.h"
@@ -108,9 +109,10 @@ void PlayerCommands::connectMenus() {
     onChoose(Menu::CheckUpdate, &PlayerCommands::actt_Click);
     onChoose(Menu::Teletext, &PlayerCommands::txte_Click);
     const std::pair<Menu, QString> windows[] = {
-        {Menu::Skin, name(BackgroundChooser::kName)},     {Menu::Invite, name(InviteWindow::kName)},
-        {Menu::Donate, name(DonationAppeal::kName)},      {Menu::Support, name(SupportWindow::kName)},
-        {Menu::Report, name(ProblemReportWindow::kName)}, {Menu::Credits, name(CreditsWindow::kName)},
+        {Menu::Skin, name(BackgroundChooser::kName)},        {Menu::Invite, name(InviteWindow::kName)},
+        {Menu::Donate, name(DonationAppeal::kName)},         {Menu::Support, name(SupportWindow::kName)},
+        {Menu::Report, name(ProblemReportWindow::kName)},    {Menu::Credits, name(CreditsWindow::kName)},
+        {Menu::OwnLists, name(ChannelSourcesWindow::kName)},
     };
     for (const auto& [role, window] : windows)
         onChoose(role, [this, window] { showWindow(window); });

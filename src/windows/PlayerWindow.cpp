@@ -18,6 +18,7 @@
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
+#include "update/OwnLists.h"
 #include "windows/PlayerStatus.h"
 #include "windows/PlayerTimers.h"
 
@@ -152,6 +153,8 @@ PlayerWindow::PlayerWindow(Forms& forms, const QString& name, design::Which whic
     connect(versionBrowser, &WebBrowser::DocumentComplete, this,
             &PlayerWindow::versionBrowser_DocumentComplete);
     connect(vercanales, &WebBrowser::DocumentComplete, this, &PlayerWindow::vercanales_DocumentComplete);
+    if (platform().ownService)
+        connect(&OwnLists::of(forms), &OwnLists::installed, this, &PlayerWindow::reloadList);
 
     volumeArea = new QWidget(m_body);
     volumeArea->setObjectName(QStringLiteral("volumeArea"));
@@ -323,6 +326,23 @@ void PlayerWindow::Form_Load() {
     vercanales->Navigate(endpoints().listVersionCheck(list_version));
 }
 
+void PlayerWindow::reloadList() {
+    catalogue::reloadChannelList(
+        catalogue::listFilePath(platform().programFolder,
+                                isTv() ? catalogue::ListKind::Tv : catalogue::ListKind::Radio),
+        *canales, channel_data);
+    list_version = settings().read(QStringLiteral("config"), QStringLiteral("vers_local_canales"));
+    if (list_version == QLatin1String("error"))
+        list_version = QStringLiteral("0");
+    // What plays keeps playing; the record of it now points at its row in the new list.
+    if (playback::CurrentChannel* current = m_dispatch.current)
+        for (int row = 0; row < canales->count(); ++row)
+            if (canales->item(row)->text() == current->current_channel_name) {
+                current->current_index = QString::number(row);
+                break;
+            }
+}
+
 void PlayerWindow::Form_Unload() {
     forms().unload(QStringLiteral("ChatWindow"));
     // The mixer handle is the process's one; the radio window gives it back when it goes.
@@ -364,6 +384,9 @@ void PlayerWindow::vercanales_DocumentComplete() {
     list_check_reply = vercanales->innerText();
     if (list_check_reply != QLatin1String("no"))
         return;
+    // The program's own service's lists are the user's own choice: no question.
+    if (platform().ownService)
+        return OwnLists::of(forms()).installIfNewer();
     // The lists are already being fetched, or the user is being asked the same thing.
     if (forms().isLoaded(QStringLiteral("ListUpdateWindow")) || catalogue::listQuestionOpen())
         return;

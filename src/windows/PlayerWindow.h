@@ -46,6 +46,9 @@ public:
     void playSelectedChannel(playback::Trigger trigger = playback::Trigger::List);
 
     bool isTv() const { return m_which == design::Which::Tv; }
+    // The list files changed under an open window: the list follows in place, the selection and
+    // what plays stay.
+    void reloadList();
 
     QMenuBar* menuBar;
     QLabel* backgroundPicture; // copied from the chooser, or read from the settings

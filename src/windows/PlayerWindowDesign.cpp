@@ -53,6 +53,7 @@ const MenuDesign kMenus[] = {
     {Menu::Config,        Menu::None,       {"s", "&Configuración", nullptr},                 {"ser", "&Configuración", nullptr}},
     {Menu::UpdateLists,   Menu::Config,     {"actcanales", "Actualizar listas de canales", nullptr},
                                                                                               {"canaleslist", "Actualizar listas de canales", nullptr}},
+    {Menu::OwnLists,      Menu::Config,     {"mislistas", "Mis listas de canales", nullptr},  {"mislistas", "Mis listas de canales", nullptr}},
     {Menu::Bar1,          Menu::Config,     {"barra3", "-", nullptr},                         {"barraori", "-", nullptr}},
     {Menu::Teletext,      Menu::Config,     {"txte", "&Teletexto", nullptr},                  {"txtte", "&Teletexto", nullptr}},
     {Menu::Skin,          Menu::Config,     {"camb_skin", "Cambiar &fondo", nullptr},         {"cmab_sk", "Cambiar &fondo", nullptr}},

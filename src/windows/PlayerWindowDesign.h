@@ -68,6 +68,7 @@ enum class Menu {
     None,
     Config,
     UpdateLists,
+    OwnLists,
     Bar1,
     Teletext,
     Skin,

@@ -1,6 +1,7 @@
 #include "TrayWindow.h"
 
 #include "platform/Platform.h"
+#include "update/ChannelSourcesWindow.h"
 
 #include <QAction>
 #include <QMenu>
@@ -24,6 +25,7 @@ TrayWindow::TrayWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     voll = item("voll", "Volumen");
     silent = item("silent", "Silenciar");
     silent->setCheckable(true);
+    mislistas = item("mislistas", "Mis listas de canales");
     barr = mnuSystray->addSeparator();
     barr->setObjectName(QStringLiteral("barr"));
     oucl = item("oucl", "Ocultar menú"); // choosing it only closes the menu
@@ -38,6 +40,8 @@ TrayWindow::TrayWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
         silent->setChecked(!toggled);
         silent_Click();
     });
+    connect(mislistas, &QAction::triggered, this,
+            [this] { this->forms().show(QString::fromLatin1(ChannelSourcesWindow::kName)); });
     connect(mnuexit, &QAction::triggered, this, &TrayWindow::mnuexit_Click);
     if (Tray* t = tray())
         connect(t, &Tray::clicked, this, &TrayWindow::Icon_Click);

@@ -31,6 +31,7 @@ public:
     QAction* mnuRestore;
     QAction* voll;
     QAction* silent;
+    QAction* mislistas; // "Mis listas de canales"
     QAction* barr;
     QAction* oucl;
     QAction* barraa;

@@ -1,6 +1,7 @@
 // An installed program: where it keeps config.ini and the lists, what its first start puts
 // there, and when it starts the reference service it brings along.
 #include "app/LocalService.h"
+#include "base/Endpoints.h"
 #include "base/ProgramFolder.h"
 #include "base/Settings.h"
 #include "support/Files.h"
@@ -130,10 +131,16 @@ TEST(LocalServiceStart, StartsOnlyForTheDefaultAddressWhenNothingAnswersAndEndsW
         EXPECT_FALSE(LocalService::answers(address));
     }
     {
-        LocalService local(serviceOn(port));
+        // The program's own arguments reach it: here, where to write the state of its sources.
+        QTemporaryDir folder;
+        LocalService::Setup own = serviceOn(port);
+        own.extraArguments = {"--status-file", folder.filePath("fuentes-estado.json"), "--cache-dir",
+                              folder.path()};
+        LocalService local(own);
         ASSERT_TRUE(local.startFor(address.toString() + "/")) << "a trailing slash is the same address";
         EXPECT_TRUE(local.running());
         EXPECT_TRUE(LocalService::answers(address));
+        EXPECT_TRUE(QFileInfo::exists(folder.filePath("fuentes-estado.json")));
 
         // Something answers there now: a second program leaves it alone.
         LocalService second(serviceOn(port));
@@ -142,4 +149,14 @@ TEST(LocalServiceStart, StartsOnlyForTheDefaultAddressWhenNothingAnswersAndEndsW
     }
     EXPECT_TRUE(waitFor([&] { return !LocalService::answers(address, 200); }, 5000))
         << "the service outlived the program that started it";
+
+    // Only the compiled-in address on this machine is the program's own service.
+    const QUrl bundled(Endpoints::defaultServiceBase());
+    EXPECT_TRUE(LocalService::isBundledAddress(bundled.toString()));
+    EXPECT_TRUE(LocalService::isBundledAddress(bundled.toString() + "/"));
+    QUrl otherPort = bundled, otherHost = bundled;
+    otherPort.setPort(bundled.port(80) + 1);
+    otherHost.setHost(QStringLiteral("sintonex.example"));
+    EXPECT_FALSE(LocalService::isBundledAddress(otherPort.toString()));
+    EXPECT_FALSE(LocalService::isBundledAddress(otherHost.toString()));
 }

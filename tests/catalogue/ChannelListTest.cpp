@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -132,4 +133,44 @@ TEST_F(ListFile, ReloadingReplacesTheItems) {
     const Loaded l = load("Tres||>html\r\n");
     EXPECT_EQ(l.names, QStringList{"Tres"});
     EXPECT_EQ(l.data, (QStringList{"html", ""}));
+}
+
+TEST_F(ListFile, AReloadWhileShownKeepsTheSelectedChannelByNameAtItsHeight) {
+    const auto channels = [](int from, int count) {
+        QByteArray out;
+        for (int i = from; i < from + count; ++i)
+            out += "Canal " + QByteArray::number(i) + "||>asx\r\n";
+        return out;
+    };
+    load(channels(0, 50) +
+         "Se\xF1"
+         "al||>html\r\n" +
+         channels(50, 50)); // Windows-1252
+    canales.resize(200, 160);
+    canales.show();
+    canales.setCurrentRow(50);
+    canales.verticalScrollBar()->setValue(48); // the third row from the top
+    ASSERT_EQ(canales.verticalScrollBar()->value(), 48);
+
+    // Moved down by twenty-one rows, and now in UTF-8 since another name needs it.
+    write("Radio 📻||>asx\r\n" + channels(100, 20) + channels(0, 50) + "Señal||>html\r\n" + channels(50, 50));
+    EXPECT_EQ(reloadChannelList(path(), canales, channel_data), 71);
+    EXPECT_EQ(canales.currentRow(), 71);
+    EXPECT_TRUE(canales.currentItem()->isSelected());
+    EXPECT_EQ(canales.verticalScrollBar()->value(), 69);
+    EXPECT_EQ(channel_data.size(), 123);
+    EXPECT_EQ(channel_data.at(71), "html");
+    EXPECT_EQ(nameBytesOf(*canales.item(71)), "Señal");
+
+    // A file that cannot be read changes nothing; a list without the name selects nothing.
+    QFile::remove(path());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(listFileName(ListKind::Tv)));
+    EXPECT_EQ(reloadChannelList(path(), canales, channel_data), 71);
+    EXPECT_EQ(canales.count(), 122);
+    ASSERT_TRUE(QDir(dir.path()).rmdir(listFileName(ListKind::Tv)));
+    write("Otro||>asx\r\n");
+    EXPECT_EQ(reloadChannelList(path(), canales, channel_data), -1);
+    EXPECT_EQ(canales.currentRow(), -1);
+    EXPECT_TRUE(canales.selectedItems().isEmpty());
+    EXPECT_EQ(channel_data, (QStringList{"asx", ""}));
 }

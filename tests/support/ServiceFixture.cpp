@@ -22,15 +22,19 @@
 #define SINTONEX_MEDIA_DIR ""
 #endif
 
-ServiceFixture::ServiceFixture(const QStringList& extraArgs) {
+ServiceFixture::ServiceFixture(const QStringList& extraArgs, const QProcessEnvironment& environment) {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary folder");
         return;
     }
     m_process.setProgram(QStringLiteral(SINTONEX_SERVICE_BIN));
-    m_process.setArguments(QStringList{"--service-port", "0", "--web-port", "0", "--forum-port", "0",
-                                       "--media", mediaDir(), "--log", logPath()} +
-                           extraArgs);
+    QStringList args{"--service-port", "0",        "--web-port", "0",      "--forum-port", "0",
+                     "--media",        mediaDir(), "--log",      logPath()};
+    if (!extraArgs.contains(QStringLiteral("--cache-dir")))
+        args << QStringLiteral("--cache-dir") << cacheDir();
+    m_process.setArguments(args + extraArgs);
+    if (!environment.isEmpty())
+        m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // A crashed or killed test must not leave its service running.
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
@@ -82,6 +86,9 @@ QString ServiceFixture::mediaDir() const {
 }
 QString ServiceFixture::logPath() const {
     return m_dir.filePath(QStringLiteral("servicio.log"));
+}
+QString ServiceFixture::cacheDir() const {
+    return m_dir.filePath(QStringLiteral("cache"));
 }
 
 bool ServiceFixture::signal(int number) const {

@@ -1,5 +1,6 @@
 // ServiceFixture: a private sintonex-servicio for one test, on free ports of 127.0.0.1, with its
-// own request log. The process is killed when the fixture goes (and when the test process dies).
+// own request log and its own cache folder (never the user's). The process is killed when the
+// fixture goes (and when the test process dies).
 #pragma once
 
 #include <QByteArray>
@@ -13,8 +14,10 @@
 
 class ServiceFixture {
 public:
-    // `extraArgs` go to the service's command line, e.g. {"--list-version", "40"}.
-    explicit ServiceFixture(const QStringList& extraArgs = {});
+    // `extraArgs` go to the service's command line, e.g. {"--list-version", "40"}; `environment`
+    // is the service's (the caller's when empty).
+    explicit ServiceFixture(const QStringList& extraArgs = {},
+                            const QProcessEnvironment& environment = QProcessEnvironment());
     ~ServiceFixture();
     ServiceFixture(const ServiceFixture&) = delete;
     ServiceFixture& operator=(const ServiceFixture&) = delete;
@@ -32,6 +35,7 @@ public:
     QString forumBase() const;
     QString mediaDir() const;
     QString logPath() const;
+    QString cacheDir() const; // unless the test gave --cache-dir
     // Sends the service a signal (SIGHUP: read the playlists again).
     bool signal(int number) const;
 

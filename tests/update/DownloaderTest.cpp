@@ -1,5 +1,5 @@
 #include "platform/Downloader.h"
-#include "HttpPeer.h"
+#include "support/HttpPeer.h"
 #include "support/TestPlatform.h"
 
 #include <QDir>

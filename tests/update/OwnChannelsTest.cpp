@@ -1,6 +1,7 @@
 // A user's own playlists given to the reference service, used by the program as it is: every name,
 // whatever its script, plays from the list the service built; a channel whose first addresses are
-// dead plays its next alternative; a changed playlist reaches the running program as a list update.
+// dead plays its next alternative; a changed playlist reaches the running program as a list update,
+// without a question when the service is the program's own.
 #include "app/Program.h"
 #include "base/Forms.h"
 #include "base/Settings.h"
@@ -11,6 +12,7 @@
 #include "support/ListUpdateSteps.h"
 #include "support/ServiceFixture.h"
 #include "support/TestPlatform.h"
+#include "update/OwnLists.h"
 #include "windows/PlayerWindow.h"
 
 #include <QEvent>
@@ -47,9 +49,10 @@ protected:
                                                radio + "\nTitle2=Радио Волна\nFile3=" + radio +
                                                "\nTitle3=راديو الشرق\nFile4=" + radio + "\nTitle4=Radio 🎶\n")
                                                   .toUtf8());
-        svc = std::make_unique<ServiceFixture>(QStringList{"--no-demo", "--list-version", "37",
-                                                           "--tv-playlist", lists.filePath("tv.m3u"),
-                                                           "--radio-playlist", lists.filePath("radio.pls")});
+        svc = std::make_unique<ServiceFixture>(
+            QStringList{"--no-demo", "--list-version", "37", "--tv-playlist", lists.filePath("tv.m3u"),
+                        "--radio-playlist", lists.filePath("radio.pls"), "--status-file",
+                        dir.filePath("fuentes-estado.json")});
         ASSERT_TRUE(svc->ok()) << svc->error().toStdString();
         svc->writeConfig(dir.path());
         Settings(dir.path()).write("config", "vers_local_canales", "37");
@@ -142,4 +145,31 @@ TEST_F(OwnChannels, AChangedPlaylistIsOfferedToTheProgramAndInstalledByTheListUp
     const QByteArray installed = readAll(dir.filePath("oftwy69jrad.exe"));
     EXPECT_TRUE(installed.endsWith("Radio Nueva||>asx\r\n")) << installed.toStdString();
     EXPECT_TRUE(installed.contains(QStringLiteral("Радио Волна").toUtf8()));
+}
+
+TEST_F(OwnChannels, TheOwnServicesChangedListIsInstalledWithoutAQuestionAndTheOpenListFollows) {
+    platform->ownService = true;
+    OwnLists::of(*forms).watch(); // as the program's start does
+    PlayerWindow& radio = open("RadioWindow");
+    radio.canales->setCurrentRow(1);
+    radio.playSelectedChannel();
+    ASSERT_TRUE(waitFor([&] { return radio.WMPradio->status().startsWith("Reproduciendo"); }, 20000));
+    const QString playing = radio.WMPradio->sourceURL();
+
+    // A station before the others: the selected one moves down a row.
+    writeAll(lists.filePath("radio.pls"),
+             readAll(lists.filePath("radio.pls")) + "File0=http://127.0.0.1:9/nueva\nTitle0=Radio Nueva\n");
+    ASSERT_TRUE(svc->signal(SIGHUP));
+    ASSERT_TRUE(waitFor([&] { return radio.canales->count() == 5; }, 15000));
+    EXPECT_EQ(radio.canales->item(0)->text(), QStringLiteral("Radio Nueva"));
+    EXPECT_EQ(radio.canales->currentItem()->text(), QStringLiteral("Радио Волна"));
+    EXPECT_TRUE(radio.canales->currentItem()->isSelected());
+    EXPECT_TRUE(dialogsOf(*platform).shown.isEmpty());
+    EXPECT_FALSE(forms->isLoaded("ListUpdateWindow"));
+    EXPECT_TRUE(forms->isLoaded("RadioWindow"));
+    EXPECT_EQ(radio.WMPradio->sourceURL(), playing);
+    EXPECT_TRUE(radio.WMPradio->status().startsWith("Reproduciendo"));
+    EXPECT_EQ(Settings(dir.path()).read("config", "vers_local_canales"), "38");
+    EXPECT_EQ(radio.list_version, "38");
+    EXPECT_TRUE(readAll(dir.filePath("oftwy69jrad.exe")).startsWith("Radio Nueva||>asx\r\n"));
 }

@@ -3,12 +3,12 @@
 // standing in for the chooser and the player windows, and a platform aimed at the peer.
 #pragma once
 
-#include "HttpPeer.h"
 #include "base/Forms.h"
 #include "base/Settings.h"
 #include "platform/Timer.h"
 #include "platform/WebBrowser.h"
 #include "support/Files.h"
+#include "support/HttpPeer.h"
 #include "support/TestPlatform.h"
 
 #include <QDir>

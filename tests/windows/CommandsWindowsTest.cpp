@@ -201,6 +201,7 @@ TEST_P(BothWindows, MenuItemsOpenTheirWindows) {
         {item(w, "donar", "donar"), "DonationAppeal"},
         {item(w, "ivn", "ivn"), "InviteWindow"},
         {item(w, "repor", "repor3"), "ProblemReportWindow"},
+        {item(w, "mislistas", "mislistas"), "ChannelSourcesWindow"},
     };
     for (const auto& [action, window] : items) {
         ASSERT_NE(action, nullptr) << window;

@@ -191,7 +191,8 @@ TEST_P(PlayerLoad, MenusFollowTheDesignTree) {
     QMenu* others = w.findChild<QMenu*>("otro");
     ASSERT_TRUE(config && others);
     EXPECT_EQ(config->title(), QString::fromUtf8("&Configuración"));
-    EXPECT_EQ(config->actions().size(), 10);
+    EXPECT_EQ(config->actions().size(), 11);
+    EXPECT_EQ(config->actions().at(1)->text(), "Mis listas de canales"); // after the list update
     EXPECT_EQ(others->actions().size(), 2);
     EXPECT_EQ(w.findChild<QAction*>(tv() ? "salir" : "exit")->text(),
               tv() ? "Salir  Alt + F4" : "Salir ALT + F4");

@@ -16,7 +16,7 @@
 
 namespace {
 
-const QStringList kMenu = {"mnuRestore", "voll", "silent", "barr", "oucl", "barraa", "mnuexit"};
+const QStringList kMenu = {"mnuRestore", "voll", "silent", "mislistas", "barr", "oucl", "barraa", "mnuexit"};
 
 class TrayIcon : public ::testing::Test {
 protected:
@@ -93,8 +93,8 @@ TEST_F(TrayIcon, ALeftPressOrARightClickPopsUpTheMenuAndNothingElseDoes) {
     QStringList captions;
     for (QAction* a : window().mnuSystray->actions())
         captions << a->text();
-    EXPECT_EQ(captions, (QStringList{"Restaurar ventana", "Volumen", "Silenciar", "", "Ocultar menú", "",
-                                     "Salir de Sintonex"}));
+    EXPECT_EQ(captions, (QStringList{"Restaurar ventana", "Volumen", "Silenciar", "Mis listas de canales", "",
+                                     "Ocultar menú", "", "Salir de Sintonex"}));
     EXPECT_TRUE(window().barr->isSeparator());
     EXPECT_TRUE(window().barraa->isSeparator());
 
@@ -104,6 +104,9 @@ TEST_F(TrayIcon, ALeftPressOrARightClickPopsUpTheMenuAndNothingElseDoes) {
     choose("voll");
     ASSERT_TRUE(rig.forms->isLoaded("SmallVolumeWindow"));
     EXPECT_TRUE(rig.forms->find("SmallVolumeWindow")->isVisible());
+    choose("mislistas");
+    ASSERT_TRUE(rig.forms->isLoaded("ChannelSourcesWindow"));
+    EXPECT_TRUE(rig.forms->find("ChannelSourcesWindow")->isVisible());
 }
 
 TEST_F(TrayIcon, UnmutingReturnsToTheLevelBeforeMuting) {
