@@ -9,6 +9,7 @@
 #include "Faults.h"
 #include "ListPublisher.h"
 #include "Media.h"
+#include "PacedStream.h"
 #include "RequestLog.h"
 
 #include <atomic>
@@ -47,6 +48,9 @@ struct ServiceOptions {
     std::string programFile;   // empty: a small shell script stands in for the new program
     std::string exportDir;     // set: write the published lists there and exit instead of serving
     double titleSeconds = 5;   // of audio per ICY title
+    TitleScript titleScript;   // set: the titles of every radio stream, "{emisora}" its channel's name
+    size_t icyMetaint = 16000; // audio bytes between ICY metadata blocks
+    double streamSpeed = 1;    // endless streams run this many times faster than real time
 };
 
 class Service {

@@ -3,7 +3,9 @@
 #include "support/ServiceFixture.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -104,6 +106,65 @@ TEST(ServiceStreams, RadioSendsIcyTitlesAtBroadcastPace) {
 
     http.close();
     EXPECT_TRUE(svc.waitForLog("service NOTE closed " + stream.path() + " audio_bytes=", 3000));
+}
+
+// What a test of the song history or of recording per song needs from a station: titles at
+// chosen audio positions, with repeats, the station's own name, Latin-1 bytes and empty titles.
+TEST(ServiceStreams, TitleScriptPutsEachTitleInTheBlockOfItsPositionAtTheSpeedAsked) {
+    QTemporaryDir dir;
+    const QString script = dir.filePath("titulos.txt");
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("# a comment, then a blank line\n\n"
+            "0\tPrimera - Canci\xC3\xB3n\n"
+            "8000\tPrimera - Canci\xC3\xB3n\n" // the same again: no new announcement
+            "16000\t{emisora}\n"
+            "20000\tLos Ni\\xF1os - Coraz\\xF3n\n" // between two blocks: announced at the next
+            "32000\t\n"
+            "40000\tPrimera - Canci\xC3\xB3n\n");
+    f.close();
+    ServiceFixture svc({"--title-script", script, "--icy-metaint", "8000", "--stream-speed", "20"});
+    ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
+    if (!haveMedia(svc))
+        GTEST_SKIP() << "no demo media";
+    QByteArray mp3 = fileBytes(svc.mediaDir() + "/radio/radio.mp3");
+    const QUrl stream = streamOf(svc, "Radio Uno");
+
+    RawHttp http;
+    ASSERT_TRUE(http.open(svc.servicePort(), stream.path().toLatin1(), {"Icy-MetaData: 1"}));
+    ASSERT_EQ(http.headers.value("icy-metaint"), "8000");
+    // Two seconds at once, then twenty times real time: 32 s of audio in about a second and a half.
+    const qsizetype wanted = static_cast<qsizetype>(32 * kBytesPerSecond);
+    QByteArray body;
+    while (splitIcy(body, 8000).audio.size() < wanted && http.sinceOpen.elapsed() < 15000)
+        body += http.read(1 << 20, 1000);
+    const double elapsed = http.sinceOpen.elapsed() / 1000.0;
+    const IcyParts parts = splitIcy(body, 8000);
+    ASSERT_GE(parts.audio.size(), wanted);
+    EXPECT_GE(elapsed, 30.0 / 20 * 0.8) << "faster than asked";
+    EXPECT_LE(elapsed, 30.0 / 20 * 3) << "slower than asked";
+    while (mp3.size() < parts.audio.size())
+        mp3 += mp3;
+    EXPECT_EQ(parts.audio, mp3.left(parts.audio.size()));
+
+    ASSERT_GE(parts.titles.size(), 5);
+    EXPECT_EQ(parts.titles.mid(0, 5), QList<QByteArray>({QStringLiteral("Primera - Canción").toUtf8(),
+                                                         "Radio Uno", "Los Ni\xF1os - Coraz\xF3n", "",
+                                                         QStringLiteral("Primera - Canción").toUtf8()}));
+    EXPECT_EQ(parts.titleOffsets.mid(0, 5), QList<qsizetype>({8000, 16000, 24000, 32000, 40000}));
+    EXPECT_EQ(parts.titles.size(), 5) << "the last title stays, announced once";
+
+    // A script the service cannot follow stops it at once, naming the line.
+    QFile bad(dir.filePath("mal.txt"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("0\tUno - Dos\nmil\tTres - Cuatro\n");
+    bad.close();
+    QProcess service;
+    service.start(QStringLiteral(SINTONEX_SERVICE_BIN),
+                  {"--service-port", "0", "--title-script", bad.fileName()});
+    ASSERT_TRUE(service.waitForFinished(5000));
+    EXPECT_EQ(service.exitCode(), 1);
+    EXPECT_TRUE(service.readAllStandardError().contains("line 2"));
 }
 
 TEST(ServiceStreams, RadioWithoutMetadataIsTheFileLoopedForEveryListener) {
