@@ -17,6 +17,7 @@
 #include "update/ProgramDownload.h"
 #include "update/SelfUpdate.h"
 #include "windows/EnlargedPageWindow.h"
+#include "windows/HistoryWindow.h"
 #include "windows/MiniPageWindow.h"
 #include "windows/MiniTvWindow.h"
 #include "windows/RadioWindow.h"
@@ -47,6 +48,7 @@ void registerProgramForms(Forms& forms) {
     forms.add<EnlargedPageWindow>();
     forms.add<TeletextWindow>();
     forms.add<TrayWindow>();
+    forms.add<HistoryWindow>();
 }
 
 void startProgram(Forms& forms) {

@@ -1,8 +1,10 @@
 #include "PlayerCommands.h"
 
+#include "HistoryWindow.h"
 #include "PlayerSession.h"
 #include "PlayerWindow.h"
 #include "PlayerWindowWidgets.h"
+#include "SongLog.h"
 #include "WindowModes.h"
 #include "base/Endpoints.h"
 #include "community/BackgroundChooser.h"
@@ -25,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <utility>
 
@@ -73,6 +76,7 @@ PlayerCommands::PlayerCommands(PlayerWindow& window, const playback::CurrentChan
     };
     connectControls();
     connectMenus();
+    new SongLog(m_window);
     if (MediaSession* session = m_window.platform().mediaSession.get())
         new PlayerSession(m_window, *this, *session);
 }
@@ -122,6 +126,15 @@ void PlayerCommands::connectMenus() {
     for (const auto& [role, page] : pages)
         onChoose(role, [this, page] { openPage((m_window.endpoints().*page)()); });
     new WindowModes(m_window, m_window.menuItem(Menu::Normal), m_window.menuItem(Menu::AlwaysVisible));
+    // Ctrl+H in both windows; the TV window has no menu item for it.
+    const QKeySequence historyKeys(Qt::CTRL | Qt::Key_H);
+    const auto showHistory = [this] { showWindow(name(HistoryWindow::kName)); };
+    if (QAction* item = m_window.menuItem(Menu::History)) {
+        item->setShortcut(historyKeys);
+        connect(item, &QAction::triggered, this, showHistory);
+    } else {
+        connect(new QShortcut(historyKeys, &m_window), &QShortcut::activated, this, showHistory);
+    }
 }
 
 // --- playback ---------------------------------------------------------------------------------

@@ -71,6 +71,7 @@ enum class Menu {
     Bar1,
     Teletext,
     Skin,
+    History, // radio only: "Canciones escuchadas"
     WindowMode,
     Normal,
     AlwaysVisible,

@@ -16,7 +16,7 @@
 
 namespace {
 
-const QStringList kMenu = {"mnuRestore", "voll", "silent", "barr", "oucl", "barraa", "mnuexit"};
+const QStringList kMenu = {"mnuRestore", "voll", "historial", "silent", "barr", "oucl", "barraa", "mnuexit"};
 
 class TrayIcon : public ::testing::Test {
 protected:
@@ -93,8 +93,8 @@ TEST_F(TrayIcon, ALeftPressOrARightClickPopsUpTheMenuAndNothingElseDoes) {
     QStringList captions;
     for (QAction* a : window().mnuSystray->actions())
         captions << a->text();
-    EXPECT_EQ(captions, (QStringList{"Restaurar ventana", "Volumen", "Silenciar", "", "Ocultar menú", "",
-                                     "Salir de Sintonex"}));
+    EXPECT_EQ(captions, (QStringList{"Restaurar ventana", "Volumen", "Canciones escuchadas", "Silenciar", "",
+                                     "Ocultar menú", "", "Salir de Sintonex"}));
     EXPECT_TRUE(window().barr->isSeparator());
     EXPECT_TRUE(window().barraa->isSeparator());
 
@@ -104,6 +104,11 @@ TEST_F(TrayIcon, ALeftPressOrARightClickPopsUpTheMenuAndNothingElseDoes) {
     choose("voll");
     ASSERT_TRUE(rig.forms->isLoaded("SmallVolumeWindow"));
     EXPECT_TRUE(rig.forms->find("SmallVolumeWindow")->isVisible());
+    choose("historial");
+    ASSERT_TRUE(rig.forms->isLoaded("HistoryWindow"));
+    EXPECT_TRUE(rig.forms->find("HistoryWindow")->isVisible());
+    EXPECT_FALSE(rig.forms->get<RadioWindow>().isVisible()) << "the radio stays in the tray";
+    EXPECT_TRUE(tray.hasIcon());
 }
 
 TEST_F(TrayIcon, UnmutingReturnsToTheLevelBeforeMuting) {
