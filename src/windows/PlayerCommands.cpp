@@ -281,8 +281,13 @@ void PlayerCommands::recordButton_Click() {
         if (txurl)
             txurl->setText(m_streamAddress);
     }
+    // A radio recording can be split per song, filed under the station's name.
+    QString station;
+    if (!m_window.isTv())
+        station =
+            !m_window.dispatched_name.isEmpty() ? m_window.dispatched_name : m_window.WMPradio->streamName();
     RecorderWindow::open(m_forms, QString::fromLatin1(m_variant.recordExtension),
-                         txurl ? txurl->text() : m_streamAddress);
+                         txurl ? txurl->text() : m_streamAddress, station);
 }
 
 // --- other windows ------------------------------------------------------------------------------
