@@ -83,17 +83,9 @@ bool SongFiles::audio(const char* data, qint64 n) {
 // The delay line: what is older than the ring holds goes out, the newest stays.
 bool SongFiles::delay(const char* data, qint64 n) {
     const qint64 cap = qint64(m_ring.size());
-    const qint64 over = std::max<qint64>(0, m_ringSize + n - cap);
     // First the oldest held bytes...
-    qint64 fromRing = std::min(over, m_ringSize);
-    while (fromRing > 0) {
-        const qint64 run = std::min(fromRing, cap - m_ringStart);
-        if (!pass(m_ring.data() + m_ringStart, run))
-            return false;
-        m_ringStart = (m_ringStart + run) % cap;
-        m_ringSize -= run;
-        fromRing -= run;
-    }
+    if (!passHeld(std::min(std::max<qint64>(0, m_ringSize + n - cap), m_ringSize)))
+        return false;
     // ...then those of the new ones that the ring cannot hold...
     const qint64 direct = std::max<qint64>(0, n - cap);
     if (direct > 0 && !pass(data, direct))
@@ -111,15 +103,23 @@ bool SongFiles::delay(const char* data, qint64 n) {
     return true;
 }
 
-bool SongFiles::drainDelay() {
+// The oldest `bytes` of the delay line go out.
+bool SongFiles::passHeld(qint64 bytes) {
     const qint64 cap = qint64(m_ring.size());
-    while (m_ringSize > 0) {
-        const qint64 run = std::min(m_ringSize, cap - m_ringStart);
+    while (bytes > 0) {
+        const qint64 run = std::min(bytes, cap - m_ringStart);
         if (!pass(m_ring.data() + m_ringStart, run))
             return false;
         m_ringStart = (m_ringStart + run) % cap;
         m_ringSize -= run;
+        bytes -= run;
     }
+    return true;
+}
+
+bool SongFiles::drainDelay() {
+    if (!passHeld(m_ringSize))
+        return false;
     m_ringStart = 0;
     return true;
 }

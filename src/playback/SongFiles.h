@@ -89,6 +89,7 @@ private:
 
     bool pass(const char* data, qint64 n);
     bool delay(const char* data, qint64 n);
+    bool passHeld(qint64 bytes);
     bool drainDelay();
     bool cutHere(const QString& nextTitle);
     bool open(Segment& s);

@@ -7,6 +7,7 @@
 #include "community/RecordingErrorWindow.h"
 #include "platform/Timer.h"
 #include "playback/RecorderWindow.h"
+#include "support/Files.h"
 #include "support/ServiceFixture.h"
 #include "support/TestPlatform.h"
 
@@ -55,12 +56,6 @@ public:
 QByteArray readFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeScript(const QString& path, const QByteArray& text) {
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(text);
 }
 
 qint64 fileSize(const QString& path) {
@@ -534,15 +529,15 @@ TEST_F(RecorderErrorTest, EncryptedHlsIsReportedRatherThanRecordedAsNoise) {
 // takes and Latin-1 bytes, twenty times faster than real time.
 TEST_F(RecorderTest, SplitPerSongFilesEachWholeSongTaggedAndByteExactInTheStationsFolder) {
     const QString script = dir.filePath("titulos.txt");
-    writeScript(script, "0\tIntro - Unida\n" // joined in the middle: not kept
-                        "32000\tArtista Uno - Canci\xC3\xB3n 1\n"
-                        "96000\t{emisora}\n" // the station's own name
-                        "128000\t\n"         // no song
-                        "160000\tAC/DC: Back? <In> - T*tulo\n"
-                        "192000\tLos Ni\\xF1os - Coraz\\xF3n\n"    // Latin-1
-                        "224000\tArtista Uno - Canci\xC3\xB3n 1\n" // again, later
-                        "256000\tCorto - Breve\n"                  // half a second: shorter than the minimum
-                        "264000\tFinal - \xC3\x9Altima\n");
+    writeAll(script, "0\tIntro - Unida\n" // joined in the middle: not kept
+                     "32000\tArtista Uno - Canci\xC3\xB3n 1\n"
+                     "96000\t{emisora}\n" // the station's own name
+                     "128000\t\n"         // no song
+                     "160000\tAC/DC: Back? <In> - T*tulo\n"
+                     "192000\tLos Ni\\xF1os - Coraz\\xF3n\n"    // Latin-1
+                     "224000\tArtista Uno - Canci\xC3\xB3n 1\n" // again, later
+                     "256000\tCorto - Breve\n"                  // half a second: shorter than the minimum
+                     "264000\tFinal - \xC3\x9Altima\n");
     ServiceFixture svc({"--title-script", script, "--icy-metaint", "8000", "--stream-speed", "20"});
     ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
     const QByteArray mp3 = readFile(svc.mediaDir() + "/radio/radio.mp3");

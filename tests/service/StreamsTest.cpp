@@ -1,5 +1,6 @@
 // The streams behind the resolver: a live HLS channel and endless radio with ICY titles.
 #include "RawHttp.h"
+#include "support/Files.h"
 #include "support/ServiceFixture.h"
 
 #include <QFile>
@@ -113,16 +114,13 @@ TEST(ServiceStreams, RadioSendsIcyTitlesAtBroadcastPace) {
 TEST(ServiceStreams, TitleScriptPutsEachTitleInTheBlockOfItsPositionAtTheSpeedAsked) {
     QTemporaryDir dir;
     const QString script = dir.filePath("titulos.txt");
-    QFile f(script);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("# a comment, then a blank line\n\n"
-            "0\tPrimera - Canci\xC3\xB3n\n"
-            "8000\tPrimera - Canci\xC3\xB3n\n" // the same again: no new announcement
-            "16000\t{emisora}\n"
-            "20000\tLos Ni\\xF1os - Coraz\\xF3n\n" // between two blocks: announced at the next
-            "32000\t\n"
-            "40000\tPrimera - Canci\xC3\xB3n\n");
-    f.close();
+    writeAll(script, "# a comment, then a blank line\n\n"
+                     "0\tPrimera - Canci\xC3\xB3n\n"
+                     "8000\tPrimera - Canci\xC3\xB3n\n" // the same again: no new announcement
+                     "16000\t{emisora}\n"
+                     "20000\tLos Ni\\xF1os - Coraz\\xF3n\n" // between two blocks: announced at the next
+                     "32000\t\n"
+                     "40000\tPrimera - Canci\xC3\xB3n\n");
     ServiceFixture svc({"--title-script", script, "--icy-metaint", "8000", "--stream-speed", "20"});
     ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
     if (!haveMedia(svc))
@@ -155,13 +153,10 @@ TEST(ServiceStreams, TitleScriptPutsEachTitleInTheBlockOfItsPositionAtTheSpeedAs
     EXPECT_EQ(parts.titles.size(), 5) << "the last title stays, announced once";
 
     // A script the service cannot follow stops it at once, naming the line.
-    QFile bad(dir.filePath("mal.txt"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("0\tUno - Dos\nmil\tTres - Cuatro\n");
-    bad.close();
+    writeAll(dir.filePath("mal.txt"), "0\tUno - Dos\nmil\tTres - Cuatro\n");
     QProcess service;
     service.start(QStringLiteral(SINTONEX_SERVICE_BIN),
-                  {"--service-port", "0", "--title-script", bad.fileName()});
+                  {"--service-port", "0", "--title-script", dir.filePath("mal.txt")});
     ASSERT_TRUE(service.waitForFinished(5000));
     EXPECT_EQ(service.exitCode(), 1);
     EXPECT_TRUE(service.readAllStandardError().contains("line 2"));
