@@ -86,6 +86,9 @@ SongSplitter::SongSplitter(const SongSplit& split, const Transfer& first)
     m_options.station = split.station;
     m_options.extension = extensionOf(first.contentType(), split.fallbackExtension);
     m_options.notSongs = split.notSongs;
+    // The name the stream gives itself is no song either.
+    if (const QString name = icy::decodeTitle(first.responseHeader("icy-name")); !name.isEmpty())
+        m_options.notSongs.append(name);
     m_options.offsetMs = split.offsetMs;
     m_options.minimumMs = split.minimumMs;
     m_options.date = QDate::currentDate();

@@ -7,7 +7,6 @@
 #include "platform/Platform.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
