@@ -293,6 +293,8 @@ void RecorderWindow::refreshPath() {
     m_singlePath = folderField->text() + fileNameCopyField->text() + extensionLabel->text();
     // Split, the songs are named after themselves in the station's folder.
     fileNameField->setEnabled(!splitting());
+    cutOffset->setEnabled(splitting());
+    minimumLength->setEnabled(splitting());
     pathField->setText(splitting() ? stationFolder() : m_singlePath);
 }
 
