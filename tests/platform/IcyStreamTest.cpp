@@ -79,8 +79,8 @@ TEST(IcyStream, EveryBodyGivesBackItsAudioAndEachTitleWhereItCameWhateverThePiec
 
 TEST(IcyStream, BlocksAreReadAsStationsWriteThem) {
     using icy::streamTitleOf;
-    EXPECT_EQ(streamTitleOf(QByteArray("StreamTitle='Guns N' Roses - Patience';StreamUrl='';\0\0", 56)),
-              "Guns N' Roses - Patience");
+    static const char padded[] = "StreamTitle='Guns N' Roses - Patience';StreamUrl='';\0\0";
+    EXPECT_EQ(streamTitleOf(QByteArray(padded, sizeof padded - 1)), "Guns N' Roses - Patience");
     EXPECT_EQ(streamTitleOf("StreamTitle='x';y';StreamUrl='';"), "x';y");
     EXPECT_EQ(streamTitleOf("StreamTitle='';"), "");
     EXPECT_FALSE(streamTitleOf("StreamUrl='http://x/';").has_value());
