@@ -281,6 +281,10 @@ TEST_F(HistoryWindowTest, CtrlHOpensItFromBothWindowsAndANewerFileIsNotTouched) 
     EXPECT_EQ(item->objectName(), "historial");
     EXPECT_EQ(item->text(), "Canciones escuchadas");
     EXPECT_EQ(item->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_H));
+    QApplication::setActiveWindow(&radio);
+    QTest::keyClick(&radio, Qt::Key_H, Qt::ControlModifier);
+    ASSERT_TRUE(shown(HistoryWindow::kName)) << "Ctrl+H in the radio window";
+    rig.forms->unload(HistoryWindow::kName);
     item->trigger();
     HistoryWindow& h = *rig.forms->find<HistoryWindow>();
     EXPECT_TRUE(h.notice->isVisibleTo(&h));
