@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -10,6 +11,15 @@
 using Clock = std::chrono::steady_clock;
 
 std::string titleAt(const PacedOptions& options, uint64_t audioBytes) {
+    if (!options.script.empty()) {
+        std::string title;
+        for (const auto& [from, text] : options.script) {
+            if (from > audioBytes)
+                break;
+            title = text;
+        }
+        return title;
+    }
     if (options.titles.empty())
         return {};
     const double seconds = static_cast<double>(audioBytes) / options.bytesPerSecond;
@@ -17,13 +27,52 @@ std::string titleAt(const PacedOptions& options, uint64_t audioBytes) {
     return options.titles[index % options.titles.size()];
 }
 
-std::string icyBlock(const std::string& title) {
-    if (title.empty())
+std::string icyBlock(const std::string& title, bool announce) {
+    if (!announce)
         return std::string(1, '\0');
     std::string meta = "StreamTitle='" + title + "';";
     const size_t blocks = std::min<size_t>((meta.size() + 15) / 16, 255);
     meta.resize(blocks * 16, '\0');
     return static_cast<char>(blocks) + meta;
+}
+
+bool parseTitleScript(const std::string& text, TitleScript& script, size_t& badLine) {
+    script.clear();
+    size_t number = 0;
+    for (size_t start = 0; start <= text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] == '#')
+            continue;
+        const size_t tab = line.find('\t');
+        const std::string offset = line.substr(0, tab);
+        badLine = number;
+        if (tab == std::string::npos || offset.empty() ||
+            offset.find_first_not_of("0123456789") != std::string::npos || offset.size() > 15)
+            return false;
+        const uint64_t from = std::stoull(offset);
+        if (!script.empty() && from < script.back().first)
+            return false;
+        std::string title;
+        for (size_t i = tab + 1; i < line.size(); ++i) {
+            if (line.compare(i, 2, "\\x") == 0 && i + 3 < line.size() &&
+                std::isxdigit(uint8_t(line[i + 2])) && std::isxdigit(uint8_t(line[i + 3]))) {
+                title += static_cast<char>(std::stoi(line.substr(i + 2, 2), nullptr, 16));
+                i += 3;
+            } else {
+                title += line[i];
+            }
+        }
+        script.emplace_back(from, title);
+    }
+    badLine = 0;
+    return true;
 }
 
 double mp3BytesPerSecond(const std::string& data) {
@@ -47,9 +96,10 @@ namespace {
 struct StreamState {
     PacedOptions options;
     Clock::time_point start = Clock::now();
-    uint64_t audio = 0;    // audio bytes sent
-    size_t untilMeta = 0;  // audio bytes before the next metadata block
-    std::string lastTitle; // title of the last non-empty block
+    uint64_t audio = 0;     // audio bytes sent
+    size_t untilMeta = 0;   // audio bytes before the next metadata block
+    std::string lastTitle;  // title of the last non-empty block
+    bool announced = false; // a block has carried a title
     bool cut = false;
 };
 
@@ -71,7 +121,8 @@ void servePaced(httplib::Response& res, const std::string& contentType, PacedOpt
             if (stopping || !o.data || o.data->empty())
                 return false;
             const double elapsed = std::chrono::duration<double>(Clock::now() - st->start).count();
-            const auto allowed = static_cast<uint64_t>(o.bytesPerSecond * (o.burstSeconds + elapsed));
+            const auto allowed =
+                static_cast<uint64_t>(o.bytesPerSecond * (o.burstSeconds + elapsed * o.speed));
             if (st->audio >= allowed) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(40));
                 return sink.is_writable();
@@ -91,9 +142,11 @@ void servePaced(httplib::Response& res, const std::string& contentType, PacedOpt
                 st->untilMeta -= n;
                 if (st->untilMeta == 0) {
                     const std::string title = titleAt(o, st->audio);
-                    const bool changed = title != st->lastTitle;
+                    // A script's first title is announced even when empty; rotating titles never are.
+                    const bool announce = title != st->lastTitle || (!st->announced && !o.script.empty());
                     st->lastTitle = title;
-                    const std::string block = icyBlock(changed ? title : std::string());
+                    st->announced = st->announced || announce;
+                    const std::string block = icyBlock(title, announce);
                     if (!sink.write(block.data(), block.size()))
                         return false;
                     st->untilMeta = o.metaint;

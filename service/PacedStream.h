@@ -9,11 +9,15 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace httplib {
 struct Response;
 }
+
+// Titles at audio positions: {first audio byte, title as sent}.
+using TitleScript = std::vector<std::pair<uint64_t, std::string>>;
 
 struct PacedOptions {
     std::shared_ptr<const std::string> data;
@@ -23,13 +27,21 @@ struct PacedOptions {
     size_t metaint = 0;
     std::vector<std::string> titles; // bytes as sent
     double titleSeconds = 5;         // of audio per title
+    // Instead of `titles`: each title from the audio position it is given, in order. An empty
+    // title is announced as one, which is how stations say that no song plays.
+    TitleScript script;
+    double speed = 1; // after the burst, this many times real time
 };
 
 // The stream's title once `audioBytes` bytes of audio have been sent.
 std::string titleAt(const PacedOptions& options, uint64_t audioBytes);
-// One ICY metadata block: the length byte, then StreamTitle='...'; padded with zeros. An empty
-// title gives the one-byte block that means "unchanged".
-std::string icyBlock(const std::string& title);
+// One ICY metadata block: the length byte, then StreamTitle='...'; padded with zeros. Not
+// announcing gives the one-byte block that means "unchanged".
+std::string icyBlock(const std::string& title, bool announce = true);
+// A title script's text: lines "<audio byte offset><TAB><title>" in ascending order; "\xNN" in a
+// title is that byte. Blank lines and lines starting with '#' are skipped. False, with the number of
+// the first bad line, when a line is not of that form.
+bool parseTitleScript(const std::string& text, TitleScript& script, size_t& badLine);
 // Bytes per second of an MP3 stream from its first frame header; 16000 (128 kbit/s) when unknown.
 double mp3BytesPerSecond(const std::string& data);
 

@@ -617,9 +617,13 @@ void Service::serveChannelStream(const Host& host, const Channel& channel, const
             o.bytesPerSecond = mp3BytesPerSecond(*o.data);
         type = "audio/mpeg";
         if (req.get_header_value("Icy-MetaData") == "1") {
-            o.metaint = 16000;
+            o.metaint = m_options.icyMetaint;
             o.titles = kTitles;
             o.titleSeconds = m_options.titleSeconds;
+            o.script = m_options.titleScript;
+            for (auto& [from, title] : o.script)
+                for (size_t at; (at = title.find("{emisora}")) != std::string::npos;)
+                    title.replace(at, 9, channel.name);
         }
         res.set_header("icy-name", channel.name);
         res.set_header("icy-br", std::to_string(static_cast<int>(o.bytesPerSecond * 8 / 1000)));
@@ -632,6 +636,7 @@ void Service::serveChannelStream(const Host& host, const Channel& channel, const
     }
     if (!o.data)
         return html(res, pages::error(404, "Faltan los medios de demostración"), 404);
+    o.speed = m_options.streamSpeed;
     const std::string target = req.target;
     servePaced(
         res, type, std::move(o),

@@ -9,6 +9,7 @@
 #include "Faults.h"
 #include "ListPublisher.h"
 #include "Media.h"
+#include "PacedStream.h"
 #include "RequestLog.h"
 #include "SourceSet.h"
 
@@ -57,6 +58,9 @@ struct ServiceOptions {
     double fetchSeconds = 60;    // the whole time a source has to arrive
     double withdrawSeconds = 30; // during a stream check, dead channels go at most this often
     std::string userAgent = "Sintonex";
+    TitleScript titleScript;   // set: the titles of every radio stream, "{emisora}" its channel's name
+    size_t icyMetaint = 16000; // audio bytes between ICY metadata blocks
+    double streamSpeed = 1;    // endless streams run this many times faster than real time
 };
 
 class Service {

@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <pthread.h>
+#include <sstream>
 
 namespace {
 
@@ -24,6 +26,7 @@ void usage() {
            "                         [--default-tv-source URL]... [--default-radio-source URL]...\n"
            "                         [--sources-file FILE] [--status-file FILE] [--cache-dir DIR]\n"
            "                         [--fetch-seconds S]\n"
+           "                         [--title-script FILE] [--icy-metaint N] [--stream-speed X]\n"
            "Ports default to 47800, 47801 and 47802; 0 picks a free port. Playlists are M3U/M3U8,\n"
            "PLS or JSON station lists, read again every --refresh minutes (60), on SIGHUP and when\n"
            "the sources file changes.\n";
@@ -130,7 +133,25 @@ int main(int argc, char** argv) {
             ok = parseNumber(value, o.withdrawSeconds);
         else if (arg == "--title-seconds")
             ok = (o.titleSeconds = std::atof(value)) > 0;
-        else
+        else if (arg == "--stream-speed")
+            ok = parseNumber(value, o.streamSpeed);
+        else if (arg == "--icy-metaint") {
+            double n = 0;
+            ok = parseNumber(value, n) && n == static_cast<size_t>(n);
+            o.icyMetaint = static_cast<size_t>(n);
+        } else if (arg == "--title-script") {
+            std::ifstream in(value, std::ios::binary);
+            std::stringstream text;
+            text << in.rdbuf();
+            size_t bad = 0;
+            if (!in || !parseTitleScript(text.str(), o.titleScript, bad) || o.titleScript.empty()) {
+                std::cerr << "sintonex-servicio: cannot use the title script " << value;
+                if (bad > 0)
+                    std::cerr << ": line " << bad << " is not \"<audio byte offset><TAB><title>\" in order";
+                std::cerr << "\n";
+                return 1;
+            }
+        } else
             ok = false;
         if (!ok) {
             std::cerr << "sintonex-servicio: bad option " << arg << " " << value << "\n";

@@ -20,6 +20,7 @@
 #include "update/ProgramDownload.h"
 #include "update/SelfUpdate.h"
 #include "windows/EnlargedPageWindow.h"
+#include "windows/HistoryWindow.h"
 #include "windows/MiniPageWindow.h"
 #include "windows/MiniTvWindow.h"
 #include "windows/RadioWindow.h"
@@ -51,6 +52,7 @@ void registerProgramForms(Forms& forms) {
     forms.add<TeletextWindow>();
     forms.add<TrayWindow>();
     forms.add<ChannelSourcesWindow>();
+    forms.add<HistoryWindow>();
 }
 
 void startProgram(Forms& forms) {

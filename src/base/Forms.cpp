@@ -3,6 +3,7 @@
 #include "Endpoints.h"
 #include "ProgramIcon.h"
 #include "Settings.h"
+#include "SongHistory.h"
 #include "platform/Platform.h"
 
 #include <QCloseEvent>
@@ -85,8 +86,15 @@ Forms::~Forms() {
     m_order.clear();
     m_loaded.clear();
     qDeleteAll(forms);
+    delete m_history; // after the windows that show it; what was handed to it is written first
     delete m_endpoints;
     delete m_settings;
+}
+
+SongHistory& Forms::history() {
+    if (!m_history)
+        m_history = new SongHistory(m_platform.programFolder);
+    return *m_history;
 }
 
 void Forms::registerForm(const QString& name, Factory factory) {

@@ -16,6 +16,7 @@ struct Platform;
 class Forms;
 class Settings;
 class Endpoints;
+class SongHistory;
 
 // Base of every window. Geometry that the windows reason about is in twips.
 class Form : public QWidget {
@@ -61,6 +62,9 @@ public:
     Platform& platform() const { return m_platform; }
     const Settings& settings() const { return *m_settings; }
     const Endpoints& endpoints() const { return *m_endpoints; }
+    // The songs the stations announced, kept in the program folder; the file is opened when first
+    // read or written, so a run that plays no titled stream never makes one.
+    SongHistory& history();
 
     using Factory = std::function<Form*(Forms&)>;
     void registerForm(const QString& name, Factory factory);
@@ -109,6 +113,7 @@ private:
     Platform& m_platform;
     Settings* m_settings;
     Endpoints* m_endpoints;
+    SongHistory* m_history = nullptr;
     QHash<QString, Factory> m_factories;
     QHash<QString, Form*> m_loaded;
     QList<Form*> m_order;

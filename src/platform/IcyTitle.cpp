@@ -31,4 +31,17 @@ QString decodeTitle(const QByteArray& bytes) {
     return text::decodeWindows1252(bytes).trimmed();
 }
 
+SongTitle splitTitle(const QString& streamTitle) {
+    const QString whole = streamTitle.trimmed();
+    // The first " - " separates: artists rarely hold one, titles often do ("Song - Live").
+    const qsizetype dash = whole.indexOf(QLatin1String(" - "));
+    if (dash > 0) {
+        const QString artist = whole.left(dash).trimmed();
+        const QString title = whole.mid(dash + 3).trimmed();
+        if (!artist.isEmpty() && !title.isEmpty())
+            return {artist, title};
+    }
+    return {QString(), whole};
+}
+
 } // namespace icy

@@ -11,4 +11,12 @@ namespace icy {
 // range read as Windows-1252, which is what such servers mean by it). Trimmed.
 QString decodeTitle(const QByteArray& bytes);
 
+// A stream title read as stations write it, "Artist - Title". Where it has no such shape the
+// artist is empty and the title is the whole text.
+struct SongTitle {
+    QString artist;
+    QString title;
+};
+SongTitle splitTitle(const QString& streamTitle);
+
 } // namespace icy

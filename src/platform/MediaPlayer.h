@@ -33,6 +33,12 @@ public:
     // currentMedia.getItemInfo: "Name" (stream title) or "author"; nullopt when there is no
     // current item or the item lacks the attribute (the original's query fails then).
     virtual std::optional<QString> getItemInfo(const QString& attribute) const = 0;
+    // The title the stream itself announces (ICY StreamTitle), decoded; "" when it announces none
+    // or announced an empty one. Never the playlist's or the file's own title, which name the
+    // channel rather than a song.
+    virtual QString streamTitle() const = 0;
+    // The name the stream gives itself (icy-name); "" when it gives none.
+    virtual QString streamName() const = 0;
 
     virtual void setVolume(int volume0to100) = 0; // settings.volume
     virtual int volume() const = 0;
@@ -52,4 +58,6 @@ signals:
     void OpenStateChange(int state);
     // Emitted whenever the title of the current item changes (stream metadata).
     void MediaChange();
+    // streamTitle() changed, to "" included. A station repeating its title is no change.
+    void StreamTitleChange();
 };

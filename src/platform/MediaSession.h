@@ -19,6 +19,7 @@ public:
         int index = -1;      // the channel's position in its list; -1 before any channel
         QString channel;     // its name
         QString streamTitle; // what the stream says it plays (radio); may be empty
+        quint64 song = 0;    // counts the songs the stream announced; 0 while it announces none
         bool operator==(const Track&) const = default;
     };
 

@@ -1,5 +1,6 @@
 // MPRIS2 on the session bus: the object /org/mpris/MediaPlayer2 with its two interfaces, offered
 // under org.mpris.MediaPlayer2.sintonex while a player window is loaded.
+#include "IcyTitle.h"
 #include "MediaSession.h"
 
 #include <QCoreApplication>
@@ -30,7 +31,10 @@ QVariantMap metadataOf(const MediaSession::Track& track) {
         m.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(kNoTrack)));
         return m;
     }
-    const QString id = track.index >= 0 ? QString::number(track.index) : QStringLiteral("inicio");
+    QString id = track.index >= 0 ? QString::number(track.index) : QStringLiteral("inicio");
+    // Each song the station announces is a track of its own, so the desktop shows it as new.
+    if (track.song > 0)
+        id += QStringLiteral("/cancion/") + QString::number(track.song);
     m.insert(QStringLiteral("mpris:trackid"),
              QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/sintonex/canal/") + id)));
     const QString& stream = track.streamTitle;
@@ -38,16 +42,11 @@ QVariantMap metadataOf(const MediaSession::Track& track) {
         m.insert(QStringLiteral("xesam:title"), track.channel);
         return m;
     }
-    // Stations announce "Artist - Title"; anything else is shown as one title.
-    const qsizetype dash = stream.indexOf(QLatin1String(" - "));
-    const QString artist = dash > 0 ? stream.left(dash).trimmed() : QString();
-    const QString title = dash > 0 ? stream.mid(dash + 3).trimmed() : QString();
-    if (!artist.isEmpty() && !title.isEmpty()) {
-        m.insert(QStringLiteral("xesam:artist"), QStringList{artist});
-        m.insert(QStringLiteral("xesam:title"), title);
-    } else {
-        m.insert(QStringLiteral("xesam:title"), stream.trimmed());
-    }
+    // The same reading of "Artist - Title" as the song history's.
+    const icy::SongTitle song = icy::splitTitle(stream);
+    if (!song.artist.isEmpty())
+        m.insert(QStringLiteral("xesam:artist"), QStringList{song.artist});
+    m.insert(QStringLiteral("xesam:title"), song.title);
     if (!track.channel.isEmpty())
         m.insert(QStringLiteral("xesam:album"), track.channel);
     return m;

@@ -743,15 +743,20 @@ void MpvPlayer::refresh() {
     const PlayState playState = computePlayState();
     const bool statusChanged = status != m_status;
     const bool playStateChanged = playState != m_playState;
+    const QString streamTitle = this->streamTitle();
+    const bool streamTitleChanged = streamTitle != m_shownStreamTitle;
     m_name = name;
     m_status = status;
     m_playState = playState;
+    m_shownStreamTitle = streamTitle;
     if (statusChanged)
         emit StatusChange();
     if (playStateChanged)
         emit PlayStateChange();
     if (nameChanged)
         emit MediaChange();
+    if (streamTitleChanged)
+        emit StreamTitleChange();
 }
 
 MediaPlayer* makeMpvPlayer(QWidget* parent, QNetworkAccessManager* nam, const MpvPlayerOptions& options) {

@@ -46,6 +46,8 @@ public:
     bool hasCurrentMedia() const override { return m_item; }
     QString sourceURL() const override { return m_item ? m_source : QString(); }
     std::optional<QString> getItemInfo(const QString& attribute) const override;
+    QString streamTitle() const override { return m_item ? m_icyTitle : QString(); }
+    QString streamName() const override { return m_item ? m_icyName : QString(); }
     void setVolume(int volume0to100) override;
     int volume() const override { return m_volume; }
     void setAutoStart(bool on) override { m_autoStart = on; }
@@ -154,6 +156,7 @@ private:
     QString m_status;
     PlayState m_playState = PlayState::Stopped;
     QString m_name;
+    QString m_shownStreamTitle;
 };
 
 // The player the program's windows get: picture on, sound on.

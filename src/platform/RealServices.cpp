@@ -48,6 +48,10 @@ public:
     QString chooseFolder(QWidget* owner, const QString& title) override {
         return QFileDialog::getExistingDirectory(owner, title);
     }
+    QString saveFile(QWidget* owner, const QString& title, const QString& suggested,
+                     const QString& filter) override {
+        return QFileDialog::getSaveFileName(owner, title, suggested, filter);
+    }
 };
 
 class DesktopShell : public Shell {

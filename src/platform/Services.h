@@ -41,6 +41,9 @@ public:
     virtual QString openFile(QWidget* owner, const QString& filter) = 0;
     // Returns the chosen folder, or "" when cancelled.
     virtual QString chooseFolder(QWidget* owner, const QString& title) = 0;
+    // Returns the file to write, or "" when cancelled; `suggested` is the path offered first.
+    virtual QString saveFile(QWidget* owner, const QString& title, const QString& suggested,
+                             const QString& filter) = 0;
 };
 
 class Shell {

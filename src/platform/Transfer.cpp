@@ -18,8 +18,21 @@ Transfer::~Transfer() {
     Cancel();
 }
 
+void Transfer::setRequestHeader(const QByteArray& name, const QByteArray& value) {
+    m_requestHeaders.append({name, value});
+}
+
+QByteArray Transfer::responseHeader(const QByteArray& name) const {
+    const QByteArray wanted = name.toLower();
+    for (const auto& [key, value] : m_responseHeaders)
+        if (key == wanted)
+            return value;
+    return {};
+}
+
 bool Transfer::Execute() {
     Cancel();
+    m_responseHeaders.clear();
     m_received = 0;
     m_length = -1;
     m_statusChecked = false;
@@ -47,8 +60,11 @@ bool Transfer::Execute() {
     request.setTransferTimeout(0);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     // The file must hold the body as the server has it; asking for no transfer coding keeps Qt from
-    // inflating anything, and no ICY metadata is asked for, so none is woven into the body.
+    // inflating anything, and no ICY metadata is asked for unless the owner asks for it, so none
+    // is woven into the body by surprise.
     request.setRawHeader("Accept-Encoding", "identity");
+    for (const auto& [name, value] : m_requestHeaders)
+        request.setRawHeader(name, value);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
 
     QNetworkReply* reply = m_nam->get(request);
@@ -113,6 +129,8 @@ bool Transfer::checkStatus() {
     QNetworkReply* r = m_reply;
     m_finalUrl = r->url();
     m_contentType = r->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+    for (const auto& [name, value] : r->rawHeaderPairs())
+        m_responseHeaders.append({name.toLower(), value});
     const QVariant length = r->header(QNetworkRequest::ContentLengthHeader);
     m_length = length.isValid() ? length.toLongLong() : -1;
     const QVariant status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -191,8 +209,12 @@ void Transfer::startRaw() {
         QByteArray host = u.host(QUrl::FullyEncoded).toLatin1();
         if (u.port() > 0)
             host += ":" + QByteArray::number(u.port());
+        QByteArray extra;
+        for (const auto& [name, value] : m_requestHeaders)
+            extra += name + ": " + value + "\r\n";
         m_socket->write("GET " + target + " HTTP/1.0\r\nHost: " + host +
-                        "\r\nUser-Agent: Mozilla/5.0\r\nAccept: */*\r\nConnection: close\r\n\r\n");
+                        "\r\nUser-Agent: Mozilla/5.0\r\nAccept: */*\r\n" + extra +
+                        "Connection: close\r\n\r\n");
     });
     connect(s, &QTcpSocket::readyRead, this, &Transfer::onRawReadyRead);
     connect(s, &QTcpSocket::disconnected, this, &Transfer::onRawEnded);
@@ -231,6 +253,10 @@ void Transfer::onRawReadyRead() {
         const QList<QByteArray> lines = m_rawHead.left(end).split('\n');
         const QList<QByteArray> status = lines.value(0).trimmed().split(' ');
         const int code = status.value(1).toInt();
+        for (const QByteArray& line : lines.mid(1))
+            if (const qsizetype colon = line.indexOf(':'); colon > 0)
+                m_responseHeaders.append(
+                    {line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed()});
         for (const QByteArray& line : lines)
             if (line.toLower().startsWith("content-type:"))
                 m_contentType = line.mid(13).trimmed();

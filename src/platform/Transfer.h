@@ -4,8 +4,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QNetworkReply>
 #include <QObject>
+#include <QPair>
 #include <QPointer>
 #include <QString>
 #include <QTcpSocket>
@@ -21,6 +23,8 @@ public:
 
     QString URL() const { return m_url; }
     void setURL(const QString& url) { m_url = url; }
+    // A header for the next Execute(), e.g. "Icy-MetaData: 1".
+    void setRequestHeader(const QByteArray& name, const QByteArray& value);
 
     // Starts the GET of URL(). Returns false, with the failure set, when the address is not one
     // that can be fetched (empty, malformed, not http or https); nothing is sent then.
@@ -39,6 +43,8 @@ public:
     QString errorDescription() const { return m_errorDescription; }
 
     QByteArray contentType() const { return m_contentType; }
+    // A header of the answer (name in any case); empty when it had none or has not come yet.
+    QByteArray responseHeader(const QByteArray& name) const;
     QUrl finalUrl() const { return m_finalUrl; } // after redirects; relative links resolve here
     qint64 bytesReceived() const { return m_received; }
     // The body length the answer announced, or -1 when it had none (a live stream's answer).
@@ -66,6 +72,8 @@ private:
     QString m_url;
     QUrl m_finalUrl;
     QByteArray m_contentType;
+    QList<QPair<QByteArray, QByteArray>> m_requestHeaders;
+    QList<QPair<QByteArray, QByteArray>> m_responseHeaders; // names in lower case
     qint64 m_received = 0;
     qint64 m_length = -1;
     bool m_statusChecked = false;

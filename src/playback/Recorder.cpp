@@ -54,9 +54,12 @@ bool Recorder::start(const QString& url, const QString& path, Error* error) {
     m_streamUrl.clear();
     m_reconnectAttempt = 0;
     m_reconnectWaitedMs = 0;
+    m_songs.reset();
+    m_songTitle.clear();
     m_stage = Stage::Sniffing;
     auto* t = new Transfer(m_nam, this);
     t->setURL(url);
+    askForTitles(t);
     if (!attach(t)) {
         if (error)
             *error = {t->errorNumber(), t->errorDescription()};
@@ -67,9 +70,11 @@ bool Recorder::start(const QString& url, const QString& path, Error* error) {
     return true;
 }
 
-void Recorder::stop() {
+void Recorder::stop(bool keepCurrentSong) {
     ++m_outcome;
     stopWork();
+    if (m_songs && running())
+        m_songs->finish(keepCurrentSong);
     closeFile();
     if (m_stage != Stage::Idle)
         m_stage = Stage::Done;
@@ -96,6 +101,7 @@ void Recorder::follow(const QUrl& url) {
     m_text.clear();
     auto* t = new Transfer(m_nam, this);
     t->setURL(url.toString(QUrl::FullyEncoded));
+    askForTitles(t);
     if (!attach(t)) {
         const Error e{t->errorNumber(), t->errorDescription()};
         t->deleteLater();
@@ -123,7 +129,7 @@ bool Recorder::consume(const char* data, qint64 n) {
             return true;
         return decideKind();
     case Stage::Direct:
-        return writeAll(data, n);
+        return m_songs ? feedSongs(data, n) : writeAll(data, n);
     case Stage::Playlist:
         m_text.append(data, n);
         if (m_text.size() <= kMaxPlaylistBytes)
@@ -143,10 +149,55 @@ bool Recorder::decideKind() {
     }
     m_stage = Stage::Direct;
     m_streamUrl = m_main->finalUrl().isValid() ? m_main->finalUrl() : QUrl(m_main->URL());
+    const QByteArray head = std::exchange(m_text, {});
+    if (beginSongs())
+        return feedSongs(head.constData(), head.size());
     if (!openFile())
         return false;
-    const QByteArray head = std::exchange(m_text, {});
     return writeAll(head.constData(), head.size());
+}
+
+// Split per song, every request for the stream asks for the titles inside it.
+void Recorder::askForTitles(Transfer* t) const {
+    if (m_split.on)
+        t->setRequestHeader("Icy-MetaData", "1");
+}
+
+// The stream's first answer: one file per song if it can be cut, else one file as without.
+bool Recorder::beginSongs() {
+    if (!m_split.on)
+        return false;
+    if (!SongSplitter::canSplit(*m_main)) {
+        const quint64 token = m_outcome;
+        QMetaObject::invokeMethod(
+            this,
+            [this, token] {
+                if (token == m_outcome)
+                    emit titlesMissing();
+            },
+            Qt::QueuedConnection);
+        return false;
+    }
+    m_songs = std::make_unique<SongSplitter>(m_split, *m_main);
+    m_songsReconnected = false;
+    return true;
+}
+
+bool Recorder::feedSongs(const char* data, qint64 n) {
+    if (std::exchange(m_songsReconnected, false))
+        m_songs->connect(*m_main);
+    const qsizetype keptBefore = m_songs->kept().size();
+    const bool ok = m_songs->feed(data, n);
+    m_written = m_songs->audioBytes();
+    for (qsizetype i = keptBefore; i < m_songs->kept().size(); ++i)
+        emit songKept(m_songs->kept()[i].path);
+    if (m_songs->currentTitle() != m_songTitle) {
+        m_songTitle = m_songs->currentTitle();
+        emit songStarted(m_songTitle);
+    }
+    if (!ok)
+        fail(m_songs->error().number, m_songs->error().description);
+    return ok;
 }
 
 void Recorder::onMainCompleted() {
@@ -166,6 +217,10 @@ void Recorder::onMainCompleted() {
         // announced no length (a radio's), is a drop: the stream is fetched again and appended.
         const bool whole = !t->failed() && t->announcedLength() >= 0;
         dropTransfer(m_main);
+        if (m_songs && !whole && !m_songs->broken()) {
+            fail(m_songs->error().number, m_songs->error().description);
+            return;
+        }
         if (whole || !scheduleReconnect())
             finish();
         return;
@@ -373,6 +428,8 @@ void Recorder::reconnect() {
         return;
     auto* t = new Transfer(m_nam, this);
     t->setURL(m_streamUrl.toString(QUrl::FullyEncoded));
+    askForTitles(t);
+    m_songsReconnected = true; // its blocks are counted from its own first byte
     connect(t, &Transfer::DataArrived, this, &Recorder::onMainData);
     connect(t, &Transfer::ResponseCompleted, this, &Recorder::onMainCompleted);
     m_main = t;
@@ -442,7 +499,9 @@ void Recorder::finish() {
     if (m_stage == Stage::Done)
         return;
     stopWork();
-    const int err = closeFile();
+    int err = closeFile();
+    if (m_songs && !m_songs->finish(false) && err == 0)
+        err = m_songs->error().number;
     m_stage = Stage::Done;
     const quint64 token = m_outcome;
     const qint64 written = m_written;
@@ -465,6 +524,8 @@ void Recorder::fail(int number, const QString& description) {
         return;
     stopWork();
     closeFile();
+    if (m_songs)
+        m_songs->finish(false);
     m_stage = Stage::Done;
     const quint64 token = m_outcome;
     const Error e{number, description};

@@ -16,6 +16,7 @@
 
 #include "platform/Timer.h"
 #include "playback/RecorderPlaylist.h"
+#include "playback/SongSplit.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -23,6 +24,7 @@
 #include <QString>
 #include <QUrl>
 #include <deque>
+#include <memory>
 #include <vector>
 
 class QNetworkAccessManager;
@@ -44,8 +46,18 @@ public:
     // response begins. False, with `error`, when the address cannot be fetched at all.
     bool start(const QString& url, const QString& path, Error* error);
     // Cancels what is in flight and closes the file: every byte received is on disk. No signal
-    // follows, not even one already due.
-    void stop();
+    // follows, not even one already due. Split per song, the song playing is kept only when
+    // `keepCurrentSong` and it began during the recording.
+    void stop(bool keepCurrentSong = false);
+
+    // The next start() writes a direct stream one file per song into `split.folder` when `on` and
+    // the station sends its titles in the stream (else one file, as without, and titlesMissing).
+    void setSongSplit(const SongSplit& split) { m_split = split; }
+    // Splitting per song: whether the song playing would be kept if it ended now, and how many
+    // songs have been kept.
+    bool currentSongKeepable() const { return m_songs && m_songs->currentIsKeepable(); }
+    int songsKept() const { return m_songs ? int(m_songs->kept().size()) : 0; }
+    bool splittingSongs() const { return m_songs != nullptr; }
 
     bool running() const { return m_stage != Stage::Idle && m_stage != Stage::Done; }
     // Whether this recording has created the file yet.
@@ -62,6 +74,11 @@ signals:
     void ended(qint64 bytesWritten);
     // Recording stopped on an error; the file keeps what was written and is closed.
     void failed(const Recorder::Error& error);
+    // Split per song: the station announced `title`; a song was kept at `path`; the station sends
+    // no titles in the stream, or sends a kind that cannot be cut, and the recording is one file.
+    void songStarted(const QString& title);
+    void songKept(const QString& path);
+    void titlesMissing();
 
 private:
     enum class Stage { Idle, Sniffing, Direct, Playlist, Segments, Done };
@@ -90,6 +107,9 @@ private:
     bool scheduleReconnect();
     void reconnect();
 
+    void askForTitles(Transfer* t) const;
+    bool beginSongs();
+    bool feedSongs(const char* data, qint64 n);
     bool openFile();
     bool writeAll(const char* data, qint64 n);
     int closeFile();
@@ -131,6 +151,12 @@ private:
     int m_reconnectWaitedMs = 0;
 
     quint64 m_outcome = 0; // bumped by stop(), so an outcome already posted is dropped
+
+    // One file per song.
+    SongSplit m_split;
+    std::unique_ptr<SongSplitter> m_songs;
+    bool m_songsReconnected = false; // the next bytes come from a new connection
+    QString m_songTitle;             // last said by songStarted
 };
 
 Q_DECLARE_METATYPE(Recorder::Error)

@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +17,7 @@
 #include <QLocale>
 #include <QMimeDatabase>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTime>
 #include <QVBoxLayout>
@@ -33,6 +35,11 @@ QString megabytes(qint64 bytes) {
 QString twoDigits(int n) {
     return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
 }
+
+const QString kConfig = QStringLiteral("config");
+const QString kSplitKey = QStringLiteral("grabadora_canciones");
+const QString kOffsetKey = QStringLiteral("grabadora_desplazamiento");
+const QString kMinimumKey = QStringLiteral("grabadora_minimo");
 
 } // namespace
 
@@ -80,6 +87,29 @@ RecorderWindow::RecorderWindow(Forms& forms) : Form(forms, QString::fromLatin1(k
     frameGrid->addWidget(pathField, 1, 1);
     frameGrid->addWidget(changeFolderButton, 1, 2);
 
+    // One file per song, for the radio.
+    splitSongs = new QCheckBox(QStringLiteral("Separar por canciones"), settingsFrame);
+    named(splitSongs, "splitSongs");
+    cutOffset = new QSpinBox(settingsFrame);
+    named(cutOffset, "cutOffset");
+    cutOffset->setRange(-SongFiles::kMaxOffsetMs / 1000, SongFiles::kMaxOffsetMs / 1000);
+    minimumLength = new QSpinBox(settingsFrame);
+    named(minimumLength, "minimumLength");
+    minimumLength->setRange(0, 600);
+    minimumLength->setValue(30);
+    auto* offsetLabel = new QLabel(QStringLiteral("Desplazar los cortes (s):"), settingsFrame);
+    auto* minimumLabel = new QLabel(QStringLiteral("Duración mínima (s):"), settingsFrame);
+    auto* songRow = new QHBoxLayout;
+    songRow->addWidget(offsetLabel);
+    songRow->addWidget(cutOffset);
+    songRow->addSpacing(12);
+    songRow->addWidget(minimumLabel);
+    songRow->addWidget(minimumLength);
+    songRow->addStretch(1);
+    frameGrid->addWidget(splitSongs, 2, 0, 1, 3);
+    frameGrid->addLayout(songRow, 3, 0, 1, 3);
+    m_songControls = {splitSongs, cutOffset, minimumLength, offsetLabel, minimumLabel};
+
     recordButton = new QPushButton(QStringLiteral("Grabar"), this);
     named(recordButton, "recordButton");
     stopButton = new QPushButton(QStringLiteral("Parar"), this);
@@ -94,6 +124,12 @@ RecorderWindow::RecorderWindow(Forms& forms) : Form(forms, QString::fromLatin1(k
     url = new QLineEdit(this);
     named(url, "url");
     url->hide();
+    songLabel = new QLabel(this);
+    named(songLabel, "songLabel");
+    keptLabel = new QLabel(this);
+    named(keptLabel, "keptLabel");
+    songLabel->hide();
+    keptLabel->hide();
 
     auto* status = new QGridLayout;
     status->addWidget(new QLabel(QStringLiteral("Tiempo grabado:"), this), 0, 0);
@@ -101,6 +137,8 @@ RecorderWindow::RecorderWindow(Forms& forms) : Form(forms, QString::fromLatin1(k
     status->addWidget(new QLabel(QStringLiteral("Descargado:"), this), 1, 0);
     status->addWidget(sizeLabel, 1, 1);
     status->addWidget(unitLabel, 1, 2);
+    status->addWidget(songLabel, 2, 0, 1, 3);
+    status->addWidget(keptLabel, 3, 0, 1, 3);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(recordButton);
     buttons->addWidget(stopButton);
@@ -129,13 +167,29 @@ RecorderWindow::RecorderWindow(Forms& forms) : Form(forms, QString::fromLatin1(k
     connect(recorder, &Recorder::ended, this, &RecorderWindow::recorder_Ended);
     connect(recorder, &Recorder::failed, this,
             [this](const Recorder::Error& e) { reportError(e, QStringLiteral("Descripcion: ")); });
+    connect(splitSongs, &QCheckBox::toggled, this, [this] {
+        storeSongSettings();
+        refreshPath();
+    });
+    connect(cutOffset, &QSpinBox::valueChanged, this, &RecorderWindow::storeSongSettings);
+    connect(minimumLength, &QSpinBox::valueChanged, this, &RecorderWindow::storeSongSettings);
+    connect(recorder, &Recorder::songStarted, this,
+            [this](const QString& title) { songLabel->setText(QStringLiteral("Canción: ") + title); });
+    connect(recorder, &Recorder::songKept, this, [this] {
+        keptLabel->setText(QStringLiteral("Canciones guardadas: ") + QString::number(recorder->songsKept()));
+    });
+    connect(recorder, &Recorder::titlesMissing, this, &RecorderWindow::recorder_TitlesMissing);
+    setStation({});
 }
 
 RecorderWindow::~RecorderWindow() = default;
 
-void RecorderWindow::open(Forms& forms, const QString& extension, const QString& sourceUrl) {
-    if (auto* f = static_cast<RecorderWindow*>(forms.form(QString::fromLatin1(kName))))
+void RecorderWindow::open(Forms& forms, const QString& extension, const QString& sourceUrl,
+                          const QString& station) {
+    if (auto* f = static_cast<RecorderWindow*>(forms.form(QString::fromLatin1(kName)))) {
+        f->setStation(station);
         f->setExtension(extension);
+    }
     forms.show(QString::fromLatin1(kName));
     if (auto* f = forms.find<RecorderWindow>())
         f->url->setText(sourceUrl);
@@ -169,6 +223,52 @@ QString RecorderWindow::extension() const {
     return extensionLabel->text();
 }
 
+// Songs can be told apart only in a station's stream; without one the choice is not offered.
+void RecorderWindow::setStation(const QString& station) {
+    if (!settingsFrame->isEnabled())
+        return; // recording: the opener touches nothing
+    m_station = station;
+    for (QWidget* w : m_songControls)
+        w->setVisible(!station.isEmpty());
+    refreshPath();
+}
+
+bool RecorderWindow::splitting() const {
+    return !m_station.isEmpty() && splitSongs->isChecked();
+}
+
+QString RecorderWindow::stationFolder() const {
+    return folderField->text() + SongFiles::safeName(m_station) + QLatin1Char('/');
+}
+
+void RecorderWindow::loadSongSettings() {
+    const auto number = [this](const QString& key, int fallback) {
+        bool ok = false;
+        const int n = settings().read(kConfig, key).toInt(&ok);
+        return ok ? n : fallback;
+    };
+    const QSignalBlocker a(splitSongs), b(cutOffset), c(minimumLength);
+    splitSongs->setChecked(number(kSplitKey, 0) != 0);
+    cutOffset->setValue(number(kOffsetKey, 0));
+    minimumLength->setValue(number(kMinimumKey, 30));
+}
+
+// Stored at once, as the folder is: the next recording starts with the same choice.
+void RecorderWindow::storeSongSettings() {
+    settings().write(kConfig, kSplitKey, splitSongs->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    settings().write(kConfig, kOffsetKey, QString::number(cutOffset->value()));
+    settings().write(kConfig, kMinimumKey, QString::number(minimumLength->value()));
+}
+
+void RecorderWindow::recorder_TitlesMissing() {
+    pathField->setText(m_singlePath);
+    songLabel->hide();
+    keptLabel->hide();
+    platform().dialogs->MsgBox(
+        QStringLiteral("La emisora no envía los títulos de sus canciones: se graba en un solo archivo."),
+        MsgStyle::Exclamation);
+}
+
 void RecorderWindow::Form_Load() {
     // A stored folder is used as it is; without one the desktop's own folder for the kind of
     // recording is offered (the opener's extension refines it).
@@ -176,6 +276,7 @@ void RecorderWindow::Form_Load() {
                              ? settings().read(QStringLiteral("config"), QStringLiteral("grabadora"))
                              : defaultFolder(extensionLabel->text()));
     fileNameField->setText(QTime::currentTime().toString(QStringLiteral("hh_mm_ss")));
+    loadSongSettings();
 }
 
 void RecorderWindow::Form_Unload() {
@@ -189,7 +290,12 @@ void RecorderWindow::refreshPath() {
     if (!settingsFrame->isEnabled())
         return;
     fileNameCopyField->setText(fileNameField->text());
-    pathField->setText(folderField->text() + fileNameCopyField->text() + extensionLabel->text());
+    m_singlePath = folderField->text() + fileNameCopyField->text() + extensionLabel->text();
+    // Split, the songs are named after themselves in the station's folder.
+    fileNameField->setEnabled(!splitting());
+    cutOffset->setEnabled(splitting());
+    minimumLength->setEnabled(splitting());
+    pathField->setText(splitting() ? stationFolder() : m_singlePath);
 }
 
 void RecorderWindow::changeFolderButton_Click() {
@@ -203,9 +309,9 @@ void RecorderWindow::changeFolderButton_Click() {
 
 void RecorderWindow::recordButton_Click() {
     refreshPath();
-    const QString target = pathField->text();
+    const QString target = m_singlePath;
     const QFileInfo existing(target);
-    if (existing.exists() && !existing.isDir() &&
+    if (!splitting() && existing.exists() && !existing.isDir() &&
         platform().dialogs->MsgBox(QStringLiteral("¿Deseas reemplazar el archivo existente?"),
                                    MsgStyle::YesNoQuestion) != kAnswerYes)
         return;
@@ -218,6 +324,18 @@ void RecorderWindow::recordButton_Click() {
     elapsedTimer->setEnabled(true);
     stopButton->setEnabled(true);
     recordButton->setEnabled(false);
+    SongSplit split;
+    split.on = splitting();
+    split.folder = stationFolder();
+    split.station = m_station;
+    split.notSongs = {m_station};
+    split.offsetMs = cutOffset->value() * 1000;
+    split.minimumMs = minimumLength->value() * 1000;
+    split.fallbackExtension = extensionLabel->text();
+    recorder->setSongSplit(split);
+    songLabel->setVisible(split.on);
+    keptLabel->setVisible(split.on);
+    keptLabel->setText(QStringLiteral("Canciones guardadas: 0"));
     Recorder::Error e;
     if (!recorder->start(url->text(), target, &e))
         reportError(e, QStringLiteral("Descripcion del error: "));
@@ -231,6 +349,12 @@ void RecorderWindow::recorder_Ended(qint64 bytes) {
 }
 
 void RecorderWindow::sizeTimer_Timer() {
+    if (recorder->splittingSongs()) { // the audio of every song, kept or not
+        const QString shown = megabytes(recorder->bytesWritten());
+        if (sizeLabel->text() != shown)
+            sizeLabel->setText(shown);
+        return;
+    }
     // Until this recording has created the file, a file of that name is someone else's.
     if (!recorder->fileCreated())
         return;
@@ -258,8 +382,21 @@ void RecorderWindow::elapsedTimer_Timer() {
 }
 
 void RecorderWindow::stopButton_Click() {
-    recorder->stop(); // every byte received is on disk and the file closed before the message
-    if (recorder->bytesWritten() > 0) {
+    // The song playing has no end yet: it is the user's to keep.
+    const bool keep =
+        recorder->currentSongKeepable() &&
+        platform().dialogs->MsgBox(QStringLiteral("¿Deseas conservar la canción que está sonando? "
+                                                  "Se guardará sin su final."),
+                                   MsgStyle::YesNoQuestion) == kAnswerYes;
+    recorder->stop(keep); // every byte received is on disk and the file closed before the message
+    if (recorder->splittingSongs()) {
+        if (recorder->songsKept() > 0)
+            platform().dialogs->MsgBox(QStringLiteral("La grabación se ha guardado correctamente en ") +
+                                       pathField->text());
+        else
+            platform().dialogs->MsgBox(QStringLiteral("No se ha guardado ninguna canción completa."),
+                                       MsgStyle::Exclamation);
+    } else if (recorder->bytesWritten() > 0) {
         platform().dialogs->MsgBox(QStringLiteral("La grabación se ha guardado correctamente en ") +
                                    pathField->text());
     } else {

@@ -1,15 +1,18 @@
 // RecorderWindow: the recorder, the window captioned "Grabadora Sintonex". It fetches the stream the
 // player is playing with its own request and writes the bytes to a file, showing elapsed time and
-// size. "Parar" ends the whole program; the close box only cancels. GUI thread only.
+// size; for a radio station it can write one file per song instead ("Separar por canciones"). "Parar"
+// ends the whole program; the close box only cancels. GUI thread only.
 #pragma once
 
 #include "base/Forms.h"
 #include "playback/Recorder.h"
 
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class Timer;
 
 class RecorderWindow : public Form {
@@ -23,7 +26,10 @@ public:
     // What the TV and radio windows' "&Grabar" does once it has the player's source address:
     // the extension (".asf" or ".mp3") into extensionLabel, the recorder shown without waiting, then the
     // address into `url`.
-    static void open(Forms& forms, const QString& extension, const QString& sourceUrl);
+    // `station`: the radio's channel, whose songs "Separar por canciones" files under its name;
+    // "" (TV) offers no splitting.
+    static void open(Forms& forms, const QString& extension, const QString& sourceUrl,
+                     const QString& station = {});
 
     // extensionLabel: the extension the opener sets; the target path follows it.
     void setExtension(const QString& extension);
@@ -59,14 +65,30 @@ public:
     Timer* elapsedTimer;
     Recorder* recorder;
 
+    // One file per song, for a radio station.
+    QCheckBox* splitSongs;   // "Separar por canciones"
+    QSpinBox* cutOffset;     // seconds every cut moves
+    QSpinBox* minimumLength; // seconds a song needs to be kept
+    QLabel* songLabel;       // "Canción: " and the title playing
+    QLabel* keptLabel;       // "Canciones guardadas: " and how many
+
 private:
     // The target path from folder, name and extension, worked out again whenever one of them changes.
     void refreshPath();
     void recorder_Ended(qint64 bytes);
     void reportError(const Recorder::Error& e, const QString& descriptionPrefix);
     bool hasStoredFolder() const;
+    void setStation(const QString& station);
+    void loadSongSettings();
+    void storeSongSettings();
+    bool splitting() const;
+    QString stationFolder() const;
+    void recorder_TitlesMissing();
 
     QLabel* extensionLabel;
+    QString m_station;
+    QString m_singlePath; // the one file a split recording falls back to
+    QList<QWidget*> m_songControls;
     int rec_seconds = 0;
     int rec_minutes = 0;
     int rec_hours = 0;

@@ -1,8 +1,10 @@
 #include "PlayerCommands.h"
 
+#include "HistoryWindow.h"
 #include "PlayerSession.h"
 #include "PlayerWindow.h"
 #include "PlayerWindowWidgets.h"
+#include "SongLog.h"
 #include "WindowModes.h"
 #include "base/Endpoints.h"
 #include "community/BackgroundChooser.h"
@@ -26,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <utility>
 
@@ -74,6 +77,7 @@ PlayerCommands::PlayerCommands(PlayerWindow& window, const playback::CurrentChan
     };
     connectControls();
     connectMenus();
+    new SongLog(m_window);
     if (MediaSession* session = m_window.platform().mediaSession.get())
         new PlayerSession(m_window, *this, *session);
 }
@@ -124,6 +128,15 @@ void PlayerCommands::connectMenus() {
     for (const auto& [role, page] : pages)
         onChoose(role, [this, page] { openPage((m_window.endpoints().*page)()); });
     new WindowModes(m_window, m_window.menuItem(Menu::Normal), m_window.menuItem(Menu::AlwaysVisible));
+    // Ctrl+H in both windows; the TV window has no menu item for it.
+    const QKeySequence historyKeys(Qt::CTRL | Qt::Key_H);
+    const auto showHistory = [this] { showWindow(name(HistoryWindow::kName)); };
+    if (QAction* item = m_window.menuItem(Menu::History)) {
+        item->setShortcut(historyKeys);
+        connect(item, &QAction::triggered, this, showHistory);
+    } else {
+        connect(new QShortcut(historyKeys, &m_window), &QShortcut::activated, this, showHistory);
+    }
 }
 
 // --- playback ---------------------------------------------------------------------------------
@@ -270,8 +283,13 @@ void PlayerCommands::recordButton_Click() {
         if (txurl)
             txurl->setText(m_streamAddress);
     }
+    // A radio recording can be split per song, filed under the station's name.
+    QString station;
+    if (!m_window.isTv())
+        station =
+            !m_window.dispatched_name.isEmpty() ? m_window.dispatched_name : m_window.WMPradio->streamName();
     RecorderWindow::open(m_forms, QString::fromLatin1(m_variant.recordExtension),
-                         txurl ? txurl->text() : m_streamAddress);
+                         txurl ? txurl->text() : m_streamAddress, station);
 }
 
 // --- other windows ------------------------------------------------------------------------------

@@ -43,6 +43,7 @@ PlayerSession::PlayerSession(PlayerWindow& window, PlayerCommands& commands, Med
     connect(&window, &PlayerWindow::channelDispatched, this, &PlayerSession::showTrack);
     if (!window.isTv())
         connect(window.WMPradio, &MediaPlayer::MediaChange, this, &PlayerSession::showStreamTitle);
+    connect(window.WMPradio, &MediaPlayer::StreamTitleChange, this, &PlayerSession::showSong);
     ChannelListBox* list = window.canales;
     connect(list, &QListWidget::currentRowChanged, this, &PlayerSession::showNavigation);
     connect(list, &QListWidget::itemSelectionChanged, this, &PlayerSession::showNavigation);
@@ -108,14 +109,34 @@ void PlayerSession::showTrack() {
         return;
     m_track.index = row;
     m_track.channel = m_window.canales->item(row)->text();
+    m_track.song = 0;
+    m_songTitle.clear();
     if (mine())
         m_session.setTrack(m_track);
 }
 
 void PlayerSession::showStreamTitle() {
     m_track.streamTitle = m_window.WMPradio->getItemInfo(QStringLiteral("Name")).value_or(QString());
+    countSong(); // a new title and its new track id go out together
     if (mine())
         m_session.setTrack(m_track);
+}
+
+void PlayerSession::showSong() {
+    countSong();
+    if (mine())
+        m_session.setTrack(m_track);
+}
+
+// Each song the stream announces gets a number of its own, so the desktop shows it as a new track.
+// The stream's own title decides, not the name shown, which may be the channel's.
+void PlayerSession::countSong() {
+    static quint64 songs = 0; // for the whole run: a track id is never given twice
+    const QString title = m_window.WMPradio->streamTitle();
+    if (title == m_songTitle)
+        return;
+    m_songTitle = title;
+    m_track.song = title.isEmpty() ? 0 : ++songs;
 }
 
 void PlayerSession::showNavigation() {

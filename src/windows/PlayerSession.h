@@ -25,6 +25,8 @@ private:
     void showState();
     void showTrack();
     void showStreamTitle();
+    void showSong();
+    void countSong();
     void showNavigation();
     void showVolume();
 
@@ -41,4 +43,5 @@ private:
     PlayerCommands& m_commands;
     MediaSession& m_session;
     MediaSession::Track m_track;
+    QString m_songTitle; // the stream title m_track.song counts
 };

@@ -263,6 +263,8 @@ void PlayerWindow::buildMenus() {
     QMap<Menu, QMenu*> menus;
     for (const design::MenuDesign& d : design::menus()) {
         const design::Face& face = d.face(m_which);
+        if (!face.name)
+            continue; // an item only the other window has
         const QString name = QString::fromLatin1(face.name);
         const QString caption = text(face.caption);
         const bool hasItems = std::any_of(design::menus().begin(), design::menus().end(),
@@ -353,6 +355,16 @@ void PlayerWindow::Form_Unload() {
 void PlayerWindow::playSelectedChannel(playback::Trigger trigger) {
     playback::dispatchChannel(m_dispatch, platform(), endpoints(), trigger);
     emit channelDispatched();
+}
+
+bool PlayerWindow::playChannelNamed(const QString& name) {
+    const QList<QListWidgetItem*> found = canales->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (found.isEmpty())
+        return false;
+    canales->setCurrentItem(found.first());
+    canales->scrollToItem(found.first());
+    playSelectedChannel(playback::Trigger::List);
+    return true;
 }
 
 void PlayerWindow::canales_DblClick() {

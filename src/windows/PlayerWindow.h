@@ -44,6 +44,9 @@ public:
 
     // Plays the selected channel; the search box calls it with Trigger::SearchBox.
     void playSelectedChannel(playback::Trigger trigger = playback::Trigger::List);
+    // Selects the channel of exactly that name, scrolled into sight, and plays it as a double
+    // click would; false when the list has no such channel.
+    bool playChannelNamed(const QString& name);
 
     bool isTv() const { return m_which == design::Which::Tv; }
     // The list files changed under an open window: the list follows in place, the selection and

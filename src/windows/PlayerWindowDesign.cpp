@@ -57,6 +57,7 @@ const MenuDesign kMenus[] = {
     {Menu::Bar1,          Menu::Config,     {"barra3", "-", nullptr},                         {"barraori", "-", nullptr}},
     {Menu::Teletext,      Menu::Config,     {"txte", "&Teletexto", nullptr},                  {"txtte", "&Teletexto", nullptr}},
     {Menu::Skin,          Menu::Config,     {"camb_skin", "Cambiar &fondo", nullptr},         {"cmab_sk", "Cambiar &fondo", nullptr}},
+    {Menu::History,       Menu::Config,     kNone,                                            {"historial", "Canciones escuchadas", nullptr}},
     {Menu::WindowMode,    Menu::Config,     {"ventanapos", "&Ventana", nullptr},              {"ventanapos2", "Ventana", nullptr}},
     {Menu::Normal,        Menu::WindowMode, {"normalform", "Ventana &normal", nullptr},       {"normalform", "Ventana normal", nullptr}},
     {Menu::AlwaysVisible, Menu::WindowMode, {"visibleform", "Siempre visibl&e", nullptr},     {"visibleform", "Siempre visible", nullptr}},

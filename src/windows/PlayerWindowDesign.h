@@ -72,6 +72,7 @@ enum class Menu {
     Bar1,
     Teletext,
     Skin,
+    History, // radio only: "Canciones escuchadas"
     WindowMode,
     Normal,
     AlwaysVisible,

@@ -23,6 +23,7 @@ TrayWindow::TrayWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
     mnuSystray->setObjectName(QStringLiteral("mnuSystray"));
     mnuRestore = item("mnuRestore", "Restaurar ventana");
     voll = item("voll", "Volumen");
+    historial = item("historial", "Canciones escuchadas");
     silent = item("silent", "Silenciar");
     silent->setCheckable(true);
     mislistas = item("mislistas", "Mis listas de canales");
@@ -35,6 +36,9 @@ TrayWindow::TrayWindow(Forms& forms) : Form(forms, QString::fromLatin1(kName)) {
 
     connect(mnuRestore, &QAction::triggered, this, &TrayWindow::mnuRestore_Click);
     connect(voll, &QAction::triggered, this, &TrayWindow::voll_Click);
+    // The radio window stays in the tray meanwhile.
+    connect(historial, &QAction::triggered, this,
+            [this] { this->forms().show(QStringLiteral("HistoryWindow")); });
     // The check mark is the handler's to set: undo Qt's own toggle before it looks at it.
     connect(silent, &QAction::triggered, this, [this](bool toggled) {
         silent->setChecked(!toggled);

@@ -30,6 +30,7 @@ public:
     QMenu* mnuSystray;
     QAction* mnuRestore;
     QAction* voll;
+    QAction* historial; // "Canciones escuchadas"
     QAction* silent;
     QAction* mislistas; // "Mis listas de canales"
     QAction* barr;

@@ -3,6 +3,7 @@
 // changes its title. It is started as in a Wayland session with XWayland (a Wayland display it
 // cannot reach beside the X one) and must come up on the X display all the same.
 #include "ProgramRun.h"
+#include "base/SongHistory.h"
 #include "catalogue/ChannelList.h"
 
 #include <QDBusArgument>
@@ -165,7 +166,8 @@ TEST(MediaSession, TheDesktopSeesWhatTheRadioPlaysAndDrivesIt) {
     ASSERT_TRUE(service.waitForLog(requestFor(channels[0]), 10000));
     // The station's "Artist - Title" reaches the panel split, beside the channel's name, and
     // follows each new title.
-    QStringList titles;
+    // Each new song comes as a new track, so the desktop shows it as new.
+    QStringList titles, trackIds;
     const auto newTitle = [&] {
         for (const QVariantMap& change : watch.changes) {
             const QVariantMap m = mapOf(change.value("Metadata"));
@@ -175,6 +177,7 @@ TEST(MediaSession, TheDesktopSeesWhatTheRadioPlaysAndDrivesIt) {
                 artists[0].startsWith("Artista ") && title.startsWith(QString::fromUtf8("Canción ")) &&
                 !titles.contains(title)) {
                 titles << title;
+                trackIds << trackIdOf(m);
                 return true;
             }
         }
@@ -183,7 +186,11 @@ TEST(MediaSession, TheDesktopSeesWhatTheRadioPlaysAndDrivesIt) {
     EXPECT_TRUE(waitFor(newTitle, 20000)) << "no stream title reached the bus";
     EXPECT_TRUE(waitFor(newTitle, 10000))
         << "the next stream title did not follow: " << titles.join(", ").toStdString();
-    EXPECT_EQ(trackIdOf(mpris.metadata()), "/org/sintonex/canal/0");
+    ASSERT_EQ(trackIds.size(), 2);
+    EXPECT_TRUE(trackIds[0].startsWith("/org/sintonex/canal/0/cancion/")) << trackIds[0].toStdString();
+    EXPECT_TRUE(trackIds[1].startsWith("/org/sintonex/canal/0/cancion/")) << trackIds[1].toStdString();
+    EXPECT_NE(trackIds[0], trackIds[1]);
+    EXPECT_TRUE(trackIdOf(mpris.metadata()).startsWith("/org/sintonex/canal/0/cancion/"));
     EXPECT_TRUE(waitFor([&] { return mpris.status() == "Playing"; }, 10000));
     EXPECT_TRUE(watch.saw([](const QVariantMap& c) { return statusChangedTo(c, "Playing"); }));
 
@@ -238,6 +245,19 @@ TEST(MediaSession, TheDesktopSeesWhatTheRadioPlaysAndDrivesIt) {
     // Quit ends the program as its exit command does.
     ASSERT_TRUE(mpris.call("Quit", kRoot));
     EXPECT_TRUE(program.waitForEnd(10000)) << "the program is still running after Quit";
+
+    // The songs the desktop was shown are in the program's song history, with their station.
+    SongHistory history(program.folder());
+    ASSERT_TRUE(history.open());
+    for (const QString& title : titles) {
+        const QList<SongHistory::Entry> found = history.page({title}, 0, 10);
+        EXPECT_TRUE(std::any_of(found.begin(), found.end(),
+                                [&](const SongHistory::Entry& e) {
+                                    return e.title == title && e.station == channels[0].name &&
+                                           e.artist.startsWith("Artista ");
+                                }))
+            << title.toStdString() << " is not in the history";
+    }
 }
 
 #include "MediaSessionE2eTest.moc"

@@ -55,10 +55,13 @@ struct StatusLog {
     explicit StatusLog(MediaPlayer& p) {
         QObject::connect(&p, &MediaPlayer::StatusChange, &guard, [this, &p] { texts << p.status(); });
         QObject::connect(&p, &MediaPlayer::MediaChange, &guard, [this] { ++mediaChanges; });
+        QObject::connect(&p, &MediaPlayer::StreamTitleChange, &guard,
+                         [this, &p] { streamTitles << p.streamTitle(); });
     }
     QObject guard;
     QStringList texts;
     int mediaChanges = 0;
+    QStringList streamTitles; // streamTitle() at each StreamTitleChange
 };
 
 class MpvPlayerTest : public ::testing::Test {
@@ -95,11 +98,25 @@ TEST(IcyTitle, DecodesWhatServersSend) {
     EXPECT_EQ(icy::decodeTitle(""), QString());
 }
 
+TEST(IcyTitle, SplitsArtistFromTitleAtTheFirstDash) {
+    const auto split = [](const char* text) {
+        const icy::SongTitle t = icy::splitTitle(QString::fromUtf8(text));
+        return (t.artist + "|" + t.title).toStdString();
+    };
+    EXPECT_EQ(split(" Artista  -  Canción "), "Artista|Canción");
+    EXPECT_EQ(split("Artista - Canción - En directo"), "Artista|Canción - En directo");
+    EXPECT_EQ(split(" - Canción"), "|- Canción");
+    EXPECT_EQ(split("Artista -"), "|Artista -");
+    EXPECT_EQ(split("AC/DC: Back-in-Black"), "|AC/DC: Back-in-Black");
+}
+
 TEST_F(MpvPlayerTest, PlaysAnIcyRadioWithItsTitlesThenStopsResumesAndCloses) {
     StreamServer srv;
     // The first title in Latin-1 as old servers send it, the second in UTF-8.
-    srv.route("/radio", radio({"Canci\xF3n Uno", "\xC3\x91"
-                                                 "and\xC3\xBA Dos"},
+    srv.route("/radio", radio({"Canci\xF3n Uno",
+                               "\xC3\x91"
+                               "and\xC3\xBA Dos",
+                               ""},
                               3));
     QWidget window;
     MpvPlayer player(&window, nullptr, silent());
@@ -124,6 +141,12 @@ TEST_F(MpvPlayerTest, PlaysAnIcyRadioWithItsTitlesThenStopsResumesAndCloses) {
     const int changes = log.mediaChanges;
     ASSERT_TRUE(waitFor([&] { return player.getItemInfo("Name") == QString::fromUtf8("Ñandú Dos"); }, 8000));
     EXPECT_GT(log.mediaChanges, changes);
+    EXPECT_EQ(player.streamName(), QStringLiteral("Radio Prueba"));
+    // The station then announces an empty title: no song, and the player says so.
+    ASSERT_TRUE(waitFor([&] { return log.streamTitles.size() >= 3; }, 8000));
+    EXPECT_EQ(log.streamTitles,
+              QStringList({QString::fromUtf8("Canción Uno"), QString::fromUtf8("Ñandú Dos"), QString()}));
+    EXPECT_EQ(player.streamTitle(), QString());
 
     player.stop();
     EXPECT_EQ(player.status(), QStringLiteral("Detenido"));
@@ -136,7 +159,11 @@ TEST_F(MpvPlayerTest, PlaysAnIcyRadioWithItsTitlesThenStopsResumesAndCloses) {
     EXPECT_EQ(player.sourceURL(), srv.url("/radio"));
     EXPECT_EQ(srv.requests.count("/radio"), 3); // looked at once, opened twice by mpv
 
+    ASSERT_TRUE(waitFor([&] { return player.streamTitle() == QString::fromUtf8("Canción Uno"); }, 8000));
+    log.streamTitles.clear();
     player.close();
+    EXPECT_EQ(log.streamTitles, QStringList({QString()}));
+    EXPECT_EQ(player.streamName(), QString());
     EXPECT_FALSE(player.hasCurrentMedia());
     EXPECT_EQ(player.getItemInfo("Name"), std::nullopt);
     EXPECT_EQ(player.sourceURL(), QString());
@@ -176,6 +203,8 @@ TEST_F(MpvPlayerTest, AsxResolvesToTheFirstPlayableEntryAndKeepsItsTitle) {
     EXPECT_EQ(player.sourceURL(), srv.url("/tono.mp3"));
     EXPECT_EQ(player.URL(), srv.url("/canal.asx?canala=Radio%20Co"));
     EXPECT_EQ(player.getItemInfo("Name"), QStringLiteral("Radio & Co"));
+    EXPECT_EQ(player.streamTitle(), QString()) << "the playlist names the channel, not a song";
+    EXPECT_TRUE(log.streamTitles.isEmpty());
     EXPECT_EQ(player.getItemInfo("author"), QStringLiteral("Servicio"));
     EXPECT_FALSE(log.texts.contains(kError)); // failed alternatives are not reported
     EXPECT_TRUE(srv.requests.contains("/muerto"));

@@ -7,10 +7,13 @@
 #include "community/RecordingErrorWindow.h"
 #include "platform/Timer.h"
 #include "playback/RecorderWindow.h"
+#include "support/Files.h"
+#include "support/ServiceFixture.h"
 #include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,9 +24,12 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <sys/mount.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tpropertymap.h>
 
 namespace {
 
@@ -516,6 +522,123 @@ TEST_F(RecorderErrorTest, EncryptedHlsIsReportedRatherThanRecordedAsNoise) {
     open("/locked.m3u8").recordButton->click();
     expectReport({"399", "Descripcion: La emisión está cifrada y no se puede grabar"});
     EXPECT_EQ(peer.count("/seg0.ts"), 0);
+}
+
+// "Separar por canciones" against the stand-in station, whose titles change at known audio bytes:
+// every two seconds, with a repeat, the station's name, an empty title, characters no file system
+// takes and Latin-1 bytes, twenty times faster than real time.
+TEST_F(RecorderTest, SplitPerSongFilesEachWholeSongTaggedAndByteExactInTheStationsFolder) {
+    const QString script = dir.filePath("titulos.txt");
+    writeAll(script, "0\tIntro - Unida\n" // joined in the middle: not kept
+                     "32000\tArtista Uno - Canci\xC3\xB3n 1\n"
+                     "96000\t{emisora}\n" // the station's own name
+                     "128000\t\n"         // no song
+                     "160000\tAC/DC: Back? <In> - T*tulo\n"
+                     "192000\tLos Ni\\xF1os - Coraz\\xF3n\n"    // Latin-1
+                     "224000\tArtista Uno - Canci\xC3\xB3n 1\n" // again, later
+                     "256000\tCorto - Breve\n"                  // half a second: shorter than the minimum
+                     "264000\tFinal - \xC3\x9Altima\n");
+    ServiceFixture svc({"--title-script", script, "--icy-metaint", "8000", "--stream-speed", "20"});
+    ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
+    const QByteArray mp3 = readFile(svc.mediaDir() + "/radio/radio.mp3");
+    ASSERT_GT(mp3.size(), 300000) << "no demo media";
+
+    RecorderWindow::open(*forms, ".mp3", svc.serviceBase() + "/stream/antena-sur", "Antena Sur");
+    RecorderWindow& d = *recorder();
+    EXPECT_TRUE(d.splitSongs->isVisibleTo(&d));
+    d.splitSongs->setChecked(true);
+    d.minimumLength->setValue(1);
+    const QString folder = dir.path() + "/Antena Sur/";
+    EXPECT_EQ(d.pathField->text(), folder);
+    EXPECT_FALSE(d.fileNameField->isEnabled());
+    d.recordButton->click();
+    ASSERT_TRUE(
+        waitFor([&] { return d.songLabel->text() == QString::fromUtf8("Canción: Final - Última"); }, 15000))
+        << d.songLabel->text().toStdString();
+    EXPECT_EQ(d.keptLabel->text(), "Canciones guardadas: 4");
+    clock.advance(100);
+    EXPECT_GT(d.sizeLabel->text().toDouble(), 0.26);
+
+    dialogs().answers = {kAnswerYes};
+    d.stopButton->click();
+    ASSERT_EQ(dialogs().shown.size(), 2);
+    EXPECT_EQ(dialogs().shown[0].prompt,
+              "¿Deseas conservar la canción que está sonando? Se guardará sin su final.");
+    EXPECT_EQ(dialogs().shown[0].style, MsgStyle::YesNoQuestion);
+    EXPECT_EQ(dialogs().shown[1].prompt, "La grabación se ha guardado correctamente en " + folder);
+    EXPECT_TRUE(forms->ended());
+
+    // Each file: its ID3v2.3 tag, then the station's audio from its cut to the next, nothing else.
+    struct Song {
+        QString name;
+        qint64 from, to; // audio bytes; -1: to the end of the recording
+        QString artist, title;
+    };
+    const QList<Song> songs = {
+        {"AC_DC_ Back_ _In_ - T_tulo.mp3", 160000, 192000, "AC/DC: Back? <In>", "T*tulo"},
+        {"Artista Uno - Canción 1 (2).mp3", 224000, 256000, "Artista Uno", "Canción 1"},
+        {"Artista Uno - Canción 1.mp3", 32000, 96000, "Artista Uno", "Canción 1"},
+        {"Final - Última.mp3", 264000, -1, "Final", "Última"},
+        {"Los Niños - Corazón.mp3", 192000, 224000, "Los Niños", "Corazón"},
+    };
+    QStringList names;
+    for (const Song& song : songs)
+        names << song.name;
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), names);
+    for (const Song& song : songs) {
+        SCOPED_TRACE(song.name.toStdString());
+        const QByteArray file = readFile(folder + song.name);
+        ASSERT_TRUE(file.startsWith("ID3\x03"));
+        const auto b = [&](int i) { return qint64(uchar(file[i])); };
+        const QByteArray audio = file.mid(10 + ((b(6) << 21) | (b(7) << 14) | (b(8) << 7) | b(9)));
+        const qint64 length = song.to < 0 ? audio.size() : song.to - song.from;
+        EXPECT_EQ(audio.size(), length);
+        EXPECT_TRUE(audio == mp3.mid(song.from, length));
+        TagLib::MPEG::File tagged(QFile::encodeName(folder + song.name).constData());
+        const TagLib::PropertyMap tags = tagged.properties();
+        const auto tag = [&](const char* key) {
+            return tags.contains(key) ? QString::fromStdString(tags[key].front().to8Bit(true)) : QString();
+        };
+        EXPECT_EQ(tag("ARTIST"), song.artist);
+        EXPECT_EQ(tag("TITLE"), song.title);
+        EXPECT_EQ(tag("ALBUM"), "Antena Sur");
+        EXPECT_TRUE(tag("DATE").startsWith(QDate::currentDate().toString("yyyy")));
+    }
+    EXPECT_EQ(forms->settings().read("config", "grabadora_canciones"), "1");
+    EXPECT_EQ(forms->settings().read("config", "grabadora_minimo"), "1");
+    EXPECT_EQ(forms->settings().read("config", "grabadora_desplazamiento"), "0");
+}
+
+// A station that sends no titles in its stream is recorded whole, as without the choice, and the
+// choices stay for the next recording.
+TEST_F(RecorderTest, SplitWithoutTitlesRecordsOneFileAndSaysWhy) {
+    forms->settings().write("config", "grabadora_canciones", "1");
+    forms->settings().write("config", "grabadora_desplazamiento", "-3");
+    forms->settings().write("config", "grabadora_minimo", "45");
+    forms->form(Dummy::kName); // keeps the run alive between the recorders opened here
+    RecorderWindow::open(*forms, ".asf", peer.url("/stream"));
+    EXPECT_FALSE(recorder()->splitSongs->isVisibleTo(recorder())) << "only a radio station has songs";
+    forms->unload(RecorderWindow::kName);
+
+    RecorderWindow::open(*forms, ".mp3", peer.url("/stream"), "Antena Sur");
+    RecorderWindow& d = *recorder();
+    d.fileNameField->setText("grabacion");
+    EXPECT_TRUE(d.splitSongs->isChecked());
+    EXPECT_EQ(d.cutOffset->value(), -3);
+    EXPECT_EQ(d.minimumLength->value(), 45);
+    EXPECT_EQ(d.pathField->text(), dir.path() + "/Antena Sur/");
+    d.recordButton->click();
+    ASSERT_TRUE(waitFor([&] { return !dialogs().shown.isEmpty(); }, 5000));
+    EXPECT_EQ(dialogs().shown[0].prompt,
+              "La emisora no envía los títulos de sus canciones: se graba en un solo archivo.");
+    EXPECT_EQ(dialogs().shown[0].style, MsgStyle::Exclamation);
+    EXPECT_EQ(d.pathField->text(), target());
+    ASSERT_TRUE(waitForSize(target(), 100000));
+    d.stopButton->click();
+    EXPECT_EQ(dialogs().shown.last().prompt, "La grabación se ha guardado correctamente en " + target());
+    const QByteArray written = readFile(target());
+    EXPECT_TRUE(written == peer::pattern(0, written.size()));
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/Antena Sur"));
 }
 
 TEST_F(RecorderTest, PlainM3uIsFollowedToItsStream) {

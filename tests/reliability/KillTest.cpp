@@ -5,6 +5,7 @@
 // a real process with Qt's event loop, network and files in use.
 #include "base/Forms.h"
 #include "base/Settings.h"
+#include "base/SongHistory.h"
 #include "platform/Downloader.h"
 #include "platform/ProfileStrings.h"
 #include "platform/Timer.h"
@@ -23,6 +24,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -111,6 +114,27 @@ void recordingWriter(const QString& folder, const QString& url) {
     QCoreApplication::exec();
 }
 
+// The song history as a station's titles reach it, one after another; says each entry's id once
+// the history reports it stored.
+void historyWriter(const QString& folder) {
+    SongHistory history(folder);
+    if (!history.open())
+        std::_Exit(3);
+    int n = 0;
+    const auto next = [&] {
+        history.add("Antena Sur", SongHistory::List::Radio,
+                    QStringLiteral("Artista %1 - Canción %2").arg(n % 97).arg(n), {"Antena Sur"});
+        ++n;
+    };
+    QObject::connect(&history, &SongHistory::added, [&](const SongHistory::Entry& e) {
+        say(QByteArray::number(e.id).constData());
+        next();
+    });
+    say("listo");
+    next();
+    QCoreApplication::exec();
+}
+
 // When this program was started as a writer, the writer runs in place of the tests (with the
 // test program's QApplication) and never returns.
 class WriterRole : public ::testing::Environment {
@@ -127,6 +151,8 @@ public:
             programWriter(folder, url);
         else if (role == "recording")
             recordingWriter(folder, url);
+        else if (role == "history")
+            historyWriter(folder);
         std::_Exit(2);
     }
 };
@@ -264,4 +290,31 @@ TEST_F(KillTest, RecordingKeepsEveryByteWrittenBeforeTheKill) {
         ASSERT_TRUE(waitFor([&] { return svc.log().filter(closed).size() == i + 1; }, 10000));
         EXPECT_LE(file.size(), svc.log().filter(closed).last().section('=', -1).toLongLong());
     }
+}
+
+TEST_F(KillTest, SongHistoryKeepsEveryEntryItReportedStoredAndStaysWhole) {
+    qint64 said = 0;
+    for (int i = 0; i < 8; ++i) {
+        SCOPED_TRACE(i);
+        const QStringList lines = runAndKill("history", {}, 50, 400);
+        for (const QString& line : lines)
+            said = std::max(said, line.toLongLong());
+        {
+            SongHistory history(dir.path());
+            ASSERT_TRUE(history.open());
+            EXPECT_TRUE(history.setAsidePath().isEmpty()) << "the file was taken for damaged";
+            // Ids are given in order from 1 and never taken back: all up to the last said are there.
+            EXPECT_GE(history.page({}, 0, 1).value(0).id, said);
+            EXPECT_GE(history.count(), said);
+        }
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "comprobar");
+            db.setDatabaseName(dir.filePath("historial.db"));
+            ASSERT_TRUE(db.open());
+            QSqlQuery q(db);
+            EXPECT_TRUE(q.exec("PRAGMA integrity_check") && q.next() && q.value(0).toString() == "ok");
+        }
+        QSqlDatabase::removeDatabase("comprobar");
+    }
+    EXPECT_GT(said, 0) << "no entry was ever stored: the kills proved nothing";
 }

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -152,4 +154,41 @@ TEST_F(RecorderReconnectTest, LiveHlsWhosePlaylistGoesAwayGoesOnWithTheNextSegme
     EXPECT_GE(written.size(), expected.size() - lastSize);
     EXPECT_TRUE(written == expected.left(written.size()));
     EXPECT_EQ(endedWith, -1);
+}
+
+// Split per song, the song a drop cuts is not kept, and the new connection's titles are read from
+// its own first byte: the next whole song is the station's audio exactly.
+TEST(RecorderReconnectSongs, TheSongCutByTheDropIsLostAndTheNextOneIsWhole) {
+    ManualClock clock;
+    ServiceFixture svc({"--title-seconds", "4", "--stream-speed", "20"});
+    ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
+    QTemporaryDir dir;
+    QNetworkAccessManager nam;
+    Recorder recorder(&nam);
+    QStringList kept;
+    QObject::connect(&recorder, &Recorder::songKept, [&](const QString& path) { kept << path; });
+    SongSplit split;
+    split.on = true;
+    split.folder = dir.filePath("Antena Sur");
+    split.station = "Antena Sur";
+    split.minimumMs = 1000;
+    recorder.setSongSplit(split);
+    ASSERT_TRUE(svc.setFault(kRadio, "drop", kDropAfterBytes));
+    Recorder::Error e;
+    ASSERT_TRUE(recorder.start(svc.serviceBase() + kRadio, dir.filePath("una.mp3"), &e));
+    ASSERT_TRUE(waitFor([&] { return recorder.reconnecting(); }, 20000)) << recorder.bytesWritten();
+    EXPECT_TRUE(kept.isEmpty());
+    svc.clearFaults();
+    clock.advance(1000);
+    ASSERT_TRUE(waitFor([&] { return !kept.isEmpty(); }, 15000)) << recorder.bytesWritten();
+    recorder.stop();
+    // 4 s a title at 16,000 bytes a second: the second title's song, from the new connection.
+    EXPECT_EQ(QFileInfo(kept[0]).fileName(), QString::fromUtf8("Artista Dos - Canción 2.mp3"));
+    const QByteArray file = readFile(kept[0]);
+    const auto b = [&](int i) { return qint64(uchar(file[i])); };
+    const QByteArray audio = file.mid(10 + ((b(6) << 21) | (b(7) << 14) | (b(8) << 7) | b(9)));
+    EXPECT_EQ(audio.size(), 64000);
+    EXPECT_TRUE(audio == readFile(svc.mediaDir() + "/radio/radio.mp3").mid(64000, 64000));
+    EXPECT_EQ(QDir(split.folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("una.mp3"))) << "split, no single file";
 }

@@ -1,9 +1,12 @@
 // The streams behind the resolver: a live HLS channel and endless radio with ICY titles.
 #include "RawHttp.h"
+#include "support/Files.h"
 #include "support/ServiceFixture.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -104,6 +107,59 @@ TEST(ServiceStreams, RadioSendsIcyTitlesAtBroadcastPace) {
 
     http.close();
     EXPECT_TRUE(svc.waitForLog("service NOTE closed " + stream.path() + " audio_bytes=", 3000));
+}
+
+// What a test of the song history or of recording per song needs from a station: titles at
+// chosen audio positions, with repeats, the station's own name, Latin-1 bytes and empty titles.
+TEST(ServiceStreams, TitleScriptPutsEachTitleInTheBlockOfItsPositionAtTheSpeedAsked) {
+    QTemporaryDir dir;
+    const QString script = dir.filePath("titulos.txt");
+    writeAll(script, "# a comment, then a blank line\n\n"
+                     "0\t\n" // no song yet: said in the first block all the same
+                     "16000\tPrimera - Canci\xC3\xB3n\n"
+                     "24000\tPrimera - Canci\xC3\xB3n\n" // the same again: no new announcement
+                     "32000\t{emisora}\n"
+                     "36000\tLos Ni\\xF1os - Coraz\\xF3n\n" // between two blocks: announced at the next
+                     "48000\t\n"
+                     "56000\tPrimera - Canci\xC3\xB3n\n");
+    ServiceFixture svc({"--title-script", script, "--icy-metaint", "8000", "--stream-speed", "20"});
+    ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
+    if (!haveMedia(svc))
+        GTEST_SKIP() << "no demo media";
+    QByteArray mp3 = fileBytes(svc.mediaDir() + "/radio/radio.mp3");
+    const QUrl stream = streamOf(svc, "Radio Uno");
+
+    RawHttp http;
+    ASSERT_TRUE(http.open(svc.servicePort(), stream.path().toLatin1(), {"Icy-MetaData: 1"}));
+    ASSERT_EQ(http.headers.value("icy-metaint"), "8000");
+    // Two seconds at once, then twenty times real time: 32 s of audio in about a second and a half.
+    const qsizetype wanted = static_cast<qsizetype>(32 * kBytesPerSecond);
+    QByteArray body;
+    while (splitIcy(body, 8000).audio.size() < wanted && http.sinceOpen.elapsed() < 15000)
+        body += http.read(1 << 20, 1000);
+    const double elapsed = http.sinceOpen.elapsed() / 1000.0;
+    const IcyParts parts = splitIcy(body, 8000);
+    ASSERT_GE(parts.audio.size(), wanted);
+    EXPECT_GE(elapsed, 30.0 / 20 * 0.8) << "faster than asked";
+    EXPECT_LE(elapsed, 30.0 / 20 * 3) << "slower than asked";
+    while (mp3.size() < parts.audio.size())
+        mp3 += mp3;
+    EXPECT_EQ(parts.audio, mp3.left(parts.audio.size()));
+
+    const QByteArray first = QStringLiteral("Primera - Canción").toUtf8();
+    EXPECT_EQ(parts.titles,
+              QList<QByteArray>({"", first, "Radio Uno", "Los Ni\xF1os - Coraz\xF3n", "", first}))
+        << "the last title stays, announced once";
+    EXPECT_EQ(parts.titleOffsets, QList<qsizetype>({8000, 16000, 32000, 40000, 48000, 56000}));
+
+    // A script the service cannot follow stops it at once, naming the line.
+    writeAll(dir.filePath("mal.txt"), "0\tUno - Dos\nmil\tTres - Cuatro\n");
+    QProcess service;
+    service.start(QStringLiteral(SINTONEX_SERVICE_BIN),
+                  {"--service-port", "0", "--title-script", dir.filePath("mal.txt")});
+    ASSERT_TRUE(service.waitForFinished(5000));
+    EXPECT_EQ(service.exitCode(), 1);
+    EXPECT_TRUE(service.readAllStandardError().contains("line 2"));
 }
 
 TEST(ServiceStreams, RadioWithoutMetadataIsTheFileLoopedForEveryListener) {

@@ -26,6 +26,11 @@ std::optional<QString> FakePlayer::getItemInfo(const QString& attribute) const {
     return std::nullopt;
 }
 
+void FakePlayer::sendStreamTitle(const QString& title) {
+    streamTitleText = title;
+    emit StreamTitleChange();
+}
+
 FakeBrowser::FakeBrowser(QObject* parent, QWidget* view) : WebBrowser(parent), m_view(view) {}
 
 void FakeBrowser::Navigate(const QString& url) {

@@ -28,6 +28,8 @@ public:
     bool hasCurrentMedia() const override { return !m_url.isEmpty(); }
     QString sourceURL() const override { return m_url; }
     std::optional<QString> getItemInfo(const QString& attribute) const override;
+    QString streamTitle() const override { return streamTitleText; }
+    QString streamName() const override { return streamNameText; }
     void setVolume(int v) override { m_volume = v; }
     int volume() const override { return m_volume; }
     void setAutoStart(bool on) override { autoStart = on; }
@@ -42,6 +44,9 @@ public:
     bool autoStart = false;
     QString statusText;
     QString itemName; // "Name" of the current item; none when empty
+    QString streamTitleText, streamNameText;
+    // The station announces `title`: streamTitle() and StreamTitleChange, as a real player gives.
+    void sendStreamTitle(const QString& title);
 
 private:
     QWidget* m_view;

@@ -37,6 +37,12 @@ QString ScriptedDialogs::chooseFolder(QWidget*, const QString& title) {
     return folders.isEmpty() ? QString() : folders.takeFirst();
 }
 
+QString ScriptedDialogs::saveFile(QWidget*, const QString& title, const QString& suggested, const QString&) {
+    saveTitles.append(title);
+    saveOffered.append(suggested);
+    return saveFiles.isEmpty() ? QString() : saveFiles.takeFirst();
+}
+
 void RecordingTray::addIcon(const QIcon& i, const QString& t) {
     calls.append(QStringLiteral("add"));
     if (m_present)

@@ -26,11 +26,15 @@ public:
     int MsgBox(const QString& prompt, int style, const QString& title) override;
     QString openFile(QWidget* owner, const QString& filter) override;
     QString chooseFolder(QWidget* owner, const QString& title) override;
+    QString saveFile(QWidget* owner, const QString& title, const QString& suggested,
+                     const QString& filter) override;
 
     QList<int> answers;         // consumed in order; kAnswerYes when empty (or kAnswerOk)
     QStringList files, folders; // answers of the file and folder dialogs; "" when empty
     QList<ShownMessage> shown;
     QStringList fileFilters, folderTitles;
+    QStringList saveFiles;                           // answers of the save dialog; "" when empty
+    QStringList saveTitles, saveOffered;             // its titles and the paths it offered
     std::function<void(const ShownMessage&)> onShow; // runs while the "box" is up
 };
 

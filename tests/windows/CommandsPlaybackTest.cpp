@@ -9,6 +9,7 @@
 #include "playback/VolumeControl.h"
 #include "windows/TvWindow.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QScrollBar>
 
@@ -104,6 +105,14 @@ TEST_P(Playback, RecordHandsThePlayingAddressToTheRecorder) {
     EXPECT_EQ(recorder->url->text(), address);
     if (auto* txurl = w.findChild<QLineEdit*>("txurl")) {
         EXPECT_EQ(txurl->text(), address);
+    }
+    // A radio recording can be split per song, filed under the channel played.
+    EXPECT_EQ(recorder->splitSongs->isVisibleTo(recorder), !w.isTv());
+    if (!w.isTv()) {
+        recorder->splitSongs->setChecked(true);
+        EXPECT_TRUE(recorder->pathField->text().endsWith("/Antena Sur/"))
+            << recorder->pathField->text().toStdString();
+        recorder->splitSongs->setChecked(false);
     }
 
     // With nothing playing, the address last handed over is handed again.

@@ -191,8 +191,11 @@ TEST_P(PlayerLoad, MenusFollowTheDesignTree) {
     QMenu* others = w.findChild<QMenu*>("otro");
     ASSERT_TRUE(config && others);
     EXPECT_EQ(config->title(), QString::fromUtf8("&Configuración"));
-    EXPECT_EQ(config->actions().size(), 11);
+    EXPECT_EQ(config->actions().size(), tv() ? 11 : 12);
     EXPECT_EQ(config->actions().at(1)->text(), "Mis listas de canales"); // after the list update
+    // "Canciones escuchadas" is the radio's, after "Cambiar fondo".
+    const int skin = config->actions().indexOf(w.findChild<QAction*>(tv() ? "camb_skin" : "cmab_sk"));
+    EXPECT_EQ(config->actions().value(skin + 1)->objectName(), tv() ? "ventanapos" : "historial");
     EXPECT_EQ(others->actions().size(), 2);
     EXPECT_EQ(w.findChild<QAction*>(tv() ? "salir" : "exit")->text(),
               tv() ? "Salir  Alt + F4" : "Salir ALT + F4");

@@ -16,7 +16,7 @@
 
 namespace {
 
-const QStringList kMenu = {"mnuRestore", "voll", "silent", "mislistas", "barr", "oucl", "barraa", "mnuexit"};
+const QStringList kMenu = {"mnuRestore", "voll", "historial", "silent", "mislistas", "barr", "oucl", "barraa", "mnuexit"};
 
 class TrayIcon : public ::testing::Test {
 protected:
@@ -93,7 +93,8 @@ TEST_F(TrayIcon, ALeftPressOrARightClickPopsUpTheMenuAndNothingElseDoes) {
     QStringList captions;
     for (QAction* a : window().mnuSystray->actions())
         captions << a->text();
-    EXPECT_EQ(captions, (QStringList{"Restaurar ventana", "Volumen", "Silenciar", "Mis listas de canales", "",
+    EXPECT_EQ(captions, (QStringList{"Restaurar ventana", "Volumen", "Canciones escuchadas", "Silenciar",
+                                     "Mis listas de canales", "",
                                      "Ocultar menú", "", "Salir de Sintonex"}));
     EXPECT_TRUE(window().barr->isSeparator());
     EXPECT_TRUE(window().barraa->isSeparator());
@@ -107,6 +108,11 @@ TEST_F(TrayIcon, ALeftPressOrARightClickPopsUpTheMenuAndNothingElseDoes) {
     choose("mislistas");
     ASSERT_TRUE(rig.forms->isLoaded("ChannelSourcesWindow"));
     EXPECT_TRUE(rig.forms->find("ChannelSourcesWindow")->isVisible());
+    choose("historial");
+    ASSERT_TRUE(rig.forms->isLoaded("HistoryWindow"));
+    EXPECT_TRUE(rig.forms->find("HistoryWindow")->isVisible());
+    EXPECT_FALSE(rig.forms->get<RadioWindow>().isVisible()) << "the radio stays in the tray";
+    EXPECT_TRUE(tray.hasIcon());
 }
 
 TEST_F(TrayIcon, UnmutingReturnsToTheLevelBeforeMuting) {
