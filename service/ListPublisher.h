@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -22,7 +23,9 @@ struct PlaylistSource {
     ListKind list;
     std::string address;
     std::vector<std::pair<std::string, std::string>> entries; // name, stream address
-    std::string summary; // of the last reading, said again only when it changes
+    std::string summary;                        // of the last reading, said again only when it changes
+    std::map<std::string, GuideTags> guideTags; // by entry name: the first entry's that had any
+    std::vector<std::string> guides;            // programme guides its header names
 };
 
 // FNV-1a over the bytes: the same lists give the same hash on every instance of the service.

@@ -8,7 +8,10 @@
 
 #include <httplib.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -23,6 +26,8 @@ namespace {
 
 const char* const kHtml = "text/html; charset=utf-8";
 const char* const kPlaylist = "application/vnd.apple.mpegurl";
+// Without a charset: JSON is UTF-8 by definition, and cpp-httplib compresses only the bare type.
+const char* const kJson = "application/json";
 const char* const kDefaultProgram = "#!/bin/sh\necho sintonex-nuevo\n";
 
 // ICY titles: the third is sent in Latin-1, as many old stations do.
@@ -114,11 +119,14 @@ struct Service::Host {
 Service::Service(ServiceOptions options)
     : m_options(std::move(options)), m_lists(m_options.listVersion, !m_options.listVersionGiven,
                                              [this](const std::string& line) { say(line); }),
+      m_guides({m_options.cacheDir, 48u << 20, std::uint64_t{m_options.guideLimitMiB} << 20,
+                m_options.demo && m_options.cataloguePath.empty()},
+               [this](const std::string& line) { say(line); }),
       m_media(m_options.mediaDir, Media::Clock::now() - std::chrono::seconds(30)) {
     for (const std::string& address : m_options.tvPlaylists)
-        m_sources.push_back({ListKind::Tv, address, {}, {}});
+        m_sources.push_back({ListKind::Tv, address, {}, {}, {}, {}});
     for (const std::string& address : m_options.radioPlaylists)
-        m_sources.push_back({ListKind::Radio, address, {}, {}});
+        m_sources.push_back({ListKind::Radio, address, {}, {}, {}, {}});
 }
 
 Service::~Service() {
@@ -175,11 +183,21 @@ bool Service::readSources(bool atStart, std::string& error) {
             continue;
         }
         source.entries.clear();
-        for (PlaylistEntry& e : parsed.entries)
+        source.guideTags.clear();
+        for (PlaylistEntry& e : parsed.entries) {
+            const GuideTags tags{e.tvgId, e.tvgName, std::llround(e.shiftHours * 3600)};
+            if (!tags.empty())
+                source.guideTags.emplace(e.name, tags);
             source.entries.emplace_back(std::move(e.name), std::move(e.address));
-        const std::string summary = "source " + list + " " + source.address + ": " +
-                                    std::to_string(source.entries.size()) + " entries taken, " +
-                                    std::to_string(parsed.skipped) + " skipped";
+        }
+        // Guides are for the TV list only.
+        source.guides = source.list == ListKind::Tv ? parsed.guides : std::vector<std::string>{};
+        const std::string summary =
+            "source " + list + " " + source.address + ": " + std::to_string(source.entries.size()) +
+            " entries taken, " + std::to_string(parsed.skipped) + " skipped" +
+            (parsed.refusedGuides > 0 ? ", " + std::to_string(parsed.refusedGuides) + " guide address" +
+                                            (parsed.refusedGuides > 1 ? "es" : "") + " refused"
+                                      : std::string());
         if (summary != source.summary)
             say(summary);
         source.summary = summary;
@@ -217,6 +235,17 @@ void Service::reload() {
     m_refreshWake.notify_all();
 }
 
+void Service::refreshGuides() {
+    std::vector<std::string> guides = m_options.guides;
+    for (const PlaylistSource& source : m_sources)
+        guides.insert(guides.end(), source.guides.begin(), source.guides.end());
+    std::vector<ListChannel> tv;
+    for (const Channel& ch : published()->catalogue.channels())
+        if (ch.list == ListKind::Tv)
+            tv.push_back({ch.name, ch.guide.id, ch.guide.name, ch.guide.shiftSeconds});
+    m_guides.refresh(guides, tv, std::time(nullptr), m_stopping);
+}
+
 void Service::refreshLoop() {
     const std::chrono::duration<double, std::ratio<60>> period(m_options.refreshMinutes);
     for (;;) {
@@ -227,6 +256,9 @@ void Service::refreshLoop() {
                 return;
             publish(bases());
         }
+        refreshGuides();
+        if (m_stopping)
+            return;
         {
             std::unique_lock lock(m_refreshMutex);
             m_refreshWake.wait_for(lock, period, [this] { return m_reloadAsked || m_stopping; });
@@ -291,7 +323,9 @@ bool Service::start(std::string& error) {
     addForumRoutes(*m_hosts[2]);
     for (auto& h : m_hosts)
         m_threads.emplace_back([&server = h->server] { server.listen_after_bind(); });
-    if (!m_sources.empty())
+    // The demo guide is made anew at every refresh, so its days move with the clock.
+    const bool guides = !m_options.guides.empty() || (m_options.demo && m_options.cataloguePath.empty());
+    if (!m_sources.empty() || guides)
         m_refresher = std::thread([this] { refreshLoop(); });
     return true;
 }
@@ -548,12 +582,75 @@ void Service::addServiceRoutes(Host& host) {
             !param(req, "nombre").empty() && !param(req, "mail").empty() && !param(req, "mensaje").empty();
         html(res, pages::reply("Soporte Sintonex", complete ? "ok" : "no"));
     });
+    addGuideRoutes(host);
     route(host, R"(/stream/([a-z0-9-]+))", [this, &host](const Request& req, Response& res) {
         const auto lists = published();
         const Channel* ch = lists->catalogue.findBySlug(req.matches[1]);
         if (!ch || (ch->stream != StreamKind::Mp3 && ch->stream != StreamKind::Ts))
             return html(res, pages::error(404, "No existe esa emisión"), 404);
         serveChannelStream(host, *ch, req, res);
+    });
+}
+
+// The TV channel a guide request names, as the resolver finds it; nullptr after answering 404.
+const Channel* Service::guideChannel(const ListPublisher::Lists& lists, const Request& req, Response& res) {
+    const std::string name = param(req, "canal");
+    const Channel* ch = lists.catalogue.find(name);
+    if (!ch || ch->list != ListKind::Tv) {
+        html(res, pages::unknownChannel(text::decodeValue(name)), 404);
+        return nullptr;
+    }
+    return ch;
+}
+
+void Service::addGuideRoutes(Host& host) {
+    // Every answer holds nothing but the guide's data, so that the same body has the same tag on
+    // every instance and a cache revalidates it with a 304; its lifetime is when it would change.
+    route(host, "/windows/guia/ahora.php", [this](const Request& req, Response& res) {
+        const auto lists = published();
+        const Channel* ch = guideChannel(*lists, req, res);
+        if (!ch)
+            return;
+        const auto store = m_guides.published();
+        const std::int64_t now = std::time(nullptr);
+        std::int64_t validUntil = 0;
+        const std::string body = store->nowNextAnswer(ch->name, now, validUntil);
+        const GuideStore::NowNext nn = store->nowNext(ch->name, now);
+        const std::int64_t maxAge = std::clamp<std::int64_t>(validUntil - now, 1, 300);
+        const std::time_t since = std::max<std::time_t>(store->changed(), nn.now ? nn.now->start : 0);
+        serveCached(req, res, body, kJson, entityTag(body), since,
+                    ("public, max-age=" + std::to_string(maxAge)).c_str());
+    });
+    route(host, "/windows/guia/parrilla.php", [this](const Request& req, Response& res) {
+        const std::int64_t now = std::time(nullptr);
+        const std::int64_t from = now - now % 900;
+        const auto answer = m_guides.grid(from);
+        const std::time_t since = std::max<std::time_t>(m_guides.published()->changed(), from);
+        serveCached(
+            req, res, answer->body, kJson, answer->tag, since,
+            ("public, max-age=" + std::to_string(std::max<std::int64_t>(1, from + 900 - now))).c_str());
+    });
+    route(host, "/windows/guia/dia.php", [this](const Request& req, Response& res) {
+        const auto lists = published();
+        const Channel* ch = guideChannel(*lists, req, res);
+        if (!ch)
+            return;
+        const auto number = [&](const char* key, std::int64_t& out) {
+            const std::string v = param(req, key);
+            char* end = nullptr;
+            out = std::strtoll(v.c_str(), &end, 10);
+            return !v.empty() && end && *end == '\0';
+        };
+        std::int64_t from = 0, to = 0;
+        // Two local days across a daylight-saving change, with room; no more.
+        if (!number("desde", from) || !number("hasta", to) || to <= from || to - from > 180000) {
+            res.status = 400;
+            return res.set_content("desde y hasta: segundos UTC, hasta 50 horas\n",
+                                   "text/plain; charset=utf-8");
+        }
+        const auto store = m_guides.published();
+        const std::string body = store->dayAnswer(ch->name, from, to);
+        serveCached(req, res, body, kJson, entityTag(body), store->changed(), "public, max-age=600");
     });
 }
 

@@ -7,6 +7,7 @@
 
 #include "Catalogue.h"
 #include "Faults.h"
+#include "GuidePublisher.h"
 #include "ListPublisher.h"
 #include "Media.h"
 #include "RequestLog.h"
@@ -42,11 +43,14 @@ struct ServiceOptions {
     bool demo = true;              // false: no built-in demo channels (a catalogue file still counts)
     std::vector<std::string> tvPlaylists, radioPlaylists; // files or http(s) addresses
     double refreshMinutes = 60;                           // playlists read again this often (and on reload())
-    bool checkStreams = false; // leave channels whose streams do not answer out of the lists
-    double checkSeconds = 5;   // a stream's time to answer
-    std::string programFile;   // empty: a small shell script stands in for the new program
-    std::string exportDir;     // set: write the published lists there and exit instead of serving
-    double titleSeconds = 5;   // of audio per ICY title
+    bool checkStreams = false;       // leave channels whose streams do not answer out of the lists
+    double checkSeconds = 5;         // a stream's time to answer
+    std::string programFile;         // empty: a small shell script stands in for the new program
+    std::string exportDir;           // set: write the published lists there and exit instead of serving
+    double titleSeconds = 5;         // of audio per ICY title
+    std::vector<std::string> guides; // programme guides, files or http(s) addresses, first wins
+    unsigned guideLimitMiB = 1024;   // XML one guide may unpack to
+    std::string cacheDir = defaultCacheDir(); // copies of the sources for offline starts
 };
 
 class Service {
@@ -81,6 +85,8 @@ private:
     void publish(const BaseAddresses& addresses);
     std::shared_ptr<const ListPublisher::Lists> published() const { return m_lists.current(); }
     void refreshLoop();
+    // Reads the guides again against the TV list just published.
+    void refreshGuides();
     void say(const std::string& line); // to the request log and standard error
     // An answer that caches may keep: validators, lifetime, and 304 to a conditional request.
     static void serveCached(const httplib::Request& req, httplib::Response& res, const std::string& body,
@@ -89,6 +95,9 @@ private:
     void route(Host& host, const std::string& pattern, Handler handler);
     void setUpHost(Host& host);
     void addServiceRoutes(Host& host);
+    void addGuideRoutes(Host& host);
+    static const Channel* guideChannel(const ListPublisher::Lists& lists, const httplib::Request& req,
+                                       httplib::Response& res);
     void addWebRoutes(Host& host);
     void addForumRoutes(Host& host);
     void addMediaRoutes(Host& host);
@@ -106,6 +115,7 @@ private:
     std::vector<PlaylistSource> m_sources;
     std::set<std::string> m_dead; // stream addresses that did not answer at the last check
     ListPublisher m_lists;
+    GuidePublisher m_guides;
     std::mutex m_refreshMutex;
     std::condition_variable m_refreshWake;
     bool m_reloadAsked = false;

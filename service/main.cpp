@@ -19,8 +19,10 @@ void usage() {
            "                         [--export-lists DIR] [--no-demo]\n"
            "                         [--tv-playlist FILE_OR_URL]... [--radio-playlist FILE_OR_URL]...\n"
            "                         [--refresh MINUTES] [--check-streams] [--check-seconds S]\n"
+           "                         [--guide FILE_OR_URL]... [--guide-limit MIB] [--cache-dir DIR]\n"
            "Ports default to 47800, 47801 and 47802; 0 picks a free port. Playlists are M3U/M3U8 or\n"
-           "PLS, read again every --refresh minutes (60) and on SIGHUP.\n";
+           "PLS, read again every --refresh minutes (60) and on SIGHUP. Programme guides are XMLTV,\n"
+           "plain or gzip'ed, read with the playlists; --guide-limit bounds the XML of one (1024).\n";
 }
 
 bool parseNumber(const char* text, double& out) {
@@ -65,6 +67,7 @@ int main(int argc, char** argv) {
         }
         const char* value = argv[++i];
         bool ok = true;
+        double limit = 0;
         if (arg == "--service-port")
             ok = parsePort(value, o.servicePort);
         else if (arg == "--web-port")
@@ -91,6 +94,12 @@ int main(int argc, char** argv) {
             o.tvPlaylists.push_back(value);
         else if (arg == "--radio-playlist")
             o.radioPlaylists.push_back(value);
+        else if (arg == "--guide")
+            o.guides.push_back(value);
+        else if (arg == "--guide-limit")
+            ok = parseNumber(value, limit) && (o.guideLimitMiB = static_cast<unsigned>(limit)) > 0;
+        else if (arg == "--cache-dir")
+            o.cacheDir = value;
         else if (arg == "--refresh")
             ok = parseNumber(value, o.refreshMinutes);
         else if (arg == "--check-seconds")
