@@ -28,9 +28,13 @@ ServiceFixture::ServiceFixture(const QStringList& extraArgs) {
         return;
     }
     m_process.setProgram(QStringLiteral(SINTONEX_SERVICE_BIN));
+    // Never the user's own cache: a test gives its own folder when it needs to keep one.
+    const QStringList cache = extraArgs.contains(QStringLiteral("--cache-dir"))
+                                  ? QStringList()
+                                  : QStringList{"--cache-dir", m_dir.filePath(QStringLiteral("cache"))};
     m_process.setArguments(QStringList{"--service-port", "0", "--web-port", "0", "--forum-port", "0",
                                        "--media", mediaDir(), "--log", logPath()} +
-                           extraArgs);
+                           cache + extraArgs);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // A crashed or killed test must not leave its service running.
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
