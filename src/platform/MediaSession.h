@@ -19,6 +19,7 @@ public:
         int index = -1;      // the channel's position in its list; -1 before any channel
         QString channel;     // its name
         QString streamTitle; // what the stream says it plays (radio); may be empty
+        QString programme;   // the programme on now, from the guide (TV); may be empty
         bool operator==(const Track&) const = default;
     };
 

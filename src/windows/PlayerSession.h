@@ -12,6 +12,7 @@
 
 class PlayerCommands;
 class PlayerWindow;
+class ProgrammeLine;
 
 class PlayerSession : public QObject {
     Q_OBJECT
@@ -41,4 +42,5 @@ private:
     PlayerCommands& m_commands;
     MediaSession& m_session;
     MediaSession::Track m_track;
+    ProgrammeLine* m_programme = nullptr; // TV with a guide: the current programme is what plays
 };

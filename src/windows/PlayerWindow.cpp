@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -94,6 +95,13 @@ QWidget* makeControl(const design::ControlDesign& d, const design::Face& face, Q
     case Kind::TextBox:
         w = new QLineEdit(text(face.caption), body);
         break;
+    case Kind::Progress: {
+        auto* bar = new QProgressBar(body);
+        bar->setRange(0, 1000);
+        bar->setTextVisible(false);
+        w = bar;
+        break;
+    }
     }
     w->setObjectName(QString::fromLatin1(face.name));
     if (face.tip)
@@ -260,6 +268,8 @@ void PlayerWindow::buildMenus() {
     QMap<Menu, QMenu*> menus;
     for (const design::MenuDesign& d : design::menus()) {
         const design::Face& face = d.face(m_which);
+        if (!face.name)
+            continue; // an item of the other window only
         const QString name = QString::fromLatin1(face.name);
         const QString caption = text(face.caption);
         const bool hasItems = std::any_of(design::menus().begin(), design::menus().end(),
