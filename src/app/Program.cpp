@@ -3,6 +3,7 @@
 #include "ChooserWindow.h"
 #include "SplashWindow.h"
 #include "base/Forms.h"
+#include "catalogue/GuideClient.h"
 #include "community/BackgroundChooser.h"
 #include "community/ChatWindow.h"
 #include "community/CreditsWindow.h"
@@ -11,12 +12,15 @@
 #include "community/ProblemReportWindow.h"
 #include "community/RecordingErrorWindow.h"
 #include "community/SupportWindow.h"
+#include "platform/Platform.h"
 #include "playback/RecorderWindow.h"
+#include "playback/RecordingScheduler.h"
 #include "playback/SmallVolumeWindow.h"
 #include "update/ListUpdateWindow.h"
 #include "update/ProgramDownload.h"
 #include "update/SelfUpdate.h"
 #include "windows/EnlargedPageWindow.h"
+#include "windows/GuideWindow.h"
 #include "windows/MiniPageWindow.h"
 #include "windows/MiniTvWindow.h"
 #include "windows/RadioWindow.h"
@@ -47,6 +51,34 @@ void registerProgramForms(Forms& forms) {
     forms.add<EnlargedPageWindow>();
     forms.add<TeletextWindow>();
     forms.add<TrayWindow>();
+    forms.add<GuideWindow>();
+}
+
+void attachSharedParts(Forms& forms) {
+    new GuideClient(forms);
+    auto* scheduler = new RecordingScheduler(forms);
+    const QStringList missed = scheduler->missedAtStart();
+    if (missed.isEmpty())
+        return;
+    // Told once, when the first player window is on screen: the splash and the chooser keep their
+    // timing, and the box has a window to belong to.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = QObject::connect(
+        &forms, &Forms::formLoaded, &forms, [&forms, missed, connection](const QString& name) {
+            if (name != QLatin1String(TvWindow::kName) && name != QLatin1String(RadioWindow::kName))
+                return;
+            QObject::disconnect(*connection);
+            QMetaObject::invokeMethod(
+                &forms,
+                [&forms, missed] {
+                    forms.platform().dialogs->MsgBox(
+                        QStringLiteral(
+                            "Estas grabaciones no se hicieron porque Sintonex no estaba abierto:\n\n") +
+                            missed.join(QLatin1Char('\n')),
+                        MsgStyle::OkOnly, QStringLiteral("Grabaciones programadas"));
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 void startProgram(Forms& forms) {

@@ -1,10 +1,13 @@
 #include "PlayerCommands.h"
 
+#include "GuideWindow.h"
 #include "PlayerSession.h"
 #include "PlayerWindow.h"
 #include "PlayerWindowWidgets.h"
 #include "WindowModes.h"
 #include "base/Endpoints.h"
+#include "catalogue/ChannelList.h"
+#include "catalogue/ChannelListBox.h"
 #include "community/BackgroundChooser.h"
 #include "community/CreditsWindow.h"
 #include "community/DonationAppeal.h"
@@ -107,6 +110,13 @@ void PlayerCommands::connectMenus() {
     onChoose(Menu::UpdateLists, &PlayerCommands::actcanales_Click);
     onChoose(Menu::CheckUpdate, &PlayerCommands::actt_Click);
     onChoose(Menu::Teletext, &PlayerCommands::txte_Click);
+    onChoose(Menu::Guide, &PlayerCommands::guia_Click);
+    if (QAction* guide = m_window.menuItem(Menu::Guide)) {
+        // From the list, the search box, anywhere in the window.
+        guide->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+        guide->setShortcutContext(Qt::WindowShortcut);
+        m_window.addAction(guide);
+    }
     const std::pair<Menu, QString> windows[] = {
         {Menu::Skin, name(BackgroundChooser::kName)},     {Menu::Invite, name(InviteWindow::kName)},
         {Menu::Donate, name(DonationAppeal::kName)},      {Menu::Support, name(SupportWindow::kName)},
@@ -122,6 +132,22 @@ void PlayerCommands::connectMenus() {
     for (const auto& [role, page] : pages)
         onChoose(role, [this, page] { openPage((m_window.endpoints().*page)()); });
     new WindowModes(m_window, m_window.menuItem(Menu::Normal), m_window.menuItem(Menu::AlwaysVisible));
+}
+
+// The selected channel, else the one playing, else the list's first.
+void PlayerCommands::guia_Click() {
+    ChannelListBox* list = m_window.canales;
+    int row = list->ListIndex();
+    if (row < 0 && m_current && !m_current->current_channel_name.isEmpty())
+        for (int i = 0; i < list->count() && row < 0; ++i)
+            if (catalogue::nameBytesOf(*list->item(i)) == m_current->current_channel_name_bytes)
+                row = i;
+    if (row < 0 && list->count() > 0)
+        row = 0;
+    if (row < 0)
+        return;
+    GuideWindow::open(m_forms, list->item(row)->text(), catalogue::nameBytesOf(*list->item(row)),
+                      m_window.channel_data.value(row));
 }
 
 // --- playback ---------------------------------------------------------------------------------
