@@ -75,8 +75,10 @@ GuideClient::GuideClient(Forms& forms) : QObject(&forms), m_forms(forms) {
 }
 
 GuideClient::~GuideClient() {
-    for (QNetworkReply* r : findChildren<QNetworkReply*>())
+    for (QNetworkReply* r : findChildren<QNetworkReply*>()) {
+        r->disconnect(this); // nothing is left to take the answer
         r->abort();
+    }
 }
 
 QNetworkReply* GuideClient::get(const QString& url, const QByteArray& etag) {

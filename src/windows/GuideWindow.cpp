@@ -24,6 +24,7 @@ namespace {
 
 const QString kTitle = QStringLiteral("Guía de programación");
 constexpr int kEntryRole = Qt::UserRole;     // index into the shown programmes; -1 on a day header
+constexpr int kStateRole = Qt::UserRole + 1; // 0 to come, 1 on now, 2 over
 constexpr int kRecordingRole = Qt::UserRole; // a recording's id
 constexpr int kKeptAnswers = 3;
 
@@ -74,6 +75,11 @@ GuideWindow::GuideWindow(Forms& forms)
         makeTree(this, "programmeList",
                  {QStringLiteral("Hora"), QStringLiteral("Programa"), QStringLiteral("Categoría")});
     programmeList->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    // Wide enough for the marker and a time range: measuring hundreds of rows would cost more.
+    QFont boldList = programmeList->font();
+    boldList.setBold(true);
+    programmeList->setColumnWidth(
+        0, QFontMetrics(boldList).horizontalAdvance(QStringLiteral("▶ 00:00–00:00")) + 16);
     programmeList->header()->setStretchLastSection(false);
     description = new QTextBrowser(this);
     description->setObjectName(QStringLiteral("description"));
@@ -232,6 +238,9 @@ void GuideWindow::fill(const QList<GuideEntry>& programmes) {
     programmeList->clear();
     const QTimeZone zone = QTimeZone::systemTimeZone();
     const QDate today = QDateTime::fromMSecsSinceEpoch(Clock::nowUtcMs()).toLocalTime().date();
+    // Made apart and added at once: a day of short programmes is hundreds of rows, and rows
+    // changed inside the list would each tell the view.
+    QList<QTreeWidgetItem*> items;
     QDate header;
     for (int i = 0; i < m_shown.size(); ++i) {
         const GuideEntry& e = m_shown[i];
@@ -239,65 +248,85 @@ void GuideWindow::fill(const QList<GuideEntry>& programmes) {
         const QDate day = std::max(QDateTime::fromSecsSinceEpoch(e.start, zone).date(), m_day);
         if (day != header) {
             header = day;
-            auto* item = new QTreeWidgetItem(programmeList, {GuideClient::dayHeader(day, today)});
-            item->setFirstColumnSpanned(true);
+            auto* item = new QTreeWidgetItem({GuideClient::dayHeader(day, today)});
             item->setFlags(Qt::ItemIsEnabled);
             QFont bold = item->font(0);
             bold.setBold(true);
             item->setFont(0, bold);
             item->setData(0, kEntryRole, -1);
+            items << item;
         }
         const QString title = e.subTitle.isEmpty() ? e.title : e.title + QStringLiteral(" — ") + e.subTitle;
-        auto* item = new QTreeWidgetItem(programmeList, {GuideClient::timeRange(e, zone), title, e.category});
+        auto* item = new QTreeWidgetItem({GuideClient::timeRange(e, zone), title, e.category});
         item->setData(0, kEntryRole, i);
+        item->setData(0, kStateRole, -1);
+        items << item;
     }
-    programmeList->resizeColumnToContents(0);
+    const qint64 now = nowSeconds();
+    for (QTreeWidgetItem* item : items)
+        styleRow(item, now);
+    programmeList->addTopLevelItems(items);
+    for (QTreeWidgetItem* item : items)
+        if (item->data(0, kEntryRole).toInt() < 0)
+            item->setFirstColumnSpanned(true);
     if (m_filledFromService || !statusLabel->text().isEmpty())
         statusLabel->setText(m_shown.isEmpty() && m_filledFromService
                                  ? QStringLiteral("No hay programación de este canal.")
                                  : QString());
     updateDayLimits();
-    markCurrent();
-    for (int row = 0; row < programmeList->topLevelItemCount(); ++row)
-        if (programmeList->topLevelItem(row)->font(1).bold())
-            programmeList->scrollToItem(programmeList->topLevelItem(row),
-                                        QAbstractItemView::PositionAtCenter);
-    showSelected();
+    if (QTreeWidgetItem* current = markCurrent())
+        programmeList->scrollToItem(current, QAbstractItemView::PositionAtCenter);
 }
 
-void GuideWindow::markCurrent() {
-    const qint64 now = nowSeconds();
+// Whether the row's programme is on, over or to come, shown only when that changed.
+void GuideWindow::styleRow(QTreeWidgetItem* item, qint64 now) {
+    const int index = item->data(0, kEntryRole).toInt();
+    if (index < 0)
+        return;
+    const GuideEntry& e = m_shown[index];
+    const int state = e.stop <= now ? 2 : e.start <= now ? 1 : 0;
+    if (item->data(0, kStateRole).toInt() == state)
+        return;
+    item->setData(0, kStateRole, state);
+    const QString range = GuideClient::timeRange(e, QTimeZone::systemTimeZone());
+    item->setText(0, state == 1 ? QStringLiteral("▶ ") + range : range);
     const QPalette& palette = programmeList->palette();
+    for (int column = 0; column < 3; ++column) {
+        QFont font = item->font(column);
+        font.setBold(state == 1);
+        item->setFont(column, font);
+        item->setForeground(
+            column, palette.brush(state == 2 ? QPalette::Disabled : QPalette::Active, QPalette::Text));
+    }
+}
+
+QTreeWidgetItem* GuideWindow::markCurrent() {
+    const qint64 now = nowSeconds();
     qint64 nextChange = 0;
+    QTreeWidgetItem* current = nullptr;
     for (int row = 0; row < programmeList->topLevelItemCount(); ++row) {
         QTreeWidgetItem* item = programmeList->topLevelItem(row);
         const int index = item->data(0, kEntryRole).toInt();
         if (index < 0)
             continue;
+        styleRow(item, now);
         const GuideEntry& e = m_shown[index];
-        const bool current = e.start <= now && now < e.stop;
-        const bool ended = e.stop <= now;
-        const QString range = GuideClient::timeRange(e, QTimeZone::systemTimeZone());
-        item->setText(0, current ? QStringLiteral("▶ ") + range : range);
-        for (int column = 0; column < 3; ++column) {
-            QFont font = item->font(column);
-            font.setBold(current);
-            item->setFont(column, font);
-            item->setForeground(column, ended ? palette.brush(QPalette::Disabled, QPalette::Text)
-                                              : palette.brush(QPalette::Active, QPalette::Text));
-        }
-        if (current || (e.start > now && (nextChange == 0 || e.start < nextChange)))
-            nextChange = current ? e.stop : e.start;
+        const qint64 change = e.start > now ? e.start : e.stop > now ? e.stop : 0;
+        if (change > 0 && (nextChange == 0 || change < nextChange))
+            nextChange = change;
+        if (e.start <= now && now < e.stop)
+            current = item;
     }
     // Wakes when the marker has to move, and at least once a minute.
     if (isVisible() && nextChange > 0) {
         currentMarker->setInterval(
-            static_cast<int>(std::clamp<qint64>((nextChange - now) * 1000, 1000, 60000)));
+            static_cast<int>(std::clamp<qint64>(nextChange * 1000 - Clock::nowUtcMs(), 1, 60000)));
         currentMarker->setEnabled(true);
     } else {
         currentMarker->setEnabled(false);
     }
     showSelected();
+    return current;
 }
 
 const GuideEntry* GuideWindow::selectedEntry() const {

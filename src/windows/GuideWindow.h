@@ -65,7 +65,9 @@ private:
     };
 
     void fill(const QList<GuideEntry>& programmes);
-    void markCurrent();
+    // Marks the programme on now and arms the timer for the next change; the current row, if any.
+    QTreeWidgetItem* markCurrent();
+    void styleRow(QTreeWidgetItem* item, qint64 now);
     void showSelected();
     void fillSchedule();
     void updateDayLimits();

@@ -87,7 +87,7 @@ void ProgrammeLine::update() {
         static_cast<int>(std::clamp<qint64>((nowMs - e.start * 1000) * 1000 / lengthMs, 0, 1000)));
     // Once a minute moves the bar; the programme's end moves the line on, to the second.
     const qint64 untilEnd = e.stop * 1000 - nowMs;
-    m_timer->setInterval(static_cast<int>(std::clamp<qint64>(untilEnd, 1000, 60000)));
+    m_timer->setInterval(static_cast<int>(std::clamp<qint64>(untilEnd, 1, 60000)));
     if (m_timer->Enabled() != ticking)
         m_timer->setEnabled(ticking);
 }
