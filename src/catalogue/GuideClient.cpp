@@ -19,6 +19,7 @@ namespace {
 
 constexpr qint64 kHourMs = 3600 * 1000;
 constexpr qint64 kRetryMs = 5 * 60 * 1000;         // after a network error
+constexpr qint64 kEmptyRetryMs = 60 * 1000;        // an answer without any channel
 constexpr qint64 kNoGuideRetryMs = 30 * 60 * 1000; // a service without guides
 constexpr qint64 kSingleFreshMs = 10 * 60 * 1000;  // a channel's own answer, preferred while this young
 
@@ -155,10 +156,12 @@ void GuideClient::gridFinished(QNetworkReply* reply) {
         grid.insert(o.value(QLatin1String("canal")).toString(),
                     entriesOf(o.value(QLatin1String("programas")).toArray()));
     }
+    // A service that has just started may not have read its guides yet: soon again then.
+    const bool empty = grid.isEmpty();
     m_grid = std::move(grid);
     m_gridTag = reply->rawHeader("ETag");
     m_gridFetchedMs = nowMs;
-    scheduleGrid(kHourMs);
+    scheduleGrid(empty ? kEmptyRetryMs : kHourMs);
     emit gridChanged();
 }
 

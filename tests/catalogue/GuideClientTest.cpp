@@ -21,6 +21,7 @@ class GuideData : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(service.ok()) << service.error().toStdString();
+        ASSERT_TRUE(service.waitForLog("guides: ", 10000)) << "the demo guide is read";
         clock.setUtcBase(QDateTime::currentMSecsSinceEpoch());
         service.writeConfig(dir.path());
         platform = makeTestPlatform(dir.path());
@@ -85,15 +86,18 @@ TEST_F(GuideData, NeverWaitsAndAProgrammeThatEndsGivesWayToTheNextWithoutAReques
     EXPECT_EQ(nn.next->title, next["titulo"].toString());
     EXPECT_FALSE(guide->nowNext("Canal P\u00E1gina").now);
 
+    // The channel's own answer brings descriptions.
+    EXPECT_TRUE(nn.now->description.isEmpty());
+    guide->fetchNowNext("Canal Uno", "Canal Uno");
+    ASSERT_TRUE(
+        waitFor([&] { return guide->nowNext("Canal Uno").now->description == now["descripcion"].toString(); },
+                10000));
+
     const int requests = static_cast<int>(service.log().size());
     clock.advance(now["fin"].toInteger() * 1000 - clock.utcMs());
     nn = guide->nowNext("Canal Uno");
     EXPECT_EQ(nn.now->title, next["titulo"].toString());
     EXPECT_EQ(service.log().size(), requests);
-
-    // The channel's own answer brings descriptions.
-    guide->fetchNowNext("Canal Uno", "Canal Uno");
-    ASSERT_TRUE(waitFor([&] { return !guide->nowNext("Canal Uno").now->description.isEmpty(); }, 10000));
 }
 
 TEST_F(GuideData, TheGridIsAskedForOnlyWhileShownHourlyAndRarelyFromAServiceWithoutGuides) {

@@ -40,7 +40,10 @@ const QByteArray kList =
 
 class GuideRig : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { service = new ServiceFixture; }
+    static void SetUpTestSuite() {
+        service = new ServiceFixture;
+        service->waitForLog("guides: ", 10000); // the demo guide is read
+    }
     static void TearDownTestSuite() { delete service; }
 
     void SetUp() override {
