@@ -12,6 +12,8 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
 #include <QVariantMap>
 #include <gtest/gtest.h>
@@ -238,6 +240,49 @@ TEST(MediaSession, TheDesktopSeesWhatTheRadioPlaysAndDrivesIt) {
     // Quit ends the program as its exit command does.
     ASSERT_TRUE(mpris.call("Quit", kRoot));
     EXPECT_TRUE(program.waitForEnd(10000)) << "the program is still running after Quit";
+}
+
+// While a TV channel plays, the panel shows the programme on now as the title and the channel as
+// the album, from the guide the service publishes.
+TEST(MediaSession, TheDesktopSeesTheTvProgrammeOnNow) {
+    if (!QFileInfo::exists(QStringLiteral(SINTONEX_SERVICE_BIN)))
+        GTEST_SKIP() << "the reference service is not built";
+    if (QStandardPaths::findExecutable("dbus-daemon").isEmpty())
+        GTEST_SKIP() << "no dbus-daemon (scripts/setup installs it)";
+    XSession x;
+    if (!x.ok())
+        GTEST_SKIP() << x.error().toStdString();
+    ServiceFixture service({"--list-version", "37"});
+    ASSERT_TRUE(service.ok()) << service.error().toStdString();
+    ASSERT_TRUE(service.waitForLog("guides: ", 10000));
+    PrivateBus bus;
+    ASSERT_TRUE(bus.ok()) << "the private session bus did not start";
+    ProgramRun program;
+    ASSERT_TRUE(program.copied());
+    service.writeConfig(program.folder());
+    program.setting("vers_local_canales", "37");
+    program.writeFile("vqrcv8xotv.exe", "Canal Uno||>asx\r\nCanal Dos||>asx\r\n");
+    program.start(x, {{"DBUS_SESSION_BUS_ADDRESS", bus.address()}});
+    ASSERT_TRUE(openPlayerWindow(x, PlayerChoice::Television).has_value());
+    ASSERT_TRUE(waitFor([&] { return bus.bus().interface()->isServiceRegistered(kService).value(); }, 10000));
+    Mpris mpris(bus.bus());
+    ASSERT_TRUE(mpris.call("Next"));
+    const QJsonObject now =
+        QJsonDocument::fromJson(
+            ServiceFixture::get(service.serviceBase() + "/windows/guia/ahora.php?canal=Canal%20Uno").body)
+            .object()["ahora"]
+            .toObject();
+    ASSERT_FALSE(now.isEmpty());
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const QVariantMap m = mpris.metadata();
+            return m.value("xesam:title") == now["titulo"].toString() &&
+                   m.value("xesam:album") == "Canal Uno";
+        },
+        10000))
+        << mpris.metadata().value("xesam:title").toString().toStdString();
+    ASSERT_TRUE(mpris.call("Quit", kRoot));
+    EXPECT_TRUE(program.waitForEnd(10000));
 }
 
 #include "MediaSessionE2eTest.moc"
