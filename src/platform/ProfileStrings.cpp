@@ -108,18 +108,9 @@ QString flatten(QString value) {
 } // namespace
 
 QString read(const QString& path, const QString& section, const QString& key) {
-    const Lines l = load(path);
-    bool inSection = false;
-    for (const QByteArray& line : l.lines) {
-        const QString s = sectionOf(l, line);
-        if (!s.isNull()) {
-            inSection = same(s, section.trimmed());
-            continue;
-        }
-        QString k, v;
-        if (inSection && keyOf(l, line, k, v) && same(k, key.trimmed()))
+    for (const auto& [k, v] : readSection(path, section))
+        if (same(k, key.trimmed()))
             return v;
-    }
     return {};
 }
 

@@ -77,22 +77,21 @@ RecordingScheduler::~RecordingScheduler() {
     }
 }
 
-double RecordingScheduler::marginBefore() const {
+double RecordingScheduler::margin(const char* key, double fallback) const {
     bool ok = false;
     const double v = m_forms.settings()
-                         .read(QStringLiteral("config"), QStringLiteral("margen_antes"))
+                         .read(QStringLiteral("config"), QString::fromLatin1(key))
                          .replace(',', '.')
                          .toDouble(&ok);
-    return ok ? std::clamp(v, 0.0, 60.0) : 2;
+    return ok ? std::clamp(v, 0.0, 60.0) : fallback;
+}
+
+double RecordingScheduler::marginBefore() const {
+    return margin("margen_antes", 2);
 }
 
 double RecordingScheduler::marginAfter() const {
-    bool ok = false;
-    const double v = m_forms.settings()
-                         .read(QStringLiteral("config"), QStringLiteral("margen_despues"))
-                         .replace(',', '.')
-                         .toDouble(&ok);
-    return ok ? std::clamp(v, 0.0, 60.0) : 5;
+    return margin("margen_despues", 5);
 }
 
 ScheduledRecording* RecordingScheduler::find(const QString& id) {

@@ -55,6 +55,7 @@ private:
         QPointer<Recorder> recorder;
     };
 
+    double margin(const char* key, double fallback) const; // minutes, "error" and garbage: fallback
     void tick();
     void rearm();
     void begin(ScheduledRecording& r, bool append);
