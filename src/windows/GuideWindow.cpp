@@ -83,12 +83,12 @@ GuideWindow::GuideWindow(Forms& forms)
     programmeList->header()->setStretchLastSection(false);
     description = new QTextBrowser(this);
     description->setObjectName(QStringLiteral("description"));
-    description->setMaximumHeight(110);
+    description->setMaximumHeight(90);
     recordButton = new QPushButton(QStringLiteral("Grabar este programa"), this);
     recordButton->setObjectName(QStringLiteral("recordButton"));
     recordButton->setEnabled(false);
     scheduleList = makeTree(this, "scheduleList", {QStringLiteral("Grabación"), QStringLiteral("Estado")});
-    scheduleList->setMaximumHeight(110);
+    scheduleList->setMaximumHeight(90);
     cancelButton = new QPushButton(QStringLiteral("Cancelar grabación"), this);
     cancelButton->setObjectName(QStringLiteral("cancelButton"));
     cancelButton->setEnabled(false);
