@@ -241,13 +241,19 @@ TEST_F(Scheduler, TwoProgrammesAheadAreRecordedFromBeforeTheirStartToAfterTheirE
     ASSERT_TRUE(waitFor(
         [&] { return QFileInfo(fileUno).size() > 200000 && QFileInfo(fileDos).size() > 200000; }, 10000));
     EXPECT_EQ(profile::read(dir.filePath("programadas.ini"), uno, "estado"), "grabando");
+    // "Cancelar grabación" on a running one stops it and keeps what it recorded.
+    scheduler->cancel(dos);
+    EXPECT_EQ(find(dos).state, State::Done);
+    EXPECT_TRUE(find(dos).error.startsWith("Detenida a las ")) << find(dos).error.toStdString();
+    const QByteArray stopped = readAll(fileDos);
+    EXPECT_TRUE(stopped == peer::pattern(0, stopped.size()));
+    EXPECT_EQ(find(dos).bytes, stopped.size());
 
     // Five minutes after the end, both stop with every byte the stream sent, in order.
     advance((stop + 5 * 60 - now()) * 1000 - 1);
     EXPECT_EQ(find(uno).state, State::Recording);
     advance(1);
     EXPECT_EQ(find(uno).state, State::Done);
-    EXPECT_EQ(find(dos).state, State::Done);
     const QByteArray bytes = readAll(fileUno);
     EXPECT_TRUE(bytes == peer::pattern(0, bytes.size()));
     EXPECT_EQ(find(uno).bytes, bytes.size());

@@ -127,6 +127,14 @@ int boldRow(const QTreeWidget* list) {
     return -1;
 }
 
+// The row of the programme after the one in `row` (day headers have no programme column).
+int nextProgramme(const QTreeWidget* list, int row) {
+    for (int i = row + 1; i < list->topLevelItemCount(); ++i)
+        if (!list->topLevelItem(i)->text(1).isEmpty())
+            return i;
+    return -1;
+}
+
 } // namespace
 
 TEST_F(GuideRig, TheTvWindowShowsWhatIsOnAndMovesOnWhenAProgrammeEnds) {
@@ -207,14 +215,16 @@ TEST_F(GuideRig, CtrlGOpensTheGuideOfTheSelectedChannelWithItsDaysAndTheCurrentP
 
     // The marker follows the clock.
     advanceTo(now["fin"].toInteger());
-    EXPECT_EQ(boldRow(g->programmeList), current + 1);
+    const int following = nextProgramme(g->programmeList, current);
+    EXPECT_EQ(boldRow(g->programmeList), following);
 
     // Double-click on the current programme plays the channel; on another, it only selects.
     FakePlayer& player = *fakePlayer(&w);
     const int urls = player.urls.size();
-    emit g->programmeList->itemDoubleClicked(g->programmeList->topLevelItem(current + 2), 0);
+    emit g->programmeList->itemDoubleClicked(
+        g->programmeList->topLevelItem(nextProgramme(g->programmeList, following)), 0);
     EXPECT_EQ(player.urls.size(), urls);
-    emit g->programmeList->itemDoubleClicked(g->programmeList->topLevelItem(current + 1), 0);
+    emit g->programmeList->itemDoubleClicked(g->programmeList->topLevelItem(following), 0);
     ASSERT_GT(player.urls.size(), urls);
     EXPECT_EQ(player.urls.last(), forms->endpoints().asxResolver("Canal Dos", "37"));
 
@@ -231,6 +241,19 @@ TEST_F(GuideRig, CtrlGOpensTheGuideOfTheSelectedChannelWithItsDaysAndTheCurrentP
     EXPECT_LE(g->dayBox->maximumDate(), today.addDays(4));
     EXPECT_EQ(g->dayBox->date(), g->dayBox->maximumDate());
 
+    // A channel the guide has nothing for, and a service that cannot answer: the window says so.
+    GuideWindow::open(*forms, "Canal Página", "Canal P\xe1gina", "html");
+    ASSERT_TRUE(waitFor([&] { return g->statusLabel->text() == "No hay programación de este canal."; }, 5000))
+        << g->statusLabel->text().toStdString();
+    EXPECT_EQ(g->programmeList->topLevelItemCount(), 0);
+    ASSERT_TRUE(service->setFault("/windows/guia/dia.php", "error", 500));
+    GuideWindow::open(*forms, "Canal Dos", "Canal Dos", "asx");
+    EXPECT_TRUE(
+        waitFor([&] { return g->statusLabel->text() == "No se pudo obtener la programación."; }, 5000))
+        << g->statusLabel->text().toStdString();
+    EXPECT_GT(g->programmeList->topLevelItemCount(), 0) << "what the grid knows stays shown";
+    service->clearFaults();
+
     // Ctrl+G again with another channel selected switches the open window.
     w.canales->setCurrentRow(0);
     QApplication::setActiveWindow(&w);
@@ -245,8 +268,10 @@ TEST_F(GuideRig, GrabarEsteProgramaSchedulesRefusesTwiceAndAThirdAtOnceAndCancel
     GuideWindow::open(*forms, "Canal Dos", "Canal Dos", "asx");
     auto* g = forms->find<GuideWindow>();
     ASSERT_TRUE(waitFor([&] { return g->statusLabel->text().isEmpty(); }, 5000));
-    const int next = boldRow(g->programmeList) + 1;
-    g->programmeList->setCurrentItem(g->programmeList->topLevelItem(next));
+    // The programme after next: at least half an hour ahead, still pending.
+    const int later =
+        nextProgramme(g->programmeList, nextProgramme(g->programmeList, boldRow(g->programmeList)));
+    g->programmeList->setCurrentItem(g->programmeList->topLevelItem(later));
     ASSERT_TRUE(g->recordButton->isEnabled());
     g->recordButton->click();
     EXPECT_TRUE(dialogsOf(*platform).shown.isEmpty());
@@ -263,26 +288,30 @@ TEST_F(GuideRig, GrabarEsteProgramaSchedulesRefusesTwiceAndAThirdAtOnceAndCancel
     EXPECT_EQ(dialogsOf(*platform).shown.last().prompt, "Este programa ya está programado.");
     EXPECT_EQ(dialogsOf(*platform).shown.last().title, "Guía de programación");
 
-    // A second channel at the same time is allowed; a third is not.
-    const ScheduledRecording first = scheduler->recordings().first();
+    // The one above falls within Telé Sur's next programme (its half hour is in that hour, or
+    // begins as it does); a second there is allowed, a third at once is not.
+    const QJsonObject sur = serviceNowNext("Tel\xe9 Sur")["despues"].toObject();
     bool written = false;
-    EXPECT_EQ(scheduler->schedule("Canal Uno", "Canal Uno", "Otro", first.programmeStart, first.programmeStop,
-                                  &written),
+    EXPECT_EQ(scheduler->schedule("Canal Uno", "Canal Uno", "Otro", sur["inicio"].toInteger(),
+                                  sur["fin"].toInteger(), &written),
               RecordingSchedule::Refusal::None);
     GuideWindow::open(*forms, "Telé Sur", "Tel\xe9 Sur", "asx");
     ASSERT_TRUE(waitFor([&] { return g->statusLabel->text().isEmpty(); }, 5000));
-    g->programmeList->setCurrentItem(g->programmeList->topLevelItem(boldRow(g->programmeList)));
+    g->programmeList->setCurrentItem(
+        g->programmeList->topLevelItem(nextProgramme(g->programmeList, boldRow(g->programmeList))));
     g->recordButton->click();
     EXPECT_EQ(dialogsOf(*platform).shown.last().prompt,
               "Ya hay dos grabaciones programadas a esa hora. Cancela una para grabar este programa.");
     EXPECT_EQ(scheduler->recordings().size(), 2);
 
     // Cancelling a pending one takes it out of the list and of the file.
-    g->scheduleList->setCurrentItem(g->scheduleList->topLevelItem(0));
+    for (int row = 0; row < g->scheduleList->topLevelItemCount(); ++row)
+        if (g->scheduleList->topLevelItem(row)->text(0).startsWith("Canal Dos - "))
+            g->scheduleList->setCurrentItem(g->scheduleList->topLevelItem(row));
     EXPECT_EQ(g->cancelButton->text(), "Cancelar grabación");
     g->cancelButton->click();
     EXPECT_EQ(g->scheduleList->topLevelItemCount(), 1);
-    EXPECT_EQ(profile::sections(ini).size(), 1);
+    EXPECT_EQ(profile::sections(ini), QStringList{"grabacion 2"});
 }
 
 // The figure of the guide window's opening: Ctrl+G to the list filled with the service's answer.
