@@ -166,6 +166,11 @@ std::shared_ptr<const GuideResult> GuideBuilder::finish() {
             if (!out.empty() && out.back().stop > p.start) {
                 out.back().stop = p.start;
                 ++m_report.overlapping;
+                // Cut short, it may now end before the days kept.
+                if (out.back().stop <= m_from) {
+                    out.pop_back();
+                    ++m_report.outsideWindow;
+                }
             }
             out.push_back(p);
         }
