@@ -79,8 +79,8 @@ std::shared_ptr<const GuideResult> read(const std::string& path, const std::vect
     XmltvReader reader(builder);
     guidefetch::Validators unused;
     std::string error;
-    guidefetch::stream(path, {}, {}, unused, [&](const char* d, std::size_t n) { return reader.feed(d, n); },
-                       error);
+    guidefetch::stream(
+        path, {}, {}, unused, [&](const char* d, std::size_t n) { return reader.feed(d, n); }, error);
     reader.finish();
     auto result = builder.finish();
     kept = builder.report().kept;
