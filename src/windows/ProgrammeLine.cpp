@@ -49,6 +49,8 @@ void ProgrammeLine::channelDispatched() {
 }
 
 void ProgrammeLine::update() {
+    if (!m_line || !m_progress || !m_notice)
+        return;
     const NowNext nn = m_channel.isEmpty() ? NowNext{} : m_guide.nowNext(m_channel);
     const QString title = nn.now ? nn.now->title : QString();
     // A new programme on the same channel: ask again for its description and what follows it.

@@ -7,6 +7,7 @@
 #include "catalogue/GuideClient.h"
 
 #include <QObject>
+#include <QPointer>
 
 class PlayerWindow;
 class QLabel;
@@ -33,9 +34,10 @@ private:
 
     PlayerWindow& m_window;
     GuideClient& m_guide;
-    QLabel* m_line;
-    QProgressBar* m_progress;
-    QWidget* m_notice;
+    // Guarded: the window's controls go before this while the window is destroyed.
+    QPointer<QLabel> m_line;
+    QPointer<QProgressBar> m_progress;
+    QPointer<QWidget> m_notice;
     Timer* m_timer;
     QString m_channel; // watched: the stream channel playing; empty for none
     QByteArray m_channelBytes;
