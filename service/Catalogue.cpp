@@ -152,7 +152,8 @@ void Catalogue::reindexNames() {
         m_names[m_channels[i].list == ListKind::Radio].emplace(m_channels[i].name, i);
 }
 
-bool Catalogue::addStream(ListKind list, const std::string& name, const std::string& address) {
+bool Catalogue::addStream(ListKind list, const std::string& name, const std::string& address,
+                          const GuideTags& guide) {
     auto& names = m_names[list == ListKind::Radio];
     const auto found = names.find(name);
     if (found == names.end()) {
@@ -163,6 +164,7 @@ bool Catalogue::addStream(ListKind list, const std::string& name, const std::str
         ch.stream = StreamKind::Url;
         ch.source = address;
         ch.addresses = {address};
+        ch.guide = guide;
         names.emplace(name, m_channels.size());
         m_channels.push_back(std::move(ch));
         return true;
@@ -172,6 +174,8 @@ bool Catalogue::addStream(ListKind list, const std::string& name, const std::str
         return false;
     if (std::find(ch.addresses.begin(), ch.addresses.end(), address) == ch.addresses.end())
         ch.addresses.push_back(address);
+    if (ch.guide.empty())
+        ch.guide = guide;
     return true;
 }
 

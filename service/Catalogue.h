@@ -19,6 +19,13 @@ enum class StreamKind {
     Url,     // addresses given as they are: the first, and the others as its alternatives
 };
 
+// What a playlist says to find a channel in a programme guide.
+struct GuideTags {
+    std::string id, name;       // tvg-id, tvg-name
+    long long shiftSeconds = 0; // tvg-shift
+    bool empty() const { return id.empty() && name.empty() && shiftSeconds == 0; }
+};
+
 struct Channel {
     ListKind list = ListKind::Tv;
     std::string name; // UTF-8
@@ -28,6 +35,7 @@ struct Channel {
     std::vector<std::string> addresses; // Url: every address, in order, without repeats
     std::string slug;                   // path-safe, unique: names the channel's stream paths (empty: none)
     std::string published;              // the name's bytes in its list file: what a program sends back
+    GuideTags guide;                    // from the first playlist entry of this name that had them
 };
 
 struct BaseAddresses {
@@ -44,7 +52,8 @@ public:
 
     // A playlist entry: joins the Url channel of that name in that list as a further address, or
     // becomes a new one. False when the name belongs to a channel of another kind.
-    bool addStream(ListKind list, const std::string& name, const std::string& address);
+    bool addStream(ListKind list, const std::string& name, const std::string& address,
+                   const GuideTags& guide = {});
     // Keeps only the addresses `keep` accepts; Url channels left without one are dropped.
     template <typename Keep> void filterAddresses(Keep keep);
     // Keeps only the channels `keep` accepts.

@@ -52,8 +52,13 @@ void ListPublisher::publish(const Catalogue& base, const std::vector<PlaylistSou
     }
     size_t clashes = 0;
     for (const PlaylistSource& source : sources)
-        for (const auto& [name, address] : source.entries)
-            clashes += next->catalogue.addStream(source.list, name, address) ? 0 : 1;
+        for (const auto& [name, address] : source.entries) {
+            const auto tags = source.guideTags.find(name);
+            clashes += next->catalogue.addStream(source.list, name, address,
+                                                 tags == source.guideTags.end() ? GuideTags{} : tags->second)
+                           ? 0
+                           : 1;
+        }
     if (!dead.empty())
         next->catalogue.filterAddresses([&dead](const std::string& a) { return !dead.contains(a); });
     next->catalogue.finish();

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -24,6 +25,8 @@ struct PlaylistSource {
     ListKind list;
     std::string address;
     std::vector<std::pair<std::string, std::string>> entries; // name, stream address
+    std::map<std::string, GuideTags> guideTags; // by entry name: the first entry's that had any
+    std::vector<std::string> guides;            // programme guides its header names
 };
 
 // FNV-1a over the bytes: the same lists give the same hash on every instance of the service.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 
 namespace {
@@ -215,18 +216,61 @@ std::string extinfName(const std::string& line) {
 }
 
 void addEntry(PlaylistParse& out, const std::string& name, const std::string& rawAddress,
-              const std::string& origin) {
+              const std::string& origin, const std::string& head = {}) {
     const std::string address = resolveAddress(rawAddress, origin);
     if (address.empty()) {
         ++out.skipped;
         return;
     }
-    out.entries.push_back({name.empty() ? nameFromAddress(address) : name, address});
+    PlaylistEntry entry{name.empty() ? nameFromAddress(address) : name, address, {}, {}, 0};
+    if (!head.empty()) {
+        entry.tvgId = trimBlanks(attribute(head, "tvg-id"));
+        entry.tvgName = cleanName(attribute(head, "tvg-name"));
+        // "+1", "-2", "1.5": anything else says nothing.
+        const std::string shift = trimBlanks(attribute(head, "tvg-shift"));
+        char* end = nullptr;
+        const double hours = shift.empty() ? 0 : std::strtod(shift.c_str(), &end);
+        if (!shift.empty() && end && *end == '\0' && hours >= -24 && hours <= 24)
+            entry.shiftHours = hours;
+    }
+    out.entries.push_back(std::move(entry));
+}
+
+// The guides a "#EXTM3U" header names. A guide named by a playlist from the network must be on
+// the network too: a remote playlist may not have the service read its own files.
+void addHeaderGuides(PlaylistParse& out, const std::string& header, const std::string& origin) {
+    const bool remoteOrigin = startsWithNoCase(origin, "http://") || startsWithNoCase(origin, "https://");
+    for (const char* key : {"url-tvg", "x-tvg-url"}) {
+        const std::string list = attribute(header, key);
+        size_t from = 0;
+        while (from <= list.size()) {
+            const size_t comma = std::min(list.find(',', from), list.size());
+            const std::string raw = trimBlanks(list.substr(from, comma - from));
+            from = comma + 1;
+            if (raw.empty())
+                continue;
+            std::string guide;
+            const size_t schemeLen = schemeLength(raw);
+            const std::string scheme = lower(raw.substr(0, schemeLen > 0 ? schemeLen - 3 : 0));
+            if (remoteOrigin || scheme == "http" || scheme == "https") {
+                guide = resolveAddress(raw, origin);
+                if (!startsWithNoCase(guide, "http://") && !startsWithNoCase(guide, "https://"))
+                    guide.clear();
+            } else if (schemeLen == 0 && !origin.empty()) {
+                const size_t slash = origin.rfind('/');
+                guide = raw[0] == '/' || slash == std::string::npos ? raw : origin.substr(0, slash + 1) + raw;
+            }
+            if (guide.empty())
+                ++out.refusedGuides;
+            else if (std::find(out.guides.begin(), out.guides.end(), guide) == out.guides.end())
+                out.guides.push_back(guide);
+        }
+    }
 }
 
 void parseM3u(const std::vector<std::string>& lines, const std::string& origin, PlaylistParse& out) {
     bool pending = false; // an "#EXTINF" still waiting for its address
-    std::string name;
+    std::string name, head;
     for (const std::string& raw : lines) {
         const std::string line = trimBlanks(raw);
         if (line.empty())
@@ -236,12 +280,16 @@ void parseM3u(const std::vector<std::string>& lines, const std::string& origin, 
                 out.skipped += pending ? 1 : 0;
                 pending = true;
                 name = extinfName(line);
+                head = line;
+            } else if (startsWithNoCase(line, "#extm3u")) {
+                addHeaderGuides(out, line, origin);
             }
-            continue; // #EXTM3U, #EXTGRP, player options and comments
+            continue; // #EXTGRP, player options and comments
         }
-        addEntry(out, name, line, origin);
+        addEntry(out, name, line, origin, head);
         pending = false;
         name.clear();
+        head.clear();
     }
     out.skipped += pending ? 1 : 0;
 }

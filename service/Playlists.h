@@ -8,8 +8,10 @@
 #include <vector>
 
 struct PlaylistEntry {
-    std::string name;    // UTF-8, cleaned, never empty
-    std::string address; // absolute network address
+    std::string name;           // UTF-8, cleaned, never empty
+    std::string address;        // absolute network address
+    std::string tvgId, tvgName; // where a programme guide lists it
+    double shiftHours = 0;      // tvg-shift: how far the guide's times are off for it
 };
 
 struct PlaylistParse {
@@ -17,6 +19,9 @@ struct PlaylistParse {
     int skipped = 0;                    // lines or entries that could not be used
     std::string error;                  // set when the text is no channel playlist at all
     std::string userError;              // the same, in plain Spanish for the user's window
+    // Programme guides the header names (url-tvg, x-tvg-url), resolved; those refused are counted.
+    std::vector<std::string> guides;
+    int refusedGuides = 0;
 };
 
 // `bytes` is the playlist as read (UTF-8 or Windows-1252, with or without a byte-order mark, any

@@ -8,6 +8,8 @@
 
 #include <httplib.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -24,6 +26,8 @@ namespace {
 
 const char* const kHtml = "text/html; charset=utf-8";
 const char* const kPlaylist = "application/vnd.apple.mpegurl";
+// Without a charset: JSON is UTF-8 by definition, and cpp-httplib compresses only the bare type.
+const char* const kJson = "application/json";
 const char* const kDefaultProgram = "#!/bin/sh\necho sintonex-nuevo\n";
 
 // ICY titles: the third is sent in Latin-1, as many old stations do.
@@ -143,6 +147,10 @@ Service::Service(ServiceOptions options)
                                              m_options.cataloguePath.empty() && m_options.demo,
                                              [this](const std::string& line) { say(line); }),
       m_sourceSet(sourceSetOptions(m_options), [this](const std::string& line) { say(line); }),
+      m_guides({m_options.cacheDir.empty() ? SourceCache::defaultFolder() : m_options.cacheDir, 48u << 20,
+                std::uint64_t{m_options.guideLimitMiB} << 20,
+                m_options.demo && m_options.cataloguePath.empty()},
+               [this](const std::string& line) { say(line); }),
       m_media(m_options.mediaDir, Media::Clock::now() - std::chrono::seconds(30)) {}
 
 Service::~Service() {
@@ -246,6 +254,17 @@ void Service::reload() {
     m_refreshWake.notify_all();
 }
 
+void Service::refreshGuides() {
+    std::vector<std::string> guides = m_options.guides;
+    for (const PlaylistSource& source : m_sourceSet.entries())
+        guides.insert(guides.end(), source.guides.begin(), source.guides.end());
+    std::vector<ListChannel> tv;
+    for (const Channel& ch : published()->catalogue.channels())
+        if (ch.list == ListKind::Tv)
+            tv.push_back({ch.name, ch.guide.id, ch.guide.name, ch.guide.shiftSeconds});
+    m_guides.refresh(guides, tv, std::time(nullptr), m_stopping);
+}
+
 void Service::refreshLoop() {
     const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double, std::ratio<60>>(m_options.refreshMinutes));
@@ -259,6 +278,9 @@ void Service::refreshLoop() {
             // Published at once, before any stream check: a new channel need not wait for it.
             publish(bases());
         }
+        refreshGuides();
+        if (m_stopping)
+            return;
         if (m_options.checkStreams && (read || first)) {
             checkStreams(true);
             if (m_stopping)
@@ -341,7 +363,9 @@ bool Service::start(std::string& error) {
     addForumRoutes(*m_hosts[2]);
     for (auto& h : m_hosts)
         m_threads.emplace_back([&server = h->server] { server.listen_after_bind(); });
-    if (m_sourceSet.hasSources())
+    // The demo guide is made anew at every refresh, so its days move with the clock.
+    const bool guides = !m_options.guides.empty() || (m_options.demo && m_options.cataloguePath.empty());
+    if (m_sourceSet.hasSources() || guides)
         m_refresher = std::thread([this] { refreshLoop(); });
     return true;
 }
@@ -598,12 +622,96 @@ void Service::addServiceRoutes(Host& host) {
             !param(req, "nombre").empty() && !param(req, "mail").empty() && !param(req, "mensaje").empty();
         html(res, pages::reply("Soporte Sintonex", complete ? "ok" : "no"));
     });
+    addGuideRoutes(host);
     route(host, R"(/stream/([a-z0-9-]+))", [this, &host](const Request& req, Response& res) {
         const auto lists = published();
         const Channel* ch = lists->catalogue.findBySlug(req.matches[1]);
         if (!ch || (ch->stream != StreamKind::Mp3 && ch->stream != StreamKind::Ts))
             return html(res, pages::error(404, "No existe esa emisión"), 404);
         serveChannelStream(host, *ch, req, res);
+    });
+}
+
+// The TV channel a guide request names, as the resolver finds it; nullptr after answering 404.
+const Channel* Service::guideChannel(const ListPublisher::Lists& lists, const Request& req, Response& res) {
+    const std::string name = param(req, "canal");
+    const Channel* ch = lists.catalogue.find(name);
+    if (!ch || ch->list != ListKind::Tv) {
+        html(res, pages::unknownChannel(text::decodeValue(name)), 404);
+        return nullptr;
+    }
+    return ch;
+}
+
+namespace {
+
+// cpp-httplib answers a client that accepts brotli with brotli at its best (slowest) quality:
+// 100 ms for one channel's two days, a second for the grid. Qt asks for it. gzip does nearly
+// as well in a hundredth of the time, so guide answers are offered gzip only.
+void preferGzip(const Request& req) {
+    auto& headers = const_cast<Request&>(req).headers;
+    const auto found = headers.find("Accept-Encoding");
+    if (found == headers.end())
+        return;
+    const bool gzip = found->second.find("gzip") != std::string::npos;
+    headers.erase(found);
+    if (gzip)
+        headers.emplace("Accept-Encoding", "gzip");
+}
+
+} // namespace
+
+void Service::addGuideRoutes(Host& host) {
+    // Every answer holds nothing but the guide's data, so that the same body has the same tag on
+    // every instance and a cache revalidates it with a 304; its lifetime is when it would change.
+    route(host, "/windows/guia/ahora.php", [this](const Request& req, Response& res) {
+        preferGzip(req);
+        const auto lists = published();
+        const Channel* ch = guideChannel(*lists, req, res);
+        if (!ch)
+            return;
+        const auto store = m_guides.published();
+        const std::int64_t now = std::time(nullptr);
+        std::int64_t validUntil = 0;
+        const std::string body = store->nowNextAnswer(ch->name, now, validUntil);
+        const GuideStore::NowNext nn = store->nowNext(ch->name, now);
+        const std::int64_t maxAge = std::clamp<std::int64_t>(validUntil - now, 1, 300);
+        const std::time_t since = std::max<std::time_t>(store->changed(), nn.now ? nn.now->start : 0);
+        serveCached(req, res, body, kJson, entityTag(body), since,
+                    ("public, max-age=" + std::to_string(maxAge)).c_str());
+    });
+    route(host, "/windows/guia/parrilla.php", [this](const Request& req, Response& res) {
+        preferGzip(req);
+        const std::int64_t now = std::time(nullptr);
+        const std::int64_t from = now - now % 900;
+        const auto answer = m_guides.grid(from);
+        const std::time_t since = std::max<std::time_t>(m_guides.published()->changed(), from);
+        serveCached(
+            req, res, answer->body, kJson, answer->tag, since,
+            ("public, max-age=" + std::to_string(std::max<std::int64_t>(1, from + 900 - now))).c_str());
+    });
+    route(host, "/windows/guia/dia.php", [this](const Request& req, Response& res) {
+        preferGzip(req);
+        const auto lists = published();
+        const Channel* ch = guideChannel(*lists, req, res);
+        if (!ch)
+            return;
+        const auto number = [&](const char* key, std::int64_t& out) {
+            const std::string v = param(req, key);
+            char* end = nullptr;
+            out = std::strtoll(v.c_str(), &end, 10);
+            return !v.empty() && end && *end == '\0';
+        };
+        std::int64_t from = 0, to = 0;
+        // Two local days across a daylight-saving change, with room; no more.
+        if (!number("desde", from) || !number("hasta", to) || to <= from || to - from > 180000) {
+            res.status = 400;
+            return res.set_content("desde y hasta: segundos UTC, hasta 50 horas\n",
+                                   "text/plain; charset=utf-8");
+        }
+        const auto store = m_guides.published();
+        const std::string body = store->dayAnswer(ch->name, from, to);
+        serveCached(req, res, body, kJson, entityTag(body), store->changed(), "public, max-age=600");
     });
 }
 

@@ -7,6 +7,7 @@
 
 #include "Catalogue.h"
 #include "Faults.h"
+#include "GuidePublisher.h"
 #include "ListPublisher.h"
 #include "Media.h"
 #include "PacedStream.h"
@@ -54,13 +55,15 @@ struct ServiceOptions {
     bool defaultSources = false;
     std::vector<std::string> defaultTvSources, defaultRadioSources;
     std::string sourcesFile, statusFile;
-    std::string cacheDir;        // copies of the sources; "": the user's cache folder
+    std::string cacheDir;        // copies of the sources and guides; "": the user's cache folder
     double fetchSeconds = 60;    // the whole time a source has to arrive
     double withdrawSeconds = 30; // during a stream check, dead channels go at most this often
     std::string userAgent = "Sintonex";
-    TitleScript titleScript;   // set: the titles of every radio stream, "{emisora}" its channel's name
-    size_t icyMetaint = 16000; // audio bytes between ICY metadata blocks
-    double streamSpeed = 1;    // endless streams run this many times faster than real time
+    TitleScript titleScript;         // set: the titles of every radio stream, "{emisora}" its channel's name
+    size_t icyMetaint = 16000;       // audio bytes between ICY metadata blocks
+    double streamSpeed = 1;          // endless streams run this many times faster than real time
+    std::vector<std::string> guides; // programme guides, files or http(s) addresses, first wins
+    unsigned guideLimitMiB = 1024;   // XML one guide may unpack to
 };
 
 class Service {
@@ -97,6 +100,8 @@ private:
     void setOwnAddresses();
     std::shared_ptr<const ListPublisher::Lists> published() const { return m_lists.current(); }
     void refreshLoop();
+    // Reads the guides again against the TV list just published.
+    void refreshGuides();
     void say(const std::string& line); // to the request log and standard error
     // An answer that caches may keep: validators, lifetime, and 304 to a conditional request.
     static void serveCached(const httplib::Request& req, httplib::Response& res, const std::string& body,
@@ -105,6 +110,9 @@ private:
     void route(Host& host, const std::string& pattern, Handler handler);
     void setUpHost(Host& host);
     void addServiceRoutes(Host& host);
+    void addGuideRoutes(Host& host);
+    static const Channel* guideChannel(const ListPublisher::Lists& lists, const httplib::Request& req,
+                                       httplib::Response& res);
     void addWebRoutes(Host& host);
     void addForumRoutes(Host& host);
     void addMediaRoutes(Host& host);
@@ -123,6 +131,7 @@ private:
     SourceSet m_sourceSet;
     std::shared_ptr<const sources::OwnAddresses> m_own;
     std::set<std::string> m_dead; // stream addresses that did not answer at the last check
+    GuidePublisher m_guides;
     std::mutex m_refreshMutex;
     std::condition_variable m_refreshWake;
     bool m_reloadAsked = false;

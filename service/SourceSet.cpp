@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <set>
 #include <thread>
 
@@ -212,9 +213,7 @@ void SourceSet::loadCopy(Source& source) const {
     PlaylistParse parsed = parsePlaylist(copy->bytes, source.resolved);
     if (!parsed.error.empty())
         return;
-    source.entries.clear();
-    for (PlaylistEntry& e : parsed.entries)
-        source.entries.emplace_back(std::move(e.name), std::move(e.address));
+    keepEntries(source, parsed);
     source.state.readAt = copy->readAt;
     source.state.fromCopy = true;
     m_say("source " + std::string(listName(source.list)) + " " + source.state.address + ": " +
@@ -253,7 +252,7 @@ bool SourceSet::readOne(size_t index, const std::atomic<bool>* stop, std::string
     std::lock_guard lock(m_mutex);
     Source& s = m_sources[index];
     if (why.log.empty()) {
-        take(s, parsed.entries, parsed.skipped, now, false);
+        take(s, parsed, now, false);
     } else {
         s.state.phase = SourceState::Phase::Failed;
         s.state.problem = why.spanish;
@@ -268,22 +267,35 @@ bool SourceSet::readOne(size_t index, const std::atomic<bool>* stop, std::string
     return why.log.empty();
 }
 
-void SourceSet::take(Source& s, const std::vector<PlaylistEntry>& entries, int skipped, std::time_t at,
-                     bool fromCopy) {
+void SourceSet::keepEntries(Source& s, const PlaylistParse& parsed) {
     s.entries.clear();
-    std::set<std::string> names;
-    for (const PlaylistEntry& e : entries) {
+    s.guideTags.clear();
+    for (const PlaylistEntry& e : parsed.entries) {
+        const GuideTags tags{e.tvgId, e.tvgName, std::llround(e.shiftHours * 3600)};
+        if (!tags.empty())
+            s.guideTags.emplace(e.name, tags);
         s.entries.emplace_back(e.name, e.address);
-        names.insert(e.name);
     }
+    // Guides are for the TV list only.
+    s.guides = s.list == ListKind::Tv ? parsed.guides : std::vector<std::string>{};
+}
+
+void SourceSet::take(Source& s, const PlaylistParse& parsed, std::time_t at, bool fromCopy) {
+    keepEntries(s, parsed);
+    std::set<std::string> names;
+    for (const auto& entry : s.entries)
+        names.insert(entry.first);
     s.state.phase = SourceState::Phase::Read;
     s.state.channels = static_cast<int>(names.size());
     s.state.readAt = at;
     s.state.fromCopy = fromCopy;
     s.state.problem.clear();
-    const std::string summary = "source " + std::string(listName(s.list)) + " " + s.state.address + ": " +
-                                std::to_string(s.entries.size()) + " entries taken, " +
-                                std::to_string(skipped) + " skipped";
+    const std::string summary =
+        "source " + std::string(listName(s.list)) + " " + s.state.address + ": " +
+        std::to_string(s.entries.size()) + " entries taken, " + std::to_string(parsed.skipped) + " skipped" +
+        (parsed.refusedGuides > 0 ? ", " + std::to_string(parsed.refusedGuides) + " guide address" +
+                                        (parsed.refusedGuides > 1 ? "es" : "") + " refused"
+                                  : std::string());
     if (summary != s.summary)
         m_say(summary);
     s.summary = summary;
@@ -322,7 +334,7 @@ std::vector<PlaylistSource> SourceSet::entries() const {
     std::vector<PlaylistSource> out;
     out.reserve(m_sources.size());
     for (const Source& s : m_sources)
-        out.push_back({s.list, s.resolved, s.entries});
+        out.push_back({s.list, s.resolved, s.entries, s.guideTags, s.guides});
     return out;
 }
 

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -65,7 +66,9 @@ private:
         ListKind list = ListKind::Tv;
         std::string resolved; // what is read, and what keys the copy
         std::vector<std::pair<std::string, std::string>> entries;
-        std::string summary; // of the last reading, said again only when it changes
+        std::map<std::string, GuideTags> guideTags; // by entry name, for matching programme guides
+        std::vector<std::string> guides;            // programme guides a TV playlist's header names
+        std::string summary;                        // of the last reading, said again only when it changes
     };
     struct FileStamp {
         bool exists = false;
@@ -83,8 +86,9 @@ private:
     void loadCopy(Source& source) const;
     // Reads one source and keeps what it gives. A failure is logged, or given in `failure`.
     bool readOne(size_t index, const std::atomic<bool>* stop, std::string* failure);
-    void take(Source& source, const std::vector<PlaylistEntry>& entries, int skipped, std::time_t at,
-              bool fromCopy);
+    // Keeps what a reading gave: entries, guide tags and the guides a TV playlist names.
+    static void keepEntries(Source& source, const PlaylistParse& parsed);
+    void take(Source& source, const PlaylistParse& parsed, std::time_t at, bool fromCopy);
     void writeStatus(); // under m_mutex
 
     SourceSetOptions m_options;

@@ -151,8 +151,10 @@ PlaylistParse parseStations(const std::string& utf8, const std::string& origin) 
     }
     for (Taken& t : taken) {
         const bool ambiguous = !t.country.empty() && countriesOf[t.name].size() > 1;
-        out.entries.push_back({ambiguous ? cleanName(t.name + " (" + t.country + ")") : std::move(t.name),
-                               std::move(t.address)});
+        PlaylistEntry e;
+        e.name = ambiguous ? cleanName(t.name + " (" + t.country + ")") : std::move(t.name);
+        e.address = std::move(t.address);
+        out.entries.push_back(std::move(e));
     }
     return out;
 }

@@ -25,11 +25,12 @@ void usage() {
            "                         [--withdraw-seconds S] [--default-sources]\n"
            "                         [--default-tv-source URL]... [--default-radio-source URL]...\n"
            "                         [--sources-file FILE] [--status-file FILE] [--cache-dir DIR]\n"
-           "                         [--fetch-seconds S]\n"
+           "                         [--fetch-seconds S] [--guide FILE_OR_URL]... [--guide-limit MIB]\n"
            "                         [--title-script FILE] [--icy-metaint N] [--stream-speed X]\n"
            "Ports default to 47800, 47801 and 47802; 0 picks a free port. Playlists are M3U/M3U8,\n"
            "PLS or JSON station lists, read again every --refresh minutes (60), on SIGHUP and when\n"
-           "the sources file changes.\n";
+           "the sources file changes. Programme guides are XMLTV, plain or gzip'ed, read with the\n"
+           "playlists; --guide-limit bounds the XML of one (1024).\n";
 }
 
 bool parseNumber(const char* text, double& out) {
@@ -82,6 +83,7 @@ int main(int argc, char** argv) {
         }
         const char* value = argv[++i];
         bool ok = true;
+        double limit = 0;
         if (arg == "--service-port")
             ok = parsePort(value, o.servicePort);
         else if (arg == "--web-port")
@@ -108,6 +110,10 @@ int main(int argc, char** argv) {
             o.tvPlaylists.push_back(value);
         else if (arg == "--radio-playlist")
             o.radioPlaylists.push_back(value);
+        else if (arg == "--guide")
+            o.guides.push_back(value);
+        else if (arg == "--guide-limit")
+            ok = parseNumber(value, limit) && (o.guideLimitMiB = static_cast<unsigned>(limit)) > 0;
         else if (arg == "--refresh")
             ok = parseNumber(value, o.refreshMinutes);
         else if (arg == "--check-seconds")

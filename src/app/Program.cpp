@@ -3,6 +3,7 @@
 #include "ChooserWindow.h"
 #include "SplashWindow.h"
 #include "base/Forms.h"
+#include "catalogue/GuideClient.h"
 #include "community/BackgroundChooser.h"
 #include "community/ChatWindow.h"
 #include "community/CreditsWindow.h"
@@ -13,6 +14,7 @@
 #include "community/SupportWindow.h"
 #include "platform/Platform.h"
 #include "playback/RecorderWindow.h"
+#include "playback/RecordingScheduler.h"
 #include "playback/SmallVolumeWindow.h"
 #include "update/ChannelSourcesWindow.h"
 #include "update/ListUpdateWindow.h"
@@ -20,6 +22,7 @@
 #include "update/ProgramDownload.h"
 #include "update/SelfUpdate.h"
 #include "windows/EnlargedPageWindow.h"
+#include "windows/GuideWindow.h"
 #include "windows/HistoryWindow.h"
 #include "windows/MiniPageWindow.h"
 #include "windows/MiniTvWindow.h"
@@ -53,6 +56,34 @@ void registerProgramForms(Forms& forms) {
     forms.add<TrayWindow>();
     forms.add<ChannelSourcesWindow>();
     forms.add<HistoryWindow>();
+    forms.add<GuideWindow>();
+}
+
+void attachSharedParts(Forms& forms) {
+    new GuideClient(forms);
+    auto* scheduler = new RecordingScheduler(forms);
+    const QStringList missed = scheduler->missedAtStart();
+    if (missed.isEmpty())
+        return;
+    // Told once, when the first player window is on screen: the splash and the chooser keep their
+    // timing, and the box has a window to belong to.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = QObject::connect(
+        &forms, &Forms::formLoaded, &forms, [&forms, missed, connection](const QString& name) {
+            if (name != QLatin1String(TvWindow::kName) && name != QLatin1String(RadioWindow::kName))
+                return;
+            QObject::disconnect(*connection);
+            QMetaObject::invokeMethod(
+                &forms,
+                [&forms, missed] {
+                    forms.platform().dialogs->MsgBox(
+                        QStringLiteral(
+                            "Estas grabaciones no se hicieron porque Sintonex no estaba abierto:\n\n") +
+                            missed.join(QLatin1Char('\n')),
+                        MsgStyle::OkOnly, QStringLiteral("Grabaciones programadas"));
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 void startProgram(Forms& forms) {

@@ -53,6 +53,7 @@ int main(int argc, char** argv) {
     Forms forms(*platform);
     QObject::connect(&forms, &Forms::runEnded, &app, &QApplication::quit, Qt::QueuedConnection);
     registerProgramForms(forms);
+    attachSharedParts(forms);
     startProgram(forms);
     return app.exec();
 }

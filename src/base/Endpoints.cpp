@@ -100,6 +100,16 @@ QString Endpoints::htmlResolver(const QByteArray& name, const QString& listVersi
     return service("/windows/pqlrvbxdk27/canalhtml.php?canalb=" + queryValue(name) +
                    "&versionlistacanales=" + v(listVersion) + "&versionprograma=" + compact());
 }
+QString Endpoints::guideGrid() const {
+    return service("/windows/guia/parrilla.php");
+}
+QString Endpoints::guideNowNext(const QByteArray& name) const {
+    return service("/windows/guia/ahora.php?canal=" + queryValue(name));
+}
+QString Endpoints::guideDays(const QByteArray& name, qint64 fromUtc, qint64 toUtc) const {
+    return service("/windows/guia/dia.php?canal=" + queryValue(name) +
+                   "&desde=" + QByteArray::number(fromUtc) + "&hasta=" + QByteArray::number(toUtc));
+}
 QString Endpoints::testStation() const {
     return service("/windows/pqlrvbxdk27/canalasx.php?canala=" + v(QStringLiteral("Antena Sur")));
 }

@@ -33,6 +33,11 @@ public:
     QString asxResolver(const QByteArray& name, const QString& listVersion) const;
     QString htmlResolver(const QByteArray& name, const QString& listVersion) const;
     QString testStation() const;
+    // The programme guide: every TV channel's next hours, one channel's now and next, and one
+    // channel's programmes between two UTC instants (seconds).
+    QString guideGrid() const;
+    QString guideNowNext(const QByteArray& name) const;
+    QString guideDays(const QByteArray& name, qint64 fromUtc, qint64 toUtc) const;
     QString tvListSource() const;
     QString radioListSource() const;
     QString programSource() const;

@@ -92,6 +92,10 @@ public:
         return f ? f->findChild<T*>(name) : nullptr;
     }
 
+    // An object shared by the windows that lives as long as the registry (the guide's data, the
+    // scheduled recordings); null when the run has none.
+    template <class T> T* shared() const { return findChild<T*>(QString(), Qt::FindDirectChildrenOnly); }
+
     void show(const QString& name);
     void hide(const QString& name);
     void unload(const QString& name);

@@ -1,7 +1,9 @@
 #include "ChannelListBox.h"
 
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QToolTip>
 
 namespace {
 
@@ -104,4 +106,19 @@ void ChannelListBox::keyPressEvent(QKeyEvent* e) {
     const QString typed = e->text();
     if (typed.size() == 1)
         emit KeyPress(typed.at(0).unicode());
+}
+
+bool ChannelListBox::viewportEvent(QEvent* e) {
+    if (e->type() != QEvent::ToolTip || !m_toolTipSource)
+        return QListWidget::viewportEvent(e);
+    auto* help = static_cast<QHelpEvent*>(e);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = index.isValid() ? m_toolTipSource(index.row()) : QString();
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+        e->ignore();
+        return true;
+    }
+    QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+    return true;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QListWidget>
+#include <functional>
 
 class ChannelListBox : public QListWidget {
     Q_OBJECT
@@ -19,6 +20,11 @@ public:
     // (the empty text begins every item); -1 when none does.
     int findString(const QString& text) const;
 
+    // Where an item's tooltip comes from, asked when the pointer rests on it, so that a long list
+    // costs nothing until hovered and the text is right at the moment it shows. An empty text shows
+    // no tooltip.
+    void setToolTipSource(std::function<QString(int row)> source) { m_toolTipSource = std::move(source); }
+
 signals:
     void DblClick();
     void KeyPress(int keyAscii);
@@ -26,6 +32,7 @@ signals:
 protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
 
 private:
     void appendFolded(const QString& text) const;
@@ -35,4 +42,5 @@ private:
     mutable QString m_folded;
     mutable QList<qsizetype> m_starts{0};
     mutable bool m_foldedValid = true;
+    std::function<QString(int row)> m_toolTipSource;
 };

@@ -20,6 +20,7 @@ public:
         QString channel;     // its name
         QString streamTitle; // what the stream says it plays (radio); may be empty
         quint64 song = 0;    // counts the songs the stream announced; 0 while it announces none
+        QString programme;   // the programme on now, from the guide (TV); may be empty
         bool operator==(const Track&) const = default;
     };
 

@@ -37,6 +37,12 @@ QVariantMap metadataOf(const MediaSession::Track& track) {
         id += QStringLiteral("/cancion/") + QString::number(track.song);
     m.insert(QStringLiteral("mpris:trackid"),
              QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/sintonex/canal/") + id)));
+    // A TV programme is what plays, on the channel as its album; it is no "Artist - Title".
+    if (!track.programme.isEmpty()) {
+        m.insert(QStringLiteral("xesam:title"), track.programme);
+        m.insert(QStringLiteral("xesam:album"), track.channel);
+        return m;
+    }
     const QString& stream = track.streamTitle;
     if (stream.isEmpty()) {
         m.insert(QStringLiteral("xesam:title"), track.channel);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QList>
 #include <QSaveFile>
+#include <algorithm>
 
 namespace profile {
 namespace {
@@ -86,21 +87,30 @@ bool same(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+// The whole file replaced at once: a crash leaves the old file or the new one, never half of it.
+bool save(const QString& path, const Lines& l) {
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray data;
+    for (const QByteArray& line : l.lines)
+        data += line + l.eol;
+    if (out.write(data) != data.size())
+        return false;
+    return out.commit();
+}
+
+// A value as one line: a line break inside it would end the line and could forge further keys.
+QString flatten(QString value) {
+    return value.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace('\r', ' ').replace('\n', ' ');
+}
+
 } // namespace
 
 QString read(const QString& path, const QString& section, const QString& key) {
-    const Lines l = load(path);
-    bool inSection = false;
-    for (const QByteArray& line : l.lines) {
-        const QString s = sectionOf(l, line);
-        if (!s.isNull()) {
-            inSection = same(s, section.trimmed());
-            continue;
-        }
-        QString k, v;
-        if (inSection && keyOf(l, line, k, v) && same(k, key.trimmed()))
+    for (const auto& [k, v] : readSection(path, section))
+        if (same(k, key.trimmed()))
             return v;
-    }
     return {};
 }
 
@@ -110,10 +120,7 @@ bool write(const QString& path, const QString& section, const QString& key, cons
     if (exists && !QFile(path).open(QIODevice::ReadOnly))
         return false; // unreadable: rewriting it would lose what it holds
     bool utf8 = l.utf8 || !exists;
-    // A line break inside a value would end the line and could forge further keys.
-    QString flat = value;
-    flat.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace('\r', ' ').replace('\n', ' ');
-    const QString newText = key.trimmed() + "=" + flat;
+    const QString newText = key.trimmed() + "=" + flatten(value);
     const QString header = "[" + section.trimmed() + "]";
     if (!utf8 && !(fitsWindows1252(newText) && fitsWindows1252(header))) {
         // One UTF-8 line in a Windows-1252 file would make the whole file read as garbage: the
@@ -157,15 +164,85 @@ bool write(const QString& path, const QString& section, const QString& key, cons
             l.lines.append(newLine);
         }
     }
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray data;
-    for (const QByteArray& line : l.lines)
-        data += line + l.eol;
-    if (out.write(data) != data.size())
-        return false;
-    return out.commit();
+    return save(path, l);
+}
+
+QStringList sections(const QString& path) {
+    const Lines l = load(path);
+    QStringList out;
+    for (const QByteArray& line : l.lines) {
+        const QString s = sectionOf(l, line);
+        if (!s.isNull() && !out.contains(s, Qt::CaseInsensitive))
+            out.append(s);
+    }
+    return out;
+}
+
+Keys readSection(const QString& path, const QString& section) {
+    const Lines l = load(path);
+    Keys out;
+    bool inSection = false;
+    for (const QByteArray& line : l.lines) {
+        const QString s = sectionOf(l, line);
+        if (!s.isNull()) {
+            inSection = same(s, section.trimmed());
+            continue;
+        }
+        QString k, v;
+        if (inSection && keyOf(l, line, k, v))
+            out.append({k, v});
+    }
+    return out;
+}
+
+bool writeSection(const QString& path, const QString& section, const Keys& keys) {
+    bool exists = false;
+    Lines l = load(path, &exists);
+    if (exists && !QFile(path).open(QIODevice::ReadOnly))
+        return false; // unreadable: rewriting it would lose what it holds
+    QList<QString> texts{"[" + section.trimmed() + "]"};
+    for (const auto& [key, value] : keys)
+        texts.append(key.trimmed() + "=" + flatten(value));
+    bool utf8 = l.utf8 || !exists;
+    if (!utf8 && !std::all_of(texts.begin(), texts.end(), fitsWindows1252)) {
+        for (QByteArray& line : l.lines)
+            line = text::decodeWindows1252(line).toUtf8();
+        utf8 = true;
+    }
+    // Every copy of the section goes; the new one takes the first one's place.
+    QList<QByteArray> kept;
+    qsizetype place = -1;
+    bool inSection = false;
+    for (const QByteArray& line : l.lines) {
+        const QString s = sectionOf(l, line);
+        if (!s.isNull())
+            inSection = same(s, section.trimmed());
+        if (!inSection) {
+            kept.append(line);
+            continue;
+        }
+        if (place < 0)
+            place = kept.size();
+    }
+    QList<QByteArray> block;
+    if (!keys.isEmpty())
+        for (const QString& t : texts)
+            block.append(text::encodeStored(t, utf8));
+    if (place < 0) {
+        if (!block.isEmpty() && !kept.isEmpty() && !kept.last().trimmed().isEmpty())
+            kept.append(QByteArray());
+        place = kept.size();
+    } else if (!block.isEmpty()) {
+        block.append(QByteArray()); // the blank line that separated it from the next section
+    }
+    for (qsizetype i = 0; i < block.size(); ++i)
+        kept.insert(place + i, block[i]);
+    // A removed section leaves no run of blank lines behind.
+    for (qsizetype i = kept.size() - 1; i > 0; --i)
+        if (kept[i].trimmed().isEmpty() && kept[i - 1].trimmed().isEmpty())
+            kept.removeAt(i);
+    l.lines = kept;
+    return save(path, l);
 }
 
 } // namespace profile

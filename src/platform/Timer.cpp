@@ -1,5 +1,6 @@
 #include "Timer.h"
 
+#include <QDateTime>
 #include <algorithm>
 
 #include <unordered_set>
@@ -38,6 +39,10 @@ Clock::~Clock() {
 }
 bool Clock::alive(const Clock* c) {
     return liveClocks().count(c) > 0;
+}
+
+qint64 Clock::utcMs() const {
+    return QDateTime::currentMSecsSinceEpoch();
 }
 
 Clock* Clock::current() {
@@ -102,7 +107,7 @@ void Timer::setEnabled(bool on) {
         clock()->stop(this);
 }
 
-ManualClock::ManualClock() {
+ManualClock::ManualClock() : m_utcBase(QDateTime::currentMSecsSinceEpoch()) {
     Clock::setCurrent(this);
 }
 

@@ -22,6 +22,11 @@ public:
     virtual void stop(Timer* t) = 0;
     virtual void forget(Timer* t) = 0; // the timer is being destroyed
 
+    // Wall-clock time, UTC milliseconds since 1970, on this clock: what the guide and scheduled
+    // recordings compare programme times with, so virtual time moves them too.
+    virtual qint64 utcMs() const;
+    static qint64 nowUtcMs() { return current()->utcMs(); }
+
     // The clock new timers attach to. The program's default runs on the Qt event loop.
     static Clock* current();
     static void setCurrent(Clock* c); // nullptr restores the event-loop clock
@@ -75,6 +80,9 @@ public:
     void forget(Timer* t) override;
 
     qint64 now() const { return m_now; }
+    // The wall-clock time at virtual time 0; the real time when the clock was made, by default.
+    void setUtcBase(qint64 ms) { m_utcBase = ms; }
+    qint64 utcMs() const override { return m_utcBase + m_now; }
     void advance(qint64 ms);
     // Advances until `done` holds or `limitMs` passes; returns whether it held.
     template <class F> bool advanceUntil(F done, qint64 limitMs, qint64 stepMs = 1) {
@@ -94,5 +102,6 @@ private:
     };
     std::vector<Entry> m_entries;
     qint64 m_now = 0;
+    qint64 m_utcBase;
     std::uint64_t m_seq = 0;
 };

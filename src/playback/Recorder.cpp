@@ -40,9 +40,10 @@ Recorder::~Recorder() {
     stop();
 }
 
-bool Recorder::start(const QString& url, const QString& path, Error* error) {
+bool Recorder::start(const QString& url, const QString& path, Error* error, FileMode mode) {
     stop();
     m_path = path;
+    m_mode = mode;
     m_created = false;
     m_written = 0;
     m_synced = 0;
@@ -446,7 +447,8 @@ bool Recorder::openFile() {
     const QByteArray name = QFile::encodeName(m_path);
     int fd;
     do {
-        fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        fd = ::open(name.constData(),
+                    O_WRONLY | O_CREAT | O_CLOEXEC | (m_mode == FileMode::Append ? O_APPEND : O_TRUNC), 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         const int e = errno;

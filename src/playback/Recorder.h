@@ -42,9 +42,14 @@ public:
     explicit Recorder(QNetworkAccessManager* nam, QObject* parent = nullptr);
     ~Recorder() override;
 
-    // Starts recording `url` into `path`. The file is created (truncated if it exists) when the
-    // response begins. False, with `error`, when the address cannot be fetched at all.
-    bool start(const QString& url, const QString& path, Error* error);
+    // Replace: the file starts empty. Append: what it holds stays and the stream goes after it (a
+    // scheduled recording taken up again after a restart).
+    enum class FileMode { Replace, Append };
+
+    // Starts recording `url` into `path`. The file is created (truncated if it exists, unless
+    // appended to) when the response begins. False, with `error`, when the address cannot be
+    // fetched at all.
+    bool start(const QString& url, const QString& path, Error* error, FileMode mode = FileMode::Replace);
     // Cancels what is in flight and closes the file: every byte received is on disk. No signal
     // follows, not even one already due. Split per song, the song playing is kept only when
     // `keepCurrentSong` and it began during the recording.
@@ -122,6 +127,7 @@ private:
     QNetworkAccessManager* m_nam;
     Stage m_stage = Stage::Idle;
     QString m_path;
+    FileMode m_mode = FileMode::Replace;
     int m_fd = -1;
     bool m_created = false;
     qint64 m_written = 0;

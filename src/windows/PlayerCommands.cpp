@@ -1,12 +1,15 @@
 #include "PlayerCommands.h"
 
 #include "HistoryWindow.h"
+#include "GuideWindow.h"
 #include "PlayerSession.h"
 #include "PlayerWindow.h"
 #include "PlayerWindowWidgets.h"
 #include "SongLog.h"
 #include "WindowModes.h"
 #include "base/Endpoints.h"
+#include "catalogue/ChannelList.h"
+#include "catalogue/ChannelListBox.h"
 #include "community/BackgroundChooser.h"
 #include "community/CreditsWindow.h"
 #include "community/DonationAppeal.h"
@@ -112,6 +115,13 @@ void PlayerCommands::connectMenus() {
     onChoose(Menu::UpdateLists, &PlayerCommands::actcanales_Click);
     onChoose(Menu::CheckUpdate, &PlayerCommands::actt_Click);
     onChoose(Menu::Teletext, &PlayerCommands::txte_Click);
+    onChoose(Menu::Guide, &PlayerCommands::guia_Click);
+    if (QAction* guide = m_window.menuItem(Menu::Guide)) {
+        // From the list, the search box, anywhere in the window.
+        guide->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+        guide->setShortcutContext(Qt::WindowShortcut);
+        m_window.addAction(guide);
+    }
     const std::pair<Menu, QString> windows[] = {
         {Menu::Skin, name(BackgroundChooser::kName)},        {Menu::Invite, name(InviteWindow::kName)},
         {Menu::Donate, name(DonationAppeal::kName)},         {Menu::Support, name(SupportWindow::kName)},
@@ -137,6 +147,22 @@ void PlayerCommands::connectMenus() {
     } else {
         connect(new QShortcut(historyKeys, &m_window), &QShortcut::activated, this, showHistory);
     }
+}
+
+// The selected channel, else the one playing, else the list's first.
+void PlayerCommands::guia_Click() {
+    ChannelListBox* list = m_window.canales;
+    int row = list->ListIndex();
+    if (row < 0 && m_current && !m_current->current_channel_name.isEmpty())
+        for (int i = 0; i < list->count() && row < 0; ++i)
+            if (catalogue::nameBytesOf(*list->item(i)) == m_current->current_channel_name_bytes)
+                row = i;
+    if (row < 0 && list->count() > 0)
+        row = 0;
+    if (row < 0)
+        return;
+    GuideWindow::open(m_forms, list->item(row)->text(), catalogue::nameBytesOf(*list->item(row)),
+                      m_window.channel_data.value(row));
 }
 
 // --- playback ---------------------------------------------------------------------------------

@@ -44,6 +44,7 @@ public:
     void recordButton_Click();      // "&Grabar"
     void switchButton_Click();      // "&Radio" (radio: "&Televisión")
     void txte_Click();              // "&Teletexto", button and menu item (radio: txtte)
+    void guia_Click();              // TV only: "&Guía de programación", Ctrl+G
     void actcanales_Click();        // radio: canaleslist
     void actt_Click();              // radio: actualiza
     void noticeLabel_Click();       // the new-version question

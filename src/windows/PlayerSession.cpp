@@ -2,6 +2,7 @@
 
 #include "PlayerCommands.h"
 #include "PlayerWindow.h"
+#include "ProgrammeLine.h"
 #include "TrayWindow.h"
 #include "catalogue/ChannelListBox.h"
 #include "platform/MediaPlayer.h"
@@ -44,6 +45,13 @@ PlayerSession::PlayerSession(PlayerWindow& window, PlayerCommands& commands, Med
     if (!window.isTv())
         connect(window.WMPradio, &MediaPlayer::MediaChange, this, &PlayerSession::showStreamTitle);
     connect(window.WMPradio, &MediaPlayer::StreamTitleChange, this, &PlayerSession::showSong);
+    m_programme = window.findChild<ProgrammeLine*>();
+    if (m_programme)
+        connect(m_programme, &ProgrammeLine::programmeChanged, this, [this](const QString& title) {
+            m_track.programme = title;
+            if (mine())
+                m_session.setTrack(m_track);
+        });
     ChannelListBox* list = window.canales;
     connect(list, &QListWidget::currentRowChanged, this, &PlayerSession::showNavigation);
     connect(list, &QListWidget::itemSelectionChanged, this, &PlayerSession::showNavigation);
@@ -111,6 +119,7 @@ void PlayerSession::showTrack() {
     m_track.channel = m_window.canales->item(row)->text();
     m_track.song = 0;
     m_songTitle.clear();
+    m_track.programme = m_programme ? m_programme->programme() : QString();
     if (mine())
         m_session.setTrack(m_track);
 }

@@ -12,6 +12,7 @@
 
 class PlayerCommands;
 class PlayerWindow;
+class ProgrammeLine;
 
 class PlayerSession : public QObject {
     Q_OBJECT
@@ -43,5 +44,6 @@ private:
     PlayerCommands& m_commands;
     MediaSession& m_session;
     MediaSession::Track m_track;
-    QString m_songTitle; // the stream title m_track.song counts
+    QString m_songTitle;                  // the stream title m_track.song counts
+    ProgrammeLine* m_programme = nullptr; // TV with a guide: the current programme is what plays
 };

@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -95,6 +96,13 @@ QWidget* makeControl(const design::ControlDesign& d, const design::Face& face, Q
     case Kind::TextBox:
         w = new QLineEdit(text(face.caption), body);
         break;
+    case Kind::Progress: {
+        auto* bar = new QProgressBar(body);
+        bar->setRange(0, 1000);
+        bar->setTextVisible(false);
+        w = bar;
+        break;
+    }
     }
     w->setObjectName(QString::fromLatin1(face.name));
     if (face.tip)

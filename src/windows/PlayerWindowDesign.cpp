@@ -46,6 +46,8 @@ const ControlDesign kControls[] = {
     {Ctl::Option,        Kind::Option,  {"searchLatch", "Option1", nullptr},                   {"searchLatch", "Option1", nullptr},                     Start::Shown,    {-3000, 0, 1215, 255}},
     {Ctl::PageFrame,     Kind::Frame,   kNone,                                             {"pageFrame", nullptr, nullptr},                        Start::Hidden,   {60, 300, 6015, 4560}},
     {Ctl::StreamAddress, Kind::TextBox, {"txurl", "", nullptr},                            kNone,                                               Start::Hidden,   {4300, 7000, 1200, 285}},
+    {Ctl::Programme,     Kind::Label,   {"programmeLine", "", nullptr},                    kNone,                                               Start::Hidden,   {120, 60, 4455, 255}},
+    {Ctl::ProgrammeProgress, Kind::Progress, {"programmeProgress", "", nullptr},           kNone,                                               Start::Hidden,   {4635, 105, 1380, 165}},
 };
 
 const MenuDesign kMenus[] = {
@@ -56,6 +58,7 @@ const MenuDesign kMenus[] = {
     {Menu::OwnLists,      Menu::Config,     {"mislistas", "Mis listas de canales", nullptr},  {"mislistas", "Mis listas de canales", nullptr}},
     {Menu::Bar1,          Menu::Config,     {"barra3", "-", nullptr},                         {"barraori", "-", nullptr}},
     {Menu::Teletext,      Menu::Config,     {"txte", "&Teletexto", nullptr},                  {"txtte", "&Teletexto", nullptr}},
+    {Menu::Guide,         Menu::Config,     {"guia", "&Guía de programación", nullptr},       kNone},
     {Menu::Skin,          Menu::Config,     {"camb_skin", "Cambiar &fondo", nullptr},         {"cmab_sk", "Cambiar &fondo", nullptr}},
     {Menu::History,       Menu::Config,     kNone,                                            {"historial", "Canciones escuchadas", nullptr}},
     {Menu::WindowMode,    Menu::Config,     {"ventanapos", "&Ventana", nullptr},              {"ventanapos2", "Ventana", nullptr}},

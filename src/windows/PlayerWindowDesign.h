@@ -38,16 +38,18 @@ enum class Ctl {
     PlayPicture,
     StopPicture,
     Enlarge,
-    Option,        // the search box's placeholder latch, outside the visible area
-    PageFrame,     // radio only: frame around the page area
-    StreamAddress, // TV only: hidden text box with the address handed to the recorder
+    Option,            // the search box's placeholder latch, outside the visible area
+    PageFrame,         // radio only: frame around the page area
+    StreamAddress,     // TV only: hidden text box with the address handed to the recorder
+    Programme,         // TV only: the playing channel's current programme, where the notice sits
+    ProgrammeProgress, // TV only: how far into it
 };
 
-enum class Kind { Button, Label, Picture, Option, Frame, TextBox };
+enum class Kind { Button, Label, Picture, Option, Frame, TextBox, Progress };
 enum class Start { Shown, Hidden, Disabled };
 
 struct Face {
-    const char* name; // nullptr: the window has no such control
+    const char* name; // nullptr: the window has no such control or menu item
     const char* caption;
     const char* tip;
 };
@@ -71,6 +73,7 @@ enum class Menu {
     OwnLists,
     Bar1,
     Teletext,
+    Guide, // TV only
     Skin,
     History, // radio only: "Canciones escuchadas"
     WindowMode,

@@ -1,12 +1,15 @@
 // The TV/radio chooser: fading in and out, the choices, the list presence check after opening a
 // player window, and the chooser loaded hidden by a player window.
 #include "app/ChooserWindow.h"
+#include "app/Program.h"
 #include "catalogue/ChannelListBox.h"
+#include "platform/ProfileStrings.h"
 #include "support/FakePeers.h"
 #include "windows/PlayerWindowWidgets.h"
 #include "windows/RadioWindow.h"
 #include "windows/TvWindow.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
@@ -248,4 +251,39 @@ TEST_F(Chooser, SwitchingBetweenThePlayerWindowsKeepsTheBackgroundAndEndsWithThe
     }
     rig.forms->find("RadioWindow")->close();
     EXPECT_TRUE(rig.forms->ended()) << "nothing hidden keeps the run going";
+}
+
+TEST_F(Chooser, RecordingsMissedWhileTheProgramWasClosedAreToldOnceTheFirstPlayerWindowIsUp) {
+    const auto iso = [this](qint64 minutesAgo) {
+        return QDateTime::fromMSecsSinceEpoch(rig.clock.utcMs() - minutesAgo * 60000, Qt::UTC)
+            .toString(Qt::ISODate);
+    };
+    ASSERT_TRUE(profile::writeSection(rig.folder() + "/programadas.ini", "grabacion 1",
+                                      {{"canal", "Canal Uno"},
+                                       {"programa", "Telediario"},
+                                       {"inicio", iso(60)},
+                                       {"fin", iso(30)},
+                                       {"desde", iso(62)},
+                                       {"hasta", iso(25)},
+                                       {"estado", "programada"}}));
+    attachSharedParts(*rig.forms);
+    writeLists();
+    fadeIn();
+    EXPECT_TRUE(dialogs().shown.isEmpty()) << "not over the chooser";
+    chooser->tvButton->click();
+    rig.clock.advance(19);
+    ASSERT_TRUE(shown("TvWindow"));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(dialogs().shown.size(), 1);
+    EXPECT_EQ(dialogs().shown[0].title, "Grabaciones programadas");
+    EXPECT_EQ(
+        dialogs().shown[0].prompt,
+        "Estas grabaciones no se hicieron porque Sintonex no estaba abierto:\n\nCanal Uno - Telediario - " +
+            QDateTime::fromMSecsSinceEpoch(rig.clock.utcMs() - 3600000)
+                .toLocalTime()
+                .toString("dd/MM/yyyy HH:mm"));
+    rig.forms->show("RadioWindow");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialogs().shown.size(), 1);
+    EXPECT_EQ(profile::read(rig.folder() + "/programadas.ini", "grabacion 1", "estado"), "perdida");
 }

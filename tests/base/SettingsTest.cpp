@@ -112,3 +112,23 @@ TEST_F(SettingsFile, AKilledWriterNeverLeavesHalfAFile) {
     // No temporary files are left behind either way that would be read as settings.
     EXPECT_EQ(ini.read("config", "vers_local_canales"), "7");
 }
+
+TEST_F(SettingsFile, WholeSectionsAreReplacedRemovedAndAddedWithTheRestKeptByteForByte) {
+    const QString path = dir.filePath("programadas.ini");
+    writeAll(path, "; notas\r\n[uno]\r\na=1\r\n; de uno\r\nb=2\r\n\r\n[dos]\r\nx=\xe9\r\n");
+    EXPECT_EQ(profile::sections(path), (QStringList{"uno", "dos"}));
+    EXPECT_EQ(profile::readSection(path, "DOS"), (profile::Keys{{"x", QString::fromUtf8("é")}}));
+
+    ASSERT_TRUE(profile::writeSection(path, "uno", {{"c", "3"}}));
+    EXPECT_EQ(readAll(path), "; notas\r\n[uno]\r\nc=3\r\n\r\n[dos]\r\nx=\xe9\r\n");
+    ASSERT_TRUE(profile::writeSection(path, "tres", {{"canal", "Tel\u00e9 Sur"}}));
+    EXPECT_EQ(readAll(path),
+              "; notas\r\n[uno]\r\nc=3\r\n\r\n[dos]\r\nx=\xe9\r\n\r\n[tres]\r\ncanal=Tel\xe9 Sur\r\n");
+    ASSERT_TRUE(profile::writeSection(path, "uno", {}));
+    EXPECT_EQ(profile::sections(path), (QStringList{"dos", "tres"}));
+    // A value Windows-1252 cannot hold moves the whole file to UTF-8, the others' bytes with it.
+    ASSERT_TRUE(profile::writeSection(path, "tres", {{"canal", QString::fromUtf8("Радио")}}));
+    EXPECT_EQ(profile::readSection(path, "dos"), (profile::Keys{{"x", QString::fromUtf8("é")}}));
+    EXPECT_EQ(profile::readSection(path, "tres"), (profile::Keys{{"canal", QString::fromUtf8("Радио")}}));
+    EXPECT_TRUE(readAll(path).contains("x=\xc3\xa9"));
+}

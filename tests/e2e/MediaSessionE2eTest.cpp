@@ -13,6 +13,8 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
 #include <QVariantMap>
 #include <gtest/gtest.h>
@@ -132,6 +134,7 @@ TEST(MediaSession, TheDesktopSeesWhatTheRadioPlaysAndDrivesIt) {
         ServiceFixture::get(service.serviceBase() + "/windows/hmtzc4wn8ue/canalesradio.exe");
     ASSERT_EQ(list.status, 200);
     program.writeFile("oftwy69jrad.exe", list.body);
+    program.writeFile("vqrcv8xotv.exe", "Canal Uno||>asx\r\nCanal Dos||>asx\r\n");
     const QList<catalogue::ChannelEntry> channels = catalogue::parseChannelList(list.body);
     ASSERT_GE(channels.size(), 2);
     ASSERT_EQ(channels[0].data, "asx");
@@ -241,6 +244,31 @@ TEST(MediaSession, TheDesktopSeesWhatTheRadioPlaysAndDrivesIt) {
         5000))
         << "the new volume was not announced; it reads " << mpris.get(kPlayer, "Volume").toDouble();
     setVolume(volume); // the master volume as it was
+
+    // Over to the TV window ("&Televisión", below the player): while a TV channel plays, the panel
+    // shows the programme on now, from the service's guide, as the title and the channel as the album.
+    const auto radio =
+        x.waitForWindow([](const XSession::Window& w) { return w.title.startsWith("Sintonex 2.4.5"); }, 5000);
+    ASSERT_TRUE(radio.has_value());
+    constexpr int kMenuBarPx = 20; // the switch button is 25 px high: a few px either way still hit it
+    x.click(*radio, at(*radio, 8745, 3667, 6007) + QPoint(0, kMenuBarPx));
+    ASSERT_TRUE(service.waitForLog("service GET /windows/guia/parrilla.php", 10000)) << "no TV window";
+    ASSERT_TRUE(mpris.call("Next"));
+    ASSERT_TRUE(service.waitForLog("canalasx.php?canala=Canal%20Uno", 10000));
+    const QJsonObject programme =
+        QJsonDocument::fromJson(
+            ServiceFixture::get(service.serviceBase() + "/windows/guia/ahora.php?canal=Canal%20Uno").body)
+            .object()["ahora"]
+            .toObject();
+    ASSERT_FALSE(programme.isEmpty());
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const QVariantMap m = mpris.metadata();
+            return m.value("xesam:title") == programme["titulo"].toString() &&
+                   m.value("xesam:album") == "Canal Uno";
+        },
+        10000))
+        << mpris.metadata().value("xesam:title").toString().toStdString();
 
     // Quit ends the program as its exit command does.
     ASSERT_TRUE(mpris.call("Quit", kRoot));

@@ -52,7 +52,8 @@ public:
 TEST(ServicePlaylists, M3uAndPlsVariantsGiveTheirChannelsAndSayWhatWasSkipped) {
     QTemporaryDir dir;
     // Served by a second service from its media folder, to be read over HTTP.
-    write(dir.filePath("lista.m3u8"), "#EXTM3U x-tvg-url=\"g.xml\"\n"
+    // Its guides: one on its own host, and one of the service's own files, which it may not name.
+    write(dir.filePath("lista.m3u8"), "#EXTM3U url-tvg=\"file:///etc/passwd\" x-tvg-url=\"g.xml\"\n"
                                       "#EXTINF:-1 tvg-id=\"a\",Relativa\n"
                                       "directo/a.m3u8\n"
                                       "#EXTINF:-1,Absoluta\n"
@@ -112,6 +113,12 @@ TEST(ServicePlaylists, M3uAndPlsVariantsGiveTheirChannelsAndSayWhatWasSkipped) {
         << log.join('\n').toStdString();
     EXPECT_TRUE(log.contains("service NOTE source radio " + dir.filePath("radio.pls") +
                              ": 2 entries taken, 2 skipped"));
+    EXPECT_FALSE(
+        log.filter(QRegularExpression("^service NOTE source tv " + QRegularExpression::escape(remote) +
+                                      ": .*, 1 guide address refused$"))
+            .isEmpty());
+    EXPECT_TRUE(origin.waitForLog("service GET /media/g.xml", 5000));
+    EXPECT_TRUE(svc.log().filter("passwd").isEmpty());
 
     // A source given at start that cannot be read stops the service with a reason; a named pipe
     // does so at once rather than wait for a writer that never comes.

@@ -191,11 +191,20 @@ TEST_P(PlayerLoad, MenusFollowTheDesignTree) {
     QMenu* others = w.findChild<QMenu*>("otro");
     ASSERT_TRUE(config && others);
     EXPECT_EQ(config->title(), QString::fromUtf8("&Configuración"));
-    EXPECT_EQ(config->actions().size(), tv() ? 11 : 12);
+    EXPECT_EQ(config->actions().size(), 12);
     EXPECT_EQ(config->actions().at(1)->text(), "Mis listas de canales"); // after the list update
     // "Canciones escuchadas" is the radio's, after "Cambiar fondo".
     const int skin = config->actions().indexOf(w.findChild<QAction*>(tv() ? "camb_skin" : "cmab_sk"));
     EXPECT_EQ(config->actions().value(skin + 1)->objectName(), tv() ? "ventanapos" : "historial");
+    // The programme guide, after "&Teletexto", is the TV window's only.
+    auto* guide = w.findChild<QAction*>("guia");
+    ASSERT_EQ(guide != nullptr, tv());
+    if (guide) {
+        EXPECT_EQ(guide->text(), QString::fromUtf8("&Guía de programación"));
+        EXPECT_EQ(config->actions().indexOf(guide),
+                  config->actions().indexOf(w.findChild<QAction*>("txte")) + 1);
+        EXPECT_EQ(guide->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
+    }
     EXPECT_EQ(others->actions().size(), 2);
     EXPECT_EQ(w.findChild<QAction*>(tv() ? "salir" : "exit")->text(),
               tv() ? "Salir  Alt + F4" : "Salir ALT + F4");

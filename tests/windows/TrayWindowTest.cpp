@@ -16,7 +16,8 @@
 
 namespace {
 
-const QStringList kMenu = {"mnuRestore", "voll", "historial", "silent", "mislistas", "barr", "oucl", "barraa", "mnuexit"};
+const QStringList kMenu = {"mnuRestore", "voll", "historial", "silent", "mislistas",
+                           "barr",       "oucl", "barraa",    "mnuexit"};
 
 class TrayIcon : public ::testing::Test {
 protected:
@@ -94,8 +95,7 @@ TEST_F(TrayIcon, ALeftPressOrARightClickPopsUpTheMenuAndNothingElseDoes) {
     for (QAction* a : window().mnuSystray->actions())
         captions << a->text();
     EXPECT_EQ(captions, (QStringList{"Restaurar ventana", "Volumen", "Canciones escuchadas", "Silenciar",
-                                     "Mis listas de canales", "",
-                                     "Ocultar menú", "", "Salir de Sintonex"}));
+                                     "Mis listas de canales", "", "Ocultar menú", "", "Salir de Sintonex"}));
     EXPECT_TRUE(window().barr->isSeparator());
     EXPECT_TRUE(window().barraa->isSeparator());
 
