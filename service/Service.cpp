@@ -6,7 +6,9 @@
 #include "Sources.h"
 #include "Text.h"
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -84,6 +86,19 @@ std::time_t parseHttpDate(const std::string& text) {
     std::tm tm{};
     const char* end = strptime(text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &tm);
     return end && *end == '\0' ? timegm(&tm) : -1;
+}
+
+// 127.0.0.0/8, ::1, or 127.0.0.0/8 written as an IPv6 address.
+bool isLoopback(const std::string& address) {
+    in_addr v4{};
+    in6_addr v6{};
+    if (inet_pton(AF_INET, address.c_str(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    if (inet_pton(AF_INET6, address.c_str(), &v6) != 1)
+        return false;
+    if (IN6_IS_ADDR_LOOPBACK(&v6))
+        return true;
+    return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
 }
 
 // Whether an If-None-Match header names `tag` (weak comparison, as for a GET).
@@ -284,7 +299,8 @@ bool Service::start(std::string& error) {
     }
     publish(bases());
     addServiceRoutes(*m_hosts[0]);
-    addControlRoutes(*m_hosts[0]);
+    if (m_options.faults)
+        addControlRoutes(*m_hosts[0]);
     addMediaRoutes(*m_hosts[0]);
     addWebRoutes(*m_hosts[1]);
     addMediaRoutes(*m_hosts[1]);
@@ -324,7 +340,7 @@ void Service::setUpHost(Host& host) {
     host.server.set_pre_routing_handler([this, &host](const Request& req, Response& res) {
         // Ranges are not served: every answer is the whole body from its first byte.
         const_cast<Request&>(req).ranges.clear();
-        if (host.name == "service" && req.path.starts_with("/_control/"))
+        if (controlRequest(host, req))
             return HandlerResponse::Unhandled;
         m_log.request(host.name, req.method, req.target);
         return applyFault(host, req, res) ? HandlerResponse::Handled : HandlerResponse::Unhandled;
@@ -615,21 +631,28 @@ void Service::addMediaRoutes(Host& host) {
     });
 }
 
+bool Service::controlRequest(const Host& host, const Request& req) const {
+    return m_options.faults && &host == m_hosts[0].get() && req.path.starts_with("/_control/") &&
+           isLoopback(req.remote_addr);
+}
+
 void Service::addControlRoutes(Host& host) {
-    // Not routed through route(): the switches themselves never misbehave.
-    host.server.Get("/_control/fault", [this](const Request& req, Response& res) {
+    // Not routed through route(): the switches themselves never misbehave. From elsewhere they are
+    // an unknown page, as on a service without them: nothing tells a stranger they exist.
+    host.server.Get("/_control/fault", [this, &host](const Request& req, Response& res) {
+        if (!controlRequest(host, req))
+            return void(res.status = 404);
         std::string error;
         if (m_faults.set(param(req, "path"), param(req, "mode"), param(req, "value"), error))
             return res.set_content("ok\n", "text/plain");
         res.status = 400;
         res.set_content(error + "\n", "text/plain");
     });
-    host.server.Get("/_control/clear", [this](const Request&, Response& res) {
+    host.server.Get("/_control/clear", [this, &host](const Request& req, Response& res) {
+        if (!controlRequest(host, req))
+            return void(res.status = 404);
         m_faults.clear();
         res.set_content("ok\n", "text/plain");
-    });
-    host.server.Get("/_control/log", [this](const Request&, Response& res) {
-        res.set_content(m_log.text(), "text/plain; charset=utf-8");
     });
 }
 

@@ -34,7 +34,7 @@ struct ServiceOptions {
     int webPort = 47801;
     int forumPort = 47802;
     std::string mediaDir = "media";
-    std::string logPath; // empty: the log is kept in memory only
+    std::string logPath; // empty: no log is kept
     std::string programVersion = "245";
     long listVersion = 37;         // of the first lists; one more at every change
     bool listVersionGiven = false; // without it, playlists' first version comes from their lists
@@ -47,6 +47,9 @@ struct ServiceOptions {
     std::string programFile;   // empty: a small shell script stands in for the new program
     std::string exportDir;     // set: write the published lists there and exit instead of serving
     double titleSeconds = 5;   // of audio per ICY title
+
+    // For tests: mount the fault switches, answered to this machine only.
+    bool faults = false;
 };
 
 class Service {
@@ -93,6 +96,8 @@ private:
     void addForumRoutes(Host& host);
     void addMediaRoutes(Host& host);
     void addControlRoutes(Host& host);
+    // A request for the fault switches that they answer: they are on, and it comes from this machine.
+    bool controlRequest(const Host& host, const httplib::Request& req) const;
     bool applyFault(const Host& host, const httplib::Request& req, httplib::Response& res);
     void applyDrop(const httplib::Request& req, httplib::Response& res);
     void serveChannelStream(const Host& host, const Channel& channel, const httplib::Request& req,

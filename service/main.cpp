@@ -19,8 +19,10 @@ void usage() {
            "                         [--export-lists DIR] [--no-demo]\n"
            "                         [--tv-playlist FILE_OR_URL]... [--radio-playlist FILE_OR_URL]...\n"
            "                         [--refresh MINUTES] [--check-streams] [--check-seconds S]\n"
+           "                         [--faults]\n"
            "Ports default to 47800, 47801 and 47802; 0 picks a free port. Playlists are M3U/M3U8 or\n"
-           "PLS, read again every --refresh minutes (60) and on SIGHUP.\n";
+           "PLS, read again every --refresh minutes (60) and on SIGHUP. --faults mounts the tests'\n"
+           "fault switches (answered to this machine only); never give it to a service others use.\n";
 }
 
 bool parseNumber(const char* text, double& out) {
@@ -56,6 +58,10 @@ int main(int argc, char** argv) {
         }
         if (arg == "--no-demo" || arg == "--check-streams") {
             (arg == "--no-demo" ? o.demo : o.checkStreams) = arg == "--check-streams";
+            continue;
+        }
+        if (arg == "--faults") {
+            o.faults = true;
             continue;
         }
         if (i + 1 >= argc) {

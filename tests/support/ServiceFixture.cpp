@@ -22,15 +22,17 @@
 #define SINTONEX_MEDIA_DIR ""
 #endif
 
-ServiceFixture::ServiceFixture(const QStringList& extraArgs) {
+ServiceFixture::ServiceFixture(const QStringList& extraArgs, Switches switches) {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary folder");
         return;
     }
+    QStringList args{"--service-port", "0",        "--web-port", "0",      "--forum-port", "0",
+                     "--media",        mediaDir(), "--log",      logPath()};
+    if (switches == WithFaults)
+        args << "--faults";
     m_process.setProgram(QStringLiteral(SINTONEX_SERVICE_BIN));
-    m_process.setArguments(QStringList{"--service-port", "0", "--web-port", "0", "--forum-port", "0",
-                                       "--media", mediaDir(), "--log", logPath()} +
-                           extraArgs);
+    m_process.setArguments(args + extraArgs);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // A crashed or killed test must not leave its service running.
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });

@@ -13,8 +13,10 @@
 
 class ServiceFixture {
 public:
-    // `extraArgs` go to the service's command line, e.g. {"--list-version", "40"}.
-    explicit ServiceFixture(const QStringList& extraArgs = {});
+    enum Switches { WithFaults, WithoutFaults };
+    // `extraArgs` go to the service's command line, e.g. {"--list-version", "40"}, after the
+    // fixture's own (a later option wins). The fault switches are on unless said otherwise.
+    explicit ServiceFixture(const QStringList& extraArgs = {}, Switches switches = WithFaults);
     ~ServiceFixture();
     ServiceFixture(const ServiceFixture&) = delete;
     ServiceFixture& operator=(const ServiceFixture&) = delete;
