@@ -30,6 +30,7 @@ void ListPublisher::publish(const Catalogue& base, const std::vector<PlaylistSou
             clashes += next->catalogue.addStream(source.list, name, address) ? 0 : 1;
     if (!dead.empty())
         next->catalogue.filterAddresses([&dead](const std::string& a) { return !dead.contains(a); });
+    const size_t renamed = next->catalogue.separateLists();
     next->catalogue.finish();
     next->tv = next->catalogue.listFile(ListKind::Tv, addresses);
     next->radio = next->catalogue.listFile(ListKind::Radio, addresses);
@@ -59,6 +60,8 @@ void ListPublisher::publish(const Catalogue& base, const std::vector<PlaylistSou
     if (clashes > 0 && (!previous || previous->version != next->version))
         m_say(std::to_string(clashes) +
               " playlist entries left out: their names belong to catalogue channels");
+    if (renamed > 0 && (!previous || previous->version != next->version))
+        m_say(std::to_string(renamed) + " channels renamed: their names were taken in the other list");
     std::lock_guard lock(m_mutex);
     m_current = std::move(next);
 }

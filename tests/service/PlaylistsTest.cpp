@@ -155,15 +155,22 @@ TEST(ServicePlaylists, NamesAreCleanedRepeatsBecomeAlternativesAndEachListKeepsI
           "#EXTINF:-1,Canal ||>Uno\nhttp://127.0.0.1:9/uno-a\n" // the same address again
           "#EXTINF:-1,Niños\xC2\xA0y\xE2\x80\xA8mayores\nhttp://127.0.0.1:9/n\n"
           "#EXTINF:-1,Canal Dos\nhttp://127.0.0.1:9/dos\n" // a demo channel's name
-          "#EXTINF:-1,Televisión Ñ\nhttp://127.0.0.1:9/tn\n");
+          "#EXTINF:-1,Televisión Ñ\nhttp://127.0.0.1:9/tn\n"
+          "#EXTINF:-1,Radio Uno\nhttp://127.0.0.1:9/radio-uno-tv\n"); // a demo radio's name
+    // In a Windows-1252 list these are the bytes of "Ñ" in UTF-8.
+    write(dir.filePath("tv-bytes.m3u"), "#EXTINF:-1,\xC3\x83\xE2\x80\x98\nhttp://127.0.0.1:9/a-tilde\n");
     const QByteArray world = QStringLiteral("Радио Мир\nhttp://127.0.0.1:9/ru\n"
                                             "#EXTINF:-1,إذاعة القرآن\nhttp://127.0.0.1:9/ar\n"
                                             "#EXTINF:-1,Música 🎵\nhttp://127.0.0.1:9/emoji\n"
-                                            "#EXTINF:-1,Radio ?\nhttp://127.0.0.1:9/q\n")
+                                            "#EXTINF:-1,Radio ?\nhttp://127.0.0.1:9/q\n"
+                                            "#EXTINF:-1,Canal Uno\nhttp://127.0.0.1:9/canal-uno-radio\n"
+                                            "#EXTINF:-1,Ñ\nhttp://127.0.0.1:9/enie\n")
                                  .toUtf8();
     write(dir.filePath("radio.m3u"), "#EXTINF:-1," + world);
-    ServiceFixture svc(
-        {"--tv-playlist", dir.filePath("tv.m3u"), "--radio-playlist", dir.filePath("radio.m3u")});
+    const QStringList playlists{"--tv-playlist",    dir.filePath("tv.m3u"),
+                                "--tv-playlist",    dir.filePath("tv-bytes.m3u"),
+                                "--radio-playlist", dir.filePath("radio.m3u")};
+    ServiceFixture svc(playlists);
     ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
 
     // TV: every name fits Windows-1252, so the list stays in it, demo channels first.
@@ -171,12 +178,21 @@ TEST(ServicePlaylists, NamesAreCleanedRepeatsBecomeAlternativesAndEachListKeepsI
     EXPECT_TRUE(tv.startsWith("Canal Uno||>asx\r\nCanal Dos||>asx\r\nTel\xE9 Sur||>asx\r\n"));
     EXPECT_TRUE(tv.endsWith("Web Externa||>" + svc.webBase().toLatin1() +
                             "/externa\r\nNi\xF1os y"
-                            "mayores||>asx\r\n"))
+                            "mayores||>asx\r\nRadio Uno (TV)||>asx\r\n\xC3\x91||>asx\r\n"))
         << tv.toStdString();
     EXPECT_EQ(tv.count("Canal Uno||>"), 1);
     EXPECT_EQ(tv.count("Televisi\xF3n \xD1||>"), 1);
     // The demo's own "Canal Uno" plays its demo stream, not the playlist's.
     EXPECT_TRUE(refs(svc, "Canal Uno").value(0).startsWith(svc.serviceBase()));
+
+    // The resolver is not told which list a name comes from: a name the other list already has,
+    // or the same bytes, is told apart by its list, and each plays its own stream.
+    EXPECT_EQ(refs(svc, "Radio Uno (TV)"), QStringList{"http://127.0.0.1:9/radio-uno-tv"});
+    EXPECT_TRUE(refs(svc, "Radio Uno").value(0).startsWith(svc.serviceBase() + "/stream/"));
+    EXPECT_EQ(refs(svc, "Canal Uno (radio)"), QStringList{"http://127.0.0.1:9/canal-uno-radio"});
+    EXPECT_EQ(refs(svc, "\xC3\x91"), QStringList{"http://127.0.0.1:9/a-tilde"});
+    EXPECT_EQ(refs(svc, QStringLiteral("Ñ (radio)").toUtf8()), QStringList{"http://127.0.0.1:9/enie"});
+    EXPECT_TRUE(svc.waitForLog("3 channels renamed: their names were taken in the other list", 2000));
 
     // Radio: names no single-byte code page holds; the list goes out in UTF-8 and every name comes
     // back to its channel, not to another that would read "?" the same.
@@ -189,6 +205,8 @@ TEST(ServicePlaylists, NamesAreCleanedRepeatsBecomeAlternativesAndEachListKeepsI
     EXPECT_EQ(refs(svc, QStringLiteral("إذاعة القرآن").toUtf8()), QStringList{"http://127.0.0.1:9/ar"});
     EXPECT_EQ(refs(svc, QStringLiteral("Música 🎵").toUtf8()), QStringList{"http://127.0.0.1:9/emoji"});
     EXPECT_EQ(refs(svc, "Radio ?"), QStringList{"http://127.0.0.1:9/q"});
+    EXPECT_TRUE(radio.contains(QStringLiteral("Canal Uno (radio)||>asx\r\nÑ (radio)||>asx\r\n").toUtf8()))
+        << radio.toStdString();
 
     // Alternatives, in playlist order and once each, when the name is no demo channel's.
     write(dir.filePath("tv.m3u"), "#EXTINF:-1,  Canal \t  Tres  \nhttp://127.0.0.1:9/tres-a\n"
@@ -203,10 +221,10 @@ TEST(ServicePlaylists, NamesAreCleanedRepeatsBecomeAlternativesAndEachListKeepsI
     // What the build places beside a new program is what the service publishes.
     QProcess exporter;
     exporter.start(QStringLiteral(SINTONEX_SERVICE_BIN),
-                   {"--service-port", QString::number(svc.servicePort()), "--web-port",
-                    QString::number(svc.webPort()), "--forum-port", QString::number(svc.forumPort()),
-                    "--tv-playlist", dir.filePath("tv.m3u"), "--radio-playlist", dir.filePath("radio.m3u"),
-                    "--export-lists", dir.path()});
+                   QStringList{"--service-port", QString::number(svc.servicePort()), "--web-port",
+                               QString::number(svc.webPort()), "--forum-port",
+                               QString::number(svc.forumPort()), "--export-lists", dir.path()} +
+                       playlists);
     ASSERT_TRUE(exporter.waitForFinished(20000));
     ASSERT_EQ(exporter.exitCode(), 0);
     QFile exported(dir.filePath("oftwy69jrad.exe"));
