@@ -52,6 +52,7 @@ void ListPublisher::publish(const Catalogue& base, const std::vector<PlaylistSou
     } else if (previous->tv == next->tv && previous->radio == next->radio) {
         next->version = previous->version;
         next->changed = previous->changed;
+        m_say("lists unchanged: version " + std::to_string(next->version));
     } else {
         next->version = previous->version + 1;
         next->changed = std::time(nullptr);

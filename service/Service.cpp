@@ -345,6 +345,12 @@ void Service::setUpHost(Host& host) {
         m_log.request(host.name, req.method, req.target);
         return applyFault(host, req, res) ? HandlerResponse::Handled : HandlerResponse::Unhandled;
     });
+    // A 304 names no length of its own: the library's "Content-Length: 0" could be taken by a
+    // cache for the length of the answer it keeps.
+    host.server.set_post_routing_handler([](const Request&, Response& res) {
+        if (res.status == 304)
+            res.headers.erase("Content-Length");
+    });
     host.server.set_error_handler(httplib::Server::HandlerWithResponse([](const Request& req, Response& res) {
         if (!res.body.empty() || res.content_provider_)
             return HandlerResponse::Unhandled;
@@ -469,6 +475,10 @@ std::vector<std::string> Service::streamAddresses(const Channel& channel, const 
 
 void Service::serveCached(const Request& req, Response& res, const std::string& body, const char* type,
                           const std::string& tag, std::time_t changed, const char* cacheControl) {
+    // One representation only: compressed on request, an answer would need a tag of its own and a
+    // "Vary: Accept-Encoding" that splits every cache entry by the clients' headers, for bodies
+    // that are small (the version pages) or never compressed (the lists).
+    const_cast<Request&>(req).headers.erase("Accept-Encoding");
     res.set_header("ETag", tag);
     res.set_header("Last-Modified", httpDate(changed));
     res.set_header("Cache-Control", cacheControl);

@@ -1,5 +1,6 @@
 // Channel lists built from people's own playlists: what is taken from M3U and PLS files, the names
 // and encodings published, alternatives, refreshing, dead streams and the answers caches rely on.
+#include "RawHttp.h"
 #include "support/ServiceFixture.h"
 #include "support/TestPlatform.h"
 
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -245,7 +247,7 @@ TEST(ServicePlaylists, ChangedSourcesRaiseTheVersionOnceAndAFailingSourceKeepsIt
 
     // Nothing changed: no new version.
     ASSERT_TRUE(svc.signal(SIGHUP));
-    ASSERT_TRUE(waitFor([&] { return origin.log().count("service GET /media/radio.pls") == 2; }, 5000));
+    ASSERT_TRUE(svc.waitForLog("lists unchanged: version 37", 5000));
     EXPECT_EQ(versionOf(svc), "37");
 
     write(dir.filePath("tv.m3u"),
@@ -324,29 +326,49 @@ TEST(ServicePlaylists, StreamsThatDoNotAnswerStayOutUntilTheyDo) {
     EXPECT_EQ(versionOf(svc), "39");
 }
 
+// Headers as a cache in front of the service reads them, byte for byte.
 TEST(ServicePlaylists, ListsAndVersionPagesCarryValidatorsAndAnswerConditionalRequestsWith304) {
     ServiceFixture svc;
     ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
     const QString versionCheck = QStringLiteral("/windows/versiones/comprobar_ver_canales.php?ver=37");
     for (const QString& path : {kTv, kRadio, kVersion, versionCheck}) {
         SCOPED_TRACE(path.toStdString());
-        const auto full = ServiceFixture::get(svc.serviceBase() + path);
-        ASSERT_EQ(full.status, 200);
-        const QByteArray tag = full.headers.value("etag"), modified = full.headers.value("last-modified");
+        const auto ask = [&](const QList<QByteArray>& headers) {
+            auto http = std::make_unique<RawHttp>();
+            EXPECT_TRUE(http->open(svc.servicePort(), path.toLatin1(), headers));
+            return http;
+        };
+        const auto full = ask({});
+        ASSERT_EQ(full->status, 200);
+        const QByteArray tag = full->headers.value("etag"), modified = full->headers.value("last-modified");
+        const QByteArray length = full->headers.value("content-length");
+        const QByteArray body = full->read(length.toInt(), 3000);
+        ASSERT_EQ(body.size(), length.toInt());
         ASSERT_TRUE(tag.startsWith('"') && tag.endsWith('"')) << tag.toStdString();
         EXPECT_TRUE(modified.endsWith(" GMT")) << modified.toStdString();
-        EXPECT_EQ(full.headers.value("cache-control"),
+        EXPECT_EQ(full->headers.value("cache-control"),
                   path.startsWith("/windows/versiones/") ? "public, max-age=30" : "public, no-cache");
-        const auto same = [&](const QByteArray& header, const QByteArray& value) {
-            return ServiceFixture::get(svc.serviceBase() + path, {{header, value}});
-        };
-        const auto notModified = same("If-None-Match", "\"otra\", W/" + tag);
-        EXPECT_EQ(notModified.status, 304);
-        EXPECT_TRUE(notModified.body.isEmpty());
-        EXPECT_EQ(notModified.headers.value("etag"), tag);
-        EXPECT_EQ(same("If-None-Match", "\"otra\"").status, 200);
-        EXPECT_EQ(same("If-Modified-Since", modified).status, 304);
-        EXPECT_EQ(same("If-Modified-Since", "Sat, 01 Jan 2000 00:00:00 GMT").status, 200);
-        EXPECT_EQ(same("If-Modified-Since", "ayer").status, 200);
+
+        // A 304 names no length but the 200's, carries the 200's validators and lifetime, and no body.
+        const auto notModified = ask({"If-None-Match: \"otra\", W/" + tag});
+        EXPECT_EQ(notModified->status, 304);
+        EXPECT_EQ(notModified->headers.value("content-length", length), length);
+        EXPECT_EQ(notModified->headers.value("etag"), tag);
+        EXPECT_EQ(notModified->headers.value("last-modified"), modified);
+        EXPECT_EQ(notModified->headers.value("cache-control"), full->headers.value("cache-control"));
+        EXPECT_TRUE(notModified->read(1, 300).isEmpty());
+        EXPECT_TRUE(notModified->peerClosed());
+        EXPECT_EQ(ask({"If-None-Match: \"otra\""})->status, 200);
+        EXPECT_EQ(ask({"If-Modified-Since: " + modified})->status, 304);
+        EXPECT_EQ(ask({"If-Modified-Since: Sat, 01 Jan 2000 00:00:00 GMT"})->status, 200);
+        EXPECT_EQ(ask({"If-Modified-Since: ayer"})->status, 200);
+
+        // One representation: the same bytes under the same tag, whatever the client accepts.
+        const auto compressible = ask({"Accept-Encoding: gzip, deflate, br"});
+        EXPECT_EQ(compressible->status, 200);
+        EXPECT_FALSE(compressible->headers.contains("content-encoding"));
+        EXPECT_FALSE(compressible->headers.contains("vary"));
+        EXPECT_EQ(compressible->headers.value("etag"), tag);
+        EXPECT_EQ(compressible->read(body.size() + 1, 3000), body);
     }
 }
