@@ -46,6 +46,10 @@ std::string contentTypeOf(const std::string& path) {
     return "application/octet-stream";
 }
 
+std::string packageName(const std::string& path) {
+    return path.empty() ? std::string() : std::filesystem::path(path).filename().string();
+}
+
 bool readFile(const std::string& path, std::string& out) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -275,6 +279,13 @@ bool Service::start(std::string& error) {
     }
     if (!loadCatalogue(error) || !readSources(true, error))
         return false;
+    if (!m_options.changesPath.empty()) {
+        if (!readFile(m_options.changesPath, m_changes)) {
+            error = "cannot read the changes file " + m_options.changesPath;
+            return false;
+        }
+        m_changes = text::decodeValue(m_changes);
+    }
 
     const std::pair<const char*, int> hosts[] = {
         {"service", m_options.servicePort}, {"web", m_options.webPort}, {"forum", m_options.forumPort}};
@@ -686,6 +697,17 @@ void Service::addWebRoutes(Host& host) {
     route(host, "/informar/enviar", [this, &host](const Request& req, Response& res) {
         m_log.note(host.name, "informar " + decodedFields(req, {"canal", "mensaje"}));
         html(res, pages::reportSent(text::decodeValue(param(req, "canal"))));
+    });
+    route(host, "/sintonex/descargar/", [this](const Request&, Response& res) {
+        html(res, pages::download(text::displayVersion(m_options.programVersion), m_changes,
+                                  packageName(m_options.packageFile)));
+    });
+    route(host, R"(/sintonex/descargar/([^/]+))", [this](const Request& req, Response& res) {
+        std::string data;
+        if (m_options.packageFile.empty() || req.matches[1] != packageName(m_options.packageFile) ||
+            !readFile(m_options.packageFile, data))
+            return html(res, pages::error(404, "No existe " + req.path), 404);
+        res.set_content(data, "application/vnd.debian.binary-package");
     });
     route(host, "/sintonex/ayuda/fondos/",
           [](const Request&, Response& res) { html(res, pages::skinsHelp()); });

@@ -50,6 +50,8 @@ struct ServiceOptions {
 
     // For tests: mount the fault switches, answered to this machine only.
     bool faults = false;
+    std::string changesPath; // empty: the built-in "what changed" of the download page
+    std::string packageFile; // set: the package the download page offers
 };
 
 class Service {
@@ -118,6 +120,7 @@ private:
     Media m_media;
     RequestLog m_log;
     Faults m_faults;
+    std::string m_changes; // of the download page, UTF-8; empty: the built-in text
     std::atomic<bool> m_stopping{false};
     std::vector<std::unique_ptr<Host>> m_hosts; // service, web, forum
     std::vector<std::thread> m_threads;

@@ -19,7 +19,7 @@ void usage() {
            "                         [--export-lists DIR] [--no-demo]\n"
            "                         [--tv-playlist FILE_OR_URL]... [--radio-playlist FILE_OR_URL]...\n"
            "                         [--refresh MINUTES] [--check-streams] [--check-seconds S]\n"
-           "                         [--faults]\n"
+           "                         [--changes FILE] [--package-file FILE] [--faults]\n"
            "Ports default to 47800, 47801 and 47802; 0 picks a free port. Playlists are M3U/M3U8 or\n"
            "PLS, read again every --refresh minutes (60) and on SIGHUP. --faults mounts the tests'\n"
            "fault switches (answered to this machine only); never give it to a service others use.\n";
@@ -101,6 +101,10 @@ int main(int argc, char** argv) {
             ok = parseNumber(value, o.refreshMinutes);
         else if (arg == "--check-seconds")
             ok = parseNumber(value, o.checkSeconds);
+        else if (arg == "--changes")
+            o.changesPath = value;
+        else if (arg == "--package-file")
+            o.packageFile = value;
         else if (arg == "--title-seconds")
             ok = (o.titleSeconds = std::atof(value)) > 0;
         else
