@@ -58,6 +58,7 @@ void ListPublisher::publish(const Catalogue& base, const std::vector<PlaylistSou
         next->changed = std::time(nullptr);
         m_say("lists changed: version " + std::to_string(next->version));
     }
+    scheduleAnnouncement(previous.get(), *next);
     if (clashes > 0 && (!previous || previous->version != next->version))
         m_say(std::to_string(clashes) +
               " playlist entries left out: their names belong to catalogue channels");
@@ -65,6 +66,33 @@ void ListPublisher::publish(const Catalogue& base, const std::vector<PlaylistSou
         m_say(std::to_string(renamed) + " channels renamed: their names were taken in the other list");
     std::lock_guard lock(m_mutex);
     m_current = std::move(next);
+}
+
+void ListPublisher::scheduleAnnouncement(const Lists* previous, Lists& next) const {
+    const auto now = std::chrono::system_clock::now();
+    if (!previous) {
+        next.announceAt = now;
+        return;
+    }
+    if (previous->version == next.version) {
+        next.announceAt = previous->announceAt;
+        next.earlierVersion = previous->earlierVersion;
+        next.earlierSince = previous->earlierSince;
+        return;
+    }
+    // A client told of the new version at once could be given the old lists by a cache, and
+    // would keep them under the new number.
+    const Announced before = announced(*previous);
+    next.earlierVersion = before.version;
+    next.earlierSince = before.since;
+    next.announceAt = now + std::chrono::seconds(m_listCacheSeconds > 0 ? 2 * m_listCacheSeconds + 1 : 0);
+}
+
+ListPublisher::Announced ListPublisher::announced(const Lists& lists) {
+    if (std::chrono::system_clock::now() < lists.announceAt)
+        return {lists.earlierVersion, lists.earlierSince};
+    const auto at = std::chrono::ceil<std::chrono::seconds>(lists.announceAt.time_since_epoch());
+    return {lists.version, static_cast<std::time_t>(at.count())};
 }
 
 std::shared_ptr<const ListPublisher::Lists> ListPublisher::current() const {

@@ -7,6 +7,7 @@
 
 #include "Catalogue.h"
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -39,7 +40,18 @@ public:
         std::string tvTag, radioTag;
         long version = 0;
         std::time_t changed = 0; // when the lists last changed
+        // The version pages name a version only once no shared cache can still give lists older
+        // than it: until `announceAt` they name the version announced before (and its moment).
+        std::chrono::system_clock::time_point announceAt;
+        long earlierVersion = 0;
+        std::time_t earlierSince = 0;
     };
+    // The version the version pages name, and since when (whole seconds, rounded up).
+    struct Announced {
+        long version;
+        std::time_t since;
+    };
+    static Announced announced(const Lists& lists);
 
     // `firstVersion` is the first lists' version unless `derivedVersion`, in which case lists built
     // from playlists take one from their contents. `say` reports changes to the operator.
@@ -51,15 +63,21 @@ public:
                  const std::set<std::string>& dead, const BaseAddresses& addresses);
     // The lists last published; null before the first publish().
     std::shared_ptr<const Lists> current() const;
+    // How long a shared cache may give a list without asking: a new version is announced that
+    // much later twice over, and a second more. Before the first publish().
+    void setListCacheSeconds(int seconds) { m_listCacheSeconds = seconds; }
 
     // Writes the two list files as the program names them beside itself, and "list-version", into
     // `folder`. False with a message when a file cannot be written.
     static bool exportTo(const Lists& lists, const std::string& folder, std::string& error);
 
 private:
+    void scheduleAnnouncement(const Lists* previous, Lists& next) const;
+
     const long m_firstVersion;
     const bool m_derivedVersion;
     std::function<void(const std::string&)> m_say;
+    int m_listCacheSeconds = 0;
     mutable std::mutex m_mutex;
     std::shared_ptr<const Lists> m_current;
 };

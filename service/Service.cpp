@@ -134,6 +134,7 @@ Service::Service(ServiceOptions options)
     : m_options(std::move(options)), m_lists(m_options.listVersion, !m_options.listVersionGiven,
                                              [this](const std::string& line) { say(line); }),
       m_media(m_options.mediaDir, Media::Clock::now() - std::chrono::seconds(30)) {
+    m_lists.setListCacheSeconds(m_options.listCacheSeconds);
     for (const std::string& address : m_options.tvPlaylists)
         m_sources.push_back({ListKind::Tv, address, {}, {}});
     for (const std::string& address : m_options.radioPlaylists)
@@ -512,9 +513,10 @@ void Service::addServiceRoutes(Host& host) {
     route(host, "/windows/contador/contador.html",
           [](const Request&, Response& res) { html(res, pages::counter()); });
     // Version pages change with the lists: caches may keep them briefly. The lists themselves are
-    // revalidated every time, since a list older than its version page would be installed under
-    // the newer version number.
-    const char* const versionLifetime = "public, max-age=30";
+    // revalidated by clients every time, and by a shared cache after listCacheSeconds: a list
+    // older than its version page would be installed under the newer version number, so a new
+    // version is announced only once no cache can give the lists before it.
+    const std::string versionLifetime = "public, max-age=" + std::to_string(m_options.versionMaxAge);
     route(host, "/windows/versiones/comprobar_ver_act.php",
           [this, versionLifetime](const Request& req, Response& res) {
               const std::string display = text::displayVersion(m_options.programVersion);
@@ -522,21 +524,22 @@ void Service::addServiceRoutes(Host& host) {
               const std::string body =
                   current ? pages::reply("Sintonex " + display + " - versión al día", "ok")
                           : pages::reply("Sintonex " + display + " - nueva versión disponible", "no");
-              serveCached(req, res, body, kHtml, entityTag(body), published()->changed, versionLifetime);
+              serveCached(req, res, body, kHtml, entityTag(body),
+                          ListPublisher::announced(*published()).since, versionLifetime.c_str());
           });
     route(host, "/windows/versiones/comprobar_ver_canales.php",
           [this, versionLifetime](const Request& req, Response& res) {
-              const auto lists = published();
-              const bool current = param(req, "ver") == std::to_string(lists->version);
+              const ListPublisher::Announced now = ListPublisher::announced(*published());
+              const bool current = param(req, "ver") == std::to_string(now.version);
               const std::string body = pages::reply("Listas de canales de Sintonex", current ? "ok" : "no");
-              serveCached(req, res, body, kHtml, entityTag(body), lists->changed, versionLifetime);
+              serveCached(req, res, body, kHtml, entityTag(body), now.since, versionLifetime.c_str());
           });
     route(host, "/windows/versiones/obtener_ver_actual.php",
           [this, versionLifetime](const Request& req, Response& res) {
-              const auto lists = published();
+              const ListPublisher::Announced now = ListPublisher::announced(*published());
               const std::string body =
-                  pages::reply("Versión de las listas de canales", std::to_string(lists->version));
-              serveCached(req, res, body, kHtml, entityTag(body), lists->changed, versionLifetime);
+                  pages::reply("Versión de las listas de canales", std::to_string(now.version));
+              serveCached(req, res, body, kHtml, entityTag(body), now.since, versionLifetime.c_str());
           });
     route(host, "/windows/pqlrvbxdk27/canalasx.php", [this](const Request& req, Response& res) {
         const std::string name = param(req, "canala");
@@ -558,16 +561,22 @@ void Service::addServiceRoutes(Host& host) {
         const std::vector<std::string> addresses = streamAddresses(*ch, req);
         html(res, pages::channelPage(*ch, addresses.empty() ? std::string() : addresses.front()));
     });
-    route(host, "/windows/hmtzc4wn8ue/canalestv.exe", [this](const Request& req, Response& res) {
-        const auto lists = published();
-        serveCached(req, res, lists->tv, "application/octet-stream", lists->tvTag, lists->changed,
-                    "public, no-cache");
-    });
-    route(host, "/windows/hmtzc4wn8ue/canalesradio.exe", [this](const Request& req, Response& res) {
-        const auto lists = published();
-        serveCached(req, res, lists->radio, "application/octet-stream", lists->radioTag, lists->changed,
-                    "public, no-cache");
-    });
+    const int shared = m_options.listCacheSeconds;
+    const std::string listLifetime =
+        shared > 0 ? "public, max-age=0, s-maxage=" + std::to_string(shared) + ", proxy-revalidate"
+                   : "public, no-cache";
+    route(host, "/windows/hmtzc4wn8ue/canalestv.exe",
+          [this, listLifetime](const Request& req, Response& res) {
+              const auto lists = published();
+              serveCached(req, res, lists->tv, "application/octet-stream", lists->tvTag, lists->changed,
+                          listLifetime.c_str());
+          });
+    route(host, "/windows/hmtzc4wn8ue/canalesradio.exe",
+          [this, listLifetime](const Request& req, Response& res) {
+              const auto lists = published();
+              serveCached(req, res, lists->radio, "application/octet-stream", lists->radioTag, lists->changed,
+                          listLifetime.c_str());
+          });
     route(host, "/windows/actualizar/sintonex.exe", [this](const Request&, Response& res) {
         std::string program = kDefaultProgram;
         if (!m_options.programFile.empty() && !readFile(m_options.programFile, program))

@@ -50,6 +50,9 @@ struct ServiceOptions {
 
     // For tests: mount the fault switches, answered to this machine only.
     bool faults = false;
+    // How long a shared cache may give a list without asking (0: never), and anyone a version page.
+    int listCacheSeconds = 1;
+    int versionMaxAge = 30;
     std::string changesPath; // empty: the built-in "what changed" of the download page
     std::string packageFile; // set: the package the download page offers
 };

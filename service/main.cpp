@@ -19,6 +19,7 @@ void usage() {
            "                         [--export-lists DIR] [--no-demo]\n"
            "                         [--tv-playlist FILE_OR_URL]... [--radio-playlist FILE_OR_URL]...\n"
            "                         [--refresh MINUTES] [--check-streams] [--check-seconds S]\n"
+           "                         [--list-cache-seconds N] [--version-max-age S]\n"
            "                         [--changes FILE] [--package-file FILE] [--faults]\n"
            "Ports default to 47800, 47801 and 47802; 0 picks a free port. Playlists are M3U/M3U8 or\n"
            "PLS, read again every --refresh minutes (60) and on SIGHUP. --faults mounts the tests'\n"
@@ -35,6 +36,16 @@ bool parseVersion(const char* text, long& out) {
     char* end = nullptr;
     out = std::strtol(text, &end, 10);
     return end != text && *end == '\0' && text[0] >= '0' && text[0] <= '9' && out < 1000000000L;
+}
+
+// Whole seconds, 0 allowed.
+bool parseCount(const char* text, int& out) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < 0 || v > 86400 * 365)
+        return false;
+    out = static_cast<int>(v);
+    return true;
 }
 
 bool parsePort(const char* text, int& port) {
@@ -101,6 +112,10 @@ int main(int argc, char** argv) {
             ok = parseNumber(value, o.refreshMinutes);
         else if (arg == "--check-seconds")
             ok = parseNumber(value, o.checkSeconds);
+        else if (arg == "--list-cache-seconds")
+            ok = parseCount(value, o.listCacheSeconds);
+        else if (arg == "--version-max-age")
+            ok = parseCount(value, o.versionMaxAge);
         else if (arg == "--changes")
             o.changesPath = value;
         else if (arg == "--package-file")

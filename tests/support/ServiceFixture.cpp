@@ -27,8 +27,8 @@ ServiceFixture::ServiceFixture(const QStringList& extraArgs, Switches switches) 
         m_error = QStringLiteral("no temporary folder");
         return;
     }
-    QStringList args{"--service-port", "0",        "--web-port", "0",      "--forum-port", "0",
-                     "--media",        mediaDir(), "--log",      logPath()};
+    QStringList args{"--service-port", "0",        "--web-port", "0",       "--forum-port",         "0",
+                     "--media",        mediaDir(), "--log",      logPath(), "--list-cache-seconds", "0"};
     if (switches == WithFaults)
         args << "--faults";
     m_process.setProgram(QStringLiteral(SINTONEX_SERVICE_BIN));

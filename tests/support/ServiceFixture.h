@@ -15,7 +15,8 @@ class ServiceFixture {
 public:
     enum Switches { WithFaults, WithoutFaults };
     // `extraArgs` go to the service's command line, e.g. {"--list-version", "40"}, after the
-    // fixture's own (a later option wins). The fault switches are on unless said otherwise.
+    // fixture's own (a later option wins). The fault switches are on unless said otherwise, and
+    // new lists are announced at once (no cache stands in front).
     explicit ServiceFixture(const QStringList& extraArgs = {}, Switches switches = WithFaults);
     ~ServiceFixture();
     ServiceFixture(const ServiceFixture&) = delete;
