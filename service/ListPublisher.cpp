@@ -42,11 +42,13 @@ void ListPublisher::publish(const Catalogue& base, const std::vector<PlaylistSou
         // Lists built from playlists start at a version of their own: a program that holds other
         // lists (the demo ones a build places, those of an earlier run) is offered these, and a
         // restart over the same playlists offers nothing.
-        const bool derived = !sources.empty() && m_derivedVersion;
-        // Hashed apart from the addresses the lists name, which differ from instance to instance.
+        const bool derived = (!sources.empty() || m_addressesMoved) && m_derivedVersion;
+        // Hashed apart from the addresses the lists name, which differ from instance to instance;
+        // with them where those addresses are what sets these lists apart from the installed ones.
         const BaseAddresses placeholders{"{service}", "{web}", "{forum}"};
-        const std::string lists = next->catalogue.listFile(ListKind::Tv, placeholders) +
-                                  next->catalogue.listFile(ListKind::Radio, placeholders);
+        const BaseAddresses& named = m_addressesMoved ? addresses : placeholders;
+        const std::string lists =
+            next->catalogue.listFile(ListKind::Tv, named) + next->catalogue.listFile(ListKind::Radio, named);
         next->version = derived ? 100 + static_cast<long>(contentHash(lists) % 900000) : m_firstVersion;
         next->changed = std::time(nullptr);
     } else if (previous->tv == next->tv && previous->radio == next->radio) {

@@ -66,6 +66,10 @@ public:
     // How long a shared cache may give a list without asking: a new version is announced that
     // much later twice over, and a second more. Before the first publish().
     void setListCacheSeconds(int seconds) { m_listCacheSeconds = seconds; }
+    // The service could not have its usual ports, so its lists name other addresses than those
+    // installed with the program: the first version is then taken from the lists as published,
+    // addresses included, so that a program holding the installed lists is offered these.
+    void setAddressesMoved(bool moved) { m_addressesMoved = moved; }
 
     // Writes the two list files as the program names them beside itself, and "list-version", into
     // `folder`. False with a message when a file cannot be written.
@@ -78,6 +82,7 @@ private:
     const bool m_derivedVersion;
     std::function<void(const std::string&)> m_say;
     int m_listCacheSeconds = 0;
+    bool m_addressesMoved = false;
     mutable std::mutex m_mutex;
     std::shared_ptr<const Lists> m_current;
 };

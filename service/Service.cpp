@@ -301,7 +301,7 @@ bool Service::start(std::string& error) {
         } else {
             h.port = port;
             if (!h.server.bind_to_port(m_options.bind, port))
-                h.port = -1;
+                h.port = m_options.anyPortIfBusy ? h.server.bind_to_any_port(m_options.bind) : -1;
         }
         if (h.port <= 0) {
             error = std::string("cannot listen on ") + m_options.bind + ":" + std::to_string(port) + " (" +
@@ -309,6 +309,9 @@ bool Service::start(std::string& error) {
             return false;
         }
     }
+    const auto moved = [](int asked, int bound) { return asked != 0 && bound != asked; };
+    m_lists.setAddressesMoved(moved(m_options.servicePort, servicePort()) ||
+                              moved(m_options.webPort, webPort()) || moved(m_options.forumPort, forumPort()));
     publish(bases());
     addServiceRoutes(*m_hosts[0]);
     if (m_options.faults)

@@ -50,6 +50,8 @@ struct ServiceOptions {
 
     // For tests: mount the fault switches, answered to this machine only.
     bool faults = false;
+    // Another user's service may hold a port: one that is taken gives way to a free one.
+    bool anyPortIfBusy = false;
     // How long a shared cache may give a list without asking (0: never), and anyone a version page.
     int listCacheSeconds = 1;
     int versionMaxAge = 30;

@@ -1,6 +1,7 @@
 // sintonex-servicio: the reference implementation of the service, web site and forum the program
 // talks to, for running the program offline and for the tests. See service/README.md.
 #include "Service.h"
+#include "UserSocket.h"
 
 #include <csignal>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <iostream>
 #include <pthread.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,7 +22,8 @@ void usage() {
            "                         [--tv-playlist FILE_OR_URL]... [--radio-playlist FILE_OR_URL]...\n"
            "                         [--refresh MINUTES] [--check-streams] [--check-seconds S]\n"
            "                         [--list-cache-seconds N] [--version-max-age S]\n"
-           "                         [--changes FILE] [--package-file FILE] [--faults]\n"
+           "                         [--changes FILE] [--package-file FILE]\n"
+           "                         [--user-socket NAME] [--linger S] [--faults]\n"
            "Ports default to 47800, 47801 and 47802; 0 picks a free port. Playlists are M3U/M3U8 or\n"
            "PLS, read again every --refresh minutes (60) and on SIGHUP. --faults mounts the tests'\n"
            "fault switches (answered to this machine only); never give it to a service others use.\n";
@@ -61,6 +64,8 @@ bool parsePort(const char* text, int& port) {
 
 int main(int argc, char** argv) {
     ServiceOptions o;
+    std::string userSocket; // set: the service of one user's programs, shared through this name
+    double linger = 5;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -120,6 +125,10 @@ int main(int argc, char** argv) {
             o.changesPath = value;
         else if (arg == "--package-file")
             o.packageFile = value;
+        else if (arg == "--user-socket")
+            userSocket = value;
+        else if (arg == "--linger")
+            ok = parseNumber(value, linger);
         else if (arg == "--title-seconds")
             ok = (o.titleSeconds = std::atof(value)) > 0;
         else
@@ -139,6 +148,25 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+
+    // Claimed before any port is bound: a second service of the same user must not take ports
+    // only to find it is not wanted.
+    UserSocket programs;
+    if (!userSocket.empty() && o.exportDir.empty()) {
+        std::string why;
+        switch (programs.claim(userSocket, why)) {
+        case UserSocket::Claim::Taken:
+            std::cerr << "sintonex-servicio: ya hay un servicio de este usuario (" << userSocket << ")\n";
+            return 3;
+        case UserSocket::Claim::Failed:
+            std::cerr << "sintonex-servicio: --user-socket " << userSocket << ": " << why << "\n";
+            return 1;
+        case UserSocket::Claim::Ok:
+            break;
+        }
+        // Another user's service may hold the usual ports.
+        o.anyPortIfBusy = true;
+    }
 
     Service service(o);
     std::string error;
@@ -160,9 +188,13 @@ int main(int argc, char** argv) {
         std::cerr << "); make them with scripts/make-demo-media " << o.mediaDir
                   << ". Streams answer 404 until then.\n";
     }
-    std::printf("listening service=%d web=%d forum=%d\n", service.servicePort(), service.webPort(),
-                service.forumPort());
+    const std::string listening = "listening service=" + std::to_string(service.servicePort()) +
+                                  " web=" + std::to_string(service.webPort()) +
+                                  " forum=" + std::to_string(service.forumPort()) + "\n";
+    std::fputs(listening.c_str(), stdout);
     std::fflush(stdout);
+    if (!userSocket.empty())
+        programs.serve(listening, linger, [] { kill(getpid(), SIGTERM); });
 
     int signal = 0;
     while (sigwait(&signals, &signal) == 0 && signal == SIGHUP)
