@@ -1,5 +1,6 @@
 #include "ServiceFixture.h"
 
+#include "platform/ChildProcess.h"
 #include "platform/ProfileStrings.h"
 
 #include <QCoreApplication>
@@ -13,7 +14,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <csignal>
-#include <sys/prctl.h>
 
 #ifndef SINTONEX_SERVICE_BIN
 #error "SINTONEX_SERVICE_BIN must name the service executable"
@@ -35,7 +35,7 @@ ServiceFixture::ServiceFixture(const QStringList& extraArgs, Switches switches) 
     m_process.setArguments(args + extraArgs);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // A crashed or killed test must not leave its service running.
-    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    m_process.setChildProcessModifier(endsWithThisProcess(SIGKILL));
     m_process.start();
     if (!m_process.waitForStarted(5000)) {
         m_error = QStringLiteral("cannot start %1: %2").arg(m_process.program(), m_process.errorString());
