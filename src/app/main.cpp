@@ -38,9 +38,11 @@ int main(int argc, char** argv) {
 #ifdef SINTONEX_WEBENGINE
     installLazyWebPages(*platform, folder.libraryDir(), QStringLiteral(SINTONEX_WEB_MODULE_DIR));
 #endif
-    // An installed program brings its service along where nothing else answers for it.
+    // An installed program brings its service along: the one this user's copies share.
     LocalService service(LocalService::installed(folder.libraryDir(), folder.dataDir()));
-    service.startFor(Endpoints(Settings(folder.path())).serviceBase());
+    service.basesChanged = [&] { platform->bundledService = service.bases(); };
+    if (service.startFor(Endpoints(Settings(folder.path())).serviceBase()))
+        service.basesChanged();
     Forms forms(*platform);
     QObject::connect(&forms, &Forms::runEnded, &app, &QApplication::quit, Qt::QueuedConnection);
     registerProgramForms(forms);

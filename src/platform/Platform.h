@@ -17,6 +17,11 @@ class Mixer;
 class Tray;
 class MediaSession;
 
+// Where a service's three hosts answer ("http://host:port" each); empty where it has none.
+struct ServiceBases {
+    QString service, web, forum;
+};
+
 struct Platform {
     Platform();
     ~Platform();
@@ -28,6 +33,9 @@ struct Platform {
     // An installed program: the system's package manager owns its files, so it never replaces
     // itself and its program folder is a per-user one.
     bool installed = false;
+    // Where this run's own service answers (the one an installed program brings along); empty
+    // when it has none. It stands for the compiled-in addresses, which it may not have got.
+    ServiceBases bundledService;
 
     std::unique_ptr<Dialogs> dialogs;
     std::unique_ptr<Shell> shell;
