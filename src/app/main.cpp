@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <unistd.h>
+#include <vector>
 
 #ifdef SINTONEX_WEBENGINE
 #include "platform/LazyPageBrowser.h"
@@ -19,10 +20,17 @@
 
 int main(int argc, char** argv) {
     allocator::tuneForPlayback();
-    chooseDisplayPlatform();
+    // The display platform goes to Qt on the command line, not into the environment that the
+    // processes this program starts would inherit. Qt keeps the arguments for the whole run.
+    std::vector<char*> args(argv, argv + argc);
+    QByteArray platformOption("-platform"), qpa = displayPlatformFor();
+    if (!qpa.isEmpty())
+        args.insert(args.end(), {platformOption.data(), qpa.data()});
+    args.push_back(nullptr);
+    int count = int(args.size()) - 1;
     // libmpv parses numbers with the C locale and refuses to start otherwise.
     setenv("LC_NUMERIC", "C", 1);
-    QApplication app(argc, argv);
+    QApplication app(count, args.data());
     setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Sintonex"));
     QApplication::setQuitOnLastWindowClosed(false);                  // the registry decides when the run ends
