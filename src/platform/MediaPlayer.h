@@ -52,4 +52,6 @@ signals:
     void OpenStateChange(int state);
     // Emitted whenever the title of the current item changes (stream metadata).
     void MediaChange();
+    // The player's own volume (settings.volume) changed, by setVolume() or its own controls.
+    void VolumeChange();
 };

@@ -28,7 +28,12 @@ public:
     bool hasCurrentMedia() const override { return !m_url.isEmpty(); }
     QString sourceURL() const override { return m_url; }
     std::optional<QString> getItemInfo(const QString& attribute) const override;
-    void setVolume(int v) override { m_volume = v; }
+    void setVolume(int v) override {
+        if (v == m_volume)
+            return;
+        m_volume = v;
+        emit VolumeChange();
+    }
     int volume() const override { return m_volume; }
     void setAutoStart(bool on) override { autoStart = on; }
     void setUiMode(const QString& mode) override { m_uiMode = mode; }
