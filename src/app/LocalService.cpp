@@ -175,11 +175,13 @@ bool LocalService::joinOrStartShared() {
     if (found != Found::None)
         return found == Found::Service;
     // In a session of its own: a terminal's Ctrl-C or hang-up that ends this copy does not reach
-    // it. Its ports it tells through the socket.
+    // it. It tells its ports through the socket, and holds none of this copy's outputs open: it
+    // outlives this copy, and whoever reads those would wait for it.
     QProcess starter;
     starter.setProgram(m_setup.program);
     starter.setArguments(arguments(true));
     starter.setStandardOutputFile(QProcess::nullDevice());
+    starter.setStandardErrorFile(QProcess::nullDevice());
     starter.setWorkingDirectory(QStringLiteral("/"));
     qint64 pid = 0;
     if (!starter.startDetached(&pid))
