@@ -67,7 +67,7 @@ QByteArray signatureOf(const QVariant& v) {
 
 // What is wrong with the types of a Metadata map, as strict clients see it: they drop a track
 // whose id is no object path, or whose artists are no list of strings.
-QString wrongTypes(const QVariantMap& metadata) {
+std::string wrongTypes(const QVariantMap& metadata) {
     QStringList wrong;
     if (!metadata.contains("mpris:trackid"))
         wrong << "no mpris:trackid";
@@ -76,7 +76,7 @@ QString wrongTypes(const QVariantMap& metadata) {
     for (const auto& [key, signature] : expected)
         if (metadata.contains(key) && signatureOf(metadata.value(key)) != signature)
             wrong << key + " is \"" + QString::fromLatin1(signatureOf(metadata.value(key))) + "\"";
-    return wrong.join(", ");
+    return wrong.join(", ").toStdString();
 }
 
 QString trackIdOf(const QVariantMap& metadata) {
