@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <unordered_set>
 
 namespace {
 
@@ -207,6 +208,38 @@ void Catalogue::finish() {
         m_byName.emplace(ch.name, i);
         m_byCp1252.emplace(text::utf8ToCp1252(ch.name), i);
     }
+}
+
+size_t Catalogue::separateLists() {
+    finish(); // the published bytes, which a clash of encodings may share
+    std::unordered_set<std::string> every, seen[2];
+    for (const Channel& ch : m_channels)
+        every.insert({ch.name, ch.published});
+    const auto publishedAs = [this](ListKind list, const std::string& name) {
+        return isUtf8(list) ? name : text::utf8ToCp1252(name);
+    };
+    size_t renamed = 0;
+    for (Channel& ch : m_channels) {
+        const bool radio = ch.list == ListKind::Radio;
+        const std::unordered_set<std::string>& other = seen[!radio];
+        if (other.contains(ch.name) || other.contains(ch.published)) {
+            const std::string kind = radio ? "radio" : "TV";
+            std::string name;
+            for (int n = 1;
+                 name.empty() || every.contains(name) || every.contains(publishedAs(ch.list, name)); ++n) {
+                const std::string suffix = " (" + kind + (n > 1 ? " " + std::to_string(n) : "") + ")";
+                name = text::firstChars(ch.name, text::kMaxNameChars - suffix.size()) + suffix;
+            }
+            ch.name = name;
+            ch.published = publishedAs(ch.list, name);
+            every.insert({ch.name, ch.published});
+            ++renamed;
+        }
+        seen[radio].insert({ch.name, ch.published});
+    }
+    if (renamed > 0)
+        reindexNames();
+    return renamed;
 }
 
 bool Catalogue::load(const std::string& path, std::string& error) {

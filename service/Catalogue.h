@@ -60,6 +60,11 @@ public:
     template <typename Keep> void keepChannels(Keep keep);
     // Settles each list's encoding and the names' published bytes; call after changes, before use.
     void finish();
+    // The resolver is not told which list a name comes from: a channel whose name, or whose bytes
+    // in its list file, a channel of the other list has already is renamed "<name> (radio)" or
+    // "<name> (TV)" (numbered when that is taken too). Earlier channels keep their names. Gives
+    // how many were renamed; call finish() afterwards.
+    size_t separateLists();
 
     // The channel whose name has these bytes, in UTF-8 or in Windows-1252; nullptr when unknown.
     const Channel* find(const std::string& nameBytes) const;

@@ -25,11 +25,13 @@ ListPublisher::ListPublisher(long firstVersion, bool derivedVersion, bool baseIs
 // Lists built from playlists take a version of their own: a program that holds other lists (the
 // demo ones a build places, those of an earlier run) is offered these, and a restart over the same
 // playlists offers nothing.
-long ListPublisher::versionFor(const Lists& lists) const {
-    // Hashed apart from the addresses the lists name, which differ from instance to instance.
+long ListPublisher::versionFor(const Lists& lists, const BaseAddresses& addresses) const {
+    // Hashed apart from the addresses the lists name, which differ from instance to instance;
+    // with them where those addresses are what sets these lists apart from the installed ones.
     const BaseAddresses placeholders{"{service}", "{web}", "{forum}"};
-    const std::string text = lists.catalogue.listFile(ListKind::Tv, placeholders) +
-                             lists.catalogue.listFile(ListKind::Radio, placeholders);
+    const BaseAddresses& named = m_addressesMoved ? addresses : placeholders;
+    const std::string text =
+        lists.catalogue.listFile(ListKind::Tv, named) + lists.catalogue.listFile(ListKind::Radio, named);
     return 100 + static_cast<long>(contentHash(text) % 900000);
 }
 
@@ -61,6 +63,7 @@ void ListPublisher::publish(const Catalogue& base, const std::vector<PlaylistSou
         }
     if (!dead.empty())
         next->catalogue.filterAddresses([&dead](const std::string& a) { return !dead.contains(a); });
+    const size_t renamed = next->catalogue.separateLists();
     next->catalogue.finish();
     next->tv = next->catalogue.listFile(ListKind::Tv, addresses);
     next->radio = next->catalogue.listFile(ListKind::Radio, addresses);
@@ -70,28 +73,62 @@ void ListPublisher::publish(const Catalogue& base, const std::vector<PlaylistSou
     const std::shared_ptr<const Lists> previous = current();
     if (!previous) {
         // A bundled service with no network and no copies publishes exactly what the package
-        // installed (the first version), so nothing is installed again.
-        next->version = next->fromSources && m_derivedVersion ? versionFor(*next) : m_firstVersion;
+        // installed (the first version), so nothing is installed again; one whose ports moved
+        // names other addresses than the installed lists, which its own version must tell apart.
+        next->version = (next->fromSources || m_addressesMoved) && m_derivedVersion
+                            ? versionFor(*next, addresses)
+                            : m_firstVersion;
         next->changed = std::time(nullptr);
     } else if (previous->tv == next->tv && previous->radio == next->radio) {
         next->version = previous->version;
         next->changed = previous->changed;
+        m_say("lists unchanged: version " + std::to_string(next->version));
     } else {
         // The first lists with channels of the sources take their version from their contents, as
         // at a start: a restart over the same copies then offers nothing new.
         next->version = !previous->fromSources && next->fromSources && m_derivedVersion
-                            ? versionFor(*next)
+                            ? versionFor(*next, addresses)
                             : previous->version + 1;
         if (next->version == previous->version)
             ++next->version;
         next->changed = std::time(nullptr);
         m_say("lists changed: version " + std::to_string(next->version));
     }
+    scheduleAnnouncement(previous.get(), *next);
     if (clashes > 0 && (!previous || previous->version != next->version))
         m_say(std::to_string(clashes) +
               " playlist entries left out: their names belong to catalogue channels");
+    if (renamed > 0 && (!previous || previous->version != next->version))
+        m_say(std::to_string(renamed) + " channels renamed: their names were taken in the other list");
     std::lock_guard lock(m_mutex);
     m_current = std::move(next);
+}
+
+void ListPublisher::scheduleAnnouncement(const Lists* previous, Lists& next) const {
+    const auto now = std::chrono::system_clock::now();
+    if (!previous) {
+        next.announceAt = now;
+        return;
+    }
+    if (previous->version == next.version) {
+        next.announceAt = previous->announceAt;
+        next.earlierVersion = previous->earlierVersion;
+        next.earlierSince = previous->earlierSince;
+        return;
+    }
+    // A client told of the new version at once could be given the old lists by a cache, and
+    // would keep them under the new number.
+    const Announced before = announced(*previous);
+    next.earlierVersion = before.version;
+    next.earlierSince = before.since;
+    next.announceAt = now + std::chrono::seconds(m_listCacheSeconds > 0 ? 2 * m_listCacheSeconds + 1 : 0);
+}
+
+ListPublisher::Announced ListPublisher::announced(const Lists& lists) {
+    if (std::chrono::system_clock::now() < lists.announceAt)
+        return {lists.earlierVersion, lists.earlierSince};
+    const auto at = std::chrono::ceil<std::chrono::seconds>(lists.announceAt.time_since_epoch());
+    return {lists.version, static_cast<std::time_t>(at.count())};
 }
 
 std::shared_ptr<const ListPublisher::Lists> ListPublisher::current() const {

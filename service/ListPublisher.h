@@ -9,6 +9,7 @@
 
 #include "Catalogue.h"
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -25,8 +26,8 @@ struct PlaylistSource {
     ListKind list;
     std::string address;
     std::vector<std::pair<std::string, std::string>> entries; // name, stream address
-    std::map<std::string, GuideTags> guideTags; // by entry name: the first entry's that had any
-    std::vector<std::string> guides;            // programme guides its header names
+    std::map<std::string, GuideTags> guideTags;               // by entry name: the first entry's that had any
+    std::vector<std::string> guides;                          // programme guides its header names
 };
 
 // FNV-1a over the bytes: the same lists give the same hash on every instance of the service.
@@ -46,7 +47,18 @@ public:
         bool demoTv = false;      // the demo's channels stand in for the TV list
         bool demoRadio = false;   // and for the radio list
         bool fromSources = false; // some source gave a channel
+        // The version pages name a version only once no shared cache can still give lists older
+        // than it: until `announceAt` they name the version announced before (and its moment).
+        std::chrono::system_clock::time_point announceAt;
+        long earlierVersion = 0;
+        std::time_t earlierSince = 0;
     };
+    // The version the version pages name, and since when (whole seconds, rounded up).
+    struct Announced {
+        long version;
+        std::time_t since;
+    };
+    static Announced announced(const Lists& lists);
 
     // `firstVersion` is the first lists' version unless `derivedVersion`, in which case lists built
     // from playlists take one from their contents. `baseIsDemo`: the base catalogue is the built-in
@@ -60,18 +72,28 @@ public:
                  const std::set<std::string>& dead, const BaseAddresses& addresses);
     // The lists last published; null before the first publish().
     std::shared_ptr<const Lists> current() const;
+    // How long a shared cache may give a list without asking: a new version is announced that
+    // much later twice over, and a second more. Before the first publish().
+    void setListCacheSeconds(int seconds) { m_listCacheSeconds = seconds; }
+    // The service could not have its usual ports, so its lists name other addresses than those
+    // installed with the program: the first version is then taken from the lists as published,
+    // addresses included, so that a program holding the installed lists is offered these.
+    void setAddressesMoved(bool moved) { m_addressesMoved = moved; }
 
     // Writes the two list files as the program names them beside itself, and "list-version", into
     // `folder`. False with a message when a file cannot be written.
     static bool exportTo(const Lists& lists, const std::string& folder, std::string& error);
 
 private:
-    long versionFor(const Lists& lists) const;
+    long versionFor(const Lists& lists, const BaseAddresses& addresses) const;
+    void scheduleAnnouncement(const Lists* previous, Lists& next) const;
 
     const long m_firstVersion;
     const bool m_derivedVersion;
     const bool m_baseIsDemo;
     std::function<void(const std::string&)> m_say;
+    int m_listCacheSeconds = 0;
+    bool m_addressesMoved = false;
     mutable std::mutex m_mutex;
     std::shared_ptr<const Lists> m_current;
 };

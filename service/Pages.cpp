@@ -2,6 +2,8 @@
 
 #include "Text.h"
 
+#include <cctype>
+
 using text::escapeXml;
 
 namespace pages {
@@ -122,6 +124,97 @@ std::string forumHome() {
 std::string forumTopic(const std::string& number) {
     return page("Foro de Sintonex - Tema " + number,
                 "<h1>Tema " + escapeXml(number) + "</h1><p>Escribe aquí los canales que no funcionan.</p>");
+}
+
+namespace {
+
+const char* const kBuiltInChanges = "- Las listas de canales pueden reunir tus propias listas M3U y PLS.\n"
+                                    "- Los controles multimedia del escritorio manejan la radio y la "
+                                    "televisión, y su volumen es el de Sintonex.\n"
+                                    "- Todas las ventanas de Sintonex de un usuario comparten su servicio.\n";
+
+// Paragraphs separated by blank lines; lines starting with "- " are the items of a list.
+std::string changesHtml(const std::string& text) {
+    std::string out, paragraph;
+    bool inList = false;
+    const auto endParagraph = [&] {
+        if (!paragraph.empty())
+            out += "<p>" + escapeXml(paragraph) + "</p>";
+        paragraph.clear();
+    };
+    const auto endList = [&] {
+        if (inList)
+            out += "</ul>";
+        inList = false;
+    };
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        start = end + 1;
+        if (line.starts_with("- ")) {
+            endParagraph();
+            if (!inList)
+                out += "<ul>";
+            inList = true;
+            out += "<li>" + escapeXml(line.substr(2)) + "</li>";
+        } else if (line.find_first_not_of(" \t") == std::string::npos) {
+            endParagraph();
+            endList();
+        } else {
+            endList();
+            paragraph += (paragraph.empty() ? "" : " ") + line;
+        }
+    }
+    endParagraph();
+    endList();
+    return out;
+}
+
+std::string percentEncoded(const std::string& s) {
+    static const char* const hex = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : s) {
+        const auto u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) || c == '-' || c == '.' || c == '_' || c == '~') {
+            out += c;
+        } else {
+            out += '%';
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string download(const std::string& displayVersion, const std::string& changes,
+                     const std::string& packageName) {
+    const std::string name = "Sintonex " + displayVersion;
+    std::string how;
+    if (!packageName.empty()) {
+        how = "<p>Descarga el paquete <a href=\"/sintonex/descargar/" +
+              escapeXml(percentEncoded(packageName)) + "\">" + escapeXml(packageName) +
+              "</a> e instálalo desde la carpeta donde lo guardaste:</p>"
+              "<pre>sudo apt install ./" +
+              escapeXml(packageName) + "</pre>";
+    } else {
+        how = "<p>Prepara el paquete a partir del código fuente de Sintonex e "
+              "instálalo:</p><pre>scripts/setup\n"
+              "cmake -S . -B build-plain -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSINTONEX_TESTS=OFF\n"
+              "cmake --build build-plain -j\"$(nproc)\"\n(cd build-plain &amp;&amp; cpack -G DEB)\n"
+              "sudo apt install ./build-plain/sintonex_*.deb</pre>";
+    }
+    how += "<p>El paquete nuevo sustituye al anterior y conserva tus listas de canales y tu configuración. "
+           "Después vuelve a abrir Sintonex.</p>";
+    return page("Descargar " + name, "<h1>" + escapeXml(name) + "</h1><h2>Novedades</h2>" +
+                                         changesHtml(changes.empty() ? kBuiltInChanges : changes) +
+                                         "<h2>Cómo instalarla</h2>" + how);
 }
 
 std::string asx(const std::string& title, const std::vector<std::string>& hrefs) {

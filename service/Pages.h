@@ -32,6 +32,11 @@ std::string external();
 std::string recommended(const std::string& friends);
 std::string forumHome();
 std::string forumTopic(const std::string& number);
+// Where the program sends a user when a newer version exists: the version, what changed (the text
+// of a changes file: paragraphs, "- " items; empty for the built-in one) and how to install it,
+// from `packageName` offered beside the page or, without one, built from the sources.
+std::string download(const std::string& displayVersion, const std::string& changes,
+                     const std::string& packageName);
 
 // An ASX playlist with one entry: its first address, the others as alternatives tried in order.
 std::string asx(const std::string& title, const std::vector<std::string>& hrefs);

@@ -11,9 +11,6 @@
 
 namespace {
 
-// Longer names would make the program's resolver request longer than servers accept.
-constexpr size_t kMaxNameChars = 200;
-
 bool startsWithNoCase(const std::string& s, const char* prefix) {
     size_t i = 0;
     for (; prefix[i]; ++i)
@@ -394,12 +391,7 @@ std::string cleanName(const std::string& input) {
     }
     while (!out.empty() && out.back() == ' ')
         out.pop_back();
-    // Cut at a character boundary.
-    size_t chars = 0, at = 0;
-    for (; at < out.size(); ++at)
-        if ((static_cast<unsigned char>(out[at]) & 0xC0) != 0x80 && ++chars > kMaxNameChars)
-            break;
-    out.resize(at);
+    out = text::firstChars(out, text::kMaxNameChars);
     while (!out.empty() && out.back() == ' ')
         out.pop_back();
     return out;

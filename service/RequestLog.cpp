@@ -20,20 +20,14 @@ void RequestLog::note(const std::string& host, const std::string& text) {
 }
 
 void RequestLog::append(std::string line) {
+    if (!m_file)
+        return;
     // A decoded value may hold line breaks; one entry must stay one line.
     for (char& c : line)
         if (c == '\n' || c == '\r')
             c = ' ';
     line += '\n';
     std::lock_guard lock(m_mutex);
-    m_text += line;
-    if (m_file) {
-        std::fwrite(line.data(), 1, line.size(), m_file);
-        std::fflush(m_file);
-    }
-}
-
-std::string RequestLog::text() const {
-    std::lock_guard lock(m_mutex);
-    return m_text;
+    std::fwrite(line.data(), 1, line.size(), m_file);
+    std::fflush(m_file);
 }

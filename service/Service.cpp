@@ -6,7 +6,9 @@
 #include "Sources.h"
 #include "Text.h"
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
 
 #include <algorithm>
 #include <cmath>
@@ -49,6 +51,10 @@ std::string contentTypeOf(const std::string& path) {
     return "application/octet-stream";
 }
 
+std::string packageName(const std::string& path) {
+    return path.empty() ? std::string() : std::filesystem::path(path).filename().string();
+}
+
 bool readFile(const std::string& path, std::string& out) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -89,6 +95,19 @@ std::time_t parseHttpDate(const std::string& text) {
     std::tm tm{};
     const char* end = strptime(text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &tm);
     return end && *end == '\0' ? timegm(&tm) : -1;
+}
+
+// 127.0.0.0/8, ::1, or 127.0.0.0/8 written as an IPv6 address.
+bool isLoopback(const std::string& address) {
+    in_addr v4{};
+    in6_addr v6{};
+    if (inet_pton(AF_INET, address.c_str(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    if (inet_pton(AF_INET6, address.c_str(), &v6) != 1)
+        return false;
+    if (IN6_IS_ADDR_LOOPBACK(&v6))
+        return true;
+    return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
 }
 
 // Whether an If-None-Match header names `tag` (weak comparison, as for a GET).
@@ -151,7 +170,9 @@ Service::Service(ServiceOptions options)
                 std::uint64_t{m_options.guideLimitMiB} << 20,
                 m_options.demo && m_options.cataloguePath.empty()},
                [this](const std::string& line) { say(line); }),
-      m_media(m_options.mediaDir, Media::Clock::now() - std::chrono::seconds(30)) {}
+      m_media(m_options.mediaDir, Media::Clock::now() - std::chrono::seconds(30)) {
+    m_lists.setListCacheSeconds(m_options.listCacheSeconds);
+}
 
 Service::~Service() {
     stop();
@@ -331,6 +352,13 @@ bool Service::start(std::string& error) {
     setOwnAddresses();
     if (!m_sourceSet.start(error))
         return false;
+    if (!m_options.changesPath.empty()) {
+        if (!readFile(m_options.changesPath, m_changes)) {
+            error = "cannot read the changes file " + m_options.changesPath;
+            return false;
+        }
+        m_changes = text::decodeValue(m_changes);
+    }
 
     const std::pair<const char*, int> hosts[] = {
         {"service", m_options.servicePort}, {"web", m_options.webPort}, {"forum", m_options.forumPort}};
@@ -345,7 +373,7 @@ bool Service::start(std::string& error) {
         } else {
             h.port = port;
             if (!h.server.bind_to_port(m_options.bind, port))
-                h.port = -1;
+                h.port = m_options.anyPortIfBusy ? h.server.bind_to_any_port(m_options.bind) : -1;
         }
         if (h.port <= 0) {
             error = std::string("cannot listen on ") + m_options.bind + ":" + std::to_string(port) + " (" +
@@ -354,9 +382,13 @@ bool Service::start(std::string& error) {
         }
     }
     setOwnAddresses();
+    const auto moved = [](int asked, int bound) { return asked != 0 && bound != asked; };
+    m_lists.setAddressesMoved(moved(m_options.servicePort, servicePort()) ||
+                              moved(m_options.webPort, webPort()) || moved(m_options.forumPort, forumPort()));
     publish(bases());
     addServiceRoutes(*m_hosts[0]);
-    addControlRoutes(*m_hosts[0]);
+    if (m_options.faults)
+        addControlRoutes(*m_hosts[0]);
     addMediaRoutes(*m_hosts[0]);
     addWebRoutes(*m_hosts[1]);
     addMediaRoutes(*m_hosts[1]);
@@ -398,10 +430,16 @@ void Service::setUpHost(Host& host) {
     host.server.set_pre_routing_handler([this, &host](const Request& req, Response& res) {
         // Ranges are not served: every answer is the whole body from its first byte.
         const_cast<Request&>(req).ranges.clear();
-        if (host.name == "service" && req.path.starts_with("/_control/"))
+        if (controlRequest(host, req))
             return HandlerResponse::Unhandled;
         m_log.request(host.name, req.method, req.target);
         return applyFault(host, req, res) ? HandlerResponse::Handled : HandlerResponse::Unhandled;
+    });
+    // A 304 names no length of its own: the library's "Content-Length: 0" could be taken by a
+    // cache for the length of the answer it keeps.
+    host.server.set_post_routing_handler([](const Request&, Response& res) {
+        if (res.status == 304)
+            res.headers.erase("Content-Length");
     });
     host.server.set_error_handler(httplib::Server::HandlerWithResponse([](const Request& req, Response& res) {
         if (!res.body.empty() || res.content_provider_)
@@ -527,6 +565,10 @@ std::vector<std::string> Service::streamAddresses(const Channel& channel, const 
 
 void Service::serveCached(const Request& req, Response& res, const std::string& body, const char* type,
                           const std::string& tag, std::time_t changed, const char* cacheControl) {
+    // One representation only: compressed on request, an answer would need a tag of its own and a
+    // "Vary: Accept-Encoding" that splits every cache entry by the clients' headers, for bodies
+    // that are small (the version pages) or never compressed (the lists).
+    const_cast<Request&>(req).headers.erase("Accept-Encoding");
     res.set_header("ETag", tag);
     res.set_header("Last-Modified", httpDate(changed));
     res.set_header("Cache-Control", cacheControl);
@@ -549,9 +591,10 @@ void Service::addServiceRoutes(Host& host) {
     route(host, "/windows/contador/contador.html",
           [](const Request&, Response& res) { html(res, pages::counter()); });
     // Version pages change with the lists: caches may keep them briefly. The lists themselves are
-    // revalidated every time, since a list older than its version page would be installed under
-    // the newer version number.
-    const char* const versionLifetime = "public, max-age=30";
+    // revalidated by clients every time, and by a shared cache after listCacheSeconds: a list
+    // older than its version page would be installed under the newer version number, so a new
+    // version is announced only once no cache can give the lists before it.
+    const std::string versionLifetime = "public, max-age=" + std::to_string(m_options.versionMaxAge);
     route(host, "/windows/versiones/comprobar_ver_act.php",
           [this, versionLifetime](const Request& req, Response& res) {
               const std::string display = text::displayVersion(m_options.programVersion);
@@ -559,21 +602,22 @@ void Service::addServiceRoutes(Host& host) {
               const std::string body =
                   current ? pages::reply("Sintonex " + display + " - versión al día", "ok")
                           : pages::reply("Sintonex " + display + " - nueva versión disponible", "no");
-              serveCached(req, res, body, kHtml, entityTag(body), published()->changed, versionLifetime);
+              serveCached(req, res, body, kHtml, entityTag(body),
+                          ListPublisher::announced(*published()).since, versionLifetime.c_str());
           });
     route(host, "/windows/versiones/comprobar_ver_canales.php",
           [this, versionLifetime](const Request& req, Response& res) {
-              const auto lists = published();
-              const bool current = param(req, "ver") == std::to_string(lists->version);
+              const ListPublisher::Announced now = ListPublisher::announced(*published());
+              const bool current = param(req, "ver") == std::to_string(now.version);
               const std::string body = pages::reply("Listas de canales de Sintonex", current ? "ok" : "no");
-              serveCached(req, res, body, kHtml, entityTag(body), lists->changed, versionLifetime);
+              serveCached(req, res, body, kHtml, entityTag(body), now.since, versionLifetime.c_str());
           });
     route(host, "/windows/versiones/obtener_ver_actual.php",
           [this, versionLifetime](const Request& req, Response& res) {
-              const auto lists = published();
+              const ListPublisher::Announced now = ListPublisher::announced(*published());
               const std::string body =
-                  pages::reply("Versión de las listas de canales", std::to_string(lists->version));
-              serveCached(req, res, body, kHtml, entityTag(body), lists->changed, versionLifetime);
+                  pages::reply("Versión de las listas de canales", std::to_string(now.version));
+              serveCached(req, res, body, kHtml, entityTag(body), now.since, versionLifetime.c_str());
           });
     route(host, "/windows/pqlrvbxdk27/canalasx.php", [this](const Request& req, Response& res) {
         const std::string name = param(req, "canala");
@@ -595,16 +639,22 @@ void Service::addServiceRoutes(Host& host) {
         const std::vector<std::string> addresses = streamAddresses(*ch, req);
         html(res, pages::channelPage(*ch, addresses.empty() ? std::string() : addresses.front()));
     });
-    route(host, "/windows/hmtzc4wn8ue/canalestv.exe", [this](const Request& req, Response& res) {
-        const auto lists = published();
-        serveCached(req, res, lists->tv, "application/octet-stream", lists->tvTag, lists->changed,
-                    "public, no-cache");
-    });
-    route(host, "/windows/hmtzc4wn8ue/canalesradio.exe", [this](const Request& req, Response& res) {
-        const auto lists = published();
-        serveCached(req, res, lists->radio, "application/octet-stream", lists->radioTag, lists->changed,
-                    "public, no-cache");
-    });
+    const int shared = m_options.listCacheSeconds;
+    const std::string listLifetime =
+        shared > 0 ? "public, max-age=0, s-maxage=" + std::to_string(shared) + ", proxy-revalidate"
+                   : "public, no-cache";
+    route(host, "/windows/hmtzc4wn8ue/canalestv.exe",
+          [this, listLifetime](const Request& req, Response& res) {
+              const auto lists = published();
+              serveCached(req, res, lists->tv, "application/octet-stream", lists->tvTag, lists->changed,
+                          listLifetime.c_str());
+          });
+    route(host, "/windows/hmtzc4wn8ue/canalesradio.exe",
+          [this, listLifetime](const Request& req, Response& res) {
+              const auto lists = published();
+              serveCached(req, res, lists->radio, "application/octet-stream", lists->radioTag, lists->changed,
+                          listLifetime.c_str());
+          });
     route(host, "/windows/actualizar/sintonex.exe", [this](const Request&, Response& res) {
         std::string program = kDefaultProgram;
         if (!m_options.programFile.empty() && !readFile(m_options.programFile, program))
@@ -778,21 +828,28 @@ void Service::addMediaRoutes(Host& host) {
     });
 }
 
+bool Service::controlRequest(const Host& host, const Request& req) const {
+    return m_options.faults && &host == m_hosts[0].get() && req.path.starts_with("/_control/") &&
+           isLoopback(req.remote_addr);
+}
+
 void Service::addControlRoutes(Host& host) {
-    // Not routed through route(): the switches themselves never misbehave.
-    host.server.Get("/_control/fault", [this](const Request& req, Response& res) {
+    // Not routed through route(): the switches themselves never misbehave. From elsewhere they are
+    // an unknown page, as on a service without them: nothing tells a stranger they exist.
+    host.server.Get("/_control/fault", [this, &host](const Request& req, Response& res) {
+        if (!controlRequest(host, req))
+            return void(res.status = 404);
         std::string error;
         if (m_faults.set(param(req, "path"), param(req, "mode"), param(req, "value"), error))
             return res.set_content("ok\n", "text/plain");
         res.status = 400;
         res.set_content(error + "\n", "text/plain");
     });
-    host.server.Get("/_control/clear", [this](const Request&, Response& res) {
+    host.server.Get("/_control/clear", [this, &host](const Request& req, Response& res) {
+        if (!controlRequest(host, req))
+            return void(res.status = 404);
         m_faults.clear();
         res.set_content("ok\n", "text/plain");
-    });
-    host.server.Get("/_control/log", [this](const Request&, Response& res) {
-        res.set_content(m_log.text(), "text/plain; charset=utf-8");
     });
 }
 
@@ -816,6 +873,17 @@ void Service::addWebRoutes(Host& host) {
     route(host, "/informar/enviar", [this, &host](const Request& req, Response& res) {
         m_log.note(host.name, "informar " + decodedFields(req, {"canal", "mensaje"}));
         html(res, pages::reportSent(text::decodeValue(param(req, "canal"))));
+    });
+    route(host, "/sintonex/descargar/", [this](const Request&, Response& res) {
+        html(res, pages::download(text::displayVersion(m_options.programVersion), m_changes,
+                                  packageName(m_options.packageFile)));
+    });
+    route(host, R"(/sintonex/descargar/([^/]+))", [this](const Request& req, Response& res) {
+        std::string data;
+        if (m_options.packageFile.empty() || req.matches[1] != packageName(m_options.packageFile) ||
+            !readFile(m_options.packageFile, data))
+            return html(res, pages::error(404, "No existe " + req.path), 404);
+        res.set_content(data, "application/vnd.debian.binary-package");
     });
     route(host, "/sintonex/ayuda/fondos/",
           [](const Request&, Response& res) { html(res, pages::skinsHelp()); });

@@ -37,7 +37,7 @@ struct ServiceOptions {
     int webPort = 47801;
     int forumPort = 47802;
     std::string mediaDir = "media";
-    std::string logPath; // empty: the log is kept in memory only
+    std::string logPath; // empty: no log is kept
     std::string programVersion = "245";
     long listVersion = 37;         // of the first lists; one more at every change
     bool listVersionGiven = false; // without it, playlists' first version comes from their lists
@@ -64,6 +64,16 @@ struct ServiceOptions {
     double streamSpeed = 1;          // endless streams run this many times faster than real time
     std::vector<std::string> guides; // programme guides, files or http(s) addresses, first wins
     unsigned guideLimitMiB = 1024;   // XML one guide may unpack to
+
+    // For tests: mount the fault switches, answered to this machine only.
+    bool faults = false;
+    // Another user's service may hold a port: one that is taken gives way to a free one.
+    bool anyPortIfBusy = false;
+    // How long a shared cache may give a list without asking (0: never), and anyone a version page.
+    int listCacheSeconds = 1;
+    int versionMaxAge = 30;
+    std::string changesPath; // empty: the built-in "what changed" of the download page
+    std::string packageFile; // set: the package the download page offers
 };
 
 class Service {
@@ -117,6 +127,8 @@ private:
     void addForumRoutes(Host& host);
     void addMediaRoutes(Host& host);
     void addControlRoutes(Host& host);
+    // A request for the fault switches that they answer: they are on, and it comes from this machine.
+    bool controlRequest(const Host& host, const httplib::Request& req) const;
     bool applyFault(const Host& host, const httplib::Request& req, httplib::Response& res);
     void applyDrop(const httplib::Request& req, httplib::Response& res);
     void serveChannelStream(const Host& host, const Channel& channel, const httplib::Request& req,
@@ -139,6 +151,7 @@ private:
     Media m_media;
     RequestLog m_log;
     Faults m_faults;
+    std::string m_changes; // of the download page, UTF-8; empty: the built-in text
     std::atomic<bool> m_stopping{false};
     std::vector<std::unique_ptr<Host>> m_hosts; // service, web, forum
     std::vector<std::thread> m_threads;

@@ -150,4 +150,12 @@ std::string displayVersion(const std::string& compact) {
     return std::string{compact[0], '.', compact[1], '.', compact[2]};
 }
 
+std::string firstChars(const std::string& utf8, size_t chars) {
+    size_t counted = 0, at = 0;
+    for (; at < utf8.size(); ++at)
+        if ((static_cast<unsigned char>(utf8[at]) & 0xC0) != 0x80 && ++counted > chars)
+            break;
+    return utf8.substr(0, at);
+}
+
 } // namespace text

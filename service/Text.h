@@ -2,9 +2,15 @@
 // values (clients send either UTF-8 or the list's 1252 bytes) and escaping for HTML and XML.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace text {
+
+// Longer channel names would make the program's resolver request longer than servers accept.
+constexpr size_t kMaxNameChars = 200;
+// The first `chars` characters of a UTF-8 text (all of it when shorter).
+std::string firstChars(const std::string& utf8, size_t chars);
 
 bool isValidUtf8(const std::string& bytes);
 // Characters that Windows-1252 cannot hold become '?'.

@@ -2,6 +2,7 @@
 // talks to, for running the program offline and for the tests. See service/README.md.
 #include "DefaultSources.h"
 #include "Service.h"
+#include "UserSocket.h"
 
 #include <csignal>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <iostream>
 #include <pthread.h>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -27,10 +29,14 @@ void usage() {
            "                         [--sources-file FILE] [--status-file FILE] [--cache-dir DIR]\n"
            "                         [--fetch-seconds S] [--guide FILE_OR_URL]... [--guide-limit MIB]\n"
            "                         [--title-script FILE] [--icy-metaint N] [--stream-speed X]\n"
+           "                         [--list-cache-seconds N] [--version-max-age S]\n"
+           "                         [--changes FILE] [--package-file FILE]\n"
+           "                         [--user-socket NAME] [--linger S] [--faults]\n"
            "Ports default to 47800, 47801 and 47802; 0 picks a free port. Playlists are M3U/M3U8,\n"
            "PLS or JSON station lists, read again every --refresh minutes (60), on SIGHUP and when\n"
            "the sources file changes. Programme guides are XMLTV, plain or gzip'ed, read with the\n"
-           "playlists; --guide-limit bounds the XML of one (1024).\n";
+           "playlists; --guide-limit bounds the XML of one (1024). --faults mounts the tests' fault\n"
+           "switches (answered to this machine only); never give it to a service others use.\n";
 }
 
 bool parseNumber(const char* text, double& out) {
@@ -43,6 +49,16 @@ bool parseVersion(const char* text, long& out) {
     char* end = nullptr;
     out = std::strtol(text, &end, 10);
     return end != text && *end == '\0' && text[0] >= '0' && text[0] <= '9' && out < 1000000000L;
+}
+
+// Whole seconds, 0 allowed.
+bool parseCount(const char* text, int& out) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < 0 || v > 86400 * 365)
+        return false;
+    out = static_cast<int>(v);
+    return true;
 }
 
 bool parsePort(const char* text, int& port) {
@@ -62,6 +78,8 @@ int main(int argc, char** argv) {
     o.defaultRadioSources = defaultRadioSources();
     o.userAgent = kSourcesUserAgent;
     bool tvDefaultsGiven = false, radioDefaultsGiven = false;
+    std::string userSocket; // set: the service of one user's programs, shared through this name
+    double linger = 5;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -72,8 +90,8 @@ int main(int argc, char** argv) {
             (arg == "--no-demo" ? o.demo : o.checkStreams) = arg == "--check-streams";
             continue;
         }
-        if (arg == "--default-sources") {
-            o.defaultSources = true;
+        if (arg == "--default-sources" || arg == "--faults") {
+            (arg == "--faults" ? o.faults : o.defaultSources) = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -137,6 +155,18 @@ int main(int argc, char** argv) {
             ok = parseNumber(value, o.fetchSeconds);
         else if (arg == "--withdraw-seconds")
             ok = parseNumber(value, o.withdrawSeconds);
+        else if (arg == "--list-cache-seconds")
+            ok = parseCount(value, o.listCacheSeconds);
+        else if (arg == "--version-max-age")
+            ok = parseCount(value, o.versionMaxAge);
+        else if (arg == "--changes")
+            o.changesPath = value;
+        else if (arg == "--package-file")
+            o.packageFile = value;
+        else if (arg == "--user-socket")
+            userSocket = value;
+        else if (arg == "--linger")
+            ok = parseNumber(value, linger);
         else if (arg == "--title-seconds")
             ok = (o.titleSeconds = std::atof(value)) > 0;
         else if (arg == "--stream-speed")
@@ -175,6 +205,25 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    // Claimed before any port is bound: a second service of the same user must not take ports
+    // only to find it is not wanted.
+    UserSocket programs;
+    if (!userSocket.empty() && o.exportDir.empty()) {
+        std::string why;
+        switch (programs.claim(userSocket, why)) {
+        case UserSocket::Claim::Taken:
+            std::cerr << "sintonex-servicio: ya hay un servicio de este usuario (" << userSocket << ")\n";
+            return 3;
+        case UserSocket::Claim::Failed:
+            std::cerr << "sintonex-servicio: --user-socket " << userSocket << ": " << why << "\n";
+            return 1;
+        case UserSocket::Claim::Ok:
+            break;
+        }
+        // Another user's service may hold the usual ports.
+        o.anyPortIfBusy = true;
+    }
+
     Service service(o);
     std::string error;
     if (!o.exportDir.empty()) {
@@ -195,9 +244,13 @@ int main(int argc, char** argv) {
         std::cerr << "); make them with scripts/make-demo-media " << o.mediaDir
                   << ". Streams answer 404 until then.\n";
     }
-    std::printf("listening service=%d web=%d forum=%d\n", service.servicePort(), service.webPort(),
-                service.forumPort());
+    const std::string listening = "listening service=" + std::to_string(service.servicePort()) +
+                                  " web=" + std::to_string(service.webPort()) +
+                                  " forum=" + std::to_string(service.forumPort()) + "\n";
+    std::fputs(listening.c_str(), stdout);
     std::fflush(stdout);
+    if (!userSocket.empty())
+        programs.serve(listening, linger, [] { kill(getpid(), SIGTERM); });
 
     int signal = 0;
     while (sigwait(&signals, &signal) == 0 && signal == SIGHUP)

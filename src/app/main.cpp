@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <unistd.h>
+#include <vector>
 
 #ifdef SINTONEX_WEBENGINE
 #include "platform/LazyPageBrowser.h"
@@ -20,10 +21,17 @@
 
 int main(int argc, char** argv) {
     allocator::tuneForPlayback();
-    chooseDisplayPlatform();
+    // The display platform goes to Qt on the command line, not into the environment that the
+    // processes this program starts would inherit. Qt keeps the arguments for the whole run.
+    std::vector<char*> args(argv, argv + argc);
+    QByteArray platformOption("-platform"), qpa = displayPlatformFor();
+    if (!qpa.isEmpty())
+        args.insert(args.end(), {platformOption.data(), qpa.data()});
+    args.push_back(nullptr);
+    int count = int(args.size()) - 1;
     // libmpv parses numbers with the C locale and refuses to start otherwise.
     setenv("LC_NUMERIC", "C", 1);
-    QApplication app(argc, argv);
+    QApplication app(count, args.data());
     setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Sintonex"));
     QApplication::setQuitOnLastWindowClosed(false);                  // the registry decides when the run ends
@@ -39,7 +47,7 @@ int main(int argc, char** argv) {
 #ifdef SINTONEX_WEBENGINE
     installLazyWebPages(*platform, folder.libraryDir(), QStringLiteral(SINTONEX_WEB_MODULE_DIR));
 #endif
-    // An installed program brings its service along where nothing else answers for it, with the
+    // An installed program brings its service along, the one this user's copies share, with the
     // default channel sources and the user's own.
     LocalService::Setup setup = LocalService::installed(folder.libraryDir(), folder.dataDir());
     setup.extraArguments = {QStringLiteral("--default-sources"), QStringLiteral("--sources-file"),
@@ -47,8 +55,10 @@ int main(int argc, char** argv) {
                             QStringLiteral("--status-file"),
                             folder.path() + QLatin1Char('/') + QLatin1String(sourcesfile::kStatusFileName)};
     LocalService service(std::move(setup));
+    service.basesChanged = [&] { platform->bundledService = service.bases(); };
     const QString configuredService = Endpoints(Settings(folder.path())).serviceBase();
-    service.startFor(configuredService);
+    if (service.startFor(configuredService))
+        service.basesChanged();
     platform->ownService = LocalService::isBundledAddress(configuredService);
     Forms forms(*platform);
     QObject::connect(&forms, &Forms::runEnded, &app, &QApplication::quit, Qt::QueuedConnection);

@@ -33,11 +33,21 @@ QByteArray compact() {
 }
 } // namespace
 
-Endpoints::Endpoints(const Settings& settings) : m_settings(settings) {}
+Endpoints::Endpoints(const Settings& settings, const ServiceBases* bundled)
+    : m_settings(settings), m_bundled(bundled) {}
 
-QString Endpoints::base(const char* key, const char* fallback) const {
+bool Endpoints::sameAddress(const QUrl& a, const QUrl& b) {
+    return a.isValid() && b.isValid() && a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
+           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && a.port(80) == b.port(80);
+}
+
+QString Endpoints::base(const char* key, const char* fallback, QString ServiceBases::*bundled) const {
     QString b = m_settings.read(QStringLiteral("config"), QString::fromLatin1(key)).trimmed();
-    if (b == QLatin1String("error") || b.isEmpty())
+    const bool unset = b == QLatin1String("error") || b.isEmpty();
+    const QString own = m_bundled && bundled ? m_bundled->*bundled : QString();
+    if (!own.isEmpty() && (unset || sameAddress(QUrl(b), QUrl(QString::fromLatin1(fallback)))))
+        return own;
+    if (unset)
         b = QString::fromLatin1(fallback);
     while (b.endsWith('/'))
         b.chop(1);
@@ -45,7 +55,7 @@ QString Endpoints::base(const char* key, const char* fallback) const {
 }
 
 QString Endpoints::serviceBase() const {
-    return base("servidor", SINTONEX_SERVICE_URL);
+    return base("servidor", SINTONEX_SERVICE_URL, &ServiceBases::service);
 }
 QString Endpoints::defaultServiceBase() {
     return QStringLiteral(SINTONEX_SERVICE_URL);
@@ -57,10 +67,10 @@ QString Endpoints::defaultForumBase() {
     return QStringLiteral(SINTONEX_FORUM_URL);
 }
 QString Endpoints::webBase() const {
-    return base("web", SINTONEX_WEB_URL);
+    return base("web", SINTONEX_WEB_URL, &ServiceBases::web);
 }
 QString Endpoints::forumBase() const {
-    return base("foro", SINTONEX_FORUM_URL);
+    return base("foro", SINTONEX_FORUM_URL, &ServiceBases::forum);
 }
 QString Endpoints::supportAddress() const {
     const QString configured = m_settings.read(QStringLiteral("config"), QStringLiteral("soporte")).trimmed();

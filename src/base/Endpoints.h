@@ -2,23 +2,30 @@
 // one place. The three base addresses, the support address and the search engine are compiled
 // defaults that config.ini may override ("servidor", "web", "foro", "soporte", "buscador" in section
 // "config"). Every query value is percent-encoded, so the service receives exactly the text (for a
-// channel name: the bytes of the list file).
+// channel name: the bytes of the list file). The service an installed program brings along
+// stands for the compiled defaults where it runs (it may have had to take other ports).
 #pragma once
+
+#include "platform/Platform.h"
 
 #include <QByteArray>
 #include <QString>
 
+class QUrl;
 class Settings;
 
 class Endpoints {
 public:
-    explicit Endpoints(const Settings& settings);
+    // `bundled`, when given, is read on every request: the run's own service may move.
+    explicit Endpoints(const Settings& settings, const ServiceBases* bundled = nullptr);
 
     QString serviceBase() const;
     // The compiled-in base addresses, used when config.ini names none.
     static QString defaultServiceBase();
     static QString defaultWebBase();
     static QString defaultForumBase();
+    // Same address: scheme, host and port; a trailing slash or letter case makes no difference.
+    static bool sameAddress(const QUrl& a, const QUrl& b);
     QString webBase() const;
     QString forumBase() const;
     // Where users reach support by other means: an e-mail or web address ("soporte" in config.ini).
@@ -61,8 +68,9 @@ public:
     QString skinsHelp() const;
 
 private:
-    QString base(const char* key, const char* fallback) const;
+    QString base(const char* key, const char* fallback, QString ServiceBases::*bundled = nullptr) const;
     QString service(const QByteArray& pathAndQuery) const;
 
     const Settings& m_settings;
+    const ServiceBases* m_bundled;
 };

@@ -75,7 +75,7 @@ void Form::closeEvent(QCloseEvent* e) {
 
 Forms::Forms(Platform& platform, QObject* parent)
     : QObject(parent), m_platform(platform), m_settings(new Settings(platform.programFolder)),
-      m_endpoints(new Endpoints(*m_settings)) {
+      m_endpoints(new Endpoints(*m_settings, &platform.bundledService)) {
     // Windows without an icon of their own, message boxes included, take the application's.
     QGuiApplication::setWindowIcon(programIcon());
 }

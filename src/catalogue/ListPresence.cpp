@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <stdexcept>
 
 namespace catalogue {
@@ -21,10 +22,13 @@ void offerDownload(Forms& forms, ListKind kind) {
     if (QFileInfo(listFilePath(forms.platform().programFolder, kind)).isFile())
         return;
     Dialogs& dialogs = *forms.platform().dialogs;
-    questionOpen = true;
-    const int answer =
-        dialogs.MsgBox(QString::fromUtf8(kPrompt), MsgStyle::YesNoQuestion, QString::fromUtf8(kTitle));
-    questionOpen = false;
+    int answer = 0;
+    {
+        questionOpen = true;
+        const auto closed = qScopeGuard([] { questionOpen = false; }); // also when the question throws
+        answer =
+            dialogs.MsgBox(QString::fromUtf8(kPrompt), MsgStyle::YesNoQuestion, QString::fromUtf8(kTitle));
+    }
     if (answer != kAnswerYes)
         return; // the window stays open with its empty list
     // The update window is shown before the player window goes: with no window left loaded the

@@ -60,4 +60,6 @@ signals:
     void MediaChange();
     // streamTitle() changed, to "" included. A station repeating its title is no change.
     void StreamTitleChange();
+    // The player's own volume (settings.volume) changed, by setVolume() or its own controls.
+    void VolumeChange();
 };

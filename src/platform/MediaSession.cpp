@@ -45,10 +45,11 @@ void MediaSession::setVolume(int percent) {
     changed(Change::Volume);
 }
 
-void MediaSession::setNavigation(bool canPrevious, bool canNext) {
-    if (canPrevious == m_canPrevious && canNext == m_canNext)
+void MediaSession::setNavigation(bool canPrevious, bool canNext, bool canPlay) {
+    if (canPrevious == m_canPrevious && canNext == m_canNext && canPlay == m_canPlay)
         return;
     m_canPrevious = canPrevious;
     m_canNext = canNext;
+    m_canPlay = canPlay;
     changed(Change::Navigation);
 }

@@ -35,13 +35,15 @@ public:
     void setState(State state);
     void setTrack(const Track& track);
     void setVolume(int percent);
-    void setNavigation(bool canPrevious, bool canNext);
+    // Whether the list has a channel before and after the selected one, and whether one is selected.
+    void setNavigation(bool canPrevious, bool canNext, bool canPlay);
 
     State state() const { return m_state; }
     const Track& track() const { return m_track; }
     int volume() const { return m_volume; }
     bool canPrevious() const { return m_canPrevious; }
     bool canNext() const { return m_canNext; }
+    bool canPlay() const { return m_canPlay; }
 
 signals:
     void playRequested();
@@ -67,6 +69,7 @@ private:
     int m_volume = 100;
     bool m_canPrevious = false;
     bool m_canNext = false;
+    bool m_canPlay = false;
 };
 
 // MPRIS2 on the session bus; a session that offers nothing where there is no bus.

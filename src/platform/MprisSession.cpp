@@ -110,7 +110,7 @@ class PlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(qlonglong Position READ position)
     Q_PROPERTY(bool CanGoNext READ canGoNext)
     Q_PROPERTY(bool CanGoPrevious READ canGoPrevious)
-    Q_PROPERTY(bool CanPlay READ yes)
+    Q_PROPERTY(bool CanPlay READ canPlay)
     Q_PROPERTY(bool CanPause READ yes)
     Q_PROPERTY(bool CanSeek READ no)
     Q_PROPERTY(bool CanControl READ yes)
@@ -121,6 +121,8 @@ public:
     double one() const { return 1.0; }
     void setRate(double) {} // live streams play at their own pace
     QVariantMap metadata() const { return metadataOf(m_session.track()); }
+    // This player's own volume, as the protocol means it; the system's master volume is the
+    // desktop's to show.
     double volume() const { return m_session.volume() / 100.0; }
     void setVolume(double volume) {
         const int percent = qRound(std::clamp(volume, 0.0, 1.0) * 100);
@@ -130,6 +132,7 @@ public:
     qlonglong position() const { return 0; }
     bool canGoNext() const { return m_session.canNext(); }
     bool canGoPrevious() const { return m_session.canPrevious(); }
+    bool canPlay() const { return m_session.canPlay(); }
     bool yes() const { return true; }
     bool no() const { return false; }
 
@@ -208,6 +211,7 @@ protected:
         case Change::Navigation:
             properties.insert(QStringLiteral("CanGoNext"), canNext());
             properties.insert(QStringLiteral("CanGoPrevious"), canPrevious());
+            properties.insert(QStringLiteral("CanPlay"), canPlay());
             break;
         }
         QDBusMessage signal = QDBusMessage::createSignal(

@@ -591,7 +591,8 @@ std::optional<QString> MpvPlayer::getItemInfo(const QString& attribute) const {
 
 void MpvPlayer::setVolume(int volume0to100) {
     const int v = std::clamp(volume0to100, 0, 100);
-    if (v != m_volume) {
+    const bool changed = v != m_volume;
+    if (changed) {
         m_volume = v;
         if (m_mpv) {
             double d = v;
@@ -602,6 +603,8 @@ void MpvPlayer::setVolume(int volume0to100) {
         const QSignalBlocker block(m_volumeSlider);
         m_volumeSlider->setValue(v);
     }
+    if (changed)
+        emit VolumeChange();
 }
 
 void MpvPlayer::setUiMode(const QString& mode) {

@@ -17,6 +17,11 @@ class Mixer;
 class Tray;
 class MediaSession;
 
+// Where a service's three hosts answer ("http://host:port" each); empty where it has none.
+struct ServiceBases {
+    QString service, web, forum;
+};
+
 struct Platform {
     Platform();
     ~Platform();
@@ -31,6 +36,9 @@ struct Platform {
     // The service is the program's own bundled one: the lists it publishes are installed without
     // asking, and its sources are the user's to change (fuentes.txt beside config.ini).
     bool ownService = false;
+    // Where this run's own service answers (the one an installed program brings along); empty
+    // when it has none. It stands for the compiled-in addresses, which it may not have got.
+    ServiceBases bundledService;
 
     std::unique_ptr<Dialogs> dialogs;
     std::unique_ptr<Shell> shell;

@@ -8,10 +8,8 @@
 #include "platform/MediaPlayer.h"
 #include "platform/Platform.h"
 #include "platform/Tray.h"
-#include "playback/VolumeControl.h"
 
 #include <QPushButton>
-#include <QScrollBar>
 #include <functional>
 
 using design::Ctl;
@@ -58,7 +56,7 @@ PlayerSession::PlayerSession(PlayerWindow& window, PlayerCommands& commands, Med
     connect(list->model(), &QAbstractItemModel::rowsInserted, this, &PlayerSession::showNavigation);
     connect(list->model(), &QAbstractItemModel::rowsRemoved, this, &PlayerSession::showNavigation);
     connect(list->model(), &QAbstractItemModel::modelReset, this, &PlayerSession::showNavigation);
-    connect(window.volume->volscroll(), &QScrollBar::valueChanged, this, &PlayerSession::showVolume);
+    connect(window.WMPradio, &MediaPlayer::VolumeChange, this, &PlayerSession::showVolume);
 
     // Only the window attached last answers: a switch loads the other window before this one goes.
     const auto request = [this](void (MediaSession::*signal)(), std::function<void()> handler) {
@@ -152,12 +150,13 @@ void PlayerSession::showNavigation() {
     if (!mine())
         return;
     const int row = m_window.canales->ListIndex();
-    m_session.setNavigation(row > 0, row + 1 < m_window.canales->count());
+    m_session.setNavigation(row > 0, row + 1 < m_window.canales->count(), row >= 0);
 }
 
+// The player's own volume, which the window's slider also sets when it moves.
 void PlayerSession::showVolume() {
     if (mine())
-        m_session.setVolume(m_window.volume->volscroll()->value());
+        m_session.setVolume(m_window.WMPradio->volume());
 }
 
 // Play and pause are the stop/play button's while it is usable, else the play and stop pictures'.
@@ -230,6 +229,7 @@ void PlayerSession::quit() {
     forms.endProgram();
 }
 
+// A panel's volume is this player's; the system's master volume stays the window slider's.
 void PlayerSession::setVolume(int percent) {
-    m_window.volume->volscroll()->setValue(percent);
+    m_window.WMPradio->setVolume(percent);
 }

@@ -1,7 +1,7 @@
 // PlayerSession: a player window's side of the desktop's media controls. It tells the media
 // session what the window plays — the player's state, the channel last started with the radio
-// stream's own title, the volume the slider shows, whether the list has a channel before and
-// after the selection — as each changes, and carries out the desktop's requests with the
+// stream's own title, the player's own volume, whether a channel is selected and whether the list
+// has one before and after it — as each changes, and carries out the desktop's requests with the
 // window's own commands, so buttons, pictures and status end as a click would leave them.
 // Written once for the TV and the radio window. GUI thread only.
 #pragma once

@@ -7,8 +7,9 @@
 
 namespace {
 
-// The QT_QPA_PLATFORM a session with these variables ends with ("" for none; null: unset); the
-// test's own environment is given back afterwards.
+// The platform asked of Qt in a session with these variables ("" for none; null: unset). The
+// choice is the program's alone: QT_QPA_PLATFORM, which what it starts would inherit, stays as it
+// was. The test's own environment is given back afterwards.
 QByteArray chosenFor(const char* qpa, const char* wayland, const char* x11, const char* type = nullptr) {
     const char* names[] = {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY", "XDG_SESSION_TYPE"};
     const char* values[] = {qpa, wayland, x11, type};
@@ -17,10 +18,15 @@ QByteArray chosenFor(const char* qpa, const char* wayland, const char* x11, cons
         saved[i] = qgetenv(names[i]);
         values[i] ? qputenv(names[i], values[i]) : qunsetenv(names[i]);
     }
-    chooseDisplayPlatform();
-    const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
+    const QByteArray chosen = displayPlatformFor();
+    EXPECT_EQ(qEnvironmentVariableIsSet("QT_QPA_PLATFORM"), qpa != nullptr);
+    EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), QByteArray(qpa));
     for (int i = 0; i < 4; ++i)
         saved[i].isEmpty() ? qunsetenv(names[i]) : qputenv(names[i], saved[i]);
+    if (qpa && *qpa) {
+        EXPECT_TRUE(chosen.isEmpty()) << "the user's own choice stands";
+        return qpa;
+    }
     return chosen;
 }
 

@@ -57,6 +57,24 @@ TEST_F(EndpointsTest, CompiledDefaultsApplyWithoutSettings) {
     EXPECT_TRUE(def.serviceBase().startsWith("http://"));
     EXPECT_FALSE(def.serviceBase().endsWith('/'));
     EXPECT_NE(def.serviceBase(), def.webBase());
+
+    // The service an installed program brings along stands for the compiled addresses, also when
+    // config.ini writes them out, and follows the service when it moves; a host it does not serve
+    // and an address of the user's own are kept.
+    ServiceBases bundled{"http://127.0.0.1:50000", "http://127.0.0.1:50001", ""};
+    Endpoints own(none, &bundled);
+    EXPECT_EQ(own.serviceBase(), bundled.service);
+    EXPECT_EQ(own.asxResolver("Canal Uno", "37").left(23), "http://127.0.0.1:50000/");
+    EXPECT_EQ(own.webBase(), bundled.web);
+    EXPECT_EQ(own.forumBase(), Endpoints::defaultForumBase());
+    none.write("config", "servidor", Endpoints::defaultServiceBase() + "/");
+    EXPECT_EQ(own.serviceBase(), bundled.service);
+    bundled.service = "http://127.0.0.1:50010";
+    EXPECT_EQ(own.serviceBase(), bundled.service);
+    none.write("config", "web", "http://web.example");
+    EXPECT_EQ(own.webBase(), "http://web.example");
+    none.write("config", "servidor", "http://127.0.0.1:9001");
+    EXPECT_EQ(own.serviceBase(), "http://127.0.0.1:9001");
 }
 
 TEST_F(EndpointsTest, ResolverRequestsCarryTheNameBytesAndNothingMore) {

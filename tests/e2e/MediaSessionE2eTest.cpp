@@ -10,6 +10,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QFileInfo>
@@ -20,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "support/ServiceFixture.h"
+#include "support/TestPlatform.h"
 
 namespace {
 
@@ -61,12 +63,39 @@ QVariantMap mapOf(const QVariant& v) {
     return v.toMap();
 }
 
+// The D-Bus signature of a value as a client receives it ("o", "as", "s", "d", "b").
+QByteArray signatureOf(const QVariant& v) {
+    return v.isValid() ? QByteArray(QDBusMetaType::typeToSignature(v.metaType())) : QByteArray("nothing");
+}
+
+// What is wrong with the types of a Metadata map, as strict clients see it: they drop a track
+// whose id is no object path, or whose artists are no list of strings.
+std::string wrongTypes(const QVariantMap& metadata) {
+    QStringList wrong;
+    if (!metadata.contains("mpris:trackid"))
+        wrong << "no mpris:trackid";
+    const QList<QPair<QString, QByteArray>> expected{
+        {"mpris:trackid", "o"}, {"xesam:artist", "as"}, {"xesam:title", "s"}, {"xesam:album", "s"}};
+    for (const auto& [key, signature] : expected)
+        if (metadata.contains(key) && signatureOf(metadata.value(key)) != signature)
+            wrong << key + " is \"" + QString::fromLatin1(signatureOf(metadata.value(key))) + "\"";
+    return wrong.join(", ").toStdString();
+}
+
 QString trackIdOf(const QVariantMap& metadata) {
     const QVariant id = metadata.value("mpris:trackid");
-    if (id.canConvert<QDBusObjectPath>())
-        return id.value<QDBusObjectPath>().path();
-    return id.canConvert<QDBusArgument>() ? qdbus_cast<QDBusObjectPath>(id.value<QDBusArgument>()).path()
-                                          : id.toString();
+    return signatureOf(id) == "o" ? id.value<QDBusObjectPath>().path() : QString();
+}
+
+// playerctl, the desktop's usual command-line client, on the test's bus; what it prints.
+QString playerctl(const QString& busAddress, const QStringList& arguments) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("playerctl"), QStringList{"-p", "sintonex"} + arguments);
+    p.waitForFinished(10000);
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
 // Every PropertiesChanged of the player interface, as a panel would receive them.
@@ -118,6 +147,8 @@ TEST(MediaSession, TheDesktopSeesWhatTheRadioPlaysAndDrivesIt) {
         GTEST_SKIP() << "the reference service is not built";
     if (QStandardPaths::findExecutable("dbus-daemon").isEmpty())
         GTEST_SKIP() << "no dbus-daemon (scripts/setup installs it)";
+    ASSERT_FALSE(QStandardPaths::findExecutable("playerctl").isEmpty())
+        << "no playerctl (scripts/setup installs it)";
     XSession x;
     if (!x.ok())
         GTEST_SKIP() << x.error().toStdString();
@@ -157,7 +188,13 @@ TEST(MediaSession, TheDesktopSeesWhatTheRadioPlaysAndDrivesIt) {
     EXPECT_TRUE(mpris.get(kRoot, "CanRaise").toBool());
     EXPECT_TRUE(mpris.get(kRoot, "CanQuit").toBool());
     EXPECT_TRUE(mpris.get(kPlayer, "CanGoNext").toBool());
-    const double volume = mpris.get(kPlayer, "Volume").toDouble();
+    const QVariant canPlay = mpris.get(kPlayer, "CanPlay");
+    EXPECT_EQ(signatureOf(canPlay), "b");
+    EXPECT_FALSE(canPlay.toBool()) << "nothing is selected to play yet";
+    EXPECT_EQ(wrongTypes(mpris.metadata()), "");
+    const QVariant volumeRead = mpris.get(kPlayer, "Volume");
+    ASSERT_EQ(signatureOf(volumeRead), "d") << "the volume cannot be read as a number";
+    const double volume = volumeRead.toDouble();
     EXPECT_TRUE(volume >= 0.0 && volume <= 1.0) << volume;
 
     PropertyWatch watch;
@@ -194,6 +231,20 @@ TEST(MediaSession, TheDesktopSeesWhatTheRadioPlaysAndDrivesIt) {
     EXPECT_TRUE(trackIds[1].startsWith("/org/sintonex/canal/0/cancion/")) << trackIds[1].toStdString();
     EXPECT_NE(trackIds[0], trackIds[1]);
     EXPECT_TRUE(trackIdOf(mpris.metadata()).startsWith("/org/sintonex/canal/0/cancion/"));
+    EXPECT_EQ(wrongTypes(mpris.metadata()), "");
+    for (const QVariantMap& change : watch.changes) {
+        if (change.contains("Metadata")) {
+            EXPECT_EQ(wrongTypes(mapOf(change.value("Metadata"))), "") << "as announced";
+        }
+    }
+    EXPECT_TRUE(mpris.get(kPlayer, "CanPlay").toBool());
+    EXPECT_TRUE(watch.saw([](const QVariantMap& c) { return c.value("CanPlay").toBool(); }))
+        << "CanPlay was not announced";
+    // A client shows the station's title as it reads it.
+    const QStringList stationTitles{"Artista Uno - Canción 1", "Artista Dos - Canción 2",
+                                    "Los Niños - Corazón Español"};
+    const QString shown = playerctl(bus.address(), {"metadata", "--format", "{{artist}} - {{title}}"});
+    EXPECT_TRUE(stationTitles.contains(shown)) << shown.toStdString();
     EXPECT_TRUE(waitFor([&] { return mpris.status() == "Playing"; }, 10000));
     EXPECT_TRUE(watch.saw([](const QVariantMap& c) { return statusChangedTo(c, "Playing"); }));
 
@@ -227,14 +278,11 @@ TEST(MediaSession, TheDesktopSeesWhatTheRadioPlaysAndDrivesIt) {
         5000))
         << "the new channel's name was not announced";
 
-    // The volume a panel sets is the slider's, and the slider's is told back.
+    // A panel's volume is this player's own: a client sets it and reads it back, and the system's
+    // master volume stays where it was.
+    const SinkVolume master = sinkVolume();
     const double target = qAbs(volume - 0.35) < 0.005 ? 0.6 : 0.35;
-    const auto setVolume = [&](double v) {
-        QDBusMessage set = QDBusMessage::createMethodCall(kService, kPath, kProperties, "Set");
-        set << kPlayer << QString("Volume") << QVariant::fromValue(QDBusVariant(v));
-        return bus.bus().call(set, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
-    };
-    EXPECT_TRUE(setVolume(target));
+    playerctl(bus.address(), {"volume", QString::number(target)});
     EXPECT_TRUE(waitFor(
         [&] {
             return watch.saw([target](const QVariantMap& c) {
@@ -243,7 +291,8 @@ TEST(MediaSession, TheDesktopSeesWhatTheRadioPlaysAndDrivesIt) {
         },
         5000))
         << "the new volume was not announced; it reads " << mpris.get(kPlayer, "Volume").toDouble();
-    setVolume(volume); // the master volume as it was
+    EXPECT_EQ(playerctl(bus.address(), {"volume"}), QString::number(target, 'f', 6));
+    EXPECT_EQ(sinkVolume().raw, master.raw) << "the panel moved the system's master volume";
 
     // Over to the TV window ("&Televisión", below the player): while a TV channel plays, the panel
     // shows the programme on now, from the service's guide, as the title and the channel as the album.

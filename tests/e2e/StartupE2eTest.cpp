@@ -33,6 +33,18 @@ void playFirstChannel(XSession& x, const XSession::Window& tv) {
     x.key(tv, kKeyReturn);
 }
 
+// The id of a running process of that executable; 0 when none runs.
+qint64 processRunning(const QString& executable) {
+    const QString wanted = QFileInfo(executable).canonicalFilePath();
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (number && QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid)) == wanted)
+            return pid;
+    }
+    return 0;
+}
+
 int distinctColours(const QImage& image) {
     QSet<QRgb> colours;
     for (int y = 0; y < image.height(); y += 4)
@@ -223,7 +235,10 @@ TEST(Installed, DISABLED_TheInstalledProgramBringsItsListsAndServiceAndPlaysTheF
         GTEST_SKIP() << x.error().toStdString();
     ProgramRun program(installed);
     ASSERT_TRUE(program.copied());
-    program.start(x);
+    // As in a Wayland session with XWayland: the program asks Qt for X11, for itself alone.
+    const QMap<QString, QString> wayland{{"WAYLAND_DISPLAY", "wayland-sin-servidor"},
+                                         {"XDG_SESSION_TYPE", "wayland"}};
+    program.start(x, wayland);
 
     const auto tv = openPlayerWindow(x, PlayerChoice::Television);
     ASSERT_TRUE(tv.has_value()) << "the TV window did not appear";
@@ -237,9 +252,29 @@ TEST(Installed, DISABLED_TheInstalledProgramBringsItsListsAndServiceAndPlaysTheF
 
     EXPECT_TRUE(playsFirstChannelAfterTheIntro(x, *tv)) << "the first channel shows no moving pictures";
 
+    // The service is the installed one, without the tests' fault switches, and inherited
+    // nothing of the program's display choice.
+    const qint64 servicePid =
+        processRunning(QFileInfo(installed).absolutePath() + "/../lib/sintonex/sintonex-servicio");
+    ASSERT_GT(servicePid, 0) << "no installed service runs";
+    EXPECT_FALSE(readAll(QStringLiteral("/proc/%1/environ").arg(servicePid)).contains("QT_QPA_PLATFORM="));
+    EXPECT_EQ(ServiceFixture::get(service.toString() + "/_control/clear").status, 404);
+
+    // A second copy of the same user shares the service, which outlives the first copy.
+    ProgramRun second(installed);
+    ASSERT_TRUE(second.copied());
+    second.start(x, wayland);
+    ASSERT_TRUE(x.waitForWindow([](const XSession::Window& w) { return titled(w, "Sintonex"); }, 15000))
+        << "the second copy did not start";
     ASSERT_TRUE(program.terminate());
-    EXPECT_TRUE(waitFor([&] { return !LocalService::answers(service, 200); }, 5000))
-        << "the service outlived the program";
+    waitFor([] { return false; }, 6500); // past the service's linger
+    EXPECT_TRUE(LocalService::answers(service)) << "the first copy took the second copy's service with it";
+    EXPECT_EQ(processRunning(QFileInfo(installed).absolutePath() + "/../lib/sintonex/sintonex-servicio"),
+              servicePid);
+
+    ASSERT_TRUE(second.terminate());
+    EXPECT_TRUE(waitFor([&] { return !LocalService::answers(service, 200); }, 10000))
+        << "the service outlived the last copy of the program";
 
     // The same user names a playlist of their own in fuentes.txt: at the next start its channel is
     // in the TV list with no question asked, and plays.
@@ -258,4 +293,6 @@ TEST(Installed, DISABLED_TheInstalledProgramBringsItsListsAndServiceAndPlaysTheF
             << "a list question came up: " << w.title.toStdString();
     EXPECT_TRUE(playsFirstChannelAfterTheIntro(x, *again)) << "the user's channel shows no moving pictures";
     ASSERT_TRUE(program.terminate());
+    EXPECT_TRUE(waitFor([&] { return !LocalService::answers(service, 200); }, 10000))
+        << "the service outlived the last copy of the program";
 }

@@ -60,23 +60,6 @@ public:
 
 } // namespace
 
-// The sink's volume as pactl prints it: raw (0-65536 on a sound server) and percent.
-struct SinkVolume {
-    int raw = -1;
-    int percent = -1;
-};
-
-inline SinkVolume sinkVolume() {
-    QProcess p;
-    p.start(QStringLiteral("pactl"), {QStringLiteral("get-sink-volume"), QStringLiteral("@DEFAULT_SINK@")});
-    p.waitForFinished(5000);
-    const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    const auto m = QRegularExpression(QStringLiteral("(\\d+)\\s*/\\s*(\\d+)%")).match(out);
-    if (!m.hasMatch())
-        return {};
-    return {m.captured(1).toInt(), m.captured(2).toInt()};
-}
-
 inline bool setSinkPercent(int percent) {
     return QProcess::execute(QStringLiteral("pactl"),
                              {QStringLiteral("set-sink-volume"), QStringLiteral("@DEFAULT_SINK@"),

@@ -4,8 +4,10 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QNetworkInterface>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <iostream>
 
 namespace {
 
@@ -123,4 +125,43 @@ TEST(ServiceFaults, EndlessAnswerNeverCompletes) {
 
     const auto gaveUp = ServiceFixture::get(svc.serviceBase() + "/windows/txt.htm", {}, 500);
     EXPECT_EQ(gaveUp.error, "timed out");
+}
+
+// The switches break the service for everyone: a service others use has none, and a test's
+// service answers them only to its own machine, as if they did not exist.
+TEST(ServiceFaults, SwitchesAreForTestsOnlyAndOnlyFromThisMachine) {
+    const QString breakAll = QStringLiteral("/_control/fault?path=/&mode=error&value=503");
+    {
+        ServiceFixture plain({}, ServiceFixture::WithoutFaults);
+        ASSERT_TRUE(plain.ok()) << plain.error().toStdString();
+        for (const QString& path :
+             {breakAll, QStringLiteral("/_control/clear"), QStringLiteral("/_control/log")}) {
+            const auto r = ServiceFixture::get(plain.serviceBase() + path);
+            EXPECT_EQ(r.status, 404) << path.toStdString();
+            EXPECT_TRUE(r.body.contains("404")) << "the page of any unknown address";
+        }
+        EXPECT_EQ(ServiceFixture::get(plain.serviceBase() + "/windows/chat.html").status, 200);
+        EXPECT_TRUE(plain.waitForLog("service GET " + breakAll, 2000)) << "logged like any other request";
+    }
+
+    ServiceFixture svc({"--bind", "0.0.0.0"});
+    ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
+    EXPECT_EQ(ServiceFixture::get(svc.serviceBase() + "/_control/log").status, 404);
+    QString outside;
+    for (const QHostAddress& a : QNetworkInterface::allAddresses())
+        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback() && outside.isEmpty())
+            outside = a.toString();
+    if (outside.isEmpty()) {
+        std::cout
+            << "[   INFO   ] no address but loopback: the switches from another address are not tried\n";
+    } else {
+        const QString there = QStringLiteral("http://%1:%2").arg(outside).arg(svc.servicePort());
+        EXPECT_EQ(ServiceFixture::get(there + "/windows/chat.html").status, 200)
+            << "the service answers there";
+        EXPECT_EQ(ServiceFixture::get(there + breakAll).status, 404);
+        EXPECT_EQ(ServiceFixture::get(there + "/_control/clear").status, 404);
+        EXPECT_EQ(ServiceFixture::get(there + "/windows/chat.html").status, 200) << "nothing was switched";
+    }
+    EXPECT_EQ(ServiceFixture::get(svc.serviceBase() + breakAll).status, 200);
+    EXPECT_EQ(ServiceFixture::get(svc.serviceBase() + "/windows/chat.html").status, 503);
 }

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -48,6 +49,15 @@ TEST(ServiceReplies, ProgramVersionIsConfigurable) {
         ServiceFixture::get(svc.serviceBase() + "/windows/versiones/comprobar_ver_act.php?ver=245");
     EXPECT_EQ(bodyText(r.body), "no");
     EXPECT_TRUE(title(r.body).contains("2.4.6")) << title(r.body).toStdString();
+
+    // Where the program sends its user for that version: what it is, what changed, how to install.
+    const auto download = ServiceFixture::get(svc.webBase() + "/sintonex/descargar/");
+    EXPECT_EQ(download.status, 200);
+    const QString page = QString::fromUtf8(download.body);
+    EXPECT_TRUE(page.contains("<h1>Sintonex 2.4.6</h1>")) << page.toStdString();
+    EXPECT_TRUE(page.contains("<h2>Novedades</h2><ul><li>"));
+    EXPECT_TRUE(page.contains("<h2>Cómo instalarla</h2>"));
+    EXPECT_TRUE(page.contains("sudo apt install ./build-plain/sintonex_*.deb")) << "built from the sources";
 }
 
 TEST(ServiceReplies, PagesOfTheThreeHostsAnswer) {
@@ -62,6 +72,7 @@ TEST(ServiceReplies, PagesOfTheThreeHostsAnswer) {
         svc.webBase() + "/donar/",
         svc.webBase() + "/informar/",
         svc.webBase() + "/sintonex/ayuda/fondos/",
+        svc.webBase() + "/sintonex/descargar/",
         svc.webBase() + "/externa",
         svc.forumBase() + "/",
         svc.forumBase() + "/topic/65",
@@ -137,10 +148,36 @@ TEST(ServiceReplies, ProgramDownloadIsTheConfiguredFile) {
     EXPECT_EQ(script.headers.value("content-type"), "application/octet-stream");
     EXPECT_EQ(script.body, "#!/bin/sh\necho sintonex-nuevo\n");
 
-    ServiceFixture custom({"--program-file", QStringLiteral(SINTONEX_SOURCE_DIR "/scripts/make-demo-media")});
+    // An installed program is not replaced: its download page offers the package, and says what
+    // changed as the changes file has it.
+    QTemporaryDir dir;
+    const QString package = dir.filePath("sintonex 2.4.6_amd64.deb");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(SINTONEX_SOURCE_DIR "/scripts/make-demo-media"), package));
+    QFile changes(dir.filePath("novedades.txt"));
+    ASSERT_TRUE(changes.open(QIODevice::WriteOnly));
+    changes.write("Una versi\xC3\xB3n <nueva>.\n\n- Menos cortes\n- M\xC3\xA1s canales\n");
+    changes.close();
+    ServiceFixture custom({"--program-file", QStringLiteral(SINTONEX_SOURCE_DIR "/scripts/make-demo-media"),
+                           "--package-file", package, "--changes", changes.fileName()});
     ASSERT_TRUE(custom.ok()) << custom.error().toStdString();
     const auto file = ServiceFixture::get(custom.serviceBase() + "/windows/actualizar/sintonex.exe");
     QFile source(QStringLiteral(SINTONEX_SOURCE_DIR "/scripts/make-demo-media"));
     ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.body, source.readAll());
+    const QByteArray bytes = source.readAll();
+    EXPECT_EQ(file.body, bytes);
+
+    const QString page =
+        QString::fromUtf8(ServiceFixture::get(custom.webBase() + "/sintonex/descargar/").body);
+    EXPECT_TRUE(page.contains("<h2>Novedades</h2><p>Una versión &lt;nueva&gt;.</p><ul><li>Menos cortes</li>"
+                              "<li>Más canales</li></ul>"))
+        << page.toStdString();
+    EXPECT_TRUE(page.contains("sudo apt install ./sintonex 2.4.6_amd64.deb"));
+    static const QRegularExpression link(QStringLiteral("href=\"(/sintonex/descargar/[^\"]+)\""));
+    const QString href = link.match(page).captured(1);
+    ASSERT_EQ(href, "/sintonex/descargar/sintonex%202.4.6_amd64.deb");
+    const auto deb = ServiceFixture::get(custom.webBase() + href);
+    EXPECT_EQ(deb.status, 200);
+    EXPECT_EQ(deb.headers.value("content-type"), "application/vnd.debian.binary-package");
+    EXPECT_EQ(deb.body, bytes);
+    EXPECT_EQ(ServiceFixture::get(custom.webBase() + "/sintonex/descargar/otro.deb").status, 404);
 }

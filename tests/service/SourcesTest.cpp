@@ -34,11 +34,6 @@ const QByteArray kDirectoryRadio = "Radio Nacional||>asx\r\nRadio Mar\xED"
                                    "a "
                                    "(AR)||>asx\r\nOndaLocal||>asx\r\nsin-nombre.example/stream.mp3||>asx\r\n";
 
-// The origin that misbehaves on purpose needs the service's fault switches.
-QStringList withFaults(const QStringList& args) {
-    return args;
-}
-
 QJsonObject status(const QString& path) {
     return QJsonDocument::fromJson(readAll(path)).object();
 }
@@ -217,7 +212,7 @@ TEST_F(ServiceSources, BadSourcesAreSaidOneByOneAndChangeNothing) {
     writeAll(file("fuentes.txt"), "tv buena.m3u\n");
     ServiceFixture svc({"--no-demo", "--fetch-seconds", "1", "--sources-file", file("fuentes.txt"),
                         "--status-file", file("estado.json")},
-                       env);
+                       ServiceFixture::WithoutFaults, env);
     ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
     QJsonObject s = roundAfter(file("estado.json"), 0);
     const QByteArray tv = get(svc, kTv), radio = get(svc, kRadio);
@@ -225,7 +220,7 @@ TEST_F(ServiceSources, BadSourcesAreSaidOneByOneAndChangeNothing) {
     const QString version = versionOf(svc);
 
     QTemporaryDir media;
-    ServiceFixture origin(withFaults({"--media", media.path()}));
+    ServiceFixture origin({"--media", media.path()}); // misbehaves through its fault switches
     ASSERT_TRUE(origin.ok()) << origin.error().toStdString();
     QFile large(media.filePath("grande.m3u"));
     ASSERT_TRUE(large.open(QIODevice::WriteOnly) && large.resize(65 * 1024 * 1024)); // sparse

@@ -30,7 +30,12 @@ public:
     std::optional<QString> getItemInfo(const QString& attribute) const override;
     QString streamTitle() const override { return streamTitleText; }
     QString streamName() const override { return streamNameText; }
-    void setVolume(int v) override { m_volume = v; }
+    void setVolume(int v) override {
+        if (v == m_volume)
+            return;
+        m_volume = v;
+        emit VolumeChange();
+    }
     int volume() const override { return m_volume; }
     void setAutoStart(bool on) override { autoStart = on; }
     void setUiMode(const QString& mode) override { m_uiMode = mode; }

@@ -1,5 +1,6 @@
 #include "ServiceFixture.h"
 
+#include "platform/ChildProcess.h"
 #include "platform/ProfileStrings.h"
 
 #include <QCoreApplication>
@@ -13,7 +14,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <csignal>
-#include <sys/prctl.h>
 
 #ifndef SINTONEX_SERVICE_BIN
 #error "SINTONEX_SERVICE_BIN must name the service executable"
@@ -22,14 +22,17 @@
 #define SINTONEX_MEDIA_DIR ""
 #endif
 
-ServiceFixture::ServiceFixture(const QStringList& extraArgs, const QProcessEnvironment& environment) {
+ServiceFixture::ServiceFixture(const QStringList& extraArgs, Switches switches,
+                               const QProcessEnvironment& environment) {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary folder");
         return;
     }
+    QStringList args{"--service-port", "0",        "--web-port", "0",       "--forum-port",         "0",
+                     "--media",        mediaDir(), "--log",      logPath(), "--list-cache-seconds", "0"};
+    if (switches == WithFaults)
+        args << "--faults";
     m_process.setProgram(QStringLiteral(SINTONEX_SERVICE_BIN));
-    QStringList args{"--service-port", "0",        "--web-port", "0",      "--forum-port", "0",
-                     "--media",        mediaDir(), "--log",      logPath()};
     if (!extraArgs.contains(QStringLiteral("--cache-dir")))
         args << QStringLiteral("--cache-dir") << cacheDir();
     m_process.setArguments(args + extraArgs);
@@ -37,7 +40,7 @@ ServiceFixture::ServiceFixture(const QStringList& extraArgs, const QProcessEnvir
         m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // A crashed or killed test must not leave its service running.
-    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    m_process.setChildProcessModifier(endsWithThisProcess(SIGKILL));
     m_process.start();
     if (!m_process.waitForStarted(5000)) {
         m_error = QStringLiteral("cannot start %1: %2").arg(m_process.program(), m_process.errorString());

@@ -14,9 +14,12 @@
 
 class ServiceFixture {
 public:
-    // `extraArgs` go to the service's command line, e.g. {"--list-version", "40"}; `environment`
-    // is the service's (the caller's when empty).
-    explicit ServiceFixture(const QStringList& extraArgs = {},
+    enum Switches { WithFaults, WithoutFaults };
+    // `extraArgs` go to the service's command line, e.g. {"--list-version", "40"}, after the
+    // fixture's own (a later option wins). The fault switches are on unless said otherwise, and
+    // new lists are announced at once (no cache stands in front). `environment` is the service's
+    // (the caller's when empty).
+    explicit ServiceFixture(const QStringList& extraArgs = {}, Switches switches = WithFaults,
                             const QProcessEnvironment& environment = QProcessEnvironment());
     ~ServiceFixture();
     ServiceFixture(const ServiceFixture&) = delete;

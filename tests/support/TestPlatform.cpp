@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QNetworkAccessManager>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
 #include <ctime>
@@ -140,4 +141,15 @@ QString soundServerMissing() {
         return QStringLiteral(
             "the default output is not the test sink; run `source scripts/pulse-null-sink` first");
     return {};
+}
+
+SinkVolume sinkVolume() {
+    QProcess p;
+    p.start(QStringLiteral("pactl"), {QStringLiteral("get-sink-volume"), QStringLiteral("@DEFAULT_SINK@")});
+    p.waitForFinished(5000);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const auto m = QRegularExpression(QStringLiteral("(\\d+)\\s*/\\s*(\\d+)%")).match(out);
+    if (!m.hasMatch())
+        return {};
+    return {m.captured(1).toInt(), m.captured(2).toInt()};
 }

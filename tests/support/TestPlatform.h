@@ -86,6 +86,14 @@ bool waitFor(const std::function<bool()>& done, int ms);
 double processCpuMs();
 double idleCpuPercent(int ms);
 
+// The default sink's volume as the sound server reports it through pactl, an outside program like
+// the desktop's own volume control: raw (0-65536) and percent; -1 each where there is none.
+struct SinkVolume {
+    int raw = -1;
+    int percent = -1;
+};
+SinkVolume sinkVolume();
+
 // Why the sound server that the volume tests drive cannot be used, or "" when it answers with the
 // test null sink as its default output (PULSE_SERVER as scripts/pulse-null-sink sets it).
 QString soundServerMissing();

@@ -134,11 +134,13 @@ TEST_P(Playback, TheDesktopsRequestsAreTheWindowsOwnCommands) {
     ASSERT_NE(session.owner(), nullptr) << "the loaded window speaks for the program";
     EXPECT_TRUE(session.canNext());
     EXPECT_FALSE(session.canPrevious());
+    EXPECT_FALSE(session.canPlay()) << "nothing is selected to play";
 
     emit session.previousRequested(); // nothing selected: nothing before it
     EXPECT_TRUE(p.urls.isEmpty());
     emit session.nextRequested();
     EXPECT_EQ(w.canales->ListIndex(), 0);
+    EXPECT_TRUE(session.canPlay());
     ASSERT_FALSE(p.urls.isEmpty());
     EXPECT_TRUE(p.urls.last().startsWith(kAsx)) << p.urls.last().toStdString();
     EXPECT_EQ(session.track().index, 0);
@@ -163,9 +165,16 @@ TEST_P(Playback, TheDesktopsRequestsAreTheWindowsOwnCommands) {
     EXPECT_TRUE(w.control(Ctl::PlayState)->isHidden());
     EXPECT_FALSE(w.control(Ctl::StopPicture)->isHidden());
 
+    // A panel's volume is this player's own; the window's slider keeps the system's master
+    // volume, and what the slider gives the player the panel sees.
+    const int slider = w.volume->volscroll()->value();
     emit session.volumeRequested(35);
-    EXPECT_EQ(w.volume->volscroll()->value(), 35);
+    EXPECT_EQ(p.volume(), 35);
+    EXPECT_EQ(w.volume->volscroll()->value(), slider);
     EXPECT_EQ(session.volume(), 35);
+    w.volume->volscroll()->setValue(slider == 60 ? 61 : 60);
+    EXPECT_EQ(p.volume(), w.volume->volscroll()->value());
+    EXPECT_EQ(session.volume(), p.volume());
 
     emit session.nextRequested();
     EXPECT_EQ(w.canales->ListIndex(), 1);

@@ -14,6 +14,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <gtest/gtest.h>
+#include <stdexcept>
+#include <utility>
 
 using design::Ctl;
 
@@ -165,6 +167,22 @@ TEST_P(PlayerLoad, TheListOfferIsNotStackedOnAnotherListQuestion) {
     dialogs.answers = {kAnswerNo};
     lists->complete("no");
     EXPECT_EQ(dialogs.shown.size(), 2);
+
+    // A question that could not be shown leaves nothing behind: it is reported, and the window's
+    // own offer still comes.
+    bool failed = false;
+    dialogs.onShow = [&](const ShownMessage&) {
+        if (!std::exchange(failed, true))
+            throw std::runtime_error("no se puede mostrar la pregunta");
+    };
+    catalogue::checkListPresence(*rig.forms, tv() ? catalogue::ListKind::Tv : catalogue::ListKind::Radio);
+    dialogs.onShow = nullptr;
+    ASSERT_EQ(dialogs.shown.size(), 4);
+    EXPECT_EQ(dialogs.shown[3].prompt, "no se puede mostrar la pregunta");
+    EXPECT_FALSE(catalogue::listQuestionOpen());
+    dialogs.answers = {kAnswerNo};
+    lists->complete("no");
+    EXPECT_EQ(dialogs.shown.size(), 5);
 }
 
 TEST_P(PlayerLoad, PlaybackControlsStartUnusableUnderTheirOwnNames) {
