@@ -202,8 +202,10 @@ void GuidePublisher::refreshOne(const std::string& address, Guide& guide, const 
             },
             why);
         if (fetched == guidefetch::Result::NotModified) {
-            if (guide.result && sameList && now - guide.readAt < kRecutAfter)
+            if (guide.result && sameList && now - guide.readAt < kRecutAfter) {
+                guide.problem.clear();
                 return; // nothing to do: same guide, same list, same days
+            }
             reading = std::make_unique<Reading>(tv, now, budget, m_options.maxUnpacked);
             fromCopy = readCopy(*reading);
             if (!fromCopy) { // the copy went missing: ask for the whole guide
@@ -234,6 +236,7 @@ void GuidePublisher::refreshOne(const std::string& address, Guide& guide, const 
     const std::uint64_t lastKept = guide.result ? guide.result->programmes : 0;
     // A guide cut off half-way still gives what it had, unless the last good one gave more.
     const bool take = whole || (reading->kept() > 0 && reading->kept() > lastKept);
+    guide.problem = whole ? std::string() : why;
     if (!take) {
         std::string line = "guide " + address + " failed: " + why;
         if (guide.result) {
@@ -246,6 +249,8 @@ void GuidePublisher::refreshOne(const std::string& address, Guide& guide, const 
             ::stat(copy.c_str(), &st);
             line += "; read its cached copy of " + localTime(st.st_mtime);
             guide.result = cached->result;
+            const auto& cm = cached->builder.report().matched;
+            guide.channels = cm.byId + cm.byName + cm.byLooseName;
             guide.readAt = now;
             guide.listPrint = listPrint;
         } else {
@@ -296,6 +301,21 @@ void GuidePublisher::refreshOne(const std::string& address, Guide& guide, const 
     guide.result = reading->result;
     guide.readAt = now;
     guide.listPrint = listPrint;
+    guide.channels = m.byId + m.byName + m.byLooseName;
+}
+
+GuidePublisher::Outcome GuidePublisher::outcome(const std::string& address) const {
+    Outcome o;
+    const auto found = m_guides.find(address);
+    if (found == m_guides.end())
+        return o;
+    const Guide& g = found->second;
+    o.read = g.result != nullptr;
+    o.channels = g.result ? g.channels : 0;
+    o.programmes = g.result ? g.result->programmes : 0;
+    o.readAt = g.readAt;
+    o.problem = g.problem;
+    return o;
 }
 
 void GuidePublisher::refresh(const std::vector<std::string>& guides, const std::vector<ListChannel>& tv,
@@ -372,4 +392,41 @@ std::shared_ptr<const GuidePublisher::Answer> GuidePublisher::grid(std::int64_t 
         m_gridStore = store;
     }
     return answer;
+}
+
+std::string spanishGuideProblem(const std::string& problem) {
+    const auto starts = [&](const char* s) { return problem.rfind(s, 0) == 0; };
+    const auto number = [&] {
+        const size_t digit = problem.find_first_of("0123456789");
+        return digit == std::string::npos
+                   ? std::string()
+                   : problem.substr(digit, problem.find_first_not_of("0123456789", digit) - digit);
+    };
+    if (starts("no such file"))
+        return "no existe el fichero o no se puede leer";
+    if (starts("cannot read the file"))
+        return "no se puede leer el fichero";
+    if (starts("larger than"))
+        return "ocupa más de " + number() + " MiB";
+    if (starts("more than"))
+        return "descomprimida ocupa más de " + number() + " MiB";
+    if (starts("HTTP status"))
+        return "el servidor respondió con el error " + number();
+    if (starts("too slow"))
+        return "tarda demasiado en llegar";
+    if (starts("too many redirects"))
+        return "el servidor redirige una y otra vez";
+    if (starts("redirected") || starts("not a usable address"))
+        return "la dirección no es de un fichero ni http:// o https://";
+    if (starts("not an XMLTV guide") || starts("the guide declares entities"))
+        return "no es una guía de programación (XMLTV)";
+    if (starts("not well-formed XML"))
+        return "el XML está mal formado (línea " + number() + ")";
+    if (problem.find("gzip") != std::string::npos)
+        return "los datos comprimidos están dañados o cortados";
+    if (starts("empty"))
+        return "está vacía";
+    if (starts("a single piece of markup"))
+        return "tiene un elemento demasiado grande";
+    return "no se puede conectar con el servidor (" + problem + ")";
 }

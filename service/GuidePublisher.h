@@ -45,6 +45,16 @@ public:
 
     static constexpr const char* kDemoGuide = "demo";
 
+    // What became of one guide at the refreshes so far. Refresh thread only.
+    struct Outcome {
+        bool read = false;          // some reading gave programmes (now or before)
+        std::size_t channels = 0;   // list channels it gives programmes for
+        std::size_t programmes = 0; // kept
+        std::time_t readAt = 0;
+        std::string problem; // why the last reading failed or stopped early; "" when it did not
+    };
+    Outcome outcome(const std::string& address) const;
+
 private:
     struct Guide {
         guidefetch::Validators validators;
@@ -52,6 +62,8 @@ private:
         std::time_t readAt = 0;
         std::uint64_t listPrint = 0; // of the TV list the result was matched against
         std::string said;            // last summary, said again only when it changes
+        std::string problem;         // of the last reading
+        std::size_t channels = 0;    // matched by the last good result
     };
     struct Reading;
 
@@ -72,3 +84,6 @@ private:
     mutable std::int64_t m_gridFrom = -1;
     mutable std::weak_ptr<const GuideStore> m_gridStore;
 };
+
+// Why a guide could not be read, as the user's window says it ("no se pudo leer: " + this).
+std::string spanishGuideProblem(const std::string& problem);

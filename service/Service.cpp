@@ -276,7 +276,10 @@ void Service::reload() {
 }
 
 void Service::refreshGuides() {
+    // In order of precedence: the command line's, the user's fuentes.txt, the playlists' headers.
     std::vector<std::string> guides = m_options.guides;
+    const std::vector<std::string> own = m_sourceSet.guides();
+    guides.insert(guides.end(), own.begin(), own.end());
     for (const PlaylistSource& source : m_sourceSet.entries())
         guides.insert(guides.end(), source.guides.begin(), source.guides.end());
     std::vector<ListChannel> tv;
@@ -284,6 +287,22 @@ void Service::refreshGuides() {
         if (ch.list == ListKind::Tv)
             tv.push_back({ch.name, ch.guide.id, ch.guide.name, ch.guide.shiftSeconds});
     m_guides.refresh(guides, tv, std::time(nullptr), m_stopping);
+    if (m_stopping)
+        return;
+    // The user's window shows what became of the guides fuentes.txt names.
+    std::vector<SourceState> states;
+    for (const std::string& address : own) {
+        const GuidePublisher::Outcome o = m_guides.outcome(address);
+        SourceState state;
+        state.phase = !o.problem.empty() ? SourceState::Phase::Failed
+                      : o.read           ? SourceState::Phase::Read
+                                         : SourceState::Phase::Waiting;
+        state.channels = static_cast<int>(o.channels);
+        state.readAt = o.read ? o.readAt : 0;
+        state.problem = o.problem.empty() ? std::string() : spanishGuideProblem(o.problem);
+        states.push_back(std::move(state));
+    }
+    m_sourceSet.setGuideStates(std::move(states));
 }
 
 void Service::refreshLoop() {

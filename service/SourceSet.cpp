@@ -156,6 +156,14 @@ void SourceSet::followSourcesFile(bool atStart) {
         }
     }
 
+    std::vector<GuideLine> guideLines;
+    {
+        const std::string folder = folderOf(m_options.sourcesFile);
+        for (const sourcesfile::Source& s : own)
+            if (s.kind == sourcesfile::Kind::Guide)
+                guideLines.push_back(
+                    {s.address, sourcesfile::resolvedAddress(s.address, folder, m_options.home), s.line});
+    }
     std::vector<Source> wanted = wantedSources(own, defaultsOn);
     std::vector<bool> kept(wanted.size(), false);
     std::vector<Source> gone;
@@ -197,6 +205,22 @@ void SourceSet::followSourcesFile(bool atStart) {
 
     std::lock_guard lock(m_mutex);
     m_sources = std::move(wanted);
+    // A guide that stays keeps its state until the guides are read again; a new one has none yet.
+    std::vector<SourceState> guideStates;
+    for (const GuideLine& g : guideLines) {
+        SourceState state;
+        state.list = "guia";
+        state.address = g.address;
+        state.line = g.line;
+        for (const SourceState& old : m_guideStates)
+            if (old.address == g.address) {
+                state = old;
+                state.line = g.line;
+            }
+        guideStates.push_back(std::move(state));
+    }
+    m_guideLines = std::move(guideLines);
+    m_guideStates = std::move(guideStates);
     m_state.unknownLines = std::move(unknown);
     m_state.sourcesFile = m_options.sourcesFile.empty() ? std::string() : sourcesfile::fingerprint(bytes);
     m_state.sourcesFileProblem.clear();
@@ -329,6 +353,28 @@ void SourceSet::readAll(const std::atomic<bool>& stop) {
         t.join();
 }
 
+std::vector<std::string> SourceSet::guides() const {
+    std::lock_guard lock(m_mutex);
+    std::vector<std::string> out;
+    for (const GuideLine& g : m_guideLines)
+        out.push_back(g.resolved);
+    return out;
+}
+
+void SourceSet::setGuideStates(std::vector<SourceState> states) {
+    std::lock_guard lock(m_mutex);
+    if (states.size() != m_guideLines.size())
+        return; // fuentes.txt changed while the guides were read: the next round tells
+    for (size_t i = 0; i < states.size(); ++i) {
+        states[i].list = "guia";
+        states[i].address = m_guideLines[i].address;
+        states[i].line = m_guideLines[i].line;
+        states[i].origin = SourceState::Origin::SourcesFile;
+    }
+    m_guideStates = std::move(states);
+    writeStatus();
+}
+
 std::vector<PlaylistSource> SourceSet::entries() const {
     std::lock_guard lock(m_mutex);
     std::vector<PlaylistSource> out;
@@ -364,6 +410,7 @@ void SourceSet::writeStatus() {
     m_state.sources.clear();
     for (const Source& s : m_sources)
         m_state.sources.push_back(s.state);
+    m_state.sources.insert(m_state.sources.end(), m_guideStates.begin(), m_guideStates.end());
     std::string error;
     if (writeFileAtomically(m_options.statusFile, statusJson(m_state), 0600, error)) {
         m_statusError.clear();

@@ -54,6 +54,13 @@ public:
     bool readsInBackground() const;
     bool hasSources() const;
 
+    // The programme guides fuentes.txt names ("guia" lines), resolved, in file order.
+    std::vector<std::string> guides() const;
+    // What became of each of those guides at the last refresh of the guides, for the status: one
+    // state a guides() address, in that order (list "guia", its channels the list channels it
+    // gives programmes for).
+    void setGuideStates(std::vector<SourceState> states);
+
     std::vector<PlaylistSource> entries() const;      // in source order, for ListPublisher::publish
     std::vector<std::string> streamAddresses() const; // distinct, in source order
     // The lists now published: their version and which lists show the demo go into the status,
@@ -90,6 +97,12 @@ private:
     static void keepEntries(Source& source, const PlaylistParse& parsed);
     void take(Source& source, const PlaylistParse& parsed, std::time_t at, bool fromCopy);
     void writeStatus(); // under m_mutex
+    struct GuideLine {
+        std::string address, resolved; // as written, and what is read
+        int line = 0;
+    };
+    std::vector<GuideLine> m_guideLines;    // under m_mutex
+    std::vector<SourceState> m_guideStates; // under m_mutex; their addresses are as written
 
     SourceSetOptions m_options;
     std::function<void(const std::string&)> m_say;

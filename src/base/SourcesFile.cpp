@@ -14,7 +14,7 @@ constexpr std::string_view kNoDefaults = "sin-predeterminadas";
 const struct {
     Kind kind;
     const char* word;
-} kKeywords[] = {{Kind::Tv, "tv"}, {Kind::Radio, "radio"}};
+} kKeywords[] = {{Kind::Tv, "tv"}, {Kind::Radio, "radio"}, {Kind::Guide, "guia"}};
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -98,6 +98,7 @@ SourcesFile SourcesFile::withHeader() {
     return parse("# Fuentes de canales de Sintonex, una por línea:\n"
                  "#   tv DIRECCIÓN-O-FICHERO      una lista de televisión (M3U, M3U8 o PLS)\n"
                  "#   radio DIRECCIÓN-O-FICHERO   una lista de radio (M3U, PLS o JSON de emisoras)\n"
+                 "#   guia DIRECCIÓN-O-FICHERO    una guía de programación de la televisión (XMLTV)\n"
                  "#   sin-predeterminadas         deja fuera las fuentes predeterminadas\n"
                  "# Lo que sigue a un # es un comentario.\n");
 }

@@ -1,5 +1,6 @@
 // SourcesFile: the user's own channel sources, "fuentes.txt" in the program folder. One source a
-// line, "tv ADDRESS-OR-FILE" or "radio ADDRESS-OR-FILE"; "#" at the start of a line or after a
+// line, "tv ADDRESS-OR-FILE" or "radio ADDRESS-OR-FILE", or a programme guide for the TV list,
+// "guia ADDRESS-OR-FILE"; "#" at the start of a line or after a
 // blank starts a comment; a line "sin-predeterminadas" leaves the default sources out. The window
 // edits the file and the bundled service reads it, so this is plain C++ (the service has no Qt)
 // and both sides share this one reader. A line it does not understand is kept byte for byte and
@@ -21,8 +22,8 @@ inline constexpr size_t kMaxBytes = 1024 * 1024;
 
 // A line's kind is its first word; another kind of line is one more value and one more word in
 // SourcesFile.cpp's table.
-enum class Kind { Tv, Radio };
-// "tv", "radio": how a line of that kind starts.
+enum class Kind { Tv, Radio, Guide };
+// "tv", "radio", "guia": how a line of that kind starts.
 const char* keyword(Kind kind);
 
 struct Source {

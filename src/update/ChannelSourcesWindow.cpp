@@ -29,7 +29,9 @@ constexpr int kTicksBeforeGivingUp = 5000 / kReportTickMs;
 using sourcesfile::Kind;
 
 QString kindText(Kind kind, bool isDefault = false) {
-    const QString text = kind == Kind::Tv ? QStringLiteral("Televisión") : QStringLiteral("Radio");
+    const QString text = kind == Kind::Tv      ? QStringLiteral("Televisión")
+                         : kind == Kind::Radio ? QStringLiteral("Radio")
+                                               : QStringLiteral("Guía de programación");
     return isDefault ? text + QStringLiteral(" (predeterminada)") : text;
 }
 
@@ -47,7 +49,8 @@ const SourceReport::Source* reported(const std::optional<SourceReport>& report, 
     if (!report)
         return nullptr;
     for (const SourceReport::Source& s : report->sources)
-        if (s.isDefault == isDefault && s.radio == (kind == Kind::Radio) && s.address == address)
+        if (s.isDefault == isDefault && s.radio == (kind == Kind::Radio) &&
+            s.guide == (kind == Kind::Guide) && s.address == address)
             return &s;
     return nullptr;
 }
@@ -75,7 +78,7 @@ ChannelSourcesWindow::ChannelSourcesWindow(Forms& forms) : Form(forms, QString::
     m_sourcesTree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_kindBox = new QComboBox(this);
     named(m_kindBox, "kindBox");
-    m_kindBox->addItems({kindText(Kind::Tv), kindText(Kind::Radio)});
+    m_kindBox->addItems({kindText(Kind::Tv), kindText(Kind::Radio), kindText(Kind::Guide)});
     m_addressField = new QLineEdit(this);
     named(m_addressField, "addressField");
     m_addressField->setPlaceholderText(QStringLiteral("Dirección de la lista o fichero"));
@@ -247,14 +250,18 @@ void ChannelSourcesWindow::showUnknownLines() {
 
 void ChannelSourcesWindow::browseButton_Click() {
     const QString chosen = platform().dialogs->openFile(
-        this, QStringLiteral("Listas de canales (*.m3u *.m3u8 *.pls *.json);;Todos los ficheros (*)"));
+        this, m_kindBox->currentIndex() == 2
+                  ? QStringLiteral("Guías de programación (*.xml *.xml.gz *.gz);;Todos los ficheros (*)")
+                  : QStringLiteral("Listas de canales (*.m3u *.m3u8 *.pls *.json);;Todos los ficheros (*)"));
     if (!chosen.isEmpty())
         m_addressField->setText(chosen);
 }
 
 void ChannelSourcesWindow::addButton_Click() {
     const QString address = m_addressField->text().trimmed();
-    const Kind kind = m_kindBox->currentIndex() == 1 ? Kind::Radio : Kind::Tv;
+    const Kind kind = m_kindBox->currentIndex() == 1   ? Kind::Radio
+                      : m_kindBox->currentIndex() == 2 ? Kind::Guide
+                                                       : Kind::Tv;
     if (address.isEmpty())
         return m_noticeLabel->setText(QStringLiteral("Escribe una dirección o elige un fichero."));
     const std::string bytes = toBytes(address);

@@ -68,6 +68,7 @@ std::optional<SourceReport> readSourceReport(const QString& path) {
         const QJsonObject o = v.toObject();
         SourceReport::Source s;
         s.radio = o.value(QStringLiteral("list")).toString() == QLatin1String("radio");
+        s.guide = o.value(QStringLiteral("list")).toString() == QLatin1String("guia");
         s.address = o.value(QStringLiteral("address")).toString();
         s.isDefault = o.value(QStringLiteral("origin")).toString() == QLatin1String("default");
         s.line = o.value(QStringLiteral("line")).toInt();
@@ -85,7 +86,9 @@ std::optional<SourceReport> readSourceReport(const QString& path) {
 QString stateText(const SourceReport::Source& s, const QDateTime& now) {
     using Phase = SourceReport::Source::Phase;
     const bool has = s.readAt.isValid();
-    const QString count = channels(s.channels);
+    // A guide's figure is the list channels it gives programmes for.
+    const QString count =
+        s.guide ? QStringLiteral("programación de ") + channels(s.channels) : channels(s.channels);
     const QString last = s.fromCopy ? count + QStringLiteral(" de la copia guardada ") + when(s.readAt, now)
                                     : count + QStringLiteral(", leída ") + when(s.readAt, now);
     switch (s.phase) {
@@ -95,6 +98,7 @@ QString stateText(const SourceReport::Source& s, const QDateTime& now) {
         // What was read before stays in the lists: say so, or the user thinks the channels are gone.
         return QStringLiteral("no se pudo leer: ") + s.problem +
                (!has              ? QString()
+                : s.guide         ? QStringLiteral("; se conserva la programación leída antes")
                 : s.channels == 1 ? QStringLiteral("; se conserva su canal")
                                   : QStringLiteral("; se conservan sus ") + count);
     case Phase::Read:

@@ -11,6 +11,7 @@
 struct SourceReport {
     struct Source {
         bool radio = false;
+        bool guide = false; // a programme guide ("guia" line), not a channel list
         QString address;
         bool isDefault = false; // one of the build's default sources, not the user's
         int line = 0;           // in fuentes.txt (0 for the others)

@@ -15,6 +15,7 @@ const std::string kHandWritten = "\xEF\xBB\xBF# mis fuentes\r\n"
                                  "tele http://x/y.m3u\r\n"
                                  "tv\r\n"
                                  "SIN-PREDETERMINADAS # sin las de serie\r\n"
+                                 "Guia guias/es.xml.gz\r\n"
                                  "radio file:///home/ana/Mis%20listas/r.m3u";
 
 } // namespace
@@ -22,13 +23,15 @@ const std::string kHandWritten = "\xEF\xBB\xBF# mis fuentes\r\n"
 TEST(SourcesFile, AHandWrittenFileReadsAsItsAuthorMeantAndWritesBackByteForByte) {
     const SourcesFile f = SourcesFile::parse(kHandWritten);
     EXPECT_EQ(f.bytes(), kHandWritten);
-    ASSERT_EQ(f.sources().size(), 3u);
+    ASSERT_EQ(f.sources().size(), 4u);
     EXPECT_EQ(f.sources()[0].kind, Kind::Tv);
     EXPECT_EQ(f.sources()[0].address, "https://listas.example/es.m3u");
     EXPECT_EQ(f.sources()[0].line, 2);
     EXPECT_EQ(f.sources()[1].kind, Kind::Radio);
     EXPECT_EQ(f.sources()[1].address, "~/Mis listas/radio#2.pls"); // '#' inside a path, blanks inside
-    EXPECT_EQ(f.sources()[2].line, 8);                             // a last line without its end
+    EXPECT_EQ(f.sources()[2].kind, Kind::Guide);
+    EXPECT_EQ(f.sources()[2].address, "guias/es.xml.gz");
+    EXPECT_EQ(f.sources()[3].line, 9); // a last line without its end
     EXPECT_FALSE(f.defaultsOn());
     ASSERT_EQ(f.unknownLines().size(), 2u);
     EXPECT_EQ(f.unknownLines()[0].line, 5);
@@ -37,7 +40,7 @@ TEST(SourcesFile, AHandWrittenFileReadsAsItsAuthorMeantAndWritesBackByteForByte)
 
     EXPECT_EQ(resolvedAddress(f.sources()[1].address, "/home/ana/.local/share/sintonex", "/home/ana"),
               "/home/ana/Mis listas/radio#2.pls");
-    EXPECT_EQ(resolvedAddress(f.sources()[2].address, "/x", "/h"), "/home/ana/Mis listas/r.m3u");
+    EXPECT_EQ(resolvedAddress(f.sources()[3].address, "/x", "/h"), "/home/ana/Mis listas/r.m3u");
     EXPECT_EQ(resolvedAddress("listas/tv.m3u", "/srv/prog", "/home/ana"), "/srv/prog/listas/tv.m3u");
     EXPECT_EQ(resolvedAddress("https://a/b?c=1&d", "/x", "/h"), "https://a/b?c=1&d");
     EXPECT_NE(fingerprint(kHandWritten), fingerprint(kHandWritten + "\n"));

@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -135,6 +136,10 @@ protected:
                                                 programme("siete", h - 7200, h + 7200, "Siete de B") +
                                                 programme("uno.es", h - 7200, h + 7200, "Uno de B")));
         writeExtra("Nueve");
+        // The user's own guides, named in fuentes.txt: one to read, one that is not there.
+        write(dir->filePath("guia-diez.xml"),
+              guide(channel("diez", "Diez") + programme("diez", h - 7200, h + 7200, "Diez ahora", 0)));
+        write(dir->filePath("fuentes.txt"), "guia guia-diez.xml\nguia no-hay.xml\n");
         peer->body = guide(channel("ocho", "Ocho") + programme("ocho", h - 7200, h + 7200, "Ocho 0"));
         write(dir->filePath("tv.m3u"),
               "#EXTM3U url-tvg=\"guia-a.xml, guia-b.gz,\" x-tvg-url=\"" + peer->url().toLatin1() +
@@ -148,13 +153,16 @@ protected:
                   "#EXTINF:-1,Siete\nhttp://127.0.0.1:9/7\n"
                   "#EXTINF:-1,Ocho\nhttp://127.0.0.1:9/8\n"
                   "#EXTINF:-1,Nueve\nhttp://127.0.0.1:9/9\n"
+                  "#EXTINF:-1,Diez\nhttp://127.0.0.1:9/10\n"
                   "#EXTINF:-1,Sin Gu\xC3\xAD"
                   "a\nhttp://127.0.0.1:9/0\n");
         write(dir->filePath("radio.m3u"), "#EXTM3U url-tvg=\"guia-radio.xml\"\n#EXTINF:-1,Radio Nueve\n"
                                           "http://127.0.0.1:9/r\n");
         svc = new ServiceFixture({"--no-demo", "--tv-playlist", dir->filePath("tv.m3u"), "--radio-playlist",
                                   dir->filePath("radio.m3u"), "--guide", dir->filePath("extra.xml"),
-                                  "--guide-limit", "16", "--cache-dir", dir->filePath("cache")});
+                                  "--guide-limit", "16", "--cache-dir", dir->filePath("cache"),
+                                  "--sources-file", dir->filePath("fuentes.txt"), "--status-file",
+                                  dir->filePath("estado.json")});
     }
     static void TearDownTestSuite() {
         delete svc;
@@ -227,13 +235,32 @@ TEST_F(ServiceGuide, MatchesByIdNameAndLooseNameFromEverySourceAndCountsWhatMatc
     EXPECT_TRUE(svc->waitForLog(
         "guide " + dir->filePath("guia-a.xml") +
             ": 8 channels, 10 programmes; 7 list channels matched (2 by id, 3 by name, 2 by name without "
-            "suffixes), 3 list channels without a guide channel, 1 guide channels not in the list; 9 "
+            "suffixes), 4 list channels without a guide channel, 1 guide channels not in the list; 9 "
             "programmes kept; passed over: 1 of other channels",
         5000))
         << svc->log().join('\n').toStdString();
-    EXPECT_TRUE(svc->waitForLog("guides: 9 of 10 TV channels have programmes", 5000));
+    EXPECT_TRUE(svc->waitForLog("guides: 10 of 11 TV channels have programmes", 5000));
     // Guides are for the TV list: a radio playlist's header names none.
     EXPECT_TRUE(svc->log().filter("guia-radio.xml").isEmpty());
+}
+
+// A "guia" line of the user's fuentes.txt is read like a --guide, and what became of it goes into
+// the status the user's window shows.
+TEST_F(ServiceGuide, TheUsersOwnGuidesAreReadAndTheirStateReported) {
+    EXPECT_EQ(title("Diez"), "Diez ahora");
+    QFile file(dir->filePath("estado.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QMap<QString, QJsonObject> guides;
+    for (const QJsonValue& v : QJsonDocument::fromJson(file.readAll()).object()["sources"].toArray())
+        if (v.toObject()["list"].toString() == "guia")
+            guides.insert(v.toObject()["address"].toString(), v.toObject());
+    ASSERT_EQ(guides.size(), 2);
+    EXPECT_EQ(guides["guia-diez.xml"]["phase"].toString(), "read");
+    EXPECT_EQ(guides["guia-diez.xml"]["channels"].toInt(), 1);
+    EXPECT_GT(guides["guia-diez.xml"]["readAt"].toInteger(), 0);
+    EXPECT_EQ(guides["guia-diez.xml"]["line"].toInt(), 1);
+    EXPECT_EQ(guides["no-hay.xml"]["phase"].toString(), "failed");
+    EXPECT_EQ(guides["no-hay.xml"]["problem"].toString(), "no existe el fichero o no se puede leer");
 }
 
 TEST_F(ServiceGuide, TimesInAnyOffsetAreTheSameInstantsAndTvgShiftMovesOneChannel) {
@@ -280,7 +307,7 @@ TEST_F(ServiceGuide, AnswersDaysAndTheGridWithValidatorsAndRefusesWhatIsNoTvChan
     EXPECT_LT(std::abs(QDateTime::currentSecsSinceEpoch() - from), 900);
     EXPECT_EQ(grid["hasta"].toInteger() - grid["desde"].toInteger(), 4 * 3600);
     const QJsonArray channels = grid["canales"].toArray();
-    ASSERT_EQ(channels.size(), 9);
+    ASSERT_EQ(channels.size(), 10);
     EXPECT_EQ(channels[0].toObject()["canal"].toString(), "Canal del Sur"); // in name order
     for (const auto& c : channels)
         if (c.toObject()["canal"] == "Uno") {

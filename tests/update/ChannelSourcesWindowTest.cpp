@@ -165,7 +165,7 @@ TEST_F(ChannelSources, EveryStateOfASourceIsSaidInPlainWords) {
     const QDateTime today = QDateTime::currentDateTime().addSecs(-60);
     const QDateTime earlier(QDate(2024, 3, 12), QTime(9, 40));
     writeAll(dir.filePath("fuentes.txt"),
-             "tv /srv/tv.m3u\nradio ~/radio.pls\ntv https://otra.example/tv.m3u\n");
+             "tv /srv/tv.m3u\nradio ~/radio.pls\ntv https://otra.example/tv.m3u\nguia /srv/guia.xml.gz\n");
     const auto source = [](const char* list, const char* address, const char* origin, const char* phase,
                            int channels, qint64 at, bool copy, const char* problem) {
         return QStringLiteral("{\"list\":\"%1\",\"address\":\"%2\",\"origin\":\"%3\",\"phase\":\"%4\","
@@ -180,6 +180,8 @@ TEST_F(ChannelSources, EveryStateOfASourceIsSaidInPlainWords) {
                "no se puede conectar con el servidor"),
         source("radio", "~/radio.pls", "sources-file", "waiting", 30, earlier.toSecsSinceEpoch(), true, ""),
         source("tv", "https://otra.example/tv.m3u", "sources-file", "reading", 0, 0, false, ""),
+        source("guia", "/srv/guia.xml.gz", "sources-file", "failed", 40, today.toSecsSinceEpoch(), false,
+               "el XML está mal formado (línea 3)"),
         source("tv", "https://coleccion.example/spa.m3u", "default", "read", 412, today.toSecsSinceEpoch(),
                false, ""),
     };
@@ -197,14 +199,17 @@ TEST_F(ChannelSources, EveryStateOfASourceIsSaidInPlainWords) {
     EXPECT_EQ(row(1),
               (QStringList{"Radio", "~/radio.pls", "30 canales de la copia guardada el 12/03 a las 09:40"}));
     EXPECT_EQ(row(2), (QStringList{"Televisión", "https://otra.example/tv.m3u", "leyendo…"}));
-    EXPECT_EQ(row(3), (QStringList{"Televisión (predeterminada)", "https://coleccion.example/spa.m3u",
+    EXPECT_EQ(row(3), (QStringList{"Guía de programación", "/srv/guia.xml.gz",
+                                   "no se pudo leer: el XML está mal formado (línea 3); se conserva la "
+                                   "programación leída antes"}));
+    EXPECT_EQ(row(4), (QStringList{"Televisión (predeterminada)", "https://coleccion.example/spa.m3u",
                                    "412 canales, leída a las " + time}));
     EXPECT_TRUE(control<QCheckBox>("defaultsBox")->isChecked());
     EXPECT_FALSE(control<QLabel>("unknownLabel")->isVisible());
 
     // The defaults off: their rows go at once; the file changes only on "Aceptar".
     control<QCheckBox>("defaultsBox")->setChecked(false);
-    EXPECT_EQ(control<QTreeWidget>("sourcesTree")->topLevelItemCount(), 3);
+    EXPECT_EQ(control<QTreeWidget>("sourcesTree")->topLevelItemCount(), 4);
     control<QLineEdit>("addressField")->setText("/srv/tv.m3u");
     control<QPushButton>("addButton")->click();
     EXPECT_EQ(control<QLabel>("noticeLabel")->text(), "Esa fuente ya está en la lista.");
