@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -206,8 +207,8 @@ struct Hooks {
     double seconds = 10;
     std::string userAgent;
     const OwnAddresses* own = nullptr;
-    std::function<bool(int status)> head;          // whether to take the body
-    std::function<bool(const char*, size_t)> body; // whether to go on
+    std::function<bool(const httplib::Response&)> head; // whether to take the body
+    std::function<bool(const char*, size_t)> body;      // whether to go on
 };
 
 // A GET of `address`. Redirects are followed here, one hop at a time, rather than by the client:
@@ -244,7 +245,7 @@ Fetched fetch(std::string address, const Hooks& hooks) {
                     location = r.get_header_value("Location");
                     return false;
                 }
-                return hooks.head(r.status);
+                return hooks.head(r);
             },
             [&](const char* data, size_t length) { return hooks.body(data, length); });
         f.error = result ? httplib::Error::Success : result.error();
@@ -300,7 +301,14 @@ bool read(const std::string& source, std::string& bytes, ReadProblem& problem, c
     // Directories of public streams ask their users to say who they are.
     hooks.userAgent = limits.userAgent;
     hooks.own = limits.own.get();
-    hooks.head = [](int) { return true; };
+    // An answer that says it is too large is refused before its body is fetched.
+    hooks.head = [&](const httplib::Response& r) {
+        const std::string length = r.get_header_value("Content-Length");
+        char* end = nullptr;
+        const unsigned long long announced = std::strtoull(length.c_str(), &end, 10);
+        tooLarge = r.status == 200 && !length.empty() && end && *end == '\0' && announced > limits.maxBytes;
+        return !tooLarge;
+    };
     hooks.body = [&](const char* data, size_t length) {
         tooLarge = bytes.size() + length > limits.maxBytes;
         tooSlow = std::chrono::steady_clock::now() > deadline;
@@ -386,7 +394,7 @@ bool answers(const std::string& address, const CheckOptions& options) {
     Hooks hooks;
     hooks.seconds = options.timeoutSeconds;
     hooks.own = options.own.get();
-    hooks.head = [](int status) { return status < 400; };
+    hooks.head = [](const httplib::Response& r) { return r.status < 400; };
     hooks.body = [&](const char*, size_t) {
         someBytes = true;
         return false; // the first bytes are enough: a live stream never ends
