@@ -56,6 +56,7 @@ bool Recorder::start(const QString& url, const QString& path, Error* error, File
     m_reconnectAttempt = 0;
     m_reconnectWaitedMs = 0;
     m_songs.reset();
+    m_titleBlocks.reset();
     m_songTitle.clear();
     m_stage = Stage::Sniffing;
     auto* t = new Transfer(m_nam, this);
@@ -130,7 +131,7 @@ bool Recorder::consume(const char* data, qint64 n) {
             return true;
         return decideKind();
     case Stage::Direct:
-        return m_songs ? feedSongs(data, n) : writeAll(data, n);
+        return m_songs ? feedSongs(data, n) : writeAudio(data, n);
     case Stage::Playlist:
         m_text.append(data, n);
         if (m_text.size() <= kMaxPlaylistBytes)
@@ -155,7 +156,7 @@ bool Recorder::decideKind() {
         return feedSongs(head.constData(), head.size());
     if (!openFile())
         return false;
-    return writeAll(head.constData(), head.size());
+    return writeAudio(head.constData(), head.size());
 }
 
 // Split per song, every request for the stream asks for the titles inside it.
@@ -169,12 +170,17 @@ bool Recorder::beginSongs() {
     if (!m_split.on)
         return false;
     if (!SongSplitter::canSplit(*m_main)) {
+        // Asked for, the titles come inside the body even where the audio cannot be cut: they
+        // are taken out, or the file would not play.
+        const qint64 metaint = icy::metaintOf(m_main->responseHeader("icy-metaint"));
+        if (metaint > 0)
+            m_titleBlocks = std::make_unique<icy::Demuxer>(metaint);
         const quint64 token = m_outcome;
         QMetaObject::invokeMethod(
             this,
-            [this, token] {
+            [this, token, metaint] {
                 if (token == m_outcome)
-                    emit titlesMissing();
+                    emit recordedWhole(metaint > 0);
             },
             Qt::QueuedConnection);
         return false;
@@ -182,6 +188,23 @@ bool Recorder::beginSongs() {
     m_songs = std::make_unique<SongSplitter>(m_split, *m_main);
     m_songsReconnected = false;
     return true;
+}
+
+// The audio of a body that may carry the station's titles, which a file must not hold.
+bool Recorder::writeAudio(const char* data, qint64 n) {
+    if (!m_titleBlocks)
+        return writeAll(data, n);
+    if (std::exchange(m_songsReconnected, false))
+        m_titleBlocks = std::make_unique<icy::Demuxer>(icy::metaintOf(m_main->responseHeader("icy-metaint")));
+    struct Audio : icy::Demuxer::Sink {
+        explicit Audio(Recorder& r) : recorder(r) {}
+        void onAudio(const char* d, qint64 k) override { ok = ok && recorder.writeAll(d, k); }
+        void onTitle(qint64, const QByteArray&) override {}
+        Recorder& recorder;
+        bool ok = true;
+    } audio(*this);
+    m_titleBlocks->feed(data, n, audio);
+    return audio.ok;
 }
 
 bool Recorder::feedSongs(const char* data, qint64 n) {

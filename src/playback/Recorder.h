@@ -56,7 +56,7 @@ public:
     void stop(bool keepCurrentSong = false);
 
     // The next start() writes a direct stream one file per song into `split.folder` when `on` and
-    // the station sends its titles in the stream (else one file, as without, and titlesMissing).
+    // the station sends its titles in the stream (else one file, as without, and recordedWhole).
     void setSongSplit(const SongSplit& split) { m_split = split; }
     // Splitting per song: whether the song playing would be kept if it ended now, and how many
     // songs have been kept.
@@ -79,11 +79,12 @@ signals:
     void ended(qint64 bytesWritten);
     // Recording stopped on an error; the file keeps what was written and is closed.
     void failed(const Recorder::Error& error);
-    // Split per song: the station announced `title`; a song was kept at `path`; the station sends
-    // no titles in the stream, or sends a kind that cannot be cut, and the recording is one file.
+    // Split per song: the station announced `title`; a song was kept at `path`; the recording is
+    // one file after all, because the station sends no titles in the stream (`titlesSent` false)
+    // or sends audio that cannot be cut without re-encoding.
     void songStarted(const QString& title);
     void songKept(const QString& path);
-    void titlesMissing();
+    void recordedWhole(bool titlesSent);
 
 private:
     enum class Stage { Idle, Sniffing, Direct, Playlist, Segments, Done };
@@ -115,6 +116,7 @@ private:
     void askForTitles(Transfer* t) const;
     bool beginSongs();
     bool feedSongs(const char* data, qint64 n);
+    bool writeAudio(const char* data, qint64 n);
     bool openFile();
     bool writeAll(const char* data, qint64 n);
     int closeFile();
@@ -161,8 +163,9 @@ private:
     // One file per song.
     SongSplit m_split;
     std::unique_ptr<SongSplitter> m_songs;
-    bool m_songsReconnected = false; // the next bytes come from a new connection
-    QString m_songTitle;             // last said by songStarted
+    std::unique_ptr<icy::Demuxer> m_titleBlocks; // recorded whole, the titles taken out of the body
+    bool m_songsReconnected = false;             // the next bytes come from a new connection
+    QString m_songTitle;                         // last said by songStarted
 };
 
 Q_DECLARE_METATYPE(Recorder::Error)

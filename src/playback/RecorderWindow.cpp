@@ -178,7 +178,7 @@ RecorderWindow::RecorderWindow(Forms& forms) : Form(forms, QString::fromLatin1(k
     connect(recorder, &Recorder::songKept, this, [this] {
         keptLabel->setText(QStringLiteral("Canciones guardadas: ") + QString::number(recorder->songsKept()));
     });
-    connect(recorder, &Recorder::titlesMissing, this, &RecorderWindow::recorder_TitlesMissing);
+    connect(recorder, &Recorder::recordedWhole, this, &RecorderWindow::recorder_RecordedWhole);
     setStation({});
 }
 
@@ -260,12 +260,16 @@ void RecorderWindow::storeSongSettings() {
     settings().write(kConfig, kMinimumKey, QString::number(minimumLength->value()));
 }
 
-void RecorderWindow::recorder_TitlesMissing() {
+void RecorderWindow::recorder_RecordedWhole(bool titlesSent) {
     pathField->setText(m_singlePath);
     songLabel->hide();
     keptLabel->hide();
     platform().dialogs->MsgBox(
-        QStringLiteral("La emisora no envía los títulos de sus canciones: se graba en un solo archivo."),
+        titlesSent
+            ? QStringLiteral("Esta emisora emite en un formato que no puede cortarse por canciones sin "
+                             "recodificarlo: se graba en un solo archivo.")
+            : QStringLiteral(
+                  "La emisora no envía los títulos de sus canciones: se graba en un solo archivo."),
         MsgStyle::Exclamation);
 }
 

@@ -83,7 +83,7 @@ private:
     void storeSongSettings();
     bool splitting() const;
     QString stationFolder() const;
-    void recorder_TitlesMissing();
+    void recorder_RecordedWhole(bool titlesSent);
 
     QLabel* extensionLabel;
     QString m_station;

@@ -34,6 +34,22 @@ inline QByteArray pattern(qint64 offset, qint64 n) {
     return b;
 }
 
+// `audio` as a station sends it to a player that asked for titles: after every `metaint` bytes a
+// metadata block, a title in every other one and an empty block between.
+inline QByteArray withTitleBlocks(const QByteArray& audio, qsizetype metaint) {
+    QByteArray out;
+    for (qsizetype at = 0, n = 0; at < audio.size(); at += metaint, ++n) {
+        out += audio.mid(at, metaint);
+        if (at + metaint > audio.size())
+            break;
+        QByteArray meta =
+            n % 2 ? QByteArray() : "StreamTitle='Artista - Canci\xC3\xB3n " + QByteArray::number(n) + "';";
+        meta.append(QByteArray((16 - meta.size() % 16) % 16, '\0'));
+        out += char(meta.size() / 16) + meta;
+    }
+    return out;
+}
+
 // The three segment files of the HLS routes: different sizes and contents.
 inline QByteArray segmentFile(int k) {
     QByteArray b = pattern(1000000 * (k + 1), 3000 + 1111 * k);
@@ -126,6 +142,13 @@ private:
             // A SHOUTcast server's answer: its own status line, then the body until it closes.
             s->write("ICY 200 OK\r\nicy-name: Radio de prueba\r\ncontent-type: audio/mpeg\r\n\r\n" +
                      pattern(0, dropAfter));
+            s->disconnectFromHost();
+        } else if (path == "/ogg-titled") {
+            // Titles in the body of audio that cannot be cut at any byte.
+            const QByteArray body = withTitleBlocks(pattern(0, finiteSize), 16000);
+            QByteArray h = header("200 OK", "audio/ogg", body.size());
+            h.insert(h.size() - 2, "icy-metaint: 16000\r\n");
+            s->write(h + body);
             s->disconnectFromHost();
         } else if (path == "/finite") {
             reply(s, "audio/mpeg", pattern(0, finiteSize));

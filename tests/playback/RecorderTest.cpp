@@ -641,6 +641,25 @@ TEST_F(RecorderTest, SplitWithoutTitlesRecordsOneFileAndSaysWhy) {
     EXPECT_FALSE(QFileInfo::exists(dir.path() + "/Antena Sur"));
 }
 
+// Titles sent inside audio that cannot be cut at any byte: one file still, and without the titles'
+// blocks in it, which would break the file.
+TEST_F(RecorderTest, SplitOfAudioThatCannotBeCutRecordsOneFileWithoutTheTitles) {
+    forms->settings().write("config", "grabadora_canciones", "1");
+    peer.finiteSize = 200000;
+    RecorderWindow::open(*forms, ".mp3", peer.url("/ogg-titled"), "Antena Sur");
+    RecorderWindow& d = *recorder();
+    d.fileNameField->setText("grabacion");
+    EXPECT_TRUE(d.splitSongs->isChecked());
+    d.recordButton->click();
+    ASSERT_TRUE(waitFor([&] { return !dialogs().shown.isEmpty(); }, 5000));
+    EXPECT_EQ(dialogs().shown[0].prompt,
+              "Esta emisora emite en un formato que no puede cortarse por canciones sin "
+              "recodificarlo: se graba en un solo archivo.");
+    ASSERT_TRUE(waitForSize(target(), peer.finiteSize));
+    waitFor([] { return false; }, 300);
+    EXPECT_TRUE(readFile(target()) == peer::pattern(0, peer.finiteSize));
+}
+
 TEST_F(RecorderTest, PlainM3uIsFollowedToItsStream) {
     peer.finiteSize = 50000;
     open("/radio.m3u").recordButton->click();
