@@ -6,12 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QVariant>
+#include <algorithm>
+#include <csignal>
+#include <optional>
 
 namespace {
 
@@ -283,6 +289,60 @@ TEST_F(SongHistoryTest, DamageMetWhileInUseSetsTheFileAsideAndANewHistoryGoesOn)
     EXPECT_EQ(songs(damaged.page({}, 0, 1)), "Después - del daño");
     EXPECT_TRUE(damaged.page({"artista"}, 0, 10).isEmpty()) << "the new history begins empty";
     EXPECT_GT(QFileInfo(damaged.setAsidePath()).size(), 100000) << "the damaged file is kept, aside";
+}
+
+// kill -9 while the writer is busy: the file stays this history, every song it said it had stored
+// (what the window shows) is there with its index, and what is there is the songs in the order
+// they came, with nothing in between lost. The program is a child of the test, so that it can
+// really be killed.
+TEST(SongHistoryKilled, AKilledProgramKeepsTheFileAndEverySongItShowed) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // The child runs this test again from the start: it must find the parent's folder.
+    static const char* const kFolder = "SINTONEX_TEST_KILLED_HISTORY";
+    std::optional<QTemporaryDir> own;
+    if (!qEnvironmentVariableIsSet(kFolder)) {
+        own.emplace();
+        qputenv(kFolder, own->path().toUtf8());
+    }
+    const QString folder = qEnvironmentVariable(kFolder);
+    const auto title = [](int i) { return QStringLiteral("Artista %1 - Canción %1").arg(i); };
+    constexpr int kShown = 300;
+    constexpr int kHandedOver = 3000;
+    EXPECT_EXIT(
+        {
+            SongHistory h(folder);
+            int stored = 0;
+            QObject::connect(&h, &SongHistory::added, [&stored] { ++stored; });
+            for (int i = 0; i < kHandedOver; ++i)
+                h.add("Antena Sur", List::Radio, title(i), {}, kMorning.addSecs(i * 700));
+            QElapsedTimer waited;
+            waited.start();
+            while (stored < kShown && waited.elapsed() < 60000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(QRandomGenerator::global()->bounded(20));
+            std::raise(SIGKILL);
+        },
+        ::testing::KilledBySignal(SIGKILL), "");
+    qunsetenv(kFolder);
+
+    const QString path = folder + "/historial.db";
+    EXPECT_EQ(sql(path, "PRAGMA integrity_check"), QList<QVariant>{"ok"});
+    SongHistory after(folder);
+    ASSERT_TRUE(after.open());
+    EXPECT_EQ(after.setAsidePath(), "") << "a killed program's file is not set aside";
+    const qint64 kept = after.count();
+    EXPECT_GE(kept, kShown);
+    QStringList stored, expected;
+    const QList<SongHistory::Entry> entries = after.page({}, 0, kHandedOver);
+    for (auto e = entries.rbegin(); e != entries.rend(); ++e)
+        stored << e->artist + " - " + e->title;
+    for (int i = 0; i < kept; ++i)
+        expected << title(i);
+    EXPECT_EQ(songs(stored), songs(expected));
+    const QList<SongHistory::Entry> last = after.page({title(kept - 1)}, 0, 100);
+    EXPECT_TRUE(std::any_of(last.begin(), last.end(), [&](const SongHistory::Entry& e) {
+        return e.artist + " - " + e.title == title(kept - 1);
+    })) << "the last song kept is in the search index too";
 }
 
 } // namespace
