@@ -31,8 +31,10 @@ struct Files {
     std::vector<ListChannel> list;
 };
 
-void writeFiles(const std::string& dir) {
-    std::filesystem::create_directories(dir);
+void writeFiles(const std::string& folder) {
+    std::filesystem::create_directories(folder);
+    // The playlists name their guide by this path, and a relative one is read from their folder.
+    const std::string dir = std::filesystem::absolute(folder).string();
     bench::GuideShape shape;
     shape.now = kNow;
     bench::GuideGenerator gen(shape);
