@@ -25,10 +25,6 @@ bool timeFromText(const QString& text, qint64& utc) {
     return true;
 }
 
-bool active(const ScheduledRecording& r) {
-    return r.state == ScheduledRecording::State::Pending || r.state == ScheduledRecording::State::Recording;
-}
-
 } // namespace
 
 RecordingSchedule::RecordingSchedule(QString path) : m_path(std::move(path)) {}
@@ -140,7 +136,7 @@ RecordingSchedule::Refusal RecordingSchedule::check(const QList<ScheduledRecordi
         return Refusal::Past;
     QList<std::pair<qint64, int>> edges; // the others' starts (+1) and ends (-1) within r's time
     for (const ScheduledRecording& o : all) {
-        if (!active(o) || o.until <= now)
+        if (!o.active() || o.until <= now)
             continue;
         if (o.channelBytes == r.channelBytes && o.programmeStart == r.programmeStart)
             return Refusal::Duplicate;

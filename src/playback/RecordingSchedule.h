@@ -24,6 +24,9 @@ struct ScheduledRecording {
     QString file;     // the recording's path, once it has begun
     qint64 bytes = 0; // saved so far
     QString error;    // what went wrong, in the user's words
+
+    // Still to happen or happening: what "Cancelar grabación" stops, where the rest is removed.
+    bool active() const { return state == State::Pending || state == State::Recording; }
 };
 
 class RecordingSchedule {

@@ -27,10 +27,6 @@ QString hhmmNow() {
     return QDateTime::fromMSecsSinceEpoch(Clock::nowUtcMs()).toLocalTime().toString(QStringLiteral("HH:mm"));
 }
 
-bool active(const ScheduledRecording& r) {
-    return r.state == ScheduledRecording::State::Pending || r.state == ScheduledRecording::State::Recording;
-}
-
 } // namespace
 
 RecordingScheduler::RecordingScheduler(Forms& forms)
@@ -185,7 +181,7 @@ void RecordingScheduler::rearm() {
     qint64 next = -1;
     bool recording = false;
     for (const ScheduledRecording& r : m_all) {
-        if (!active(r))
+        if (!r.active())
             continue;
         const qint64 at = (r.state == ScheduledRecording::State::Pending ? r.from : r.until) * 1000;
         next = next < 0 ? at : std::min(next, at);

@@ -418,8 +418,7 @@ void GuideWindow::cancelButton_Click() {
     const QString id = items.first()->data(0, kRecordingRole).toString();
     for (const ScheduledRecording& r : m_scheduler->recordings())
         if (r.id == id) {
-            if (r.state == ScheduledRecording::State::Pending ||
-                r.state == ScheduledRecording::State::Recording)
+            if (r.active())
                 m_scheduler->cancel(id);
             else
                 m_scheduler->remove(id);
@@ -453,10 +452,8 @@ void GuideWindow::fillSchedule() {
     for (const ScheduledRecording& r : all)
         if (!selected.isEmpty() && r.id == selected.first()->data(0, kRecordingRole).toString())
             chosen = &r;
-    const bool ongoing = chosen && (chosen->state == ScheduledRecording::State::Pending ||
-                                    chosen->state == ScheduledRecording::State::Recording);
-    cancelButton->setText(chosen && !ongoing ? QStringLiteral("Quitar de la lista")
-                                             : QStringLiteral("Cancelar grabación"));
+    cancelButton->setText(chosen && !chosen->active() ? QStringLiteral("Quitar de la lista")
+                                                      : QStringLiteral("Cancelar grabación"));
     cancelButton->setEnabled(chosen != nullptr);
 }
 
