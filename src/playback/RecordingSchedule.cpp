@@ -1,5 +1,6 @@
 #include "RecordingSchedule.h"
 
+#include "SongFiles.h"
 #include "platform/ProfileStrings.h"
 
 #include <QFileInfo>
@@ -216,22 +217,9 @@ QString unusedPath(const QString& folder, const QString& name) {
 
 QString recordingFileName(const QString& channel, const QString& programme, const QDateTime& localStart,
                           const QString& extension) {
-    // What Linux refuses (/ and NUL), what FAT and NTFS disks refuse, and control characters.
-    const auto clean = [](QString s) {
-        for (QChar& c : s)
-            if (c.unicode() < 0x20 || c == QChar(0x7F) || QStringLiteral("/\\:*?\"<>|").contains(c))
-                c = QLatin1Char('_');
-        s = s.simplified();
-        while (s.endsWith(QLatin1Char('.')))
-            s.chop(1); // Windows drops trailing dots, and a name of dots is no name
-        return s.trimmed();
-    };
     const QString when = localStart.toString(QStringLiteral("yyyy-MM-dd HHmm"));
-    QString head = clean(channel), title = clean(programme);
-    if (head.isEmpty())
-        head = QStringLiteral("Canal");
-    if (title.isEmpty())
-        title = QStringLiteral("Programa");
+    QString head = SongFiles::safeName(channel, QStringLiteral("Canal"));
+    QString title = SongFiles::safeName(programme, QStringLiteral("Programa"));
     // File systems hold 255 bytes a name; room is left for " (NN)" when the name is taken.
     const auto bytes = [&] { return (head + " - " + title + " - " + when + extension).toUtf8().size(); };
     while (bytes() > 240 && title.size() > 1)

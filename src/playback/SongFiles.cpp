@@ -35,7 +35,7 @@ SongFiles::~SongFiles() {
     close(m_current, false);
 }
 
-QString SongFiles::safeName(const QString& text) {
+QString SongFiles::safeName(const QString& text, const QString& whenEmpty) {
     QString s;
     s.reserve(text.size());
     for (const QChar c : text) {
@@ -58,7 +58,7 @@ QString SongFiles::safeName(const QString& text) {
         s.chop(1);
     if (kDeviceName.match(s).hasMatch())
         s.append(QLatin1Char('_'));
-    return s.isEmpty() ? QStringLiteral("Sin título") : s;
+    return s.isEmpty() ? whenEmpty : s;
 }
 
 bool SongFiles::isSong(const QString& title) const {

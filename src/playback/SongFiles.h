@@ -69,8 +69,9 @@ public:
 
     // A title as a file name on any common file system: no separators, no characters Windows or
     // FAT refuse, no control characters, no leading dot, no trailing dots or blanks, not a device
-    // name, at most kMaxNameBytes of UTF-8; "Sin título" when nothing is left.
-    static QString safeName(const QString& text);
+    // name, at most kMaxNameBytes of UTF-8; `whenEmpty` ("Sin título") when nothing is left.
+    static QString safeName(const QString& text, const QString& whenEmpty);
+    static QString safeName(const QString& text) { return safeName(text, QStringLiteral("Sin título")); }
     static constexpr int kMaxNameBytes = 180;
 
 private:
