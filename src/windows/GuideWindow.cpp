@@ -2,8 +2,6 @@
 
 #include "PlayerWindow.h"
 #include "TvWindow.h"
-#include "catalogue/ChannelList.h"
-#include "catalogue/ChannelListBox.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
 #include "playback/RecordingScheduler.h"
@@ -365,15 +363,8 @@ void GuideWindow::programmeList_DblClick(QTreeWidgetItem* item) {
     const qint64 now = nowSeconds();
     if (!(e.start <= now && now < e.stop))
         return; // another programme: selecting it is all a double-click does
-    auto& tv = forms().get<TvWindow>();
-    for (int row = 0; row < tv.canales->count(); ++row)
-        if (catalogue::nameBytesOf(*tv.canales->item(row)) == m_channelBytes) {
-            if (!tv.isVisible())
-                forms().show(QString::fromLatin1(TvWindow::kName));
-            tv.canales->setCurrentRow(row);
-            tv.playSelectedChannel();
-            return;
-        }
+    if (PlayerWindow* tv = PlayerWindow::bringUp(forms(), QString::fromLatin1(TvWindow::kName)))
+        tv->playChannelNamed(m_channel);
 }
 
 void GuideWindow::recordButton_Click() {

@@ -2,7 +2,6 @@
 
 #include "HistoryModel.h"
 #include "PlayerWindow.h"
-#include "TrayWindow.h"
 #include "base/Endpoints.h"
 #include "platform/Platform.h"
 
@@ -293,36 +292,16 @@ void HistoryWindow::clearButton_Click() {
     forms().history().clear();
 }
 
-// The station's player window, in front, as the user would bring it: the other player window
-// switches over, the tray gives the radio back.
-bool HistoryWindow::bringPlayerWindow(const QString& target) {
-    Forms& registry = forms();
-    const QString other = target == kRadio ? kTv : kRadio;
-    if (!registry.isLoaded(target)) {
-        auto* current = qobject_cast<PlayerWindow*>(registry.find(other));
-        if (QPushButton* change = current ? current->button(design::Ctl::Switch) : nullptr)
-            change->click();
-        else
-            registry.show(target);
-    }
-    if (target == kRadio && platform().tray && platform().tray->hasIcon())
-        if (auto* tray = registry.find<TrayWindow>(); tray && !registry.find(target)->isVisible())
-            tray->mnuRestore_Click();
-    if (Form* f = registry.find(target); f && !f->isVisible())
-        registry.show(target);
-    return registry.isLoaded(target);
-}
-
 void HistoryWindow::list_DblClick(int row) {
     const SongHistory::Entry* e = model->entryAt(row);
     if (!e)
         return;
     const SongHistory::Entry entry = *e; // the window may reload while the player window opens
     const QString target = entry.list == SongHistory::List::Tv ? kTv : kRadio;
-    if (!bringPlayerWindow(target))
+    PlayerWindow* player = PlayerWindow::bringUp(forms(), target);
+    if (!player)
         return;
-    auto* player = qobject_cast<PlayerWindow*>(forms().find(target));
-    if (!player || !player->playChannelNamed(entry.station))
+    if (!player->playChannelNamed(entry.station))
         platform().dialogs->MsgBox(QStringLiteral("La emisora «") + entry.station +
                                        QStringLiteral("» ya no está en la lista de canales."),
                                    MsgStyle::Exclamation);

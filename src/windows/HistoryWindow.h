@@ -60,7 +60,6 @@ private:
     void spanDays(int first, int last);
     void showNotice();
     void onChanged(SongHistory::Change what);
-    bool bringPlayerWindow(const QString& target);
 
     QList<QAction*> m_songActions; // the rows' context menu and keys
     bool m_busy = false;           // the wait cursor is up until the history is cleared

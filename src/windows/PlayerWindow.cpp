@@ -17,10 +17,12 @@
 #include "platform/MediaPlayer.h"
 #include "platform/Platform.h"
 #include "platform/Timer.h"
+#include "platform/Tray.h"
 #include "platform/WebBrowser.h"
 #include "update/OwnLists.h"
 #include "windows/PlayerStatus.h"
 #include "windows/PlayerTimers.h"
+#include "windows/TrayWindow.h"
 
 #include <QFrame>
 #include <QLineEdit>
@@ -373,6 +375,24 @@ bool PlayerWindow::playChannelNamed(const QString& name) {
     canales->scrollToItem(found.first());
     playSelectedChannel(playback::Trigger::List);
     return true;
+}
+
+PlayerWindow* PlayerWindow::bringUp(Forms& forms, const QString& name) {
+    const QString radio = QStringLiteral("RadioWindow"), tv = QStringLiteral("TvWindow");
+    if (!forms.isLoaded(name)) {
+        auto* current = qobject_cast<PlayerWindow*>(forms.find(name == radio ? tv : radio));
+        if (QPushButton* change = current ? current->button(design::Ctl::Switch) : nullptr)
+            change->click();
+        else
+            forms.show(name);
+    }
+    Platform& platform = forms.platform();
+    if (name == radio && platform.tray && platform.tray->hasIcon())
+        if (auto* tray = forms.find<TrayWindow>(); tray && forms.find(name) && !forms.find(name)->isVisible())
+            tray->mnuRestore_Click();
+    if (Form* f = forms.find(name); f && !f->isVisible())
+        forms.show(name);
+    return qobject_cast<PlayerWindow*>(forms.find(name));
 }
 
 void PlayerWindow::canales_DblClick() {

@@ -47,6 +47,10 @@ public:
     // Selects the channel of exactly that name, scrolled into sight, and plays it as a double
     // click would; false when the list has no such channel.
     bool playChannelNamed(const QString& name);
+    // The TV ("TvWindow") or radio ("RadioWindow") window loaded and in sight, as the user would
+    // reach it: switched to from the other one, brought back from the tray; null when it could
+    // not be loaded.
+    static PlayerWindow* bringUp(Forms& forms, const QString& name);
 
     bool isTv() const { return m_which == design::Which::Tv; }
     // The list files changed under an open window: the list follows in place, the selection and
