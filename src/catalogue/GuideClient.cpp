@@ -207,16 +207,22 @@ QString GuideClient::timeRange(const GuideEntry& e, const QTimeZone& zone) {
     return hhmm(e.start, zone) + QChar(0x2013) + hhmm(e.stop, zone);
 }
 
+QString GuideClient::nowText(const GuideEntry& e, const QTimeZone& zone) {
+    return QStringLiteral("Ahora: %1 (%2)").arg(e.title, timeRange(e, zone));
+}
+
+QString GuideClient::nextText(const GuideEntry& e, const QTimeZone& zone) {
+    return QStringLiteral("Después: %1 (%2)").arg(e.title, hhmm(e.start, zone));
+}
+
 QString GuideClient::tooltip(const NowNext& nn, const QTimeZone& zone) {
     if (nn.now) {
-        QString text = QStringLiteral("Ahora: %1 (%2)").arg(nn.now->title, timeRange(*nn.now, zone));
+        QString text = nowText(*nn.now, zone);
         if (nn.next)
             text += QStringLiteral(" \u00B7 Después: ") + nn.next->title;
         return text;
     }
-    if (nn.next)
-        return QStringLiteral("Después: %1 (%2)").arg(nn.next->title, hhmm(nn.next->start, zone));
-    return {};
+    return nn.next ? nextText(*nn.next, zone) : QString();
 }
 
 QString GuideClient::dayHeader(const QDate& day, const QDate& today) {

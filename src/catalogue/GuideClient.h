@@ -48,6 +48,8 @@ public:
     // "Ahora: Telediario (21:00–21:45) · Después: El tiempo" in `zone`; empty when nothing is known.
     static QString tooltip(const NowNext& nn, const QTimeZone& zone);
     static QString timeRange(const GuideEntry& e, const QTimeZone& zone); // "21:00–21:45"
+    static QString nowText(const GuideEntry& e, const QTimeZone& zone); // "Ahora: Telediario (21:00–21:45)"
+    static QString nextText(const GuideEntry& e, const QTimeZone& zone); // "Después: El tiempo (21:45)"
     // "Hoy, lunes 7 de diciembre", "Mañana, martes 8 de diciembre", else "miércoles 9 de diciembre".
     static QString dayHeader(const QDate& day, const QDate& today);
 

@@ -74,14 +74,13 @@ void ProgrammeLine::update() {
     }
     const QTimeZone zone = QTimeZone::systemTimeZone();
     const GuideEntry& e = *nn.now;
-    m_line->setText(QStringLiteral("Ahora: %1 (%2)").arg(e.title, GuideClient::timeRange(e, zone)));
+    m_line->setText(GuideClient::nowText(e, zone));
     QStringList tip;
     for (const QString& part : {e.subTitle, e.category, e.description})
         if (!part.isEmpty())
             tip << part;
     if (nn.next)
-        tip << QStringLiteral("Después: %1 (%2)")
-                   .arg(nn.next->title, GuideClient::timeRange(*nn.next, zone).left(5));
+        tip << GuideClient::nextText(*nn.next, zone);
     m_line->setToolTip(tip.join(QLatin1Char('\n')));
     const qint64 nowMs = Clock::nowUtcMs();
     const qint64 lengthMs = (e.stop - e.start) * 1000;
