@@ -2,6 +2,7 @@
 
 #include "DemoGuide.h"
 #include "ListPublisher.h"
+#include "Text.h"
 #include "Xmltv.h"
 
 #include <cstdio>
@@ -22,14 +23,6 @@ constexpr std::time_t kRecutAfter = 12 * 3600;
 std::string hex16(std::uint64_t v) {
     char out[17];
     std::snprintf(out, sizeof out, "%016llx", static_cast<unsigned long long>(v));
-    return out;
-}
-
-std::string localTime(std::time_t t) {
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char out[32];
-    std::strftime(out, sizeof out, "%Y-%m-%d %H:%M", &tm);
     return out;
 }
 
@@ -247,7 +240,7 @@ void GuidePublisher::refreshOne(const std::string& address, Guide& guide, const 
             cached->end();
             struct stat st {};
             ::stat(copy.c_str(), &st);
-            line += "; read its cached copy of " + localTime(st.st_mtime);
+            line += "; read its cached copy of " + text::localMinute(st.st_mtime);
             guide.result = cached->result;
             const auto& cm = cached->builder.report().matched;
             guide.channels = cm.byId + cm.byName + cm.byLooseName;

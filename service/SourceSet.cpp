@@ -1,6 +1,7 @@
 #include "SourceSet.h"
 
 #include "AtomicFile.h"
+#include "Text.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,14 +14,6 @@ namespace {
 
 const char* listName(ListKind list) {
     return list == ListKind::Tv ? "tv" : "radio";
-}
-
-std::string clock(std::time_t at) {
-    std::tm tm{};
-    localtime_r(&at, &tm);
-    char out[32];
-    std::strftime(out, sizeof out, "%Y-%m-%d %H:%M", &tm);
-    return out;
 }
 
 } // namespace
@@ -75,7 +68,7 @@ bool SourceSet::start(std::string& error) {
             error = what + ": " + why;
             return false;
         }
-        m_say(what + " failed: " + why + "; using the copy read at " + clock(s.state.readAt));
+        m_say(what + " failed: " + why + "; using the copy read at " + text::localMinute(s.state.readAt));
     }
     std::lock_guard lock(m_mutex);
     writeStatus();
@@ -241,7 +234,8 @@ void SourceSet::loadCopy(Source& source) const {
     source.state.readAt = copy->readAt;
     source.state.fromCopy = true;
     m_say("source " + std::string(listName(source.list)) + " " + source.state.address + ": " +
-          std::to_string(source.entries.size()) + " entries from its copy of " + clock(copy->readAt));
+          std::to_string(source.entries.size()) + " entries from its copy of " +
+          text::localMinute(copy->readAt));
 }
 
 bool SourceSet::readOne(size_t index, const std::atomic<bool>* stop, std::string* failure) {

@@ -158,4 +158,12 @@ std::string firstChars(const std::string& utf8, size_t chars) {
     return utf8.substr(0, at);
 }
 
+std::string localMinute(std::time_t t) {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char out[32];
+    std::strftime(out, sizeof out, "%Y-%m-%d %H:%M", &tm);
+    return out;
+}
+
 } // namespace text

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <string>
 
 namespace text {
@@ -21,6 +22,9 @@ std::string decodeValue(const std::string& bytes);
 
 // Escapes &, <, >, " and ' so a text can stand in element content and in attribute values.
 std::string escapeXml(const std::string& s);
+
+// "2026-12-08 21:05", local time: when a source or a guide was read, in the service's log.
+std::string localMinute(std::time_t t);
 
 // The display form of a compact version ("245" gives "2.4.5"); other texts are kept.
 std::string displayVersion(const std::string& compact);
