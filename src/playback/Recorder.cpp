@@ -57,6 +57,7 @@ bool Recorder::start(const QString& url, const QString& path, Error* error, File
     m_reconnectWaitedMs = 0;
     m_songs.reset();
     m_titleBlocks.reset();
+    m_newConnection = false;
     m_songTitle.clear();
     m_stage = Stage::Sniffing;
     auto* t = new Transfer(m_nam, this);
@@ -186,7 +187,7 @@ bool Recorder::beginSongs() {
         return false;
     }
     m_songs = std::make_unique<SongSplitter>(m_split, *m_main);
-    m_songsReconnected = false;
+    m_newConnection = false;
     return true;
 }
 
@@ -194,7 +195,7 @@ bool Recorder::beginSongs() {
 bool Recorder::writeAudio(const char* data, qint64 n) {
     if (!m_titleBlocks)
         return writeAll(data, n);
-    if (std::exchange(m_songsReconnected, false))
+    if (std::exchange(m_newConnection, false))
         m_titleBlocks = std::make_unique<icy::Demuxer>(icy::metaintOf(m_main->responseHeader("icy-metaint")));
     struct Audio : icy::Demuxer::Sink {
         explicit Audio(Recorder& r) : recorder(r) {}
@@ -208,7 +209,7 @@ bool Recorder::writeAudio(const char* data, qint64 n) {
 }
 
 bool Recorder::feedSongs(const char* data, qint64 n) {
-    if (std::exchange(m_songsReconnected, false))
+    if (std::exchange(m_newConnection, false))
         m_songs->connect(*m_main);
     const qsizetype keptBefore = m_songs->kept().size();
     const bool ok = m_songs->feed(data, n);
@@ -453,7 +454,7 @@ void Recorder::reconnect() {
     auto* t = new Transfer(m_nam, this);
     t->setURL(m_streamUrl.toString(QUrl::FullyEncoded));
     askForTitles(t);
-    m_songsReconnected = true; // its blocks are counted from its own first byte
+    m_newConnection = true; // its blocks are counted from its own first byte
     connect(t, &Transfer::DataArrived, this, &Recorder::onMainData);
     connect(t, &Transfer::ResponseCompleted, this, &Recorder::onMainCompleted);
     m_main = t;

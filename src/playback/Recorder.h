@@ -164,7 +164,7 @@ private:
     SongSplit m_split;
     std::unique_ptr<SongSplitter> m_songs;
     std::unique_ptr<icy::Demuxer> m_titleBlocks; // recorded whole, the titles taken out of the body
-    bool m_songsReconnected = false;             // the next bytes come from a new connection
+    bool m_newConnection = false;                // the next bytes come from a new connection
     QString m_songTitle;                         // last said by songStarted
 };
 
