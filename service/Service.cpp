@@ -28,7 +28,7 @@ namespace {
 
 const char* const kHtml = "text/html; charset=utf-8";
 const char* const kPlaylist = "application/vnd.apple.mpegurl";
-// Without a charset: JSON is UTF-8 by definition, and cpp-httplib compresses only the bare type.
+// Without a charset: JSON is UTF-8 by definition.
 const char* const kJson = "application/json";
 const char* const kDefaultProgram = "#!/bin/sh\necho sintonex-nuevo\n";
 
@@ -586,7 +586,9 @@ void Service::serveCached(const Request& req, Response& res, const std::string& 
                           const std::string& tag, std::time_t changed, const char* cacheControl) {
     // One representation only: compressed on request, an answer would need a tag of its own and a
     // "Vary: Accept-Encoding" that splits every cache entry by the clients' headers, for bodies
-    // that are small (the version pages) or never compressed (the lists).
+    // that are small (the version pages, one channel's guide), already compact (the lists) or
+    // asked for once an hour (the guide's grid). It also keeps the library's brotli, at its
+    // slowest quality, off the guide's answers.
     const_cast<Request&>(req).headers.erase("Accept-Encoding");
     res.set_header("ETag", tag);
     res.set_header("Last-Modified", httpDate(changed));
@@ -712,29 +714,10 @@ const Channel* Service::guideChannel(const ListPublisher::Lists& lists, const Re
     return ch;
 }
 
-namespace {
-
-// cpp-httplib answers a client that accepts brotli with brotli at its best (slowest) quality:
-// 100 ms for one channel's two days, a second for the grid. Qt asks for it. gzip does nearly
-// as well in a hundredth of the time, so guide answers are offered gzip only.
-void preferGzip(const Request& req) {
-    auto& headers = const_cast<Request&>(req).headers;
-    const auto found = headers.find("Accept-Encoding");
-    if (found == headers.end())
-        return;
-    const bool gzip = found->second.find("gzip") != std::string::npos;
-    headers.erase(found);
-    if (gzip)
-        headers.emplace("Accept-Encoding", "gzip");
-}
-
-} // namespace
-
 void Service::addGuideRoutes(Host& host) {
     // Every answer holds nothing but the guide's data, so that the same body has the same tag on
     // every instance and a cache revalidates it with a 304; its lifetime is when it would change.
     route(host, "/windows/guia/ahora.php", [this](const Request& req, Response& res) {
-        preferGzip(req);
         const auto lists = published();
         const Channel* ch = guideChannel(*lists, req, res);
         if (!ch)
@@ -750,7 +733,6 @@ void Service::addGuideRoutes(Host& host) {
                     ("public, max-age=" + std::to_string(maxAge)).c_str());
     });
     route(host, "/windows/guia/parrilla.php", [this](const Request& req, Response& res) {
-        preferGzip(req);
         const std::int64_t now = std::time(nullptr);
         const std::int64_t from = now - now % 900;
         const auto answer = m_guides.grid(from);
@@ -760,7 +742,6 @@ void Service::addGuideRoutes(Host& host) {
             ("public, max-age=" + std::to_string(std::max<std::int64_t>(1, from + 900 - now))).c_str());
     });
     route(host, "/windows/guia/dia.php", [this](const Request& req, Response& res) {
-        preferGzip(req);
         const auto lists = published();
         const Channel* ch = guideChannel(*lists, req, res);
         if (!ch)
