@@ -124,8 +124,8 @@ void BM_NowNextAnswer(benchmark::State& state) {
     const auto& list = files().list;
     std::size_t i = 0, bytes = 0;
     for (auto _ : state) {
-        std::int64_t until = 0;
-        const std::string body = s.nowNextAnswer(list[i++ % list.size()].name, kNow, until);
+        std::int64_t from = 0, until = 0;
+        const std::string body = s.nowNextAnswer(list[i++ % list.size()].name, kNow, from, until);
         bytes = body.size();
         benchmark::DoNotOptimize(body.data());
     }

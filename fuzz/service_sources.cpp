@@ -147,14 +147,17 @@ void programmeGuide(FuzzedDataProvider& in) {
                 check(validUtf8(s), "a text that is not UTF-8", std::string(s));
             check(p.title.size() <= 300 && p.description.size() <= 2000, "a text past its limit");
         }
-        std::int64_t until = 0;
+        std::int64_t from = 0, until = 0;
         for (const std::int64_t t : {kNow, kNow + 3600, kNow - 7200}) {
             const GuideStore::NowNext nn = store.nowNext(name, t);
             check(!nn.now || (nn.now->start <= t && t < nn.now->stop), "now is not on at the time asked",
                   name);
             check(!nn.next || nn.next->start > t, "next has begun", name);
-            const auto answer = nlohmann::json::parse(store.nowNextAnswer(name, t, until), nullptr, false);
+            const auto answer =
+                nlohmann::json::parse(store.nowNextAnswer(name, t, from, until), nullptr, false);
             check(!answer.is_discarded() && until > t - 7 * 86400, "a now/next answer that is no JSON", name);
+            check(nn.now ? from == nn.now->start : from == 0,
+                  "a now/next answer unchanged since a wrong time", name);
         }
         const auto day =
             nlohmann::json::parse(store.dayAnswer(name, kNow - 86400, kNow + 86400), nullptr, false);

@@ -256,14 +256,15 @@ bool GuideStore::span(std::string_view channel, std::int64_t& first, std::int64_
     return true;
 }
 
-std::string GuideStore::nowNextAnswer(std::string_view channel, std::int64_t t,
+std::string GuideStore::nowNextAnswer(std::string_view channel, std::int64_t t, std::int64_t& validFrom,
                                       std::int64_t& validUntil) const {
     const NowNext nn = nowNext(channel, t);
     Json j;
     j["canal"] = channel;
     j["ahora"] = nn.now ? programmeJson(nn.result->at(*nn.now), true) : Json();
     j["despues"] = nn.next ? programmeJson(nn.result->at(*nn.next), true) : Json();
-    // Unchanged until the programme on now ends, or the next one begins.
+    // Unchanged since the programme on now began, until it ends or the next one begins.
+    validFrom = nn.now ? nn.now->start : 0;
     validUntil = nn.now ? nn.now->stop : nn.next ? nn.next->start : t + 600;
     return dump(j);
 }

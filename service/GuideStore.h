@@ -134,8 +134,10 @@ public:
     std::size_t channels() const { return m_index.size(); }
     std::time_t changed() const { return m_changed; }
 
-    // Answers, JSON. `validUntil`: when the answer would first differ (for the cache headers).
-    std::string nowNextAnswer(std::string_view channel, std::int64_t t, std::int64_t& validUntil) const;
+    // Answers, JSON. `validFrom`, `validUntil`: since when the answer has been the same (0: not
+    // known) and when it would first differ, for the cache headers.
+    std::string nowNextAnswer(std::string_view channel, std::int64_t t, std::int64_t& validFrom,
+                              std::int64_t& validUntil) const;
     // Every channel's programmes that overlap [from, from + span), without descriptions: what a
     // channel list shows for each channel.
     std::string gridAnswer(std::int64_t from, std::int64_t span) const;

@@ -724,11 +724,10 @@ void Service::addGuideRoutes(Host& host) {
             return;
         const auto store = m_guides.published();
         const std::int64_t now = std::time(nullptr);
-        std::int64_t validUntil = 0;
-        const std::string body = store->nowNextAnswer(ch->name, now, validUntil);
-        const GuideStore::NowNext nn = store->nowNext(ch->name, now);
+        std::int64_t validFrom = 0, validUntil = 0;
+        const std::string body = store->nowNextAnswer(ch->name, now, validFrom, validUntil);
         const std::int64_t maxAge = std::clamp<std::int64_t>(validUntil - now, 1, 300);
-        const std::time_t since = std::max<std::time_t>(store->changed(), nn.now ? nn.now->start : 0);
+        const std::time_t since = std::max<std::time_t>(store->changed(), validFrom);
         serveCached(req, res, body, kJson, entityTag(body), since,
                     ("public, max-age=" + std::to_string(maxAge)).c_str());
     });
