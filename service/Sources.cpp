@@ -17,7 +17,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
+#include <cstdint>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -303,10 +303,7 @@ bool read(const std::string& source, std::string& bytes, ReadProblem& problem, c
     hooks.own = limits.own.get();
     // An answer that says it is too large is refused before its body is fetched.
     hooks.head = [&](const httplib::Response& r) {
-        const std::string length = r.get_header_value("Content-Length");
-        char* end = nullptr;
-        const unsigned long long announced = std::strtoull(length.c_str(), &end, 10);
-        tooLarge = r.status == 200 && !length.empty() && end && *end == '\0' && announced > limits.maxBytes;
+        tooLarge = r.status == 200 && r.get_header_value<std::uint64_t>("Content-Length") > limits.maxBytes;
         return !tooLarge;
     };
     hooks.body = [&](const char* data, size_t length) {
