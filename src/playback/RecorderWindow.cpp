@@ -197,14 +197,19 @@ void RecorderWindow::open(Forms& forms, const QString& extension, const QString&
 
 void RecorderWindow::setExtension(const QString& extension) {
     extensionLabel->setText(extension);
-    if (settingsFrame->isEnabled() && !hasStoredFolder())
+    if (settingsFrame->isEnabled() && !hasStoredFolder(settings()))
         folderField->setText(defaultFolder(extension));
     refreshPath();
 }
 
-bool RecorderWindow::hasStoredFolder() const {
-    const QString stored = settings().read(QStringLiteral("config"), QStringLiteral("grabadora"));
+bool RecorderWindow::hasStoredFolder(const Settings& settings) {
+    const QString stored = settings.read(QStringLiteral("config"), QStringLiteral("grabadora"));
     return !stored.isEmpty() && stored != QLatin1String("error");
+}
+
+QString RecorderWindow::recordingsFolder(const Settings& settings, const QString& extension) {
+    return hasStoredFolder(settings) ? settings.read(QStringLiteral("config"), QStringLiteral("grabadora"))
+                                     : defaultFolder(extension);
 }
 
 QString RecorderWindow::defaultFolder(const QString& extension) {
@@ -276,9 +281,7 @@ void RecorderWindow::recorder_RecordedWhole(bool titlesSent) {
 void RecorderWindow::Form_Load() {
     // A stored folder is used as it is; without one the desktop's own folder for the kind of
     // recording is offered (the opener's extension refines it).
-    folderField->setText(hasStoredFolder()
-                             ? settings().read(QStringLiteral("config"), QStringLiteral("grabadora"))
-                             : defaultFolder(extensionLabel->text()));
+    folderField->setText(recordingsFolder(settings(), extensionLabel->text()));
     fileNameField->setText(QTime::currentTime().toString(QStringLiteral("hh_mm_ss")));
     loadSongSettings();
 }

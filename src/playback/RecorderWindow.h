@@ -36,6 +36,8 @@ public:
     // The folder offered when none is stored: the user's music folder for sound, videos folder
     // otherwise (home when the desktop names none), ending in "/".
     static QString defaultFolder(const QString& extension);
+    // Where recordings go: the stored "grabadora" when one is set, else defaultFolder().
+    static QString recordingsFolder(const Settings& settings, const QString& extension);
     QString extension() const;
 
     void Form_Load() override;
@@ -77,7 +79,7 @@ private:
     void refreshPath();
     void recorder_Ended(qint64 bytes);
     void reportError(const Recorder::Error& e, const QString& descriptionPrefix);
-    bool hasStoredFolder() const;
+    static bool hasStoredFolder(const Settings& settings);
     void setStation(const QString& station);
     void loadSongSettings();
     void storeSongSettings();

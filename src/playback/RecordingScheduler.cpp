@@ -199,8 +199,9 @@ void RecordingScheduler::rearm() {
 void RecordingScheduler::begin(ScheduledRecording& r, bool append) {
     const QString id = r.id;
     if (r.file.isEmpty() || !append) {
-        QString folder = m_forms.settings().read(QStringLiteral("config"), QStringLiteral("grabadora"));
-        if (folder == QLatin1String("error") || folder.isEmpty() || !QFileInfo(folder).isDir())
+        // Nobody is there to pick another folder: one that has gone gives way to the default.
+        QString folder = RecorderWindow::recordingsFolder(m_forms.settings(), kExtension);
+        if (!QFileInfo(folder).isDir())
             folder = RecorderWindow::defaultFolder(kExtension);
         if (!folder.endsWith(QLatin1Char('/')))
             folder += QLatin1Char('/');
