@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <numeric>
 #include <set>
 #include <sys/stat.h>
@@ -98,18 +99,23 @@ bool readMeta(const std::string& path, const std::string& address, guidefetch::V
     return true;
 }
 
-std::string passedOver(const GuideBuilder::Report& r) {
-    const std::pair<std::uint64_t, const char*> causes[] = {{r.outsideWindow, "outside the days kept"},
-                                                            {r.otherChannels, "of other channels"},
-                                                            {r.noStop, "without stop"},
-                                                            {r.repeated, "repeated"},
-                                                            {r.overlapping, "cut by overlaps"},
-                                                            {r.overBudget, "over the memory bounds"}};
+// "3 repeated, 1 cut by overlaps": the causes that counted any, in order; "" when none did.
+std::string counted(std::initializer_list<std::pair<std::uint64_t, const char*>> causes) {
     std::string out;
     for (const auto& [count, what] : causes)
         if (count > 0)
-            out += (out.empty() ? "; passed over: " : ", ") + std::to_string(count) + " " + what;
+            out += (out.empty() ? "" : ", ") + std::to_string(count) + " " + what;
     return out;
+}
+
+std::string passedOver(const GuideBuilder::Report& r) {
+    const std::string causes = counted({{r.outsideWindow, "outside the days kept"},
+                                        {r.otherChannels, "of other channels"},
+                                        {r.noStop, "without stop"},
+                                        {r.repeated, "repeated"},
+                                        {r.overlapping, "cut by overlaps"},
+                                        {r.overBudget, "over the memory bounds"}});
+    return causes.empty() ? causes : "; passed over: " + causes;
 }
 
 } // namespace
@@ -266,14 +272,10 @@ void GuidePublisher::refreshOne(const std::string& address, Guide& guide, const 
                        std::to_string(r.kept) + " programmes kept" + passedOver(r);
     const XmltvReader::Skipped& s = reader.skipped();
     if (s.total() > 0 || !whole) {
-        const std::pair<std::uint64_t, const char*> causes[] = {{s.badStart, "bad start"},
-                                                                {s.badStop, "bad stop"},
-                                                                {s.stopBeforeStart, "stop before start"},
-                                                                {s.noChannel, "without channel"}};
-        std::string skipped;
-        for (const auto& [count, what] : causes)
-            if (count > 0)
-                skipped += (skipped.empty() ? "" : ", ") + std::to_string(count) + " " + what;
+        const std::string skipped = counted({{s.badStart, "bad start"},
+                                             {s.badStop, "bad stop"},
+                                             {s.stopBeforeStart, "stop before start"},
+                                             {s.noChannel, "without channel"}});
         line += "\nguide " + address + ": skipped " + std::to_string(s.total()) + " programmes" +
                 (skipped.empty() ? "" : " (" + skipped + ")");
         if (!whole)
