@@ -3,11 +3,11 @@
 // gzip'ed, and the three answers made from what was kept. With --write-files DIR it only writes
 // guia.xml, guia.xml.gz, lista.m3u and lista-gz.m3u there, for the whole-service figures of
 // bench/guide_service.py.
-#include "GuideFetch.h"
 #include "GuideGenerator.h"
-#include "GuideStore.h"
-#include "Playlists.h"
-#include "Xmltv.h"
+#include "guide/GuideFetch.h"
+#include "guide/GuideStore.h"
+#include "guide/Xmltv.h"
+#include "sources/Playlists.h"
 
 #include <benchmark/benchmark.h>
 #include <zlib.h>

@@ -5,11 +5,11 @@
 // encoding chosen, both list files written out), and a source read whole as the refresh thread
 // reads it (file, copy kept in the cache, status written, lists published). And the public radio
 // directory's JSON station lists.
-#include "Catalogue.h"
-#include "ListPublisher.h"
-#include "Playlists.h"
-#include "SourceSet.h"
-#include "Stations.h"
+#include "lists/Catalogue.h"
+#include "lists/ListPublisher.h"
+#include "sources/Playlists.h"
+#include "sources/SourceSet.h"
+#include "sources/Stations.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,11 +3,11 @@
 // local or a web origin, and the same bytes as a fuentes.txt; and XMLTV programme
 // guides, plain or gzip'ed, fed in pieces of any size, kept as the service keeps them and answered,
 // and their times. The input's last byte picks which (0 guide, 1 time, 2 playlist).
-#include "GuideStore.h"
-#include "Playlists.h"
-#include "Text.h"
-#include "Xmltv.h"
 #include "base/SourcesFile.h"
+#include "base/Text.h"
+#include "guide/GuideStore.h"
+#include "guide/Xmltv.h"
+#include "sources/Playlists.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <nlohmann/json.hpp>

@@ -1,10 +1,10 @@
 #include "Service.h"
 
-#include "PacedStream.h"
-#include "Pages.h"
-#include "Playlists.h"
-#include "Sources.h"
-#include "Text.h"
+#include "base/Fetch.h"
+#include "base/Text.h"
+#include "http/PacedStream.h"
+#include "http/Pages.h"
+#include "sources/Playlists.h"
 
 #include <arpa/inet.h>
 #include <httplib.h>
@@ -215,7 +215,7 @@ void Service::setOwnAddresses() {
         for (const int port : {m_options.servicePort, m_options.webPort, m_options.forumPort})
             if (port > 0)
                 ports.push_back(port);
-    m_own = std::make_shared<const sources::OwnAddresses>(m_options.bind, std::move(ports));
+    m_own = std::make_shared<const fetch::OwnAddresses>(m_options.bind, std::move(ports));
     m_sourceSet.setOwnAddresses(m_own);
 }
 
@@ -236,7 +236,7 @@ void Service::checkStreams(bool publishing) {
         }
         return dead;
     };
-    sources::CheckOptions options;
+    fetch::CheckOptions options;
     options.timeoutSeconds = m_options.checkSeconds;
     options.own = m_own;
     // A check of thousands of streams takes hours: what it finds dead goes out as it is found,
@@ -250,7 +250,7 @@ void Service::checkStreams(bool publishing) {
                 publish(bases());
             }
         };
-    const std::vector<bool> alive = sources::check(addresses, options, m_stopping);
+    const std::vector<bool> alive = fetch::check(addresses, options, m_stopping);
     if (m_stopping)
         return;
     std::set<std::string> dead;

@@ -5,14 +5,14 @@
 // published catalogue whole, so a handler always sees one consistent catalogue.
 #pragma once
 
-#include "Catalogue.h"
-#include "Faults.h"
-#include "GuidePublisher.h"
-#include "ListPublisher.h"
-#include "Media.h"
-#include "PacedStream.h"
-#include "RequestLog.h"
-#include "SourceSet.h"
+#include "base/RequestLog.h"
+#include "guide/GuidePublisher.h"
+#include "http/Faults.h"
+#include "http/Media.h"
+#include "http/PacedStream.h"
+#include "lists/Catalogue.h"
+#include "lists/ListPublisher.h"
+#include "sources/SourceSet.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -141,7 +141,7 @@ private:
     Catalogue m_base; // the demo or file catalogue, before the playlists
     ListPublisher m_lists;
     SourceSet m_sourceSet;
-    std::shared_ptr<const sources::OwnAddresses> m_own;
+    std::shared_ptr<const fetch::OwnAddresses> m_own;
     std::set<std::string> m_dead; // stream addresses that did not answer at the last check
     GuidePublisher m_guides;
     std::mutex m_refreshMutex;

@@ -2,7 +2,7 @@
 // talks to, for running the program offline and for the tests. See service/README.md.
 #include "DefaultSources.h"
 #include "Service.h"
-#include "UserSocket.h"
+#include "base/UserSocket.h"
 
 #include <csignal>
 #include <cstdio>
