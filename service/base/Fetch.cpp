@@ -1,6 +1,6 @@
 #include "base/Fetch.h"
 
-#include "sources/Playlists.h"
+#include "base/Address.h"
 
 #include <httplib.h>
 

@@ -1,5 +1,6 @@
 #include "base/Text.h"
 
+#include <cctype>
 #include <cstdint>
 
 namespace text {
@@ -164,6 +165,27 @@ std::string localMinute(std::time_t t) {
     char out[32];
     std::strftime(out, sizeof out, "%Y-%m-%d %H:%M", &tm);
     return out;
+}
+
+bool startsWithNoCase(const std::string& s, const char* prefix) {
+    size_t i = 0;
+    for (; prefix[i]; ++i)
+        if (i >= s.size() || std::tolower(static_cast<unsigned char>(s[i])) != prefix[i])
+            return false;
+    return true;
+}
+
+std::string lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string trimBlanks(const std::string& s) {
+    const auto b = s.find_first_not_of(" \t");
+    if (b == std::string::npos)
+        return {};
+    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
 }
 
 } // namespace text

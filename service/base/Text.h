@@ -20,6 +20,13 @@ std::string cp1252ToUtf8(const std::string& bytes);
 // UTF-8 when valid, Windows-1252 otherwise: what a decoded query value most likely meant.
 std::string decodeValue(const std::string& bytes);
 
+// ASCII letters in lower case; other bytes as they are.
+std::string lower(std::string s);
+// Whether `s` starts with `prefix` (given in lower case), ASCII letters compared without case.
+bool startsWithNoCase(const std::string& s, const char* prefix);
+// Without the blanks and tabs at either end.
+std::string trimBlanks(const std::string& s);
+
 // Escapes &, <, >, " and ' so a text can stand in element content and in attribute values.
 std::string escapeXml(const std::string& s);
 

@@ -1,5 +1,6 @@
 #include "sources/Playlists.h"
 
+#include "base/Address.h"
 #include "base/Text.h"
 #include "sources/Stations.h"
 
@@ -10,27 +11,6 @@
 #include <map>
 
 namespace {
-
-bool startsWithNoCase(const std::string& s, const char* prefix) {
-    size_t i = 0;
-    for (; prefix[i]; ++i)
-        if (i >= s.size() || std::tolower(static_cast<unsigned char>(s[i])) != prefix[i])
-            return false;
-    return true;
-}
-
-std::string lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string trimBlanks(const std::string& s) {
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return {};
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
 
 std::vector<std::string> splitLines(const std::string& t) {
     std::vector<std::string> lines;
@@ -48,105 +28,8 @@ std::vector<std::string> splitLines(const std::string& t) {
     return lines;
 }
 
-// The schemes the program hands to its player; anything else (files, scripts) is no stream.
-bool isNetworkScheme(const std::string& scheme) {
-    static const char* const schemes[] = {"http",  "https", "mms",   "mmsh",  "mmst", "rtsp",
-                                          "rtsps", "rtmp",  "rtmps", "rtmpt", "udp",  "rtp"};
-    return std::any_of(std::begin(schemes), std::end(schemes), [&](const char* s) { return scheme == s; });
-}
-
-// Length of "scheme://" at the start of s, 0 when there is none.
-size_t schemeLength(const std::string& s) {
-    const auto sep = s.find("://");
-    if (sep == std::string::npos || sep == 0)
-        return 0;
-    for (size_t i = 0; i < sep; ++i) {
-        const unsigned char c = s[i];
-        const bool ok = std::isalpha(c) || (i > 0 && (std::isdigit(c) || c == '+' || c == '-' || c == '.'));
-        if (!ok)
-            return 0;
-    }
-    return sep + 3;
-}
-
-// Removes "." and ".." segments of an absolute path.
-std::string normalisePath(const std::string& path) {
-    std::vector<std::string> out;
-    size_t start = 1;
-    while (start <= path.size()) {
-        size_t end = path.find('/', start);
-        if (end == std::string::npos)
-            end = path.size();
-        const std::string seg = path.substr(start, end - start);
-        if (seg == "..") {
-            if (!out.empty())
-                out.pop_back();
-        } else if (seg != ".") {
-            out.push_back(seg);
-        }
-        if (end == path.size() && (seg == "." || seg == ".."))
-            out.emplace_back(); // "a/.." names the folder: keep the trailing slash
-        start = end + 1;
-    }
-    std::string joined;
-    for (const std::string& seg : out)
-        joined += "/" + seg;
-    return joined.empty() ? "/" : joined;
-}
-
-// Bytes an address may not carry as they are in a request line or an ASX attribute.
-std::string escapeAddress(const std::string& s) {
-    static const char* const hex = "0123456789ABCDEF";
-    std::string out;
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c >= 0x80 || c == ' ' || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' || c == '`' ||
-            c == '{' || c == '}') {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += ch;
-        }
-    }
-    return out;
-}
-
-// An absolute network address for `raw`, or "" when there is none to be had.
-std::string resolveAddress(std::string raw, const std::string& origin) {
-    // Players' own playlists append request headers after a '|'; they are no part of the address.
-    raw = trimBlanks(raw.substr(0, raw.find('|')));
-    if (raw.empty() || std::any_of(raw.begin(), raw.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
-        return {};
-    const size_t schemeLen = schemeLength(raw);
-    if (schemeLen > 0) {
-        const std::string scheme = lower(raw.substr(0, schemeLen - 3));
-        if (!isNetworkScheme(scheme) || schemeLen == raw.size() || raw[schemeLen] == '/')
-            return {};
-        return escapeAddress(scheme + raw.substr(schemeLen - 3));
-    }
-    const size_t originScheme = schemeLength(origin);
-    if (originScheme == 0 || !(startsWithNoCase(origin, "http://") || startsWithNoCase(origin, "https://")))
-        return {}; // a path on the service's own disk means nothing to a program elsewhere
-    if (raw.starts_with("//"))
-        return raw.size() > 2 && raw[2] != '/' ? escapeAddress(origin.substr(0, originScheme - 3) + ":" + raw)
-                                               : std::string();
-    const size_t pathStart = std::min(origin.find_first_of("/?#", originScheme), origin.size());
-    const std::string authority = origin.substr(0, pathStart);
-    std::string path = raw.starts_with("/") ? std::string() : origin.substr(pathStart);
-    path = path.substr(0, path.find_first_of("?#"));
-    path = path.substr(0, path.rfind('/') + 1);
-    if (path.empty() && !raw.starts_with("/"))
-        path = "/";
-    std::string target = path + raw;
-    const size_t query = std::min(target.find_first_of("?#"), target.size());
-    target = normalisePath(target.substr(0, query)) + target.substr(query);
-    return escapeAddress(authority + target);
-}
-
 bool endsWithNoCase(const std::string& s, const std::string& tail) {
-    return s.size() >= tail.size() && lower(s.substr(s.size() - tail.size())) == tail;
+    return s.size() >= tail.size() && text::lower(s.substr(s.size() - tail.size())) == tail;
 }
 
 // "(720p)", "(1080i)": the picture size the public collections add to a name.
@@ -173,14 +56,14 @@ bool looksLikeHtml(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t\r\n");
     if (first == std::string::npos || text[first] != '<')
         return false;
-    const std::string head = lower(text.substr(first, 512));
+    const std::string head = text::lower(text.substr(first, 512));
     return head.starts_with("<!doctype html") || head.starts_with("<html") || head.starts_with("<head") ||
            head.starts_with("<body") || head.starts_with("<?xml") || head.find("<html") != std::string::npos;
 }
 
 // The value of attribute `key` in the attribute part of an "#EXTINF" line.
 std::string attribute(const std::string& head, const std::string& key) {
-    const std::string lowHead = lower(head);
+    const std::string lowHead = text::lower(head);
     for (size_t at = lowHead.find(key + "=\""); at != std::string::npos;
          at = lowHead.find(key + "=\"", at + 1)) {
         if (at > 0 && !std::isspace(static_cast<unsigned char>(lowHead[at - 1])))
@@ -214,17 +97,17 @@ std::string extinfName(const std::string& line) {
 
 void addEntry(PlaylistParse& out, const std::string& name, const std::string& rawAddress,
               const std::string& origin, const std::string& head = {}) {
-    const std::string address = resolveAddress(rawAddress, origin);
+    const std::string address = streamAddress(rawAddress, origin);
     if (address.empty()) {
         ++out.skipped;
         return;
     }
     PlaylistEntry entry{name.empty() ? nameFromAddress(address) : name, address, {}, {}, 0};
     if (!head.empty()) {
-        entry.tvgId = trimBlanks(attribute(head, "tvg-id"));
+        entry.tvgId = text::trimBlanks(attribute(head, "tvg-id"));
         entry.tvgName = cleanName(attribute(head, "tvg-name"));
         // "+1", "-2", "1.5": anything else says nothing.
-        const std::string shift = trimBlanks(attribute(head, "tvg-shift"));
+        const std::string shift = text::trimBlanks(attribute(head, "tvg-shift"));
         char* end = nullptr;
         const double hours = shift.empty() ? 0 : std::strtod(shift.c_str(), &end);
         if (!shift.empty() && end && *end == '\0' && hours >= -24 && hours <= 24)
@@ -236,22 +119,23 @@ void addEntry(PlaylistParse& out, const std::string& name, const std::string& ra
 // The guides a "#EXTM3U" header names. A guide named by a playlist from the network must be on
 // the network too: a remote playlist may not have the service read its own files.
 void addHeaderGuides(PlaylistParse& out, const std::string& header, const std::string& origin) {
-    const bool remoteOrigin = startsWithNoCase(origin, "http://") || startsWithNoCase(origin, "https://");
+    const bool remoteOrigin =
+        text::startsWithNoCase(origin, "http://") || text::startsWithNoCase(origin, "https://");
     for (const char* key : {"url-tvg", "x-tvg-url"}) {
         const std::string list = attribute(header, key);
         size_t from = 0;
         while (from <= list.size()) {
             const size_t comma = std::min(list.find(',', from), list.size());
-            const std::string raw = trimBlanks(list.substr(from, comma - from));
+            const std::string raw = text::trimBlanks(list.substr(from, comma - from));
             from = comma + 1;
             if (raw.empty())
                 continue;
             std::string guide;
             const size_t schemeLen = schemeLength(raw);
-            const std::string scheme = lower(raw.substr(0, schemeLen > 0 ? schemeLen - 3 : 0));
+            const std::string scheme = text::lower(raw.substr(0, schemeLen > 0 ? schemeLen - 3 : 0));
             if (remoteOrigin || scheme == "http" || scheme == "https") {
-                guide = resolveAddress(raw, origin);
-                if (!startsWithNoCase(guide, "http://") && !startsWithNoCase(guide, "https://"))
+                guide = streamAddress(raw, origin);
+                if (!text::startsWithNoCase(guide, "http://") && !text::startsWithNoCase(guide, "https://"))
                     guide.clear();
             } else if (schemeLen == 0 && !origin.empty()) {
                 const size_t slash = origin.rfind('/');
@@ -269,16 +153,16 @@ void parseM3u(const std::vector<std::string>& lines, const std::string& origin, 
     bool pending = false; // an "#EXTINF" still waiting for its address
     std::string name, head;
     for (const std::string& raw : lines) {
-        const std::string line = trimBlanks(raw);
+        const std::string line = text::trimBlanks(raw);
         if (line.empty())
             continue;
         if (line[0] == '#') {
-            if (startsWithNoCase(line, "#extinf:")) {
+            if (text::startsWithNoCase(line, "#extinf:")) {
                 out.skipped += pending ? 1 : 0;
                 pending = true;
                 name = extinfName(line);
                 head = line;
-            } else if (startsWithNoCase(line, "#extm3u")) {
+            } else if (text::startsWithNoCase(line, "#extm3u")) {
                 addHeaderGuides(out, line, origin);
             }
             continue; // #EXTGRP, player options and comments
@@ -297,11 +181,11 @@ void parsePls(const std::vector<std::string>& lines, const std::string& origin, 
     };
     std::map<long, Numbered> byNumber;
     for (const std::string& raw : lines) {
-        const std::string line = trimBlanks(raw);
+        const std::string line = text::trimBlanks(raw);
         if (line.empty() || line[0] == '[' || line[0] == ';' || line[0] == '#')
             continue;
         const auto eq = line.find('=');
-        const std::string key = lower(trimBlanks(line.substr(0, eq)));
+        const std::string key = text::lower(text::trimBlanks(line.substr(0, eq)));
         const bool isFile = key.starts_with("file"), isTitle = key.starts_with("title");
         if (eq == std::string::npos || (!isFile && !isTitle)) {
             if (eq == std::string::npos ||
@@ -316,7 +200,7 @@ void parsePls(const std::vector<std::string>& lines, const std::string& origin, 
             continue;
         }
         (isFile ? byNumber[std::stol(digits)].file : byNumber[std::stol(digits)].title) =
-            trimBlanks(line.substr(eq + 1));
+            text::trimBlanks(line.substr(eq + 1));
     }
     for (const auto& [number, e] : byNumber) {
         if (e.file.empty())
@@ -327,10 +211,6 @@ void parsePls(const std::vector<std::string>& lines, const std::string& origin, 
 }
 
 } // namespace
-
-std::string streamAddress(const std::string& raw, const std::string& origin) {
-    return resolveAddress(raw, origin);
-}
 
 std::string nameFromAddress(const std::string& address) {
     std::string s = address.substr(schemeLength(address));
@@ -415,16 +295,17 @@ PlaylistParse parsePlaylist(const std::string& bytes, const std::string& origin)
     const std::vector<std::string> lines = splitLines(t);
     std::string first;
     for (const std::string& l : lines)
-        if (!(first = trimBlanks(l)).empty())
+        if (!(first = text::trimBlanks(l)).empty())
             break;
     // "[playlist]" opens a PLS file, though it looks like the start of a JSON array.
-    if (lower(first) == "[playlist]") {
+    if (text::lower(first) == "[playlist]") {
         parsePls(lines, origin, out);
     } else if (looksLikeJson(t)) {
         out = parseStations(t, origin);
     } else {
         for (const std::string& l : lines)
-            if (startsWithNoCase(l, "#ext-x-targetduration") || startsWithNoCase(l, "#ext-x-stream-inf")) {
+            if (text::startsWithNoCase(l, "#ext-x-targetduration") ||
+                text::startsWithNoCase(l, "#ext-x-stream-inf")) {
                 out.error = "an HLS stream, not a channel list: give it as a channel's address instead";
                 out.userError = "es la emisión de un canal (HLS), no una lista de canales";
                 return out;

@@ -30,9 +30,6 @@ struct PlaylistParse {
 // empty or useless list) is an error: a source that answers so keeps its last good channels.
 PlaylistParse parsePlaylist(const std::string& bytes, const std::string& origin);
 
-// An absolute network address for an address as a playlist writes it (relative ones resolved
-// against an http(s) `origin`), escaped for a request line; "" when there is none to be had.
-std::string streamAddress(const std::string& raw, const std::string& origin);
 // "radio.example/live/stream.mp3": the name of an entry that gives only its address.
 std::string nameFromAddress(const std::string& address);
 // "La 1 (720p) [Geo-blocked]" is "La 1": the public collections mark picture size and availability

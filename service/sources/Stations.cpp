@@ -1,5 +1,7 @@
 #include "sources/Stations.h"
 
+#include "base/Address.h"
+
 #include <nlohmann/json.hpp>
 
 #include <map>
