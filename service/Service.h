@@ -1,13 +1,15 @@
 // Service: the three hosts the program talks to (the maker's service, its web site and its forum),
 // each an HTTP server on its own port of one address, sharing one catalogue, one media folder,
-// one request log and one set of fault switches. Handlers run on the servers' worker threads; the
-// sources are read again and their streams checked on a thread of their own, which replaces the
-// published catalogue whole, so a handler always sees one consistent catalogue.
+// one request log and one set of fault switches. Service wires them: it owns what is published,
+// starts and stops the threads, and has each area (lists, guide, pages, media) add its paths. Handlers run on
+// the servers' worker threads; the sources are read again and their streams checked on a thread of their own,
+// which replaces the published catalogue whole, so a handler always sees one consistent catalogue.
 #pragma once
 
 #include "base/RequestLog.h"
 #include "guide/GuidePublisher.h"
 #include "http/Faults.h"
+#include "http/HttpHost.h"
 #include "http/Media.h"
 #include "http/PacedStream.h"
 #include "lists/Catalogue.h"
@@ -24,12 +26,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-namespace httplib {
-class Server;
-struct Request;
-struct Response;
-} // namespace httplib
 
 struct ServiceOptions {
     std::string bind = "127.0.0.1";
@@ -99,9 +95,6 @@ public:
     const Media& media() const { return m_media; }
 
 private:
-    struct Host;
-    using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
-
     bool loadCatalogue(std::string& error);
     // Leaves the streams that do not answer out; `publishing`: as they are found, and at the end.
     void checkStreams(bool publishing);
@@ -113,28 +106,8 @@ private:
     // Reads the guides again against the TV list just published.
     void refreshGuides();
     void say(const std::string& line); // to the request log and standard error
-    // An answer that caches may keep: validators, lifetime, and 304 to a conditional request.
-    static void serveCached(const httplib::Request& req, httplib::Response& res, const std::string& body,
-                            const char* type, const std::string& tag, std::time_t changed,
-                            const char* cacheControl);
-    void route(Host& host, const std::string& pattern, Handler handler);
-    void setUpHost(Host& host);
-    void addServiceRoutes(Host& host);
-    void addGuideRoutes(Host& host);
-    static const Channel* guideChannel(const ListPublisher::Lists& lists, const httplib::Request& req,
-                                       httplib::Response& res);
-    void addWebRoutes(Host& host);
-    void addForumRoutes(Host& host);
-    void addMediaRoutes(Host& host);
-    void addControlRoutes(Host& host);
-    // A request for the fault switches that they answer: they are on, and it comes from this machine.
-    bool controlRequest(const Host& host, const httplib::Request& req) const;
-    bool applyFault(const Host& host, const httplib::Request& req, httplib::Response& res);
-    void applyDrop(const httplib::Request& req, httplib::Response& res);
-    void serveChannelStream(const Host& host, const Channel& channel, const httplib::Request& req,
-                            httplib::Response& res);
-    // The addresses the resolver answers with, alternatives after the first; none: nothing to play.
-    std::vector<std::string> streamAddresses(const Channel& channel, const httplib::Request& req) const;
+    // Each area's paths on the hosts that serve them.
+    void addRoutes();
     BaseAddresses bases() const;
 
     ServiceOptions m_options;
@@ -153,6 +126,6 @@ private:
     Faults m_faults;
     std::string m_changes; // of the download page, UTF-8; empty: the built-in text
     std::atomic<bool> m_stopping{false};
-    std::vector<std::unique_ptr<Host>> m_hosts; // service, web, forum
+    std::vector<std::unique_ptr<HttpHost>> m_hosts; // service, web, forum
     std::vector<std::thread> m_threads;
 };
