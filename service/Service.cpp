@@ -8,6 +8,8 @@
 #include "http/MediaRoutes.h"
 #include "http/SiteRoutes.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
@@ -297,6 +299,8 @@ bool Service::start(std::string& error) {
                     name + ")";
             return false;
         }
+        if (m_options.onlyUser)
+            m_hosts.back()->onlyUser(::geteuid());
     }
     setOwnAddresses();
     const auto moved = [](int asked, int bound) { return asked != 0 && bound != asked; };

@@ -67,6 +67,9 @@ struct ServiceOptions {
     bool faults = false;
     // Another user's service may hold a port: one that is taken gives way to a free one.
     bool anyPortIfBusy = false;
+    // One user's service: only that user's processes on this machine are answered, and only under
+    // a loopback Host.
+    bool onlyUser = false;
     // How long a shared cache may give a list without asking (0: never), and anyone a version page.
     int listCacheSeconds = 1;
     int versionMaxAge = 30;
