@@ -440,6 +440,8 @@ std::string spanishGuideProblem(const std::string& problem) {
         return "está vacía";
     if (starts("a single piece of markup"))
         return "tiene un elemento demasiado grande";
+    if (starts("no connection"))
+        return "no se puede conectar con el servidor";
     if (starts("refused"))
         return "la dirección lleva a este mismo servicio";
     if (starts("answered 304"))

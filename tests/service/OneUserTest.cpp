@@ -59,8 +59,8 @@ TEST(ServiceOneUser, AnswersOnlyItsOwnUserUnderALoopbackName) {
         EXPECT_TRUE(own.body.contains("<body>37</body>")) << host.toStdString();
     }
     // A page of another site whose name was made to lead here, or a name with another port.
-    for (const QString& host : {"atacante.example:" + port, "atacante.example", "127.0.0.1:80",
-                                "localhost.atacante.example:" + port}) {
+    for (const QString& host : {"atacante.example:" + port, QStringLiteral("atacante.example"),
+                                QStringLiteral("127.0.0.1:80"), "localhost.atacante.example:" + port}) {
         const Asked rebound = curl(svc.serviceBase() + kVersion, host);
         EXPECT_EQ(rebound.status, "421") << host.toStdString();
         EXPECT_FALSE(rebound.body.contains("37")) << host.toStdString();
