@@ -242,24 +242,27 @@ Fetched get(const Request& request) {
             f.end = Fetched::End::NoSuchHost;
             return f;
         }
-        f.pinned = addresses.front();
-        std::unique_ptr<httplib::ClientImpl> client;
-        if (url.scheme == "https")
-            client = std::make_unique<httplib::SSLClient>(url.host, url.port);
-        else
-            client = std::make_unique<httplib::ClientImpl>(url.host, url.port);
-        if (!client->is_valid()) {
-            f.end = Fetched::End::BadAddress;
-            return f;
-        }
-        limitTimes(*client, request.silenceSeconds);
-        client->set_hostname_addr_map({{url.host, f.pinned}});
-        client->set_url_encode(false); // the parser escaped what needed it; the rest is sent as written
-        httplib::Headers headers = request.headers;
-        if (!request.userAgent.empty())
-            headers.emplace("User-Agent", request.userAgent);
         std::string location;
-        {
+        // Each checked address in turn, as a client connecting by name would: a name may have an
+        // address this machine cannot reach (IPv6 without a route) before one it can.
+        for (const std::string& pinned : addresses) {
+            f.pinned = pinned;
+            f.status = 0;
+            std::unique_ptr<httplib::ClientImpl> client;
+            if (url.scheme == "https")
+                client = std::make_unique<httplib::SSLClient>(url.host, url.port);
+            else
+                client = std::make_unique<httplib::ClientImpl>(url.host, url.port);
+            if (!client->is_valid()) {
+                f.end = Fetched::End::BadAddress;
+                return f;
+            }
+            limitTimes(*client, request.silenceSeconds);
+            client->set_hostname_addr_map({{url.host, pinned}});
+            client->set_url_encode(false); // the parser escaped what needed it; the rest goes as written
+            httplib::Headers headers = request.headers;
+            if (!request.userAgent.empty())
+                headers.emplace("User-Agent", request.userAgent);
             const Watchdog watchdog(*client, deadline, request.stop);
             const httplib::Result result = client->Get(
                 url.target, headers,
@@ -273,6 +276,8 @@ Fetched get(const Request& request) {
                 },
                 [&](const char* data, size_t length) { return !request.body || request.body(data, length); });
             f.error = result ? httplib::Error::Success : result.error();
+            if (f.error != httplib::Error::Connection && f.error != httplib::Error::ConnectionTimeout)
+                break;
         }
         if (request.stop && *request.stop) {
             f.end = Fetched::End::Stopped;
