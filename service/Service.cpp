@@ -8,6 +8,8 @@
 #include "http/MediaRoutes.h"
 #include "http/SiteRoutes.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
@@ -45,7 +47,8 @@ Service::Service(ServiceOptions options)
       m_sourceSet(sourceSetOptions(m_options), [this](const std::string& line) { say(line); }),
       m_guides({m_options.cacheDir.empty() ? SourceCache::defaultFolder() : m_options.cacheDir, 48u << 20,
                 std::uint64_t{m_options.guideLimitMiB} << 20,
-                m_options.demo && m_options.cataloguePath.empty()},
+                m_options.demo && m_options.cataloguePath.empty(), m_options.fetchSeconds,
+                m_options.userAgent},
                [this](const std::string& line) { say(line); }),
       m_media(m_options.mediaDir, Media::Clock::now() - std::chrono::seconds(30)) {
     m_lists.setListCacheSeconds(m_options.listCacheSeconds);
@@ -93,15 +96,19 @@ void Service::setOwnAddresses() {
                 ports.push_back(port);
     m_own = std::make_shared<const fetch::OwnAddresses>(m_options.bind, std::move(ports));
     m_sourceSet.setOwnAddresses(m_own);
+    m_guides.setOwnAddresses(m_own);
 }
 
 void Service::checkStreams(bool publishing) {
     const std::vector<std::string> addresses = m_sourceSet.streamAddresses();
     // The last check's verdicts stand until this one's come; addresses no source names any more go.
     std::set<std::string> verdicts;
-    for (const std::string& a : addresses)
-        if (m_dead.contains(a))
-            verdicts.insert(a);
+    {
+        std::lock_guard lock(m_publishMutex);
+        for (const std::string& a : addresses)
+            if (m_dead.contains(a))
+                verdicts.insert(a);
+    }
     const auto deadSoFar = [&](const std::vector<signed char>& answers) {
         std::set<std::string> dead = verdicts;
         for (size_t i = 0; i < addresses.size(); ++i) {
@@ -116,14 +123,16 @@ void Service::checkStreams(bool publishing) {
     options.timeoutSeconds = m_options.checkSeconds;
     options.own = m_own;
     // A check of thousands of streams takes hours: what it finds dead goes out as it is found,
-    // in batches, rather than at its end.
+    // in batches, rather than at its end. Each publication takes the sources as they are then, so
+    // a check that began before a reading never brings back the lists before it.
     options.progressSeconds = m_options.withdrawSeconds;
     if (publishing)
         options.progress = [&](const std::vector<signed char>& answers) {
             std::set<std::string> dead = deadSoFar(answers);
+            std::lock_guard lock(m_publishMutex);
             if (dead != m_dead) {
                 m_dead = std::move(dead);
-                publish(bases());
+                publishLocked(bases(), false);
             }
         };
     const std::vector<bool> alive = fetch::check(addresses, options, m_stopping);
@@ -135,14 +144,20 @@ void Service::checkStreams(bool publishing) {
             dead.insert(addresses[i]);
     say("checked " + std::to_string(addresses.size()) + " stream addresses: " + std::to_string(dead.size()) +
         " do not answer");
+    std::lock_guard lock(m_publishMutex);
     m_dead = std::move(dead);
     if (publishing)
-        publish(bases());
+        publishLocked(bases(), false);
 }
 
-void Service::publish(const BaseAddresses& addresses) {
+void Service::publish(const BaseAddresses& addresses, bool endsReading) {
+    std::lock_guard lock(m_publishMutex);
+    publishLocked(addresses, endsReading);
+}
+
+void Service::publishLocked(const BaseAddresses& addresses, bool endsReading) {
     m_lists.publish(m_base, m_sourceSet.entries(), m_dead, addresses);
-    m_sourceSet.published(*published());
+    m_sourceSet.published(*published(), endsReading);
 }
 
 void Service::reload() {
@@ -181,27 +196,37 @@ void Service::refreshGuides() {
     m_sourceSet.setGuideStates(std::move(states));
 }
 
+void Service::ask(bool& flag) {
+    std::lock_guard lock(m_refreshMutex);
+    flag = true;
+    m_refreshWake.notify_all();
+}
+
+bool Service::waitFor(bool& flag) {
+    std::unique_lock lock(m_refreshMutex);
+    m_refreshWake.wait(lock, [&] { return flag || m_stopping; });
+    flag = false;
+    return !m_stopping;
+}
+
 void Service::refreshLoop() {
     const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double, std::ratio<60>>(m_options.refreshMinutes));
     // Right after listening: the sources never read before it, and the first stream check.
     bool read = m_sourceSet.readsInBackground();
-    for (bool first = true;; first = false) {
+    for (;;) {
         if (read) {
             m_sourceSet.readAll(m_stopping);
             if (m_stopping)
                 return;
-            // Published at once, before any stream check: a new channel need not wait for it.
-            publish(bases());
+            // Published at once: a new channel waits neither for a stream check nor for a guide.
+            publish(bases(), true);
         }
-        refreshGuides();
-        if (m_stopping)
-            return;
-        if (m_options.checkStreams && (read || first)) {
-            checkStreams(true);
-            if (m_stopping)
-                return;
-        }
+        // Guides and stream checks run on threads of their own, and the next reading never waits
+        // for them; one asked for while it runs follows it.
+        ask(m_guidesAsked);
+        if (m_options.checkStreams)
+            ask(m_checkAsked);
         // The sources file is looked at every second: a stat, which sees every way an editor saves.
         const auto due = std::chrono::steady_clock::now() + period;
         std::unique_lock lock(m_refreshMutex);
@@ -224,6 +249,16 @@ void Service::refreshLoop() {
         m_reloadAsked = false;
         read = true;
     }
+}
+
+void Service::guideLoop() {
+    while (waitFor(m_guidesAsked))
+        refreshGuides();
+}
+
+void Service::checkLoop() {
+    while (waitFor(m_checkAsked))
+        checkStreams(true);
 }
 
 bool Service::exportLists(std::string& error) {
@@ -264,19 +299,25 @@ bool Service::start(std::string& error) {
                     name + ")";
             return false;
         }
+        if (m_options.onlyUser)
+            m_hosts.back()->onlyUser(::geteuid());
     }
     setOwnAddresses();
     const auto moved = [](int asked, int bound) { return asked != 0 && bound != asked; };
     m_lists.setAddressesMoved(moved(m_options.servicePort, servicePort()) ||
                               moved(m_options.webPort, webPort()) || moved(m_options.forumPort, forumPort()));
-    publish(bases());
+    publish(bases(), false);
     addRoutes();
     for (auto& h : m_hosts)
         m_threads.emplace_back([&host = *h] { host.listen(); });
     // The demo guide is made anew at every refresh, so its days move with the clock.
     const bool guides = !m_options.guides.empty() || (m_options.demo && m_options.cataloguePath.empty());
-    if (m_sourceSet.hasSources() || guides)
+    if (m_sourceSet.hasSources() || guides) {
+        m_guider = std::thread([this] { guideLoop(); });
+        if (m_options.checkStreams)
+            m_checker = std::thread([this] { checkLoop(); });
         m_refresher = std::thread([this] { refreshLoop(); });
+    }
     return true;
 }
 
@@ -286,8 +327,9 @@ void Service::stop() {
         m_stopping = true;
         m_refreshWake.notify_all();
     }
-    if (m_refresher.joinable())
-        m_refresher.join();
+    for (std::thread* t : {&m_refresher, &m_guider, &m_checker})
+        if (t->joinable())
+            t->join();
     for (auto& h : m_hosts)
         h->stop();
     for (auto& t : m_threads)

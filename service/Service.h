@@ -2,8 +2,10 @@
 // each an HTTP server on its own port of one address, sharing one catalogue, one media folder,
 // one request log and one set of fault switches. Service wires them: it owns what is published,
 // starts and stops the threads, and has each area (lists, guide, pages, media) add its paths. Handlers run on
-// the servers' worker threads; the sources are read again and their streams checked on a thread of their own,
-// which replaces the published catalogue whole, so a handler always sees one consistent catalogue.
+// the servers' worker threads. The sources are read again on a thread of their own, the guides on
+// another and the streams checked on a third, so that no reading waits for a slow guide or check;
+// each publication replaces the published catalogue whole (one at a time), so a handler always
+// sees one consistent catalogue.
 #pragma once
 
 #include "base/RequestLog.h"
@@ -65,6 +67,9 @@ struct ServiceOptions {
     bool faults = false;
     // Another user's service may hold a port: one that is taken gives way to a free one.
     bool anyPortIfBusy = false;
+    // One user's service: only that user's processes on this machine are answered, and only under
+    // a loopback Host.
+    bool onlyUser = false;
     // How long a shared cache may give a list without asking (0: never), and anyone a version page.
     int listCacheSeconds = 1;
     int versionMaxAge = 30;
@@ -98,12 +103,19 @@ private:
     bool loadCatalogue(std::string& error);
     // Leaves the streams that do not answer out; `publishing`: as they are found, and at the end.
     void checkStreams(bool publishing);
-    void publish(const BaseAddresses& addresses);
+    // Publishes the lists of the sources as they are now; `endsReading`: a reading's own lists.
+    void publish(const BaseAddresses& addresses, bool endsReading);
+    void publishLocked(const BaseAddresses& addresses, bool endsReading); // under m_publishMutex
     // Until the service knows its ports it takes the configured ones for its own.
     void setOwnAddresses();
     std::shared_ptr<const ListPublisher::Lists> published() const { return m_lists.current(); }
     void refreshLoop();
-    // Reads the guides again against the TV list just published.
+    void guideLoop();
+    void checkLoop();
+    // Sets a thread's flag and wakes it; waitFor() waits for it and clears it (false: stopping).
+    void ask(bool& flag);
+    bool waitFor(bool& flag);
+    // Reads the guides again against the TV list now published.
     void refreshGuides();
     void say(const std::string& line); // to the request log and standard error
     // Each area's paths on the hosts that serve them.
@@ -115,12 +127,13 @@ private:
     ListPublisher m_lists;
     SourceSet m_sourceSet;
     std::shared_ptr<const fetch::OwnAddresses> m_own;
-    std::set<std::string> m_dead; // stream addresses that did not answer at the last check
+    std::mutex m_publishMutex;    // one publication at a time
+    std::set<std::string> m_dead; // under m_publishMutex: stream addresses that did not answer
     GuidePublisher m_guides;
-    std::mutex m_refreshMutex;
+    std::mutex m_refreshMutex; // guards the three flags below
     std::condition_variable m_refreshWake;
-    bool m_reloadAsked = false;
-    std::thread m_refresher;
+    bool m_reloadAsked = false, m_guidesAsked = false, m_checkAsked = false;
+    std::thread m_refresher, m_guider, m_checker; // readings, guides, stream checks
     Media m_media;
     RequestLog m_log;
     Faults m_faults;

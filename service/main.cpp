@@ -31,7 +31,7 @@ void usage() {
            "                         [--title-script FILE] [--icy-metaint N] [--stream-speed X]\n"
            "                         [--list-cache-seconds N] [--version-max-age S]\n"
            "                         [--changes FILE] [--package-file FILE]\n"
-           "                         [--user-socket NAME] [--linger S] [--faults]\n"
+           "                         [--user-socket NAME] [--linger S] [--user-only] [--faults]\n"
            "Ports default to 47800, 47801 and 47802; 0 picks a free port. Playlists are M3U/M3U8,\n"
            "PLS or JSON station lists, read again every --refresh minutes (60), on SIGHUP and when\n"
            "the sources file changes. Programme guides are XMLTV, plain or gzip'ed, read with the\n"
@@ -90,8 +90,8 @@ int main(int argc, char** argv) {
             (arg == "--no-demo" ? o.demo : o.checkStreams) = arg == "--check-streams";
             continue;
         }
-        if (arg == "--default-sources" || arg == "--faults") {
-            (arg == "--faults" ? o.faults : o.defaultSources) = true;
+        if (arg == "--default-sources" || arg == "--faults" || arg == "--user-only") {
+            (arg == "--faults" ? o.faults : arg == "--user-only" ? o.onlyUser : o.defaultSources) = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -220,8 +220,9 @@ int main(int argc, char** argv) {
         case UserSocket::Claim::Ok:
             break;
         }
-        // Another user's service may hold the usual ports.
+        // Another user's service may hold the usual ports; other users are not answered.
         o.anyPortIfBusy = true;
+        o.onlyUser = true;
     }
 
     Service service(o);

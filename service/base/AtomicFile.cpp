@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -27,21 +29,16 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-} // namespace
-
-bool writeFileAtomically(const std::string& path, const std::string& bytes, mode_t mode, std::string& error) {
-    // Unique among the processes and threads that may write the same target at once.
+// Unique among the processes and threads that may write the same target at once.
+std::string temporaryName(const std::string& path) {
     static std::atomic<unsigned> counter{0};
-    const std::string temporary =
-        path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0) {
-        error = "cannot create " + temporary + ": " + std::strerror(errno);
-        return false;
-    }
-    // fsync before the rename: after a crash the name holds the old bytes or the new, never an
-    // empty file the rename reached the disk ahead of.
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    return path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
+}
+
+// fsync before the rename: after a crash the name holds the old bytes or the new, never an empty
+// file the rename reached the disk ahead of.
+bool finish(int fd, bool written, const std::string& temporary, const std::string& path, std::string& error) {
+    written = written && ::fsync(fd) == 0;
     const int writeErrno = errno;
     if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
         error = "cannot write " + path + ": " + std::strerror(written ? errno : writeErrno);
@@ -54,6 +51,64 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, mode
         ::close(dir);
     }
     return true;
+}
+
+} // namespace
+
+bool writeFileAtomically(const std::string& path, const std::string& bytes, mode_t mode, std::string& error) {
+    const std::string temporary = temporaryName(path);
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0) {
+        error = "cannot create " + temporary + ": " + std::strerror(errno);
+        return false;
+    }
+    return finish(fd, writeAll(fd, bytes), temporary, path, error);
+}
+
+AtomicFileWriter::AtomicFileWriter(const std::string& path, mode_t mode)
+    : m_path(path), m_temporary(temporaryName(path)),
+      m_fd(::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode)) {}
+
+bool AtomicFileWriter::write(const char* data, size_t size) {
+    if (m_fd < 0)
+        return false;
+    if (writeAll(m_fd, std::string_view(data, size)))
+        return true;
+    abandon();
+    return false;
+}
+
+bool AtomicFileWriter::commit(std::string& error) {
+    if (m_fd < 0) {
+        error = "cannot write " + m_path;
+        return false;
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    return finish(fd, true, m_temporary, m_path, error);
+}
+
+void AtomicFileWriter::abandon() {
+    if (m_fd < 0)
+        return;
+    ::close(m_fd);
+    m_fd = -1;
+    ::unlink(m_temporary.c_str());
+}
+
+void removeStaleTemporaries(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    const std::time_t old = std::time(nullptr) - 3600;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string path = folder + "/" + e->d_name;
+        struct stat st {};
+        if (std::string(e->d_name).find(".tmp.") != std::string::npos && ::lstat(path.c_str(), &st) == 0 &&
+            S_ISREG(st.st_mode) && st.st_mtime < old)
+            ::unlink(path.c_str());
+    }
+    ::closedir(dir);
 }
 
 bool makeFolders(const std::string& path, mode_t mode) {

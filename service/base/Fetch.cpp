@@ -1,8 +1,6 @@
 #include "base/Fetch.h"
 
-#include "base/Address.h"
-
-#include <httplib.h>
+#include <curl/curl.h>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -25,9 +23,6 @@
 namespace fetch {
 namespace {
 
-// As many as browsers follow.
-constexpr int kMaxRedirects = 20;
-
 bool fail(ReadProblem& problem, std::string log, std::string spanish) {
     problem = {std::move(log), std::move(spanish)};
     return false;
@@ -37,42 +32,45 @@ bool isHttp(const std::string& s) {
     return s.starts_with("http://") || s.starts_with("https://");
 }
 
-// "http://host:port" and "/path?query" of an address.
-void split(const std::string& address, std::string& origin, std::string& target) {
-    const size_t hostStart = address.find("://") + 3;
-    const size_t pathStart = address.find_first_of("/?#", hostStart);
-    origin = address.substr(0, pathStart);
-    target = pathStart == std::string::npos ? "/" : address.substr(pathStart);
-    target = target.substr(0, target.find('#'));
-    if (target.empty() || target[0] != '/')
-        target = "/" + target;
-}
-
-// The host (without brackets) and port an origin "scheme://[user@]host[:port]" connects to.
-void hostAndPort(const std::string& origin, std::string& host, int& port) {
-    const size_t schemeEnd = origin.find("://");
-    host = origin.substr(schemeEnd + 3);
-    host = host.substr(host.find('@') + 1);
-    port = origin.starts_with("https://") ? 443 : 80;
-    const size_t colon = host.rfind(':');
-    if (colon != std::string::npos && host.find(']', colon) == std::string::npos) {
-        port = std::atoi(host.c_str() + colon + 1);
-        host = host.substr(0, colon);
-    }
-    if (host.size() > 1 && host.front() == '[' && host.back() == ']')
-        host = host.substr(1, host.size() - 2);
-}
-
-void limitTimes(httplib::Client& client, double seconds) {
-    const auto whole = static_cast<time_t>(seconds);
-    const auto micros = static_cast<time_t>((seconds - static_cast<double>(whole)) * 1e6);
-    client.set_connection_timeout(whole, micros);
-    client.set_read_timeout(whole, micros);
-    client.set_write_timeout(whole, micros);
-}
-
 std::string megabytes(size_t bytes) {
     return std::to_string(bytes / (1024 * 1024)) + " MiB";
+}
+
+// curl's URL parser: the one every fetch goes through, so that what is checked and what is asked
+// for are the same host and port.
+using UrlHandle = std::unique_ptr<CURLU, decltype(&curl_url_cleanup)>;
+
+std::string part(CURLU* url, CURLUPart which, unsigned flags = 0) {
+    char* text = nullptr;
+    if (curl_url_get(url, which, &text, flags) != CURLUE_OK || !text)
+        return {};
+    std::string out = text;
+    curl_free(text);
+    return out;
+}
+
+// Addresses as written in playlists and files may hold blanks and bytes outside ASCII: they are
+// escaped rather than refused, as the players that read these playlists do.
+constexpr unsigned kSetFlags = CURLU_URLENCODE;
+
+bool fromHandle(CURLU* url, Url& out) {
+    out.scheme = part(url, CURLUPART_SCHEME);
+    if (out.scheme != "http" && out.scheme != "https")
+        return false;
+    out.host = part(url, CURLUPART_HOST);
+    if (out.host.size() > 1 && out.host.front() == '[' && out.host.back() == ']')
+        out.host = out.host.substr(1, out.host.size() - 2);
+    const std::string port = part(url, CURLUPART_PORT, CURLU_DEFAULT_PORT);
+    if (out.host.empty() || port.empty())
+        return false;
+    out.port = std::stoi(port); // the parser allows digits from 0 to 65535 only
+    const std::string query = part(url, CURLUPART_QUERY);
+    out.target = part(url, CURLUPART_PATH);
+    if (out.target.empty())
+        out.target = "/";
+    if (!query.empty())
+        out.target += "?" + query;
+    return true;
 }
 
 // The numeric form of an address, IPv4 addresses mapped into IPv6 written as IPv4.
@@ -83,7 +81,7 @@ std::string numeric(const sockaddr* address, socklen_t length) {
     std::string s = text;
     if (s.starts_with("::ffff:") && s.find('.') != std::string::npos)
         s.erase(0, 7);
-    return s;
+    return s.substr(0, s.find('%'));
 }
 
 std::vector<std::string> numericAddresses(const std::string& host, int flags) {
@@ -96,7 +94,8 @@ std::vector<std::string> numericAddresses(const std::string& host, int flags) {
     if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0)
         return out;
     for (const addrinfo* a = found; a; a = a->ai_next)
-        if (std::string n = numeric(a->ai_addr, a->ai_addrlen); !n.empty())
+        if (std::string n = numeric(a->ai_addr, a->ai_addrlen);
+            !n.empty() && std::find(out.begin(), out.end(), n) == out.end())
             out.push_back(std::move(n));
     freeaddrinfo(found);
     return out;
@@ -122,7 +121,7 @@ std::set<std::string> machineAddresses() {
         const socklen_t length =
             i->ifa_addr->sa_family == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
         if (std::string n = numeric(i->ifa_addr, length); !n.empty())
-            out.insert(n.substr(0, n.find('%')));
+            out.insert(n);
     }
     freeifaddrs(list);
     return out;
@@ -130,28 +129,217 @@ std::set<std::string> machineAddresses() {
 
 } // namespace
 
+bool parseUrl(const std::string& address, Url& out) {
+    const UrlHandle url(curl_url(), &curl_url_cleanup);
+    return url && isHttp(address) &&
+           curl_url_set(url.get(), CURLUPART_URL, address.c_str(), kSetFlags) == CURLUE_OK &&
+           fromHandle(url.get(), out);
+}
+
+std::string resolveUrl(const std::string& base, const std::string& reference) {
+    const UrlHandle url(curl_url(), &curl_url_cleanup);
+    Url parts;
+    if (!url || curl_url_set(url.get(), CURLUPART_URL, base.c_str(), kSetFlags) != CURLUE_OK ||
+        curl_url_set(url.get(), CURLUPART_URL, reference.c_str(), kSetFlags) != CURLUE_OK ||
+        !fromHandle(url.get(), parts))
+        return {};
+    return part(url.get(), CURLUPART_URL);
+}
+
+std::vector<std::string> lookUp(const std::string& host) {
+    return numericAddresses(host, 0);
+}
+
 OwnAddresses::OwnAddresses(std::string bind, std::vector<int> ports)
     : m_bind(std::move(bind)), m_ports(std::move(ports)) {}
 
-bool OwnAddresses::leadsHere(const std::string& host, int port, std::string& pinned) const {
-    pinned.clear();
+bool OwnAddresses::here(const std::vector<std::string>& addresses, int port) const {
     if (std::find(m_ports.begin(), m_ports.end(), port) == m_ports.end())
         return false;
-    const std::vector<std::string> addresses = numericAddresses(host, 0);
     const std::vector<std::string> bound = numericAddresses(m_bind, AI_NUMERICHOST | AI_PASSIVE);
     const bool everywhere = std::any_of(bound.begin(), bound.end(), isAnyAddress) || m_bind.empty();
     const std::set<std::string> machine = everywhere ? machineAddresses() : std::set<std::string>{};
-    for (const std::string& a : addresses) {
-        const bool here = isLoopback(a) || isAnyAddress(a) || machine.contains(a) ||
-                          std::find(bound.begin(), bound.end(), a) != bound.end();
-        if (here)
-            return true;
+    return std::any_of(addresses.begin(), addresses.end(), [&](const std::string& a) {
+        return isLoopback(a) || isAnyAddress(a) || machine.contains(a) ||
+               std::find(bound.begin(), bound.end(), a) != bound.end();
+    });
+}
+
+namespace {
+
+// Cuts a transfer that outlives its time, or its service: the client's own time-outs only bound
+// each wait, and a server that sends a byte now and then would hold it for ever.
+class Watchdog {
+public:
+    Watchdog(httplib::ClientImpl& client, std::chrono::steady_clock::time_point deadline,
+             const std::atomic<bool>* stop)
+        : m_thread([this, &client, deadline, stop] {
+              std::unique_lock lock(m_mutex);
+              for (;;) {
+                  const auto wake = std::min(deadline, std::chrono::steady_clock::now() + kPoll);
+                  if (m_wake.wait_until(lock, wake, [this] { return m_done; }))
+                      return;
+                  if (std::chrono::steady_clock::now() >= deadline || (stop && *stop)) {
+                      client.stop();
+                      return;
+                  }
+              }
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
     }
-    // The name is looked up once: the connection goes to what was checked, not to what a second
-    // lookup might answer.
-    if (!addresses.empty())
-        pinned = addresses.front();
-    return false;
+
+private:
+    static constexpr auto kPoll = std::chrono::milliseconds(200);
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_done = false;
+    std::thread m_thread; // last: it uses the members above
+};
+
+void limitTimes(httplib::ClientImpl& client, double seconds) {
+    const auto whole = static_cast<time_t>(seconds);
+    const auto micros = static_cast<time_t>((seconds - static_cast<double>(whole)) * 1e6);
+    client.set_connection_timeout(whole, micros);
+    client.set_read_timeout(whole, micros);
+    client.set_write_timeout(whole, micros);
+}
+
+bool isRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+} // namespace
+
+Fetched get(const Request& request) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(request.totalSeconds));
+    const auto late = [&] { return Clock::now() >= deadline; };
+    Fetched f;
+    std::string address = request.address;
+    for (int hop = 0;; ++hop) {
+        f = Fetched{};
+        f.address = address;
+        Url url;
+        if (!parseUrl(address, url)) {
+            f.end = hop == 0 ? Fetched::End::BadAddress : Fetched::End::BadRedirect;
+            return f;
+        }
+        // Looked up once: the connection goes to what was checked, not to what a second lookup
+        // might answer.
+        const std::vector<std::string> addresses = lookUp(url.host);
+        if (request.own && request.own->here(addresses, url.port)) {
+            f.end = Fetched::End::ToHere;
+            return f;
+        }
+        if (addresses.empty()) {
+            f.end = Fetched::End::NoSuchHost;
+            return f;
+        }
+        std::string location;
+        // Each checked address in turn, as a client connecting by name would: a name may have an
+        // address this machine cannot reach (IPv6 without a route) before one it can.
+        for (const std::string& pinned : addresses) {
+            f.pinned = pinned;
+            f.status = 0;
+            std::unique_ptr<httplib::ClientImpl> client;
+            if (url.scheme == "https")
+                client = std::make_unique<httplib::SSLClient>(url.host, url.port);
+            else
+                client = std::make_unique<httplib::ClientImpl>(url.host, url.port);
+            if (!client->is_valid()) {
+                f.end = Fetched::End::BadAddress;
+                return f;
+            }
+            limitTimes(*client, request.silenceSeconds);
+            client->set_hostname_addr_map({{url.host, pinned}});
+            client->set_url_encode(false); // the parser escaped what needed it; the rest goes as written
+            httplib::Headers headers = request.headers;
+            if (!request.userAgent.empty())
+                headers.emplace("User-Agent", request.userAgent);
+            const Watchdog watchdog(*client, deadline, request.stop);
+            const httplib::Result result = client->Get(
+                url.target, headers,
+                [&](const httplib::Response& r) {
+                    f.status = r.status;
+                    if (isRedirect(r.status) && r.has_header("Location")) {
+                        location = r.get_header_value("Location");
+                        return false;
+                    }
+                    return !request.head || request.head(r);
+                },
+                [&](const char* data, size_t length) { return !request.body || request.body(data, length); });
+            f.error = result ? httplib::Error::Success : result.error();
+            if (f.error != httplib::Error::Connection && f.error != httplib::Error::ConnectionTimeout)
+                break;
+        }
+        if (request.stop && *request.stop) {
+            f.end = Fetched::End::Stopped;
+            return f;
+        }
+        if (late()) {
+            f.end = Fetched::End::TooSlow;
+            return f;
+        }
+        if (location.empty())
+            return f;
+        if (hop == request.maxRedirects) {
+            f.end = Fetched::End::TooManyRedirects;
+            return f;
+        }
+        address = resolveUrl(address, location);
+    }
+}
+
+ReadProblem problemOf(const Fetched& f) {
+    switch (f.end) {
+    case Fetched::End::ToHere:
+        return {"refused: " + f.address + " is this service itself",
+                "la dirección lleva a este mismo servicio"};
+    case Fetched::End::TooManyRedirects:
+        return {"too many redirects", "el servidor redirige una y otra vez"};
+    case Fetched::End::BadRedirect:
+        return {"redirected to an address that is no usable http(s) address",
+                "el servidor redirige a una dirección que no es http:// ni https:// válida"};
+    case Fetched::End::BadAddress:
+        return {"not a usable address", "la dirección no es válida"};
+    case Fetched::End::NoSuchHost:
+        return {"no connection: the name is not known", "no se puede conectar con el servidor"};
+    case Fetched::End::TooSlow:
+        return {"too slow", "tarda demasiado en llegar"};
+    case Fetched::End::Stopped:
+        return {"the service is stopping", "el servicio se está parando"};
+    case Fetched::End::Answer:
+        break;
+    }
+    if (f.status != 0 && f.status != 200)
+        return {"HTTP status " + std::to_string(f.status),
+                "el servidor respondió con el error " + std::to_string(f.status)};
+    switch (f.error) {
+    case httplib::Error::Success:
+        return {"HTTP status " + std::to_string(f.status),
+                "el servidor respondió con el error " + std::to_string(f.status)};
+    case httplib::Error::Connection:
+    case httplib::Error::ConnectionTimeout:
+    case httplib::Error::BindIPAddress:
+        return {"no connection", "no se puede conectar con el servidor"};
+    case httplib::Error::SSLServerVerification:
+        return {"the server's certificate is not trusted", "el certificado del servidor no es de confianza"};
+    case httplib::Error::SSLConnection:
+    case httplib::Error::SSLLoadingCerts:
+        return {"no secure connection", "no se pudo establecer una conexión segura"};
+    case httplib::Error::Read:
+    case httplib::Error::Write:
+        return {"the connection was cut", "la conexión se cortó"};
+    default:
+        return {httplib::to_string(f.error), "la respuesta llegó dañada"};
+    }
 }
 
 namespace {
@@ -195,93 +383,6 @@ bool readFile(const std::string& path, std::string& bytes, ReadProblem& problem,
     }
 }
 
-// What one GET came to, its redirects followed.
-struct Fetched {
-    enum class End { Answer, ToHere, TooManyRedirects, BadRedirect, BadAddress } end = End::Answer;
-    int status = 0; // 0: no answer came
-    httplib::Error error = httplib::Error::Success;
-    std::string address, pinned; // of the last hop
-};
-
-struct Hooks {
-    double seconds = 10;
-    std::string userAgent;
-    const OwnAddresses* own = nullptr;
-    std::function<bool(const httplib::Response&)> head; // whether to take the body
-    std::function<bool(const char*, size_t)> body;      // whether to go on
-};
-
-// A GET of `address`. Redirects are followed here, one hop at a time, rather than by the client:
-// each hop is looked at, and one to another scheme or to this very service ends the fetch.
-Fetched fetch(std::string address, const Hooks& hooks) {
-    Fetched f;
-    for (int hop = 0;; ++hop) {
-        f.address = address;
-        std::string origin, target, host;
-        int port = 0;
-        split(address, origin, target);
-        hostAndPort(origin, host, port);
-        if (hooks.own && hooks.own->leadsHere(host, port, f.pinned)) {
-            f.end = Fetched::End::ToHere;
-            return f;
-        }
-        httplib::Client client(origin);
-        if (!client.is_valid()) {
-            f.end = Fetched::End::BadAddress;
-            return f;
-        }
-        limitTimes(client, hooks.seconds);
-        if (!f.pinned.empty())
-            client.set_hostname_addr_map({{host, f.pinned}});
-        if (!hooks.userAgent.empty())
-            client.set_default_headers({{"User-Agent", hooks.userAgent}});
-        std::string location;
-        f.status = 0;
-        const auto result = client.Get(
-            target,
-            [&](const httplib::Response& r) {
-                f.status = r.status;
-                if (r.status > 300 && r.status < 400 && r.has_header("Location")) {
-                    location = r.get_header_value("Location");
-                    return false;
-                }
-                return hooks.head(r);
-            },
-            [&](const char* data, size_t length) { return hooks.body(data, length); });
-        f.error = result ? httplib::Error::Success : result.error();
-        if (location.empty())
-            return f;
-        if (hop == kMaxRedirects) {
-            f.end = Fetched::End::TooManyRedirects;
-            return f;
-        }
-        address = streamAddress(location, address);
-        if (!isHttp(address)) {
-            f.end = Fetched::End::BadRedirect;
-            return f;
-        }
-    }
-}
-
-ReadProblem transferProblem(httplib::Error error) {
-    switch (error) {
-    case httplib::Error::Connection:
-    case httplib::Error::ConnectionTimeout:
-    case httplib::Error::BindIPAddress:
-        return {"no connection", "no se puede conectar con el servidor"};
-    case httplib::Error::SSLServerVerification:
-        return {"the server's certificate is not trusted", "el certificado del servidor no es de confianza"};
-    case httplib::Error::SSLConnection:
-    case httplib::Error::SSLLoadingCerts:
-        return {"no secure connection", "no se pudo establecer una conexión segura"};
-    case httplib::Error::Read:
-    case httplib::Error::Write:
-        return {"the connection was cut", "la conexión se cortó"};
-    default:
-        return {httplib::to_string(error), "la respuesta llegó dañada"};
-    }
-}
-
 } // namespace
 
 bool read(const std::string& source, std::string& bytes, ReadProblem& problem, const ReadLimits& limits) {
@@ -292,77 +393,53 @@ bool read(const std::string& source, std::string& bytes, ReadProblem& problem, c
                         "solo se leen direcciones http:// o https:// y ficheros");
         return readFile(source, bytes, problem, limits);
     }
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                               std::chrono::duration<double>(limits.totalSeconds));
-    bool tooLarge = false, tooSlow = false, stopped = false;
-    Hooks hooks;
-    hooks.seconds = std::min(limits.silenceSeconds, limits.totalSeconds);
+    bool tooLarge = false;
+    Request request;
+    request.address = source;
+    request.silenceSeconds = std::min(limits.silenceSeconds, limits.totalSeconds);
+    request.totalSeconds = limits.totalSeconds;
     // Directories of public streams ask their users to say who they are.
-    hooks.userAgent = limits.userAgent;
-    hooks.own = limits.own.get();
+    request.userAgent = limits.userAgent;
+    request.own = limits.own.get();
+    request.stop = limits.stop;
     // An answer that says it is too large is refused before its body is fetched.
-    hooks.head = [&](const httplib::Response& r) {
+    request.head = [&](const httplib::Response& r) {
         tooLarge = r.status == 200 && r.get_header_value<std::uint64_t>("Content-Length") > limits.maxBytes;
         return !tooLarge;
     };
-    hooks.body = [&](const char* data, size_t length) {
+    request.body = [&](const char* data, size_t length) {
         tooLarge = bytes.size() + length > limits.maxBytes;
-        tooSlow = std::chrono::steady_clock::now() > deadline;
-        stopped = limits.stop && *limits.stop;
-        if (tooLarge || tooSlow || stopped)
+        if (tooLarge)
             return false;
         bytes.append(data, length);
         return true;
     };
-    const Fetched f = fetch(source, hooks);
-    switch (f.end) {
-    case Fetched::End::ToHere:
-        bytes.clear();
-        return fail(problem, "refused: " + f.address + " is this service itself",
-                    "la dirección lleva a este mismo servicio");
-    case Fetched::End::TooManyRedirects:
-        return fail(problem, "too many redirects", "el servidor redirige una y otra vez");
-    case Fetched::End::BadRedirect:
-        return fail(problem, "redirected to an address that is no http(s) address",
-                    "el servidor redirige a una dirección que no es http:// ni https://");
-    case Fetched::End::BadAddress:
-        return fail(problem, "not a usable address", "la dirección no es válida");
-    case Fetched::End::Answer:
-        break;
-    }
-    if (tooLarge)
+    const Fetched f = get(request);
+    if (f.end == Fetched::End::Answer && tooLarge)
         return fail(problem, "larger than " + megabytes(limits.maxBytes),
                     "ocupa más de " + megabytes(limits.maxBytes));
-    if (tooSlow)
-        return fail(problem, "too slow", "tarda demasiado en llegar");
-    if (stopped)
-        return fail(problem, "the service is stopping", "el servicio se está parando");
-    if (f.error != httplib::Error::Success) {
-        problem = transferProblem(f.error);
+    if (f.end != Fetched::End::Answer || f.error != httplib::Error::Success || f.status != 200) {
+        bytes.clear();
+        problem = problemOf(f);
         return false;
     }
-    if (f.status != 200)
-        return fail(problem, "HTTP status " + std::to_string(f.status),
-                    "el servidor respondió con el error " + std::to_string(f.status));
     return true;
 }
 
 namespace {
 
 // SHOUTcast servers may answer "ICY 200 OK", which is no HTTP status line: asked again over a plain
-// socket, is that what this one says? `pinned`, when given, is the address to connect to.
+// socket at `pinned`, the address that was checked, is that what this one says?
 bool answersIcy(const std::string& address, const std::string& pinned, double timeoutSeconds) {
-    std::string origin, target, host;
-    int port = 80;
-    split(address, origin, target);
-    hostAndPort(origin, host, port);
+    Url url;
+    if (!parseUrl(address, url) || pinned.empty())
+        return false;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
     addrinfo* found = nullptr;
-    if (getaddrinfo(pinned.empty() ? host.c_str() : pinned.c_str(), std::to_string(port).c_str(), &hints,
-                    &found) != 0)
+    if (getaddrinfo(pinned.c_str(), std::to_string(url.port).c_str(), &hints, &found) != 0)
         return false;
     timeval limit{};
     limit.tv_sec = static_cast<time_t>(timeoutSeconds);
@@ -374,7 +451,7 @@ bool answersIcy(const std::string& address, const std::string& pinned, double ti
             continue;
         setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit); // bounds connect() too
-        const std::string request = "GET " + target + " HTTP/1.0\r\nHost: " + host + "\r\n\r\n";
+        const std::string request = "GET " + url.target + " HTTP/1.0\r\nHost: " + url.host + "\r\n\r\n";
         char head[8] = {};
         if (connect(fd, a->ai_addr, a->ai_addrlen) == 0 &&
             send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size()))
@@ -386,17 +463,21 @@ bool answersIcy(const std::string& address, const std::string& pinned, double ti
     return icy;
 }
 
-bool answers(const std::string& address, const CheckOptions& options) {
+bool answers(const std::string& address, const CheckOptions& options, const std::atomic<bool>& stop) {
     bool someBytes = false;
-    Hooks hooks;
-    hooks.seconds = options.timeoutSeconds;
-    hooks.own = options.own.get();
-    hooks.head = [](const httplib::Response& r) { return r.status < 400; };
-    hooks.body = [&](const char*, size_t) {
+    Request request;
+    request.address = address;
+    request.silenceSeconds = options.timeoutSeconds;
+    // Connecting, then the first bytes, each within the time; redirects aside, no more than that.
+    request.totalSeconds = 2 * options.timeoutSeconds;
+    request.own = options.own.get();
+    request.stop = &stop;
+    request.head = [](const httplib::Response& r) { return r.status < 400; };
+    request.body = [&](const char*, size_t) {
         someBytes = true;
         return false; // the first bytes are enough: a live stream never ends
     };
-    const Fetched f = fetch(address, hooks);
+    const Fetched f = get(request);
     if (f.end != Fetched::End::Answer)
         return false;
     if (f.status == 0 && f.error == httplib::Error::Read && f.address.starts_with("http://"))
@@ -418,7 +499,7 @@ std::vector<bool> check(const std::vector<std::string>& addresses, const CheckOp
     size_t running = count;
     const auto work = [&] {
         for (size_t i = next++; i < addresses.size() && !stop; i = next++) {
-            const bool alive = !isHttp(addresses[i]) || answers(addresses[i], options);
+            const bool alive = !isHttp(addresses[i]) || answers(addresses[i], options, stop);
             std::lock_guard lock(mutex);
             found[i] = alive ? 1 : 0;
         }

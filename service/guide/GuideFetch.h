@@ -1,9 +1,13 @@
 // Reading a programme guide from a local file or an http(s) address piece by piece, without ever
-// holding the whole body: guides run to hundreds of megabytes. A conditional request spares the
+// holding the whole body: guides run to hundreds of megabytes. Addresses go through the same guard
+// as every other fetch (base/Fetch). A conditional request spares the
 // download when the guide has not changed since the last good reading. Blocks the calling thread
 // for a bounded time; any thread may call it.
 #pragma once
 
+#include "base/Fetch.h"
+
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -14,7 +18,10 @@ namespace guidefetch {
 struct Limits {
     std::uint64_t maxBytes = 1ull << 30; // as received (a gzip body counts compressed here)
     double silenceSeconds = 10;          // between two pieces
-    double totalSeconds = 600;           // a 100 MB guide on a slow line still fits
+    double totalSeconds = 60;            // for the whole guide, as for any source
+    std::string userAgent;
+    const fetch::OwnAddresses* own = nullptr; // addresses leading there are refused without a request
+    const std::atomic<bool>* stop = nullptr;  // a stopping service cuts the transfer
 };
 
 // What an HTTP answer said about its version, to ask "has it changed?" next time.

@@ -90,11 +90,21 @@ GuideMatcher::GuideMatcher(const std::vector<ListChannel>& list) : m_list(list),
             m_listByTvgId[guide::lowerAscii(list[i].tvgId)].push_back(i);
 }
 
-void GuideMatcher::addGuideChannel(const XmltvChannel& channel) {
+bool GuideMatcher::addGuideChannel(const XmltvChannel& channel, std::size_t maxBytes) {
     if (m_resolved)
-        return; // a channel after the programmes began: only its programmes' ids can match
+        return true; // a channel after the programmes began: only its programmes' ids can match
+    // The channel, its id again in the index (a node and its bucket), and its names; each name
+    // is looked up twice when matching.
+    constexpr std::size_t kIndexEntryBytes = 64;
+    std::size_t bytes = sizeof(XmltvChannel) + 2 * channel.id.size() + kIndexEntryBytes;
+    for (const std::string& name : channel.names)
+        bytes += 3 * (sizeof(std::string) + name.size()) + 2 * kIndexEntryBytes;
+    if (m_bytes + bytes > maxBytes)
+        return false;
+    m_bytes += bytes;
     m_guideById.emplace(guide::lowerAscii(channel.id), static_cast<std::uint32_t>(m_guide.size()));
     m_guide.push_back(channel);
+    return true;
 }
 
 void GuideMatcher::resolve() {

@@ -37,7 +37,11 @@ class GuideMatcher {
 public:
     explicit GuideMatcher(const std::vector<ListChannel>& list);
 
-    void addGuideChannel(const XmltvChannel& channel);
+    // Keeps a declared channel for matching, unless what is kept would then pass `maxBytes`: a
+    // guide may declare channels without end before its first programme.
+    bool addGuideChannel(const XmltvChannel& channel, std::size_t maxBytes);
+    // Memory held for the guide's channels, roughly.
+    std::size_t footprint() const { return m_bytes; }
     // Settles every list channel's guide channel from those added.
     void resolve();
     // The list channels fed by the guide channel with this id (empty: none). A programme may name
@@ -59,5 +63,6 @@ private:
     std::vector<bool> m_taken;                                           // list channels already fed
     std::unordered_map<std::string, std::vector<std::uint32_t>> m_listByTvgId;
     Counts m_counts;
+    std::size_t m_bytes = 0;
     bool m_resolved = false;
 };

@@ -1,5 +1,6 @@
 #include "guide/GuidePublisher.h"
 
+#include "base/AtomicFile.h"
 #include "base/Text.h"
 #include "guide/DemoGuide.h"
 #include "guide/Xmltv.h"
@@ -36,55 +37,44 @@ std::uint64_t fingerprint(const std::vector<ListChannel>& tv) {
     return contentHash(all);
 }
 
-// The raw bytes of a guide as received, written beside the last good copy and put in its place
-// only once the reading went well, so a failed download never spoils the copy an offline start
-// needs. Its shape is the one any cached source needs: open, write, commit or abandon.
+// The raw bytes of a guide as received, written beside the last good copy under a name of their own
+// (two services of one user may share the folder) and put in its place only once the reading went
+// well, so a failed download never spoils the copy an offline start needs. The copies and their
+// addresses (which often carry a token) are the user's alone, like the sources' copies.
 class CacheWriter {
 public:
-    CacheWriter(const std::string& path) : m_path(path) {
-        std::error_code ec;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-        m_out.open(path + ".part", std::ios::binary | std::ios::trunc);
-    }
-    ~CacheWriter() { abandon(); }
+    explicit CacheWriter(const std::string& path) : m_path(path), m_out(prepared(path), 0600) {}
     void write(const char* data, std::size_t size) {
-        if (!m_out.is_open())
-            return;
         m_bytes += size;
         if (m_bytes > kMaxCopyBytes) {
             m_tooLarge = true;
-            abandon();
+            m_out.abandon();
             return;
         }
-        m_out.write(data, static_cast<std::streamsize>(size));
+        m_out.write(data, size);
     }
     bool tooLarge() const { return m_tooLarge; }
     bool commit(const guidefetch::Validators& v, const std::string& address) {
-        if (!m_out.is_open())
+        std::string error;
+        if (!m_out.commit(error))
             return false;
-        m_out.close();
-        std::error_code ec;
-        if (!m_out || (std::filesystem::rename(m_path + ".part", m_path, ec), ec)) {
-            abandon();
-            return false;
-        }
-        std::ofstream meta(m_path + ".meta.part", std::ios::binary | std::ios::trunc);
-        meta << address << '\n' << v.etag << '\n' << v.lastModified << '\n';
-        meta.close();
-        std::filesystem::rename(m_path + ".meta.part", m_path + ".meta", ec);
+        writeFileAtomically(m_path + ".meta", address + '\n' + v.etag + '\n' + v.lastModified + '\n', 0600,
+                            error);
         return true;
     }
-    void abandon() {
-        if (!m_out.is_open())
-            return;
-        m_out.close();
-        std::error_code ec;
-        std::filesystem::remove(m_path + ".part", ec);
-    }
+    void abandon() { m_out.abandon(); }
 
 private:
+    // The folder made, and made private if an older version left it open to others.
+    static const std::string& prepared(const std::string& path) {
+        const std::string folder = folderOf(path);
+        makeFolders(folder, 0700);
+        ::chmod(folder.c_str(), 0700);
+        return path;
+    }
+
     std::string m_path;
-    std::ofstream m_out;
+    AtomicFileWriter m_out;
     std::uint64_t m_bytes = 0;
     bool m_tooLarge = false;
 };
@@ -149,7 +139,14 @@ struct GuidePublisher::Reading {
 
 GuidePublisher::GuidePublisher(Options options, std::function<void(const std::string&)> say)
     : m_options(std::move(options)), m_say(std::move(say)),
-      m_store(std::make_shared<GuideStore>(std::vector<std::shared_ptr<const GuideResult>>{}, 0)) {}
+      m_store(std::make_shared<GuideStore>(std::vector<std::shared_ptr<const GuideResult>>{}, 0)) {
+    if (!m_options.cacheDir.empty())
+        removeStaleTemporaries(m_options.cacheDir + "/guias");
+}
+
+void GuidePublisher::setOwnAddresses(std::shared_ptr<const fetch::OwnAddresses> own) {
+    m_own = std::move(own);
+}
 
 std::string GuidePublisher::cachePath(const std::string& address) const {
     if (m_options.cacheDir.empty() || !guidefetch::isHttp(address))
@@ -192,8 +189,13 @@ void GuidePublisher::refreshOne(const std::string& address, Guide& guide, const 
         if (!copy.empty())
             writer = std::make_unique<CacheWriter>(copy);
         guidefetch::Validators answered;
+        guidefetch::Limits limits;
+        limits.totalSeconds = m_options.fetchSeconds;
+        limits.userAgent = m_options.userAgent;
+        limits.own = m_own.get();
+        limits.stop = &stop;
         fetched = guidefetch::stream(
-            address, {}, guide.validators, answered,
+            address, limits, guide.validators, answered,
             [&](const char* data, std::size_t size) {
                 if (writer)
                     writer->write(data, size);
@@ -207,12 +209,15 @@ void GuidePublisher::refreshOne(const std::string& address, Guide& guide, const 
             }
             reading = std::make_unique<Reading>(tv, now, budget, m_options.maxUnpacked);
             fromCopy = readCopy(*reading);
-            if (!fromCopy) { // the copy went missing: ask for the whole guide
-                writer.reset();
+            if (fromCopy) {
+                fetched = guidefetch::Result::Read;
+            } else {
+                // The copy went missing, or the server says "not modified" to a request that named
+                // no version: nothing to read this time. The next request asks for the whole guide.
                 guide.validators = {};
-                return refreshOne(address, guide, tv, listPrint, budget, now, stop);
+                fetched = guidefetch::Result::Failed;
+                why = "answered 304 (not modified) but no copy of it is kept";
             }
-            fetched = guidefetch::Result::Read;
         }
         reading->end();
         if (writer) {
@@ -269,7 +274,10 @@ void GuidePublisher::refreshOne(const std::string& address, Guide& guide, const 
                        std::to_string(m.byLooseName) + " by name without suffixes), " +
                        std::to_string(m.listUnmatched) + " list channels without a guide channel, " +
                        std::to_string(m.guideUnused) + " guide channels not in the list; " +
-                       std::to_string(r.kept) + " programmes kept" + passedOver(r);
+                       std::to_string(r.kept) + " programmes kept" + passedOver(r) +
+                       (r.channelsOverBudget > 0
+                            ? "; " + std::to_string(r.channelsOverBudget) + " channels over the memory bounds"
+                            : std::string());
     const XmltvReader::Skipped& s = reader.skipped();
     if (s.total() > 0 || !whole) {
         const std::string skipped = counted({{s.badStart, "bad start"},
@@ -335,21 +343,12 @@ void GuidePublisher::refresh(const std::vector<std::string>& guides, const std::
                 others += g.result->footprint();
         const std::size_t budget = others < m_options.budget ? m_options.budget - others : 0;
         refreshOne(address, m_guides[address], tv, listPrint, budget, now, stop);
+        // Each guide is answered from as soon as it is read: a slow one hides no other.
+        publishStore(order, now);
     }
+    publishStore(order, now);
 
-    std::vector<std::shared_ptr<const GuideResult>> results;
-    std::uint64_t hash = 0;
-    for (const std::string& address : order) {
-        const Guide& g = m_guides[address];
-        results.push_back(g.result);
-        hash = hash * 31 + (g.result ? g.result->hash : 0);
-    }
-    std::time_t changed;
-    {
-        std::lock_guard lock(m_mutex);
-        changed = hash == m_storeHash && m_store->changed() != 0 ? m_store->changed() : now;
-    }
-    auto store = std::make_shared<const GuideStore>(std::move(results), changed);
+    const std::shared_ptr<const GuideStore> store = published();
     std::size_t covered = 0;
     for (const ListChannel& c : tv)
         covered += store->hasChannel(c.name) ? 1 : 0;
@@ -358,6 +357,24 @@ void GuidePublisher::refresh(const std::vector<std::string>& guides, const std::
     if (coverage != m_coverage && !order.empty())
         m_say(coverage);
     m_coverage = coverage;
+}
+
+void GuidePublisher::publishStore(const std::vector<std::string>& order, std::time_t now) {
+    std::vector<std::shared_ptr<const GuideResult>> results;
+    std::uint64_t hash = 0;
+    for (const std::string& address : order) {
+        const auto found = m_guides.find(address);
+        const std::shared_ptr<const GuideResult> result =
+            found == m_guides.end() ? nullptr : found->second.result;
+        results.push_back(result);
+        hash = hash * 31 + (result ? result->hash : 0);
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        if (hash == m_storeHash && m_store->changed() != 0)
+            return; // the same programmes: the store, its tags and its memoized grid stay
+    }
+    auto store = std::make_shared<const GuideStore>(std::move(results), now);
     std::lock_guard lock(m_mutex);
     m_store = std::move(store);
     m_storeHash = hash;
@@ -423,5 +440,11 @@ std::string spanishGuideProblem(const std::string& problem) {
         return "está vacía";
     if (starts("a single piece of markup"))
         return "tiene un elemento demasiado grande";
+    if (starts("no connection"))
+        return "no se puede conectar con el servidor";
+    if (starts("refused"))
+        return "la dirección lleva a este mismo servicio";
+    if (starts("answered 304"))
+        return "el servidor dice que no ha cambiado, pero no hay copia guardada";
     return "no se puede conectar con el servidor (" + problem + ")";
 }

@@ -1,8 +1,8 @@
-// GuidePublisher: the programme guides the service answers from. On the refresh thread, after the
+// GuidePublisher: the programme guides the service answers from. On the guide thread, after the
 // lists were published, it reads every guide again (conditionally, and from its cached copy when
 // the network fails or on an offline start) against the published TV list, keeps each guide's last
-// good result, and publishes a new GuideStore whole. Handlers read the published store and the
-// memoized grid on any thread.
+// good result, and publishes a new GuideStore whole after each guide. Handlers read the published
+// store and the memoized grid on any thread.
 #pragma once
 
 #include "guide/GuideFetch.h"
@@ -25,6 +25,8 @@ public:
         std::size_t budget = 48u << 20;         // what all guides together may hold
         std::uint64_t maxUnpacked = 1ull << 30; // XML one guide may unpack to
         bool demo = false;                      // the demo channels' own guide comes first
+        double fetchSeconds = 60;               // the whole time a guide has to arrive
+        std::string userAgent;
     };
 
     // An answer built once and served many times.
@@ -33,6 +35,8 @@ public:
     };
 
     GuidePublisher(Options options, std::function<void(const std::string&)> say);
+    // Where the service answers itself: guides there are never asked for. Before refresh() runs.
+    void setOwnAddresses(std::shared_ptr<const fetch::OwnAddresses> own);
 
     // Reads `guides` (in order of precedence) for `tv`, the published TV list, and publishes the
     // new store. Gives up between guides when `stop` becomes true.
@@ -45,7 +49,7 @@ public:
 
     static constexpr const char* kDemoGuide = "demo";
 
-    // What became of one guide at the refreshes so far. Refresh thread only.
+    // What became of one guide at the refreshes so far. Guide thread only.
     struct Outcome {
         bool read = false;          // some reading gave programmes (now or before)
         std::size_t channels = 0;   // list channels it gives programmes for
@@ -70,12 +74,15 @@ private:
     void refreshOne(const std::string& address, Guide& guide, const std::vector<ListChannel>& tv,
                     std::uint64_t listPrint, std::size_t budget, std::time_t now,
                     const std::atomic<bool>& stop);
+    // Publishes a store of every guide's last good result, in `order`, unless nothing changed.
+    void publishStore(const std::vector<std::string>& order, std::time_t now);
     std::string cachePath(const std::string& address) const;
     void sayOnce(Guide& guide, const std::string& line);
 
     Options m_options;
     std::function<void(const std::string&)> m_say;
-    std::map<std::string, Guide> m_guides; // refresh thread only
+    std::shared_ptr<const fetch::OwnAddresses> m_own;
+    std::map<std::string, Guide> m_guides; // guide thread only
     std::string m_coverage;                // the last "guides: …" line
     mutable std::mutex m_mutex;
     std::shared_ptr<const GuideStore> m_store;

@@ -91,7 +91,8 @@ GuideBuilder::GuideBuilder(const std::vector<ListChannel>& list, std::int64_t no
       m_to(now + limits.keepAfter), m_result(std::make_unique<GuideResult>()), m_pending(list.size()) {}
 
 void GuideBuilder::channel(const XmltvChannel& channel) {
-    m_matcher.addGuideChannel(channel);
+    if (!m_matcher.addGuideChannel(channel, m_limits.maxBytes))
+        ++m_report.channelsOverBudget;
 }
 
 void GuideBuilder::programme(const XmltvProgramme& p) {
@@ -116,7 +117,8 @@ void GuideBuilder::programme(const XmltvProgramme& p) {
         }
         TextArena& texts = m_result->texts;
         if (m_pending[i].size() >= m_limits.maxPerChannel ||
-            texts.footprint() + m_pendingCount * sizeof(Pending) > m_limits.maxBytes) {
+            m_matcher.footprint() + texts.footprint() + m_pendingCount * sizeof(Pending) >
+                m_limits.maxBytes) {
             ++m_report.overBudget;
             continue;
         }

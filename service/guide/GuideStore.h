@@ -2,7 +2,7 @@
 // programmes as the reader hands them over and keeps only those of list channels, from a little
 // before now to a few days ahead, with their texts stored once; GuideStore joins the last good
 // result of every guide (the first guide that has a channel gives it) and answers the program's
-// questions. Both are built on the refresh thread; a published store is read-only, so any number
+// questions. Both are built on the guide thread; a published store is read-only, so any number
 // of handler threads may read it.
 #pragma once
 
@@ -69,8 +69,8 @@ struct GuideResult {
 class GuideBuilder : public XmltvReader::Handler {
 public:
     struct Limits {
-        // What one guide may hold while it is read: its texts, their index and its programmes. The
-        // service gives each guide what the others leave of its whole budget.
+        // What one guide may hold while it is read: its channels, its texts, their index and its
+        // programmes. The service gives each guide what the others leave of its whole budget.
         std::size_t maxBytes = 48u << 20;
         std::size_t maxPerChannel = 4000;       // programmes of one list channel in the window
         std::int64_t keepBefore = 6 * 3600;     // seconds before `now`
@@ -79,13 +79,14 @@ public:
     };
     struct Report {
         GuideMatcher::Counts matched;
-        std::uint64_t kept = 0;          // programmes stored
-        std::uint64_t outsideWindow = 0; // before or after the days kept
-        std::uint64_t otherChannels = 0; // of guide channels no list channel takes
-        std::uint64_t noStop = 0;        // no stop and no later programme to end it
-        std::uint64_t overlapping = 0;   // cut short by the next programme
-        std::uint64_t repeated = 0;      // same channel and start as one before
-        std::uint64_t overBudget = 0;    // past the memory or per-channel bounds
+        std::uint64_t kept = 0;               // programmes stored
+        std::uint64_t outsideWindow = 0;      // before or after the days kept
+        std::uint64_t otherChannels = 0;      // of guide channels no list channel takes
+        std::uint64_t noStop = 0;             // no stop and no later programme to end it
+        std::uint64_t overlapping = 0;        // cut short by the next programme
+        std::uint64_t repeated = 0;           // same channel and start as one before
+        std::uint64_t overBudget = 0;         // past the memory or per-channel bounds
+        std::uint64_t channelsOverBudget = 0; // channel declarations past the memory bounds
     };
 
     GuideBuilder(const std::vector<ListChannel>& list, std::int64_t now);

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -16,6 +17,86 @@ namespace {
 // Expat takes an int length; pieces this size also keep the limits' checks frequent.
 constexpr std::size_t kFeedPiece = 1u << 20;
 constexpr std::size_t kInflateBuffer = 256u << 10;
+
+// Guides made by scraping web pages write '&' raw ("Tom & Jerry", an icon's "?a=1&b=2") and use
+// HTML's named entities ("&nbsp;"), none of which an XML parser takes: the whole guide would stop
+// at the first. Such an '&' is written "&amp;" before the parser sees it, so the text reads as it
+// was meant; the five entities of XML and character references stay, and so does every byte of a
+// comment or a CDATA section, where '&' is allowed as it is. Pieces are repaired as they come; what
+// needs the next piece to be decided is kept back until it comes.
+class AmpersandRepair {
+public:
+    void run(std::string_view piece, bool last, std::string& out) {
+        m_carry.append(piece);
+        const std::string_view in = m_carry;
+        std::size_t i = 0;
+        while (i < in.size()) {
+            if (m_state != State::Markup) {
+                const std::string_view end = m_state == State::CData ? "]]>" : "-->";
+                const std::size_t found = in.find(end, i);
+                if (found == std::string_view::npos) {
+                    // All but what may be the start of the closing mark.
+                    const std::size_t keep = last ? 0 : std::min(in.size() - i, end.size() - 1);
+                    out.append(in.substr(i, in.size() - i - keep));
+                    i = in.size() - keep;
+                    break;
+                }
+                out.append(in.substr(i, found + end.size() - i));
+                i = found + end.size();
+                m_state = State::Markup;
+                continue;
+            }
+            const std::size_t special = in.find_first_of("<&", i);
+            out.append(in.substr(i, std::min(special, in.size()) - i));
+            if (special == std::string_view::npos) {
+                i = in.size();
+                break;
+            }
+            i = special;
+            const std::string_view rest = in.substr(i);
+            if (in[i] == '<') {
+                if (!last && rest.size() < kCData.size() &&
+                    (kCData.starts_with(rest) || kComment.starts_with(rest)))
+                    break; // decided by the next piece
+                const bool cdata = rest.starts_with(kCData), comment = rest.starts_with(kComment);
+                const std::size_t mark = cdata ? kCData.size() : comment ? kComment.size() : 1;
+                if (cdata || comment)
+                    m_state = cdata ? State::CData : State::Comment;
+                out.append(rest.substr(0, mark));
+                i += mark;
+                continue;
+            }
+            const std::size_t semicolon = rest.substr(0, kLongestReference).find(';');
+            if (semicolon == std::string_view::npos && !last && rest.size() < kLongestReference)
+                break; // decided by the next piece
+            const bool reference =
+                semicolon != std::string_view::npos && isReference(rest.substr(1, semicolon - 1));
+            out.append(reference ? "&" : "&amp;");
+            ++i;
+        }
+        m_carry.erase(0, i);
+    }
+
+private:
+    enum class State { Markup, CData, Comment };
+    static constexpr std::string_view kCData = "<![CDATA[", kComment = "<!--";
+    static constexpr std::size_t kLongestReference = 12; // "&#x10FFFF;" and a little room
+
+    static bool isReference(std::string_view name) {
+        if (name == "amp" || name == "lt" || name == "gt" || name == "quot" || name == "apos")
+            return true;
+        if (name.size() < 2 || name[0] != '#')
+            return false;
+        const bool hex = name[1] == 'x';
+        const std::string_view digits = name.substr(hex ? 2 : 1);
+        return !digits.empty() && std::all_of(digits.begin(), digits.end(), [&](char c) {
+            return (c >= '0' && c <= '9') || (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
+        });
+    }
+
+    State m_state = State::Markup;
+    std::string m_carry;
+};
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -334,6 +415,12 @@ struct XmltvReader::Impl {
 
     // XML bytes, whether read as they are or unpacked.
     void parse(const char* data, std::size_t size, bool last) {
+        repaired.clear();
+        repair.run(std::string_view(data, size), last, repaired);
+        parseRepaired(repaired.data(), repaired.size(), last);
+    }
+
+    void parseRepaired(const char* data, std::size_t size, bool last) {
         while (!stopped && (size > 0 || last)) {
             std::size_t n = std::min(size, kFeedPiece);
             if (unpacked + n > limits.maxUnpackedBytes) {
@@ -441,6 +528,8 @@ struct XmltvReader::Impl {
     Handler& handler;
     Limits limits;
     XML_Parser parser;
+    AmpersandRepair repair;
+    std::string repaired;
     z_stream zs{};
     std::string out;
     std::string head;

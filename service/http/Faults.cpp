@@ -34,7 +34,9 @@ bool Faults::set(const std::string& prefix, const std::string& mode, const std::
     if (!value.empty()) {
         char* end = nullptr;
         f.value = std::strtol(value.c_str(), &end, 10);
-        if (*end != '\0' || f.value < 0) {
+        // Bounded before use: an hour of delay, 64 MiB of garbage.
+        const long most = f.mode == FaultMode::Garbage ? 64L << 20 : 3600L * 1000;
+        if (*end != '\0' || f.value < 0 || (f.mode != FaultMode::Drop && f.value > most)) {
             error = "bad value: " + value;
             return false;
         }

@@ -8,13 +8,15 @@
 #include "lists/ListPublisher.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <charconv>
 
 using httplib::Request;
 using httplib::Response;
 using namespace answers;
 
 namespace {
+
+constexpr std::int64_t kLastSecond = 253402300799; // 9999-12-31 23:59:59 UTC
 
 // The TV channel a guide request names, as the resolver finds it; nullptr after answering 404.
 const Channel* guideChannel(const ListPublisher::Lists& lists, const Request& req, Response& res) {
@@ -60,11 +62,13 @@ void addGuideRoutes(HttpHost& host, const ListPublisher& lists, const GuidePubli
         const Channel* ch = guideChannel(*published, req, res);
         if (!ch)
             return;
+        // Checked before any arithmetic: from the first second of 1970 to the last of 9999, so
+        // that no difference of two of them can overflow.
         const auto number = [&](const char* key, std::int64_t& out) {
             const std::string v = param(req, key);
-            char* end = nullptr;
-            out = std::strtoll(v.c_str(), &end, 10);
-            return !v.empty() && end && *end == '\0';
+            const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), out);
+            return !v.empty() && error == std::errc() && end == v.data() + v.size() && out >= 0 &&
+                   out <= kLastSecond;
         };
         std::int64_t from = 0, to = 0;
         // Two local days across a daylight-saving change, with room; no more.

@@ -1,5 +1,6 @@
 #include "http/HttpHost.h"
 
+#include "base/PeerUser.h"
 #include "base/RequestLog.h"
 #include "http/Answers.h"
 #include "http/Faults.h"
@@ -9,6 +10,7 @@
 #include <netinet/in.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <memory>
 #include <random>
@@ -33,6 +35,21 @@ bool isLoopback(const std::string& address) {
     return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
 }
 
+// A Host header that names this machine's loopback, or the bound address, at `port`: "127.0.0.1:P",
+// "[::1]:P", "localhost:P" (any case, with the final dot a name may have).
+bool loopbackHost(const std::string& header, const std::string& bound, int port) {
+    const size_t colon = header.rfind(':');
+    if (colon == std::string::npos || header.find(']', colon) != std::string::npos ||
+        header.substr(colon + 1) != std::to_string(port))
+        return false;
+    std::string host = header.substr(0, colon);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    for (char& c : host)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return host == "localhost" || host == "localhost." || isLoopback(host) || host == bound;
+}
+
 } // namespace
 
 HttpHost::HttpHost(std::string name, RequestLog& log, Faults& faults, const std::atomic<bool>& stopping)
@@ -48,6 +65,8 @@ HttpHost::HttpHost(std::string name, RequestLog& log, Faults& faults, const std:
     m_server.set_pre_routing_handler([this](const Request& req, Response& res) {
         // Ranges are not served: every answer is the whole body from its first byte.
         const_cast<Request&>(req).ranges.clear();
+        if (refused(req, res))
+            return HandlerResponse::Handled;
         if (controlRequest(req))
             return HandlerResponse::Unhandled;
         m_log.request(m_name, req.method, req.target);
@@ -69,7 +88,31 @@ HttpHost::HttpHost(std::string name, RequestLog& log, Faults& faults, const std:
     }));
 }
 
+void HttpHost::onlyUser(uid_t uid) {
+    m_onlyUser = uid;
+}
+
+bool HttpHost::refused(const Request& req, Response& res) const {
+    if (!m_onlyUser)
+        return false;
+    if (tcpPeerUser(req.remote_addr, req.remote_port, req.local_addr, req.local_port) != m_onlyUser) {
+        // Said without a page, and the connection closed: nothing of this service for strangers.
+        res.status = 403;
+        res.set_header("Connection", "close");
+        res.set_content("Este servicio es de otro usuario.\n", "text/plain; charset=utf-8");
+        return true;
+    }
+    // A request without Host is no browser's, and so no rebinding page's.
+    if (!req.has_header("Host") || loopbackHost(req.get_header_value("Host"), m_address, m_port))
+        return false;
+    res.status = 421;
+    res.set_header("Connection", "close");
+    res.set_content("Este servicio solo responde como 127.0.0.1 o localhost.\n", "text/plain; charset=utf-8");
+    return true;
+}
+
 bool HttpHost::bind(const std::string& address, int port, bool anyIfBusy) {
+    m_address = address;
     if (port == 0) {
         m_port = m_server.bind_to_any_port(address);
     } else {

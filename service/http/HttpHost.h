@@ -6,8 +6,11 @@
 
 #include <httplib.h>
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 
 class Faults;
@@ -29,6 +32,11 @@ public:
     // are an unknown page, as on a service without them: nothing tells a stranger they exist.
     void mountFaultSwitches();
 
+    // Answers only connections of `uid`'s processes on this machine, and only requests whose Host
+    // names this machine's loopback (or the bound address) and this port: a page elsewhere that
+    // makes a name of its own lead here (DNS rebinding) reads nothing. Before listening.
+    void onlyUser(uid_t uid);
+
     // Binds `port` on `address` (0: any free port; a busy port gives way to a free one when
     // `anyIfBusy`). False when nothing could be bound.
     bool bind(const std::string& address, int port, bool anyIfBusy);
@@ -45,11 +53,15 @@ public:
 private:
     // A request for the fault switches that they answer: they are on, and it comes from this machine.
     bool controlRequest(const httplib::Request& req) const;
+    // With onlyUser(): whether the request is refused, answered here.
+    bool refused(const httplib::Request& req, httplib::Response& res) const;
     bool applyFault(const httplib::Request& req, httplib::Response& res);
     void applyDrop(const httplib::Request& req, httplib::Response& res);
 
-    std::string m_name; // as written in the log
+    std::string m_name;    // as written in the log
+    std::string m_address; // bound
     int m_port = 0;
+    std::optional<uid_t> m_onlyUser;
     RequestLog& m_log;
     Faults& m_faults;
     bool m_switches = false;

@@ -3,8 +3,8 @@
 // caches, raises the version only when a list file changes, and writes them out for a build or a
 // package. The demo's test pictures stand in for a list only while no source gives it a channel,
 // so that they are never seen beside real channels. A published set is replaced whole and read-only
-// afterwards: publish() runs on one thread at a time (start-up, then the refresh thread), current() on any
-// thread.
+// afterwards: publish() runs on one thread at a time (the service makes its publications one after
+// another), current() on any thread.
 #pragma once
 
 #include "lists/Catalogue.h"

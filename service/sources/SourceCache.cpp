@@ -112,19 +112,6 @@ void SourceCache::forget(const std::string& list, const std::string& address) co
 }
 
 void SourceCache::removeStaleTemporaries() const {
-    if (m_folder.empty())
-        return;
-    const std::string folder = m_folder + "/fuentes";
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return;
-    const std::time_t old = std::time(nullptr) - 3600;
-    while (const dirent* e = ::readdir(dir)) {
-        const std::string path = folder + "/" + e->d_name;
-        struct stat st {};
-        if (std::string(e->d_name).find(".tmp.") != std::string::npos && ::lstat(path.c_str(), &st) == 0 &&
-            S_ISREG(st.st_mode) && st.st_mtime < old)
-            ::unlink(path.c_str());
-    }
-    ::closedir(dir);
+    if (!m_folder.empty())
+        ::removeStaleTemporaries(m_folder + "/fuentes");
 }

@@ -389,12 +389,13 @@ std::vector<std::string> SourceSet::streamAddresses() const {
     return out;
 }
 
-void SourceSet::published(const ListPublisher::Lists& lists) {
+void SourceSet::published(const ListPublisher::Lists& lists, bool endsReading) {
     std::lock_guard lock(m_mutex);
     m_state.listVersion = lists.version;
     m_state.demoTv = lists.demoTv;
     m_state.demoRadio = lists.demoRadio;
-    m_state.reading = false;
+    if (endsReading)
+        m_state.reading = false;
     writeStatus();
 }
 

@@ -1,6 +1,6 @@
 // SourceSet: every channel source of the service — the command line's playlists, the user's
 // fuentes.txt, the build's defaults — with each one's last good entries, its copy in the cache and
-// its state for the user's window (the status file). Read whole by readAll() on the refresh thread,
+// its state for the user's window (the status file). Read whole by readAll() on the reading thread,
 // several sources at a time; entries() and the status file give a consistent view at any moment.
 #pragma once
 
@@ -64,8 +64,8 @@ public:
     std::vector<PlaylistSource> entries() const;      // in source order, for ListPublisher::publish
     std::vector<std::string> streamAddresses() const; // distinct, in source order
     // The lists now published: their version and which lists show the demo go into the status,
-    // and a reading round is over once its lists are out.
-    void published(const ListPublisher::Lists& lists);
+    // and a reading round is over once its own lists (`endsReading`) are out.
+    void published(const ListPublisher::Lists& lists, bool endsReading);
 
 private:
     struct Source {

@@ -5,6 +5,7 @@
 #include "support/ServiceFixture.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
 #include <zlib.h>
 
 namespace {
@@ -295,6 +297,10 @@ TEST_F(ServiceGuide, AnswersDaysAndTheGridWithValidatorsAndRefusesWhatIsNoTvChan
     EXPECT_EQ(day("canal=Uno&desde=10&hasta=10").status, 400);
     EXPECT_EQ(day("canal=Uno&desde=10&hasta=180011").status, 400);
     EXPECT_EQ(day("canal=Uno&hasta=100").status, 400);
+    // Numbers whose difference would overflow are refused, not wrapped into a short range.
+    EXPECT_EQ(day("canal=Uno&desde=-9223372036854775808&hasta=9223372036854775807").status, 400);
+    EXPECT_EQ(day("canal=Uno&desde=9223372036854775807&hasta=-9223372036854775808").status, 400);
+    EXPECT_EQ(day("canal=Uno&desde=99999999999999999999&hasta=100").status, 400);
     EXPECT_EQ(day("canal=Nadie&desde=10&hasta=100").status, 404);
     EXPECT_EQ(ServiceFixture::get(base + "ahora.php?canal=Radio%20Nueve").status, 404); // radio
     EXPECT_EQ(ServiceFixture::get(base + "ahora.php?canal=Nueve").status, 200);
@@ -354,6 +360,20 @@ TEST_F(ServiceGuide, AGuideThatFailsKeepsItsLastDataAndAnOfflineStartReadsTheCac
         QTest::qWait(20);
     EXPECT_EQ(peer->notModified, notModified + 1);
 
+    // Its copy and the address beside it (which may carry a token) are the user's alone, and no
+    // temporary file is left behind.
+    const QDir guias(dir->filePath("cache/guias"));
+    const QStringList copies = guias.entryList(QDir::Files);
+    EXPECT_EQ(copies.size(), 2) << copies.join(' ').toStdString();
+    for (const QString& name : copies) {
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(guias.filePath(name)).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << name.toStdString();
+    }
+    struct stat folder {};
+    ASSERT_EQ(::stat(QFile::encodeName(guias.path()).constData(), &folder), 0);
+    EXPECT_EQ(folder.st_mode & 0777, 0700u);
+
     // The HTTP guide's host is gone: a new start with the same cache folder answers from its copy.
     const QString url = peer->url();
     const quint16 port = peer->serverPort();
@@ -384,6 +404,15 @@ TEST_F(ServiceGuide, BadGuidesAreSurvivedWithWhatCouldBeReadKeptAndTheCauseLogge
         many += "<programme channel=\"nueve\" start=\"" + stamp(h - 6 * 3600 + k * 30, 0) + "\" stop=\"" +
                 stamp(h - 6 * 3600 + k * 30 + 30, 0) + "\"><title>C</title></programme>";
     many += "</tv>";
+    QByteArray channels = head;
+    for (int k = 0; k < 50000; ++k) {
+        const QByteArray id = "c" + QByteArray::number(k);
+        channels += "<channel id=\"" + id + "\">";
+        for (const char* name : {"Uno", "Dos", "Tres", "Cuatro", "Cinco"})
+            channels += "<display-name>Canal " + id + " " + name + "</display-name>";
+        channels += "</channel>";
+    }
+    channels += programme("nueve", h - 7200, h + 7200, "Canales") + "</tv>";
     // Blanks inside the document: 32 MiB once unpacked, against the suite's 16 MiB limit.
     const QByteArray bomb = gzip(head + QByteArray(32 << 20, ' ') + "</tv>");
     const QList<BadGuide> cases = {
@@ -407,6 +436,8 @@ TEST_F(ServiceGuide, BadGuidesAreSurvivedWithWhatCouldBeReadKeptAndTheCauseLogge
          "skipped 3 programmes (1 bad start, 1 bad stop, 1 stop before start)", "Bien"},
         {"gzip bomb", bomb, "more than 16 MiB of XML", "Bien"},
         {"many programmes", many, "4000 programmes kept; passed over: ", "C"},
+        // Declarations without end before the first programme count against the memory bounds too.
+        {"many channels", channels, "channels over the memory bounds", "Canales"},
     };
     for (const BadGuide& c : cases) {
         write(dir->filePath("extra.xml"), c.bytes);

@@ -7,18 +7,30 @@
 #include "support/ServiceFixture.h"
 #include "support/TestPlatform.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <arpa/inet.h>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
+#include <iostream>
+#include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -63,6 +75,78 @@ void replaceFile(const QString& path, const QByteArray& bytes) {
     writeAll(path + ".nuevo", bytes);
     ASSERT_TRUE(std::rename(QFile::encodeName(path + ".nuevo").constData(),
                             QFile::encodeName(path).constData()) == 0);
+}
+
+// A peer whose answers the test writes whole, for what HttpPeer does not do: a 304 to anything, a
+// guide that never ends. Counts the requests it was sent.
+class RawPeer : public QTcpServer {
+public:
+    explicit RawPeer(std::function<void(QTcpSocket*)> answer) : m_answer(std::move(answer)) {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    m_head[socket] += socket->readAll();
+                    if (m_head[socket].contains("\r\n\r\n")) {
+                        m_head.remove(socket);
+                        ++requests;
+                        m_answer(socket);
+                    }
+                });
+        });
+    }
+    QString url(const char* path) const {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(QLatin1String(path));
+    }
+    int requests = 0;
+
+private:
+    std::function<void(QTcpSocket*)> m_answer;
+    QHash<QTcpSocket*, QByteArray> m_head;
+};
+
+// Streams that take the connection and never say a word: the kernel completes the handshakes of
+// a socket that listens and never accepts.
+class SilentStreams {
+public:
+    SilentStreams() : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), length);
+        ::listen(m_fd, 1024);
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+    }
+    ~SilentStreams() { ::close(m_fd); }
+    QByteArray address(int n) const {
+        return "http://127.0.0.1:" + QByteArray::number(m_port) + "/silencio/" + QByteArray::number(n);
+    }
+
+private:
+    int m_fd;
+    int m_port = 0;
+};
+
+// "YYYYMMDDhhmmss +0000" of a UTC instant.
+QByteArray xmltvTime(qint64 t) {
+    return QDateTime::fromSecsSinceEpoch(t, Qt::UTC).toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() +
+           " +0000";
+}
+
+QByteArray guideOf(const QByteArray& id, const QByteArray& name, const QByteArray& title) {
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    return "<tv><channel id=\"" + id + "\"><display-name>" + name + "</display-name></channel>" +
+           "<programme channel=\"" + id + "\" start=\"" + xmltvTime(now - 3600) + "\" stop=\"" +
+           xmltvTime(now + 3600) + "\"><title>" + title + "</title></programme>";
+}
+
+// The title on now of a TV channel, "" when the service has none.
+QString onNow(const ServiceFixture& svc, const QByteArray& channel) {
+    const auto r = ServiceFixture::get(svc.serviceBase() + "/windows/guia/ahora.php?canal=" +
+                                       QString::fromLatin1(channel.toPercentEncoding()));
+    return QJsonDocument::fromJson(r.body).object().value("ahora").toObject().value("titulo").toString();
 }
 
 class ServiceSources : public ::testing::Test {
@@ -297,4 +381,195 @@ TEST_F(ServiceSources, BadSourcesAreSaidOneByOneAndChangeNothing) {
     s = roundAfter(file("estado.json"), round);
     EXPECT_EQ(sourceIn(s, secure.base() + "/lista.m3u").value("phase").toString(), "read");
     EXPECT_EQ(get(svc, kRadio), "Segura||>asx\r\n");
+}
+
+// Every form of the service's own address, and a port past 65535 that a careless parser wraps onto
+// its port, as a playlist, a guide and a stream to check, given directly and at another server's
+// redirect: all are refused without a request, and the service goes on answering.
+TEST_F(ServiceSources, NoSourceGuideOrStreamCheckLeadsTheServiceToItself) {
+    peer.route("/ok", "audio");
+    writeAll(file("buena.m3u"), ("#EXTINF:-1,Buena\n" + at("/ok") + "\n").toUtf8());
+    writeAll(file("fuentes.txt"), "tv buena.m3u\n");
+    ServiceFixture svc({"--no-demo", "--check-streams", "--sources-file", file("fuentes.txt"),
+                        "--status-file", file("estado.json")},
+                       ServiceFixture::WithoutFaults);
+    ASSERT_TRUE(svc.ok()) << svc.error().toStdString();
+    QJsonObject s = roundAfter(file("estado.json"), 0);
+    ASSERT_TRUE(svc.waitForLog("checked 1 stream addresses: 0 do not answer", 10000));
+
+    const QString port = QString::number(svc.servicePort());
+    const QString own = QStringLiteral("la dirección lleva a este mismo servicio");
+    const QString unknownName = QStringLiteral("no se puede conectar con el servidor");
+    struct Case {
+        QString address, problem, alternative; // what the user's window says of it as a playlist
+        bool guide, stream, redirected;
+    };
+    QList<Case> cases;
+    QByteArray fuentes = "tv buena.m3u\ntv propias.m3u\n", propias;
+    int n = 0;
+    const auto add = [&](const QString& authority, const QString& problem, const QString& redirectProblem,
+                         const QString& alternative = {}) {
+        for (const bool redirected : {false, true}) {
+            for (const char* kind : {"fuente", "guia", "emisora"}) {
+                const QString target = QStringLiteral("http://%1/windows/chat.html?desde=%2-%3")
+                                           .arg(authority, QLatin1String(kind), QString::number(++n));
+                QString address = target;
+                if (redirected) {
+                    const QByteArray hop = "/salto/" + QByteArray::number(n);
+                    peer.redirect(hop, target.toUtf8());
+                    address = at(hop.constData());
+                }
+                if (QLatin1String(kind) == QLatin1String("emisora"))
+                    propias += "#EXTINF:-1,Propia " + QByteArray::number(n) + "\n" + address.toUtf8() + "\n";
+                else
+                    fuentes += (QLatin1String(kind) == QLatin1String("guia") ? "guia " : "radio ") +
+                               address.toUtf8() + "\n";
+                cases.append({address, redirected ? redirectProblem : problem, alternative,
+                              QLatin1String(kind) == QLatin1String("guia"),
+                              QLatin1String(kind) == QLatin1String("emisora"), redirected});
+            }
+        }
+    };
+    for (const char* host : {"[::1]", "[::ffff:127.0.0.1]", "0.0.0.0", "127.1", "2130706433", "0x7f000001",
+                             "127.0.0.1", "LOCALHOST"})
+        add(QLatin1String(host) + ":" + port, own, own);
+    // A name this machine may or may not know: either it leads here and is refused, or it leads
+    // nowhere; it is never looked up again by the client to find the service after all.
+    add("localhost.:" + port, own, own, unknownName);
+    add("127.0.0.1:" + QString::number(svc.servicePort() + 65536), "la dirección no es válida",
+        "el servidor redirige a una dirección que no es http:// ni https:// válida");
+    writeAll(file("propias.m3u"), propias);
+    const int round = s.value("round").toInt();
+    replaceFile(file("fuentes.txt"), fuentes);
+    s = roundAfter(file("estado.json"), round);
+
+    // Every stream that leads here counts as not answering: only the good channel stays.
+    const int streams = static_cast<int>(propias.count("#EXTINF"));
+    ASSERT_TRUE(svc.waitForLog(
+        QStringLiteral("checked %1 stream addresses: %2 do not answer").arg(streams + 1).arg(streams), 20000))
+        << svc.log().join('\n').toStdString();
+    ASSERT_TRUE(waitFor([&] { return get(svc, kTv) == "Buena||>asx\r\n"; }, 5000))
+        << get(svc, kTv).toStdString();
+    // The guides' states come once the guides were read.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            s = status(file("estado.json"));
+            for (const Case& c : cases)
+                if (c.guide && sourceIn(s, c.address).value("phase").toString() != "failed")
+                    return false;
+            return true;
+        },
+        10000));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address.toStdString());
+        if (c.redirected) {
+            EXPECT_GE(peer.countOf(QUrl(c.address).path().toUtf8()), 1); // the hop was asked, not its target
+        }
+        if (c.stream)
+            continue; // withdrawn above
+        const QJsonObject source = sourceIn(s, c.address);
+        EXPECT_EQ(source.value("phase").toString(), "failed");
+        const QString problem = source.value("problem").toString();
+        if (!c.alternative.isEmpty())
+            EXPECT_TRUE(problem == c.problem || problem == c.alternative) << problem.toStdString();
+        else if (!c.guide || c.problem == own)
+            EXPECT_EQ(problem, c.problem);
+        else
+            EXPECT_FALSE(problem.isEmpty());
+    }
+
+    // None of them reached the service: its request log has not one of their requests.
+    const QStringList asked = svc.log().filter(QRegularExpression(QStringLiteral("^\\w+ GET .*desde=")));
+    EXPECT_TRUE(asked.isEmpty()) << asked.join('\n').toStdString();
+    QElapsedTimer answered;
+    answered.start();
+    EXPECT_EQ(get(svc, kTv), "Buena||>asx\r\n");
+    EXPECT_LT(answered.elapsed(), 2000);
+}
+
+// A reading is published within seconds whatever else runs: a check of 200 streams that never
+// answer, a guide that sends a blank every half second for ever and one that answers "not
+// modified" to everything. Guides read before the endless one are answered meanwhile; it ends at
+// the sources' time limit, and what it sent is kept.
+TEST_F(ServiceSources, ReadingsArePublishedWhileStreamsAreCheckedAndGuidesNeverEnd) {
+    SilentStreams silent;
+    QByteArray streams = "#EXTM3U\n";
+    for (int i = 1; i <= 200; ++i)
+        streams += "#EXTINF:-1,Silenciosa " + QByteArray::number(i) + "\n" + silent.address(i) + "\n";
+    writeAll(file("silenciosas.m3u"), streams);
+    writeAll(file("antes.xml"), guideOf("s1", "Silenciosa 1", "Antes") + "</tv>");
+    writeAll(file("despues.xml"), guideOf("s3", "Silenciosa 3", "Despues") + "</tv>");
+    QList<QPointer<QTcpSocket>> endless;
+    RawPeer eternal([&](QTcpSocket* socket) {
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nConnection: close\r\n\r\n" +
+                      guideOf("s2", "Silenciosa 2", "Eterna"));
+        endless.append(socket);
+        auto* blanks = new QTimer(socket);
+        QObject::connect(blanks, &QTimer::timeout, socket, [socket] { socket->write(" \n"); });
+        blanks->start(500);
+    });
+    RawPeer unchanged([](QTcpSocket* socket) {
+        socket->write("HTTP/1.1 304 Not Modified\r\nETag: \"x\"\r\nConnection: close\r\n\r\n");
+        socket->disconnectFromHost();
+    });
+    const QByteArray fuentes = "tv silenciosas.m3u\nguia " + eternal.url("/eterna.xml").toUtf8() + "\nguia " +
+                               unchanged.url("/igual.xml").toUtf8() + "\nguia despues.xml\n";
+    const auto started = [&](const QStringList& shortcut) {
+        writeAll(file("fuentes.txt"), fuentes);
+        return std::make_unique<ServiceFixture>(
+            QStringList{"--no-demo", "--check-streams", "--guide", file("antes.xml"), "--sources-file",
+                        file("fuentes.txt"), "--status-file", file("estado.json")} +
+                shortcut,
+            ServiceFixture::WithoutFaults);
+    };
+
+    {
+        // As shipped: 5 s per stream, 60 s for a guide.
+        const auto svc = started({});
+        ASSERT_TRUE(svc->ok()) << svc->error().toStdString();
+        ASSERT_TRUE(waitFor([&] { return onNow(*svc, "Silenciosa 1") == "Antes"; }, 5000));
+        ASSERT_TRUE(waitFor([&] { return !endless.isEmpty(); }, 5000));
+        writeAll(file("nueva.m3u"), "#EXTINF:-1,Nueva\nhttp://127.0.0.1:9/nueva\n");
+        QElapsedTimer edited;
+        edited.start();
+        replaceFile(file("fuentes.txt"), fuentes + "tv nueva.m3u\n");
+        ASSERT_TRUE(waitFor([&] { return get(*svc, kTv).contains("Nueva||>asx\r\n"); }, 10000));
+        const qint64 published = edited.elapsed();
+        EXPECT_LT(published, 5000);
+        std::cerr << "[ measured ] an edit during a stream check and an endless guide published in "
+                  << published << " ms\n";
+        // Both are still going on: the check has said nothing, the endless guide is still sending.
+        EXPECT_TRUE(svc->log().filter("checked 201 stream").isEmpty());
+        ASSERT_FALSE(endless.isEmpty());
+        EXPECT_TRUE(endless.last() && endless.last()->state() == QAbstractSocket::ConnectedState);
+        EXPECT_EQ(onNow(*svc, "Silenciosa 2"), "");
+        QElapsedTimer answered;
+        answered.start();
+        EXPECT_EQ(onNow(*svc, "Silenciosa 1"), "Antes");
+        EXPECT_LT(answered.elapsed(), 2000);
+    }
+
+    // With a shorter time limit the endless guide ends there: what it sent is answered, and so are
+    // the guides after it; the one that says "not modified" without a copy fails, once per reading.
+    const auto svc = started({"--fetch-seconds", "2"});
+    ASSERT_TRUE(svc->ok()) << svc->error().toStdString();
+    ASSERT_TRUE(waitFor([&] { return onNow(*svc, "Silenciosa 3") == "Despues"; }, 10000));
+    EXPECT_EQ(onNow(*svc, "Silenciosa 2"), "Eterna");
+    EXPECT_TRUE(svc->waitForLog("; stopped: too slow; keeping what was read", 2000));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return sourceIn(status(file("estado.json")), unchanged.url("/igual.xml"))
+                       .value("problem")
+                       .toString() ==
+                   QStringLiteral("el servidor dice que no ha cambiado, pero no hay copia guardada");
+        },
+        5000));
+    const int asked = unchanged.requests;
+    EXPECT_GE(asked, 1);
+    EXPECT_LE(asked, 2);
+    ASSERT_TRUE(svc->signal(SIGHUP));
+    ASSERT_TRUE(waitFor([&] { return unchanged.requests > asked; }, 10000));
+    QTest::qWait(500);
+    EXPECT_LE(unchanged.requests, asked + 1);
+    EXPECT_EQ(onNow(*svc, "Silenciosa 1"), "Antes");
 }
